@@ -1,0 +1,132 @@
+#include "analysis.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+double median(std::vector<double> v) {
+  if (v.empty())
+    return NAN;
+  size_t mid = v.size() / 2;
+  std::nth_element(v.begin(), v.begin() + mid, v.end());
+  double hi = v[mid];
+  if (v.size() % 2)
+    return hi;
+  double lo = *std::max_element(v.begin(), v.begin() + mid);
+  return (lo + hi) / 2;
+}
+
+namespace {
+
+double quantile_sorted(const std::vector<double> &s, double q) {
+  double pos = q * (s.size() - 1);
+  size_t i = (size_t)pos;
+  double frac = pos - i;
+  return i + 1 < s.size() ? s[i] + frac * (s[i + 1] - s[i]) : s[i];
+}
+
+// Median of curve[from, to), clipped to the curve.
+double window_median(const Levels &curve, size_t from, size_t to) {
+  to = std::min(to, curve.size());
+  return median(Levels(curve.begin() + from, curve.begin() + to));
+}
+
+} // namespace
+
+Levels median_curve(const std::vector<Curve> &runs) {
+  Levels out;
+  if (runs.empty())
+    return out;
+  out.resize(runs[0].size());
+  std::vector<double> column(runs.size());
+  for (size_t k = 0; k < out.size(); k++) {
+    for (size_t r = 0; r < runs.size(); r++)
+      column[r] = (double)runs[r][k];
+    out[k] = median(column);
+  }
+  return out;
+}
+
+Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
+  Levels out(median.size(), 0.0);
+  if (runs.size() < 2)
+    return out;
+  std::vector<double> column(runs.size());
+  for (size_t k = 0; k < out.size(); k++) {
+    for (size_t r = 0; r < runs.size(); r++)
+      column[r] = (double)runs[r][k];
+    std::sort(column.begin(), column.end());
+    double iqr = quantile_sorted(column, 0.75) - quantile_sorted(column, 0.25);
+    out[k] = median[k] > 0 ? iqr / median[k] : 0.0;
+  }
+  return out;
+}
+
+double floor_of(const Levels &curve) { return window_median(curve, 0, 16); }
+
+std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule) {
+  const size_t n = curve.size(), w = rule.window;
+  std::vector<size_t> steps;
+  if (n < 2 * w + 1)
+    return steps;
+  // level[i]: median of curve[i, i + w); low[i]: the lowest level from i on.
+  Levels level(n - w + 1), low(n - w + 1);
+  for (size_t i = 0; i < level.size(); i++)
+    level[i] = window_median(curve, i, i + w);
+  low.back() = level.back();
+  for (size_t i = low.size() - 1; i-- > 0;)
+    low[i] = std::min(level[i], low[i + 1]);
+
+  // Index 0 is the first-call binding, so the earliest "before" window
+  // starts at index 1.
+  auto rise_at = [&](size_t i) { return level[i] - level[i - w]; };
+  auto is_step = [&](size_t i) {
+    double before = level[i - w], rise = rise_at(i);
+    return rise >= rule.min_ticks && rise >= rule.min_rise * before && low[i] >= before + rise / 2;
+  };
+  // A step is seen from every index whose windows straddle it. Within such a
+  // run of indices, take the one where the curve itself jumps most: the
+  // value there and the median of it and the next two, against the value
+  // before and the median of the three before. A single spike cannot win.
+  auto jump_at = [&](size_t i) {
+    double after = std::min(curve[i], window_median(curve, i, i + 3));
+    double before = std::max(curve[i - 1], window_median(curve, i - 3, i));
+    return after - before;
+  };
+  std::vector<std::pair<size_t, double>> found; // index, jump
+  for (size_t i = w + 1; i < level.size();) {
+    if (!is_step(i)) {
+      i++;
+      continue;
+    }
+    size_t best = i;
+    double best_jump = -INFINITY;
+    for (; i < level.size() && is_step(i); i++)
+      if (jump_at(i) > best_jump) {
+        best_jump = jump_at(i);
+        best = i;
+      }
+    // Noise can split one step into runs a few lengths apart: keep one.
+    if (!found.empty() && best - found.back().first < w) {
+      if (best_jump > found.back().second)
+        found.back() = {best, best_jump};
+    } else {
+      found.push_back({best, best_jump});
+    }
+  }
+  for (const auto &f : found)
+    steps.push_back(f.first + 1); // index k holds length k + 1
+  return steps;
+}
+
+double shift_factor(const Curve &run, const Levels &median) {
+  std::vector<double> ratios;
+  ratios.reserve(run.size());
+  for (size_t k = 1; k < run.size() && k < median.size(); k++)
+    if (median[k] > 0)
+      ratios.push_back((double)run[k] / median[k]);
+  return report::median(std::move(ratios));
+}
+
+} // namespace report
