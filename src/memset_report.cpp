@@ -198,8 +198,11 @@ void print_summary(const std::vector<Set> &sets, const std::vector<Levels> &medi
   if (sets.size() < 2)
     return;
   std::printf("\n== comparison: median ticks, ratio to [1]\n%8s", "length");
-  for (size_t s = 0; s < sets.size(); s++)
-    std::printf(" %10s%s", ("[" + std::to_string(s + 1) + "]").c_str(), s ? "        " : "");
+  for (size_t s = 0; s < sets.size(); s++) {
+    std::printf(" %10s", ("[" + std::to_string(s + 1) + "]").c_str());
+    if (s)
+      std::printf(" %-7s", "(ratio)");
+  }
   std::printf("\n");
   for (size_t len = 1; len <= kLengths; len *= 2) {
     std::printf("%8zu", len);

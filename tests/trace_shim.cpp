@@ -2,19 +2,16 @@
 // call that the benchmark itself (not the C library on its behalf) makes of
 // fopen, malloc, memset, fprintf, fputc, free and fclose, plus a copy of the
 // first two heap blocks at the first memset and the counter readings that
-// bound the seed. The record is written at exit to $MEMSET_TRACE.
-// With MEMSET_TRACE_FAIL_MALLOC set, the benchmark's heap requests fail.
+// bound the seed. The record is written at exit to $MEMSET_TRACE, the blocks
+// to $MEMSET_TRACE.buffers.
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <link.h>
-#include <unistd.h>
 
 extern "C" void *__libc_malloc(size_t);
 extern "C" void __libc_free(void *);
@@ -25,7 +22,6 @@ constexpr size_t block_size = 32768;
 
 uintptr_t prog_lo, prog_hi;
 uint64_t tsc_start, tsc_fopen;
-bool fail_malloc;
 
 FILE *(*real_fopen)(const char *, const char *);
 void *(*real_memset)(void *, int, size_t);
@@ -84,7 +80,6 @@ __attribute__((constructor)) void start() {
   real_vfprintf = (decltype(real_vfprintf))dlsym(RTLD_NEXT, "vfprintf");
   real_fputc = (decltype(real_fputc))dlsym(RTLD_NEXT, "fputc");
   real_fclose = (decltype(real_fclose))dlsym(RTLD_NEXT, "fclose");
-  fail_malloc = getenv("MEMSET_TRACE_FAIL_MALLOC") != nullptr;
 }
 
 __attribute__((destructor)) void finish() {
@@ -92,22 +87,18 @@ __attribute__((destructor)) void finish() {
   if (!path)
     return;
   emit("tsc %lu %lu\n", tsc_start, tsc_fopen);
-  for (int b = 0; b < 2 && snapped; b++) {
-    emit("snapshot %p ", blocks[b]);
-    for (size_t i = 0; i < block_size; i++)
-      emit("%02x", snap[b][i]);
-    emit("\n");
+  if (FILE *log = real_fopen(path, "w")) {
+    fwrite(log_buf, 1, log_len, log);
+    real_fclose(log);
   }
-  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0)
-    return;
-  for (size_t off = 0; off < log_len;) {
-    ssize_t n = write(fd, log_buf + off, log_len - off);
-    if (n <= 0)
-      break;
-    off += n;
+  // The two blocks as they were at the first fill, in the order obtained.
+  char name[4096];
+  snprintf(name, sizeof name, "%s.buffers", path);
+  FILE *f = snapped ? real_fopen(name, "w") : nullptr;
+  if (f) {
+    fwrite(snap, 1, sizeof snap, f);
+    real_fclose(f);
   }
-  close(fd);
 }
 
 } // namespace
@@ -125,10 +116,8 @@ FILE *fopen(const char *path, const char *mode) {
 void *malloc(size_t n) {
   if (!from_program(__builtin_return_address(0)))
     return __libc_malloc(n);
-  void *p = fail_malloc ? nullptr : __libc_malloc(n);
-  if (!p)
-    errno = ENOMEM;
-  if (p && nblocks < 2)
+  void *p = __libc_malloc(n);
+  if (nblocks < 2)
     blocks[nblocks++] = p;
   emit("malloc %zu %p\n", n, p);
   return p;
@@ -157,9 +146,7 @@ int fprintf(FILE *f, const char *fmt, ...) {
   va_start(ap, fmt);
   va_copy(ap2, ap);
   if (from_program(__builtin_return_address(0))) {
-    if (f == stderr)
-      emit("fprintf stderr\n");
-    else if (strcmp(fmt, "%lu") == 0)
+    if (strcmp(fmt, "%lu") == 0)
       emit("fprintf %%lu %lu\n", va_arg(ap2, unsigned long));
     else
       emit("fprintf other\n");
