@@ -101,6 +101,13 @@ struct Args {
     i += 2;
     return true;
   }
+  // The current word as a SET path; an unrecognised option is refused.
+  std::string set_path(const char *command) {
+    const std::string &w = words[i++];
+    if (w.size() > 1 && w[0] == '-')
+      throw UsageError(std::string(command) + ": unknown option '" + w + "'");
+    return w;
+  }
 };
 
 unsigned parse_count(const std::string &option, const std::string &s, unsigned long max) {
@@ -124,13 +131,21 @@ std::string ticks(double v) {
   return buf;
 }
 
-std::vector<Set> load_sets(const std::vector<std::string> &paths) {
+// The sets named on the command line, each with its per-length median.
+struct Loaded {
+  std::vector<Set> sets;
+  std::vector<Levels> medians;
+};
+
+Loaded load_sets(const std::vector<std::string> &paths) {
   if (paths.empty())
     throw UsageError("no SET given");
-  std::vector<Set> sets;
-  for (const auto &p : paths)
-    sets.push_back(load_set(p));
-  return sets;
+  Loaded l;
+  for (const auto &p : paths) {
+    l.sets.push_back(load_set(p));
+    l.medians.push_back(median_curve(l.sets.back().runs));
+  }
+  return l;
 }
 
 int cmd_run(Args &a) {
@@ -248,19 +263,14 @@ int cmd_summary(Args &a) {
       return 0;
     } else if (a.is_flag("--csv"))
       csv = true;
-    else if (a.words[a.i].size() > 1 && a.words[a.i][0] == '-')
-      throw UsageError("summary: unknown option '" + a.words[a.i] + "'");
     else
-      paths.push_back(a.words[a.i++]);
+      paths.push_back(a.set_path("summary"));
   }
-  std::vector<Set> sets = load_sets(paths);
-  std::vector<Levels> medians;
-  for (const auto &s : sets)
-    medians.push_back(median_curve(s.runs));
+  Loaded l = load_sets(paths);
   if (csv)
-    print_csv(sets, medians);
+    print_csv(l.sets, l.medians);
   else
-    print_summary(sets, medians);
+    print_summary(l.sets, l.medians);
   return 0;
 }
 
@@ -276,22 +286,17 @@ int cmd_plot(Args &a) {
       out = a.value;
     else if (a.is_flag("--force"))
       force = true;
-    else if (a.words[a.i].size() > 1 && a.words[a.i][0] == '-')
-      throw UsageError("plot: unknown option '" + a.words[a.i] + "'");
     else
-      paths.push_back(a.words[a.i++]);
+      paths.push_back(a.set_path("plot"));
   }
   if (out.empty())
     throw UsageError("plot needs -o FILE");
   terminal_for(out); // refuse a bad ending before reading anything
-  std::vector<Set> sets = load_sets(paths);
+  Loaded l = load_sets(paths);
   std::vector<std::string> labels;
-  std::vector<Levels> medians;
-  for (const auto &s : sets) {
-    labels.push_back(s.label);
-    medians.push_back(median_curve(s.runs));
-  }
-  plot_curves(labels, medians, out, force);
+  for (const auto &set : l.sets)
+    labels.push_back(set.label);
+  plot_curves(labels, l.medians, out, force);
   return 0;
 }
 

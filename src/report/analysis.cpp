@@ -103,8 +103,8 @@ std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule) {
     size_t best = i;
     double best_jump = -INFINITY;
     for (; i < level.size() && is_step(i); i++)
-      if (jump_at(i) > best_jump) {
-        best_jump = jump_at(i);
+      if (double jump = jump_at(i); jump > best_jump) {
+        best_jump = jump;
         best = i;
       }
     // Noise can split one step into runs a few lengths apart: keep one.

@@ -99,13 +99,8 @@ void create_new(const std::string &path, const std::string &content) {
     throw InputError("cannot write '" + path + "': " + std::strerror(errno));
 }
 
-} // namespace
-
+// Everything that can be refused is refused here, before anything is written.
 void check_campaign(const CampaignOptions &opt) {
-  if (opt.out.empty())
-    throw InputError("run needs --out DIR");
-  if (opt.runs < 1)
-    throw InputError("--runs must be at least 1");
   for (const auto &e : opt.env) {
     auto eq = e.find('=');
     if (eq == std::string::npos || !valid_env_name(e.substr(0, eq)))
@@ -129,6 +124,8 @@ void check_campaign(const CampaignOptions &opt) {
       throw InputError("'" + opt.out + "' already holds a campaign; choose a new folder");
   }
 }
+
+} // namespace
 
 std::string describe_context(const CampaignOptions &opt) {
   std::string s;

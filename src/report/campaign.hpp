@@ -14,10 +14,8 @@ struct CampaignOptions {
   std::string bench;            // benchmark executable
 };
 
-// Checks the options without touching the file system; throws InputError.
-void check_campaign(const CampaignOptions &opt);
-
-// Runs the campaign. Returns 0, or the failing run's exit status.
+// Runs the campaign, refusing bad options (InputError) before anything is
+// written. Returns 0, or the failing run's exit status.
 int run_campaign(const CampaignOptions &opt);
 
 // The machine and run conditions, one "key: value" a line.

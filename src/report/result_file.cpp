@@ -30,11 +30,9 @@ std::string shown(char c) {
 }
 
 std::string read_all(const std::string &path) {
-  if (path.empty())
-    throw InputError("empty path");
   std::error_code ec;
   if (fs::is_directory(path, ec))
-    throw InputError(path + ": is a folder without run-*.txt files");
+    throw InputError(path + ": is a folder, not a result file");
   std::ifstream in(path, std::ios::binary);
   if (!in)
     throw InputError(path + ": " + std::strerror(errno));
