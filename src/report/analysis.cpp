@@ -1,3 +1,5 @@
+// Robust statistics of memset-bench curves: medians, spread, floor, steps, shifted runs.
+
 #include "analysis.hpp"
 
 #include <algorithm>
@@ -17,14 +19,14 @@ double median(std::vector<double> v) {
   return (lo + hi) / 2;
 }
 
-namespace {
-
 double quantile_sorted(const std::vector<double> &s, double q) {
   double pos = q * (s.size() - 1);
   size_t i = (size_t)pos;
   double frac = pos - i;
   return i + 1 < s.size() ? s[i] + frac * (s[i + 1] - s[i]) : s[i];
 }
+
+namespace {
 
 // Median of curve[from, to), clipped to the curve.
 double window_median(const Levels &curve, size_t from, size_t to) {
@@ -34,19 +36,43 @@ double window_median(const Levels &curve, size_t from, size_t to) {
 
 } // namespace
 
-Levels median_curve(const std::vector<Curve> &runs) {
-  Levels out;
+std::string ExactMedian::str() const {
+  unsigned __int128 sum = (unsigned __int128)lo + hi;
+  unsigned __int128 whole = sum / 2;
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), (char)('0' + (int)(whole % 10)));
+    whole /= 10;
+  } while (whole);
+  return sum % 2 ? digits + ".5" : digits;
+}
+
+std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs) {
+  std::vector<ExactMedian> out;
   if (runs.empty())
     return out;
   out.resize(runs[0].size());
-  std::vector<double> column(runs.size());
+  std::vector<uint64_t> column(runs.size());
+  size_t mid = runs.size() / 2;
   for (size_t k = 0; k < out.size(); k++) {
     for (size_t r = 0; r < runs.size(); r++)
-      column[r] = (double)runs[r][k];
-    out[k] = median(column);
+      column[r] = runs[r][k];
+    std::nth_element(column.begin(), column.begin() + mid, column.end());
+    out[k].hi = column[mid];
+    out[k].lo =
+        runs.size() % 2 ? column[mid] : *std::max_element(column.begin(), column.begin() + mid);
   }
   return out;
 }
+
+Levels levels_of(const std::vector<ExactMedian> &exact) {
+  Levels out(exact.size());
+  for (size_t k = 0; k < exact.size(); k++)
+    out[k] = exact[k].value();
+  return out;
+}
+
+Levels median_curve(const std::vector<Curve> &runs) { return levels_of(exact_median_curve(runs)); }
 
 Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
   Levels out(median.size(), 0.0);
@@ -127,6 +153,19 @@ double shift_factor(const Curve &run, const Levels &median) {
     if (median[k] > 0)
       ratios.push_back((double)run[k] / median[k]);
   return report::median(std::move(ratios));
+}
+
+std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<Curve> &runs,
+                                                    const Levels &median) {
+  if (runs.size() < kMinRunsForShift)
+    return std::nullopt;
+  std::vector<ShiftedRun> out;
+  for (size_t r = 0; r < runs.size(); r++) {
+    double f = shift_factor(runs[r], median);
+    if (std::fabs(f - 1) > kShiftTolerance)
+      out.push_back({r, f});
+  }
+  return out;
 }
 
 } // namespace report

@@ -1,8 +1,10 @@
 #pragma once
-// Robust summaries of memset-bench curves.
+// Robust statistics of memset-bench curves: medians, spread, floor, steps, shifted runs.
 
 #include "result_file.hpp"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace report {
@@ -12,8 +14,21 @@ using Levels = std::vector<double>; // value k-1 belongs to a fill of k bytes
 // Median of the values (mean of the middle two for an even count).
 double median(std::vector<double> v);
 
-// Per-length median across runs.
+// Quantile q (0 to 1) of sorted values, interpolated between neighbours.
+double quantile_sorted(const std::vector<double> &sorted, double q);
+
+// A median of tick counts held exactly: the middle value, or the middle two
+// (whose mean can need a half and more than 64 bits to write).
+struct ExactMedian {
+  uint64_t lo = 0, hi = 0;
+  double value() const { return ((double)lo + (double)hi) / 2; }
+  std::string str() const; // in decimal, with ".5" where the mean has a half
+};
+
+// Per-length median across runs, exactly and as levels.
+std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs);
 Levels median_curve(const std::vector<Curve> &runs);
+Levels levels_of(const std::vector<ExactMedian> &exact);
 
 // Per-length interquartile range across runs, as a fraction of the median.
 Levels spread_curve(const std::vector<Curve> &runs, const Levels &median);
@@ -37,7 +52,23 @@ std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule = {});
 // 2 and up (length 1 carries the first-call binding) of run / median.
 double shift_factor(const Curve &run, const Levels &median);
 
-// A run whose factor is this far from 1 counts as shifted.
+// A run whose factor is this far from 1 counts as shifted. 10% sits above
+// the run-to-run scatter of the median ratio seen on quiet machines (a few
+// percent) and below the 20 to 40% whole-run shifts of a busy neighbour.
 constexpr double kShiftTolerance = 0.10;
+
+// Fewer runs than this leave no median to be shifted against: with two runs
+// each is as far from the median as the other.
+constexpr size_t kMinRunsForShift = 3;
+
+struct ShiftedRun {
+  size_t run;    // index into the set's runs
+  double factor; // its shift_factor
+};
+
+// The runs whose shift_factor is more than kShiftTolerance away from 1, or
+// nothing at all when the set has too few runs to tell.
+std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<Curve> &runs,
+                                                    const Levels &median);
 
 } // namespace report

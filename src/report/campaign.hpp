@@ -1,24 +1,42 @@
 #pragma once
-// Repeated runs of memset-bench into a campaign folder.
+// Campaigns: repeated runs of memset-bench into a folder, plain or with
+// variants interleaved round by round in a shuffled order.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace report {
 
-struct CampaignOptions {
-  std::string out; // campaign folder
-  unsigned runs = 11;
-  int cpu = -1;                 // processor to pin each run to; -1: none
-  std::vector<std::string> env; // NAME=VALUE added to the benchmark's environment
-  std::string bench;            // benchmark executable
+struct VariantOptions {
+  std::string name;
+  std::vector<std::string> env; // NAME=VALUE for this variant alone
+  std::optional<std::string> bench;
 };
 
-// Runs the campaign, refusing bad options (InputError) before anything is
-// written. Returns 0, or the failing run's exit status.
-int run_campaign(const CampaignOptions &opt);
+struct CampaignOptions {
+  std::string out;                      // campaign folder
+  unsigned runs = 11;                   // runs, or rounds when there are variants
+  int cpu = -1;                         // processor to pin each run to; -1: none
+  std::vector<std::string> env;         // NAME=VALUE for every run
+  std::string bench;                    // benchmark executable
+  std::vector<VariantOptions> variants; // none: a plain campaign
+  // A run of memset-bench takes about 0.1 s; one that takes a minute hangs.
+  double timeout = 60;
+  std::optional<uint64_t> seed; // the shuffle's seed; none: a fresh one
+};
 
-// The machine and run conditions, one "key: value" a line.
-std::string describe_context(const CampaignOptions &opt);
+// Variables that change which memset the C library picks or how it is bound:
+// recorded whether the runs inherit them or are given them.
+const std::vector<std::string> &steering_variables();
+
+// Runs the campaign. Everything that can be refused is refused before
+// anything is written. Throws a Failure for a run that fails, times out or
+// is interrupted, after removing what is incomplete.
+void run_campaign(const CampaignOptions &opt);
+
+// The order of the variants in each round, from the seed: rounds x variants.
+std::vector<std::vector<size_t>> shuffled_orders(uint64_t seed, unsigned rounds, size_t variants);
 
 } // namespace report

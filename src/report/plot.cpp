@@ -1,25 +1,54 @@
+// Plots of a Report, drawn by gnuplot: median curves with their spread and
+// steps, and under them each set's ratio to the first with the comparison's
+// ranges.
+
 #include "plot.hpp"
 
+#include "errors.hpp"
+#include "files.hpp"
+#include "process.hpp"
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <spawn.h>
+#include <fstream>
+#include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace report {
 
 namespace {
 
-// gnuplot single-quoted string: no escapes but a doubled quote.
+// Eight colours that stay apart in print; beyond eight sets the dash pattern
+// changes instead, so every set stays distinguishable.
+const char *kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                          "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+constexpr size_t kNumColours = sizeof kColours / sizeof kColours[0];
+
+// gnuplot has a minute for 32768 lengths of a few sets; it needs a second or two.
+constexpr double kGnuplotTimeout = 120;
+
+std::string fmt(const char *f, ...) __attribute__((format(printf, 1, 2)));
+std::string fmt(const char *f, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, f);
+  std::vsnprintf(buf, sizeof buf, f, ap);
+  va_end(ap);
+  return buf;
+}
+
+// gnuplot single-quoted string: no escapes but a doubled quote. Control
+// characters would end the command, so they are shown as '?'.
 std::string quoted(const std::string &s) {
   std::string q = "'";
   for (char c : s)
-    q += c == '\'' ? std::string("''") : std::string(1, c);
+    q += c == '\'' ? std::string("''") : std::string(1, std::iscntrl((unsigned char)c) ? '?' : c);
   return q + "'";
 }
 
@@ -29,115 +58,178 @@ bool ends_with(std::string s, const std::string &tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool on_path(const std::string &prog) {
-  const char *path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t start = 0; start <= dirs.size();) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos)
-      end = dirs.size();
-    std::string dir = dirs.substr(start, end - start);
-    if (access(((dir.empty() ? "." : dir) + "/" + prog).c_str(), X_OK) == 0)
-      return true;
-    start = end + 1;
-  }
-  return false;
+std::string line_style(size_t s) {
+  return fmt("lc rgb '%s' dt %zu", kColours[s % kNumColours], 1 + s / kNumColours);
 }
 
-// A temporary file that removes itself.
-struct TempFile {
-  std::string path;
-  explicit TempFile(std::string tmpl) {
-    int fd = mkstemps(tmpl.data(), (int)(tmpl.size() - tmpl.rfind('X') - 1));
-    if (fd < 0)
-      throw InputError("cannot create a temporary file like '" + tmpl +
-                       "': " + std::strerror(errno));
-    close(fd);
-    path = tmpl;
-  }
-  ~TempFile() {
-    if (!path.empty())
-      unlink(path.c_str());
-  }
-  void write(const std::string &text) const {
-    FILE *f = std::fopen(path.c_str(), "w");
-    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (!f || (std::fclose(f) != 0) || !ok)
-      throw InputError("cannot write '" + path + "'");
-  }
-};
+std::string ticks(double v) { return fmt(v == std::floor(v) ? "%.0f" : "%.1f", v); }
+
+// Per-length quartiles across runs, for the shaded spread.
+void quartiles(const Set &set, size_t k, double &q1, double &q3) {
+  std::vector<double> col;
+  for (const auto &run : set.runs)
+    col.push_back((double)run[k]);
+  std::sort(col.begin(), col.end());
+  q1 = quantile_sorted(col, 0.25);
+  q3 = quantile_sorted(col, 0.75);
+}
+
+bool complete_plot(const std::string &path, bool png) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  std::string b = s.str();
+  if (png)
+    return b.size() > 20 && b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0 &&
+           b.compare(b.size() - 8, 4, "IEND") == 0;
+  auto end = b.rfind("</svg>");
+  return end != std::string::npos && b.find_first_not_of(" \t\r\n", end + 6) == std::string::npos;
+}
 
 } // namespace
 
 std::string terminal_for(const std::string &out) {
   if (ends_with(out, ".png"))
-    return "pngcairo size 1200,700 noenhanced font ',11'";
+    return "pngcairo size 1200,%d noenhanced font ',11'";
   if (ends_with(out, ".svg"))
-    return "svg size 1200,700 noenhanced font 'sans,11' background rgb 'white'";
-  throw InputError("'" + out + "': the plot file must end in .png or .svg");
+    return "svg size 1200,%d noenhanced font 'sans,11' background rgb 'white'";
+  throw UsageError("'" + out + "': the plot file must end in .png or .svg");
 }
 
-std::string plot_script(const std::string &terminal, const std::string &out,
-                        const std::string &data, const std::vector<std::string> &labels) {
-  std::string s = "set terminal " + terminal + "\n" + "set output " + quoted(out) + "\n" +
-                  "set title 'memset: median ticks per call across runs'\n"
-                  "set xlabel 'fill length (bytes)'\n"
-                  "set ylabel 'time-stamp-counter ticks per call'\n"
-                  "set logscale x 2\n"
-                  "set xrange [1:32768]\n"
-                  "set yrange [0:*]\n"
-                  "set grid\n"
-                  "set key top left\n"
-                  "plot ";
-  for (size_t i = 0; i < labels.size(); i++)
-    s += (i ? ", \\\n     " : "") + quoted(data) + " using 1:" + std::to_string(i + 2) +
-         " with lines lw 1.5 title " + quoted(labels[i]);
-  return s + "\n";
+std::string plot_script(const Report &r, const std::string &terminal, const PlotOptions &opt) {
+  const size_t n = r.sets.size();
+  const bool ratio_panel = n >= 2;
+  std::string s = "set terminal " + fmt(terminal.c_str(), ratio_panel ? 950 : 700) + "\n";
+
+  // The data: length, then per set median, first and third quartile, and for
+  // every set after the first its ratio to the first. Length 1 is left out.
+  s += "$data << EOD\n";
+  double lo = INFINITY, hi = 0;
+  for (size_t k = 1; k < kLengths; k++) {
+    s += std::to_string(k + 1);
+    for (size_t i = 0; i < n; i++) {
+      double q1, q3, m = r.medians[i][k];
+      quartiles(r.sets[i], k, q1, q3);
+      s += " " + ticks(m) + " " + ticks(q1) + " " + ticks(q3);
+      lo = std::min(lo, q1);
+      hi = std::max(hi, q3);
+    }
+    for (size_t i = 1; i < n; i++) {
+      double base = r.medians[0][k];
+      s += base > 0 ? fmt(" %.4f", r.medians[i][k] / base) : " NaN";
+    }
+    s += "\n";
+  }
+  s += "EOD\n";
+  if (!(hi > 0))
+    hi = 1;
+
+  s += "set multiplot\n"
+       "set lmargin at screen 0.08\nset rmargin at screen 0.97\n"
+       "set logscale x 2\nset xrange [2:32768]\nset grid\nset key top left\n";
+  if (ratio_panel)
+    s += "set origin 0,0.36\nset size 1,0.64\nset bmargin 1\nset format x ''\n";
+  else
+    s += "set xlabel 'fill length (bytes)'\n";
+  s += "set title 'memset: median ticks per call across runs, shaded: interquartile range'\n"
+       "set ylabel 'time-stamp-counter ticks per call'\n";
+  // The y range comes from lengths 2 and up: length 1 carries the first-call
+  // binding of memset and would squash every other length.
+  if (opt.log_y)
+    s += fmt("set logscale y\nset yrange [%g:%g]\n", std::max(1.0, lo * 0.9), hi * 1.1);
+  else
+    s += fmt("set yrange [0:%g]\n", hi * 1.05);
+  std::string first;
+  for (size_t i = 0; i < n; i++)
+    first += (i ? ", " : "") + r.sets[i].label + " " + r.exact[i][0].str();
+  s += "set label 1 " +
+       quoted("length 1 left out (its first call also binds memset): " + first + " ticks") +
+       " at graph 0.99, graph 0.04 right font ',9'\n";
+  size_t arrow = 1;
+  for (size_t i = 0; i < n; i++)
+    for (size_t len : r.summaries[i].steps)
+      s +=
+          fmt("set arrow %zu from %zu, graph 0 to %zu, graph 1 nohead lw 0.8 ", arrow++, len, len) +
+          line_style(i) + "\n";
+  s += "plot ";
+  for (size_t i = 0; i < n; i++)
+    s += fmt("%s$data using 1:%zu:%zu with filledcurves fs transparent solid 0.18 noborder "
+             "lc rgb '%s' notitle",
+             i ? ", \\\n     " : "", 3 + 3 * i, 4 + 3 * i, kColours[i % kNumColours]);
+  for (size_t i = 0; i < n; i++)
+    s += fmt(", \\\n     $data using 1:%zu with lines lw 1.5 ", 2 + 3 * i) + line_style(i) +
+         " title " + quoted(fmt("[%zu] ", i + 1) + r.sets[i].label);
+  s += "\n";
+
+  if (ratio_panel) {
+    s += "unset label 1\nunset arrow\nunset title\nset format x '%g'\n"
+         "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 3\n"
+         "unset logscale y\nset xlabel 'fill length (bytes)'\n"
+         "set ylabel 'ratio to [1]'\nset key top left\n";
+    double rlo = 0.9, rhi = 1.1, thr = 0;
+    size_t obj = 1;
+    for (const auto &c : r.comparisons) {
+      thr = c.threshold;
+      for (const auto &rg : c.ranges) {
+        rlo = std::min(rlo, rg.low);
+        rhi = std::max(rhi, rg.high);
+        // Each range: its interval shaded, its estimate a line.
+        s += fmt("set object %zu rect from %zu,%g to %zu,%g fc rgb '%s' fs transparent solid "
+                 "%s noborder behind\n",
+                 obj++, rg.from, rg.low, rg.to, rg.high, kColours[c.other % kNumColours],
+                 rg.verdict == Verdict::Same ? "0.10" : "0.30");
+        s += fmt("set arrow %zu from %zu,%g to %zu,%g nohead lw 2 ", arrow++, rg.from, rg.ratio,
+                 rg.to, rg.ratio) +
+             line_style(c.other) + "\n";
+      }
+    }
+    rlo = std::max(0.25, rlo * 0.97);
+    rhi = std::min(4.0, rhi * 1.03);
+    s += fmt("set yrange [%g:%g]\n", rlo, rhi);
+    s += fmt("plot 1 with lines lc rgb 'black' lw 1 notitle, \\\n"
+             "     %g with lines lc rgb 'gray50' dt 2 notitle, \\\n"
+             "     %g with lines lc rgb 'gray50' dt 2 title 'threshold %.0f%%'",
+             1 - thr, 1 + thr, 100 * thr);
+    for (size_t i = 1; i < n; i++)
+      s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 ", 2 + 3 * n + (i - 1)) +
+           line_style(i) + " title " +
+           quoted(fmt("[%zu]/[1], shaded: ranges with 95%% intervals", i + 1));
+    s += "\n";
+  }
+  s += "unset multiplot\n";
+  return s;
 }
 
-void plot_curves(const std::vector<std::string> &labels, const std::vector<Levels> &curves,
-                 const std::string &out, bool force) {
+void draw_plot(const Report &r, const std::string &out, bool force, const PlotOptions &opt) {
   std::string terminal = terminal_for(out);
-  if (!on_path("gnuplot"))
-    throw InputError("gnuplot not found; install it (Debian: apt-get install gnuplot-nox)");
   struct stat st;
   if (!force && stat(out.c_str(), &st) == 0)
     throw InputError("'" + out + "' already exists; use --force to replace it");
 
-  std::string table;
-  char buf[64];
-  for (size_t k = 0; k < curves[0].size(); k++) {
-    std::snprintf(buf, sizeof buf, "%zu", k + 1);
-    table += buf;
-    for (const auto &c : curves) {
-      std::snprintf(buf, sizeof buf, " %.1f", c[k]);
-      table += buf;
-    }
-    table += '\n';
-  }
-  TempFile data("/tmp/memset-report-XXXXXX.dat");
-  data.write(table);
-  // Drawn beside the target and renamed over it only when gnuplot succeeds.
-  TempFile drawn(out + ".tmp-XXXXXX");
-  TempFile script("/tmp/memset-report-XXXXXX.gp");
-  script.write(plot_script(terminal, drawn.path, data.path, labels));
+  const char *tmpdir = std::getenv("TMPDIR");
+  TempFile script(std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/memset-report-plot.gp");
+  script.write(plot_script(r, terminal, opt), script.path());
+  // Drawn beside the target, so that placing it is a rename.
+  TempFile drawn(out);
 
-  char prog[] = "gnuplot";
-  std::string script_path = script.path;
-  char *argv[] = {prog, script_path.data(), nullptr};
-  pid_t pid;
-  int err = posix_spawnp(&pid, prog, nullptr, nullptr, argv, environ);
-  if (err != 0)
-    throw InputError(std::string("cannot run gnuplot: ") + std::strerror(err));
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw InputError("gnuplot failed; '" + out + "' not written");
-  chmod(drawn.path.c_str(), 0644);
-  if (rename(drawn.path.c_str(), out.c_str()) != 0)
-    throw InputError("cannot write '" + out + "': " + std::strerror(errno));
-  drawn.path.clear();
+  SignalScope signals;
+  Command cmd;
+  cmd.argv = {"gnuplot", script.path()};
+  cmd.search_path = true;
+  cmd.timeout = kGnuplotTimeout;
+  cmd.stdout_path = drawn.path();
+  Outcome o = run_program(cmd);
+  if (o.kind == Outcome::NotStarted && o.code == ENOENT)
+    throw SystemError("gnuplot not found; install it (Debian: apt-get install gnuplot-nox)");
+  if (o.kind == Outcome::Interrupted)
+    throw Interrupted(o.code, std::string("plot interrupted; '") + out + "' not written");
+  if (!o.ok())
+    throw SystemError("gnuplot failed (" + o.describe() + "); '" + out + "' not written");
+  // gnuplot exits 0 even when it could not write its output: check the file.
+  if (!complete_plot(drawn.path(), ends_with(out, ".png")))
+    throw SystemError("gnuplot wrote no complete plot (is the disk full?); '" + out +
+                      "' not written");
+  drawn.place(out, force);
 }
 
 } // namespace report

@@ -1,24 +1,27 @@
 #pragma once
-// Plots of median curves, drawn by gnuplot.
+// Plots of a Report, drawn by gnuplot: median curves with their spread and
+// steps, and under them each set's ratio to the first with the comparison's
+// ranges.
 
-#include "analysis.hpp"
+#include "summary.hpp"
 
 #include <string>
-#include <vector>
 
 namespace report {
 
+struct PlotOptions {
+  bool log_y = false; // both axes logarithmic
+};
+
 // The gnuplot terminal for an output file, by its ending (.png, .svg);
-// throws InputError for any other ending.
+// throws UsageError for any other ending.
 std::string terminal_for(const std::string &out);
 
-// The gnuplot script that draws one line per curve from `data` (columns:
-// length, then one median per set) into `out`.
-std::string plot_script(const std::string &terminal, const std::string &out,
-                        const std::string &data, const std::vector<std::string> &labels);
+// The whole gnuplot script, its data inline; it draws to standard output.
+std::string plot_script(const Report &r, const std::string &terminal, const PlotOptions &opt);
 
-// Draws the curves into `out`; an existing file is replaced only with `force`.
-void plot_curves(const std::vector<std::string> &labels, const std::vector<Levels> &curves,
-                 const std::string &out, bool force);
+// Draws into `out`. An existing file is replaced only with `force`, and only
+// by a plot that gnuplot finished completely.
+void draw_plot(const Report &r, const std::string &out, bool force, const PlotOptions &opt);
 
 } // namespace report

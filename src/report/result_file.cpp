@@ -1,13 +1,13 @@
+// The result file of memset-bench: its exact format, read strictly and within bounds.
+
 #include "result_file.hpp"
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-namespace fs = std::filesystem;
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace report {
 
@@ -29,18 +29,38 @@ std::string shown(char c) {
   return buf;
 }
 
-std::string read_all(const std::string &path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec))
-    throw InputError(path + ": is a folder, not a result file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
+// The whole file, refused as soon as it passes the bound.
+std::string read_bounded(const std::string &path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
     throw InputError(path + ": " + std::strerror(errno));
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad())
-    throw InputError(path + ": read error");
-  return s.str();
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    throw InputError(path + ": is a folder, not a result file");
+  }
+  std::string text;
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      int err = errno;
+      close(fd);
+      throw InputError(path + ": " + std::strerror(err));
+    }
+    if (n == 0)
+      break;
+    text.append(buf, (size_t)n);
+    if (text.size() > kMaxResultBytes) {
+      close(fd);
+      throw InputError(path + ": more than " + std::to_string(kMaxResultBytes) +
+                       " bytes, too large for a result file");
+    }
+  }
+  close(fd);
+  return text;
 }
 
 } // namespace
@@ -70,7 +90,7 @@ Curve parse_result(const std::string &text, const std::string &name) {
     if (p == end)
       break;
     if (*p != '\n')
-      bad(name, line, "unexpected " + shown(*p) + " after the value");
+      bad(name, line, "found " + shown(*p) + " after the value");
     ++p;
     ++line;
     if (p == end)
@@ -82,48 +102,6 @@ Curve parse_result(const std::string &text, const std::string &name) {
   return values;
 }
 
-Curve read_result_file(const std::string &path) { return parse_result(read_all(path), path); }
-
-std::vector<std::string> run_files_in(const std::string &dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), e; !ec && it != e; it.increment(ec)) {
-    std::string n = it->path().filename().string();
-    if (n.size() > 8 && n.compare(0, 4, "run-") == 0 && n.compare(n.size() - 4, 4, ".txt") == 0)
-      names.push_back(n);
-  }
-  if (ec)
-    throw InputError(dir + ": " + ec.message());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-Set load_set(const std::string &path) {
-  if (path.empty())
-    throw InputError("empty path");
-  Set set;
-  set.label = path;
-  while (set.label.size() > 1 && set.label.back() == '/')
-    set.label.pop_back();
-  std::error_code ec;
-  if (!fs::exists(path, ec))
-    throw InputError(path + ": " + std::strerror(ENOENT));
-  if (fs::is_directory(path, ec)) {
-    for (const auto &n : run_files_in(path)) {
-      set.files.push_back(n);
-      set.runs.push_back(read_result_file((fs::path(path) / n).string()));
-    }
-    if (set.runs.empty())
-      throw InputError(path + ": no run-*.txt files in this folder");
-    std::ifstream ctx(fs::path(path) / "context.txt");
-    for (std::string line; std::getline(ctx, line);)
-      if (line.rfind("env: ", 0) == 0 && line != "env: none")
-        set.env.push_back(line.substr(5));
-  } else {
-    set.files.push_back(fs::path(path).filename().string());
-    set.runs.push_back(read_result_file(path));
-  }
-  return set;
-}
+Curve read_result_file(const std::string &path) { return parse_result(read_bounded(path), path); }
 
 } // namespace report

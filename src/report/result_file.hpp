@@ -1,9 +1,10 @@
 #pragma once
-// Result files of memset-bench, and sets of them.
+// The result file of memset-bench: its exact format, read strictly and within bounds.
+
+#include "errors.hpp"
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,29 +13,19 @@ namespace report {
 // Number of values in a result file: one per fill length, 1 to 32768 bytes.
 constexpr size_t kLengths = 32768;
 
-using Curve = std::vector<uint64_t>; // value k-1 belongs to a fill of k bytes
+// The most a result file can hold: kLengths values of at most 20 digits (the
+// width of 2^64 - 1) and a line feed between each two. Reading stops as soon
+// as a file passes it, so a device or a pipe that never ends is refused.
+constexpr size_t kMaxResultBytes = kLengths * 21 - 1;
 
-// Bad input: the message names the file (and the line, where there is one).
-struct InputError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using Curve = std::vector<uint64_t>; // value k-1 belongs to a fill of k bytes
 
 // Parses one result file strictly: exactly kLengths unsigned decimals without
 // sign or leading zeros, one line feed between values, none after the last.
+// Throws InputError naming `name` and the line.
 Curve parse_result(const std::string &text, const std::string &name);
+
+// Reads and parses `path`, reading no more than kMaxResultBytes + 1 bytes.
 Curve read_result_file(const std::string &path);
-
-// A campaign folder (all its run-*.txt files, in name order) or one file.
-struct Set {
-  std::string label;              // the path as the user gave it
-  std::vector<std::string> files; // file names, for naming runs
-  std::vector<Curve> runs;
-  std::vector<std::string> env; // "NAME=VALUE" from the campaign's context.txt
-};
-
-Set load_set(const std::string &path);
-
-// Names of the run-NNN.txt files in a folder, sorted.
-std::vector<std::string> run_files_in(const std::string &dir);
 
 } // namespace report

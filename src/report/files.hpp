@@ -1,0 +1,31 @@
+#pragma once
+// Files that appear whole or not at all: temporary names, atomic placing.
+
+#include <string>
+
+namespace report {
+
+// A file created under a fresh name beside `near` ("near.tmp-XXXXXX"),
+// removed when this goes out of scope unless it was placed.
+class TempFile {
+public:
+  explicit TempFile(const std::string &near);
+  ~TempFile();
+  TempFile(const TempFile &) = delete;
+  TempFile &operator=(const TempFile &) = delete;
+
+  const std::string &path() const { return path_; }
+  // Writes `content` into it; `shown` is the name errors give.
+  void write(const std::string &content, const std::string &shown) const;
+  // Moves it to `target`. Without `replace`, an existing target is kept and
+  // this fails with "already exists". Errors name `target`.
+  void place(const std::string &target, bool replace);
+
+private:
+  std::string path_;
+};
+
+// Writes a new file whole: refuses an existing one, leaves nothing on failure.
+void write_new_file(const std::string &path, const std::string &content);
+
+} // namespace report

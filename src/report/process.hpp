@@ -1,0 +1,48 @@
+#pragma once
+// Starting a program, waiting for it with a time limit, and stopping it when
+// this tool is interrupted: the one place where memset-report runs programs.
+
+#include <csignal>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+// While one exists, SIGINT and SIGTERM do not kill this tool: they are held
+// for run_program, which stops its child and reports them, and for
+// take_interrupt. SIGCHLD is reset to its default, so that an ignored SIGCHLD
+// inherited from the caller cannot hide how a child ended.
+class SignalScope {
+public:
+  SignalScope();
+  ~SignalScope();
+  SignalScope(const SignalScope &) = delete;
+  SignalScope &operator=(const SignalScope &) = delete;
+};
+
+// SIGINT or SIGTERM if one arrived and was not yet reported; 0 otherwise.
+int take_interrupt();
+
+struct Command {
+  std::vector<std::string> argv;               // argv[0] is the program
+  std::optional<std::vector<std::string>> env; // NAME=VALUE; none: this tool's own
+  bool search_path = false;                    // look argv[0] up on PATH
+  int cpu = -1;                                // pin to this processor; -1: no pinning
+  double timeout = 0;                          // seconds; 0: no limit
+  std::string stdout_path;                     // standard output into this file; "": ours
+};
+
+struct Outcome {
+  enum Kind { Exited, Signaled, TimedOut, Interrupted, NotStarted } kind;
+  int code = 0; // exit status, signal number, or errno of the failed start
+  bool ok() const { return kind == Exited && code == 0; }
+  // "exit status 3", "signal Segmentation fault", "no exit within 60 s", ...
+  std::string describe() const;
+};
+
+// Runs the command to its end, within a SignalScope. On timeout or
+// interruption the child is killed and waited for before this returns.
+Outcome run_program(const Command &cmd);
+
+} // namespace report

@@ -1,0 +1,33 @@
+#pragma once
+// Renderers of a computed Report: text for people, CSV and JSON for programs.
+
+#include "summary.hpp"
+#include "tune.hpp"
+
+#include <string>
+#include <vector>
+
+namespace report {
+
+enum class Unit { Ticks, Ns };
+
+// The summary as text: one section per set, then one per comparison, one
+// "key: value" line per fact so that it greps well. With Unit::Ns every set
+// needs a counter frequency (Report::mhz).
+std::string render_text(const Report &r, Unit unit);
+
+// "length" and one median column per set, for all 32768 lengths, exactly.
+std::string render_csv(const Report &r);
+
+// Lengths a JSON export carries by default: powers of two and their midpoints.
+std::vector<size_t> default_json_lengths();
+
+// Google Benchmark's JSON layout, so that its compare.py and the dashboards
+// that read it take the runs as they are. Every set needs a counter frequency.
+std::string render_json(const Report &r, const std::vector<size_t> &lengths);
+
+// The advice of a tuning campaign as text: variants, groups, the fastest
+// variant per range, the crossover and one line of advice.
+std::string render_tune(const TuneAdvice &a);
+
+} // namespace report
