@@ -125,3 +125,44 @@ TEST(ShiftFactor, NamesAWholeRunShift) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Spread, IsTheInterquartileRangeOverTheMedian) {
+  // Five runs at one length: 10, 20, 30, 40, 100. Quartiles 20 and 40, median 30.
+  std::vector<Curve> runs = {{10}, {20}, {30}, {40}, {100}};
+  Levels med = median_curve(runs);
+  ASSERT_EQ(med, Levels{30});
+  EXPECT_DOUBLE_EQ(spread_curve(runs, med)[0], 20.0 / 30);
+}
+
+TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
+  Curve base(kLengths);
+  for (size_t k = 0; k < kLengths; k++)
+    base[k] = 1000 + k;
+  auto scaled = [&](double f) {
+    Curve c(kLengths);
+    for (size_t k = 0; k < kLengths; k++)
+      c[k] = (uint64_t)std::lround((double)base[k] * f);
+    return c;
+  };
+  std::vector<Curve> runs = {base, base, scaled(1.05), base, scaled(1.15)};
+  auto shifted = shifted_runs(runs, median_curve(runs));
+  ASSERT_TRUE(shifted);
+  ASSERT_EQ(shifted->size(), 1u);
+  EXPECT_EQ((*shifted)[0].run, 4u);
+  EXPECT_NEAR((*shifted)[0].factor, 1.15, 0.001);
+  EXPECT_FALSE(shifted_runs({base}, median_curve({base})));
+  EXPECT_FALSE(shifted_runs({base, scaled(1.5)}, median_curve({base, scaled(1.5)})));
+}
+
+TEST(ExactMedian, PrintsValuesNearTwoToTheSixtyFourExactly) {
+  std::vector<Curve> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
+  auto m = exact_median_curve(runs);
+  EXPECT_EQ(m[0].str(), "18446744073709551614"); // (2^64 - 1 + 2^64 - 3) / 2
+  EXPECT_EQ(m[1].str(), "7.5");
+  runs.push_back({UINT64_MAX, 9});
+  EXPECT_EQ(exact_median_curve(runs)[0].str(), "18446744073709551615");
+}
+
+} // namespace

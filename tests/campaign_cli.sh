@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Campaigns with a stand-in benchmark: interleaved variants, failing, hanging
+# and silent runs, interruption, and what the record says.
+report=$1
+. "$(dirname "$0")/lib.sh"
+
+# The stand-in notes what it saw, then does what FAKE_MODE says.
+cat >"$tmp/fake" <<FAKE
+#!/usr/bin/env bash
+echo "\${MEMSET_TEST_VAR:-} \$(grep Cpus_allowed_list /proc/self/status | cut -f2)" >>"\$(dirname "\$1").seen"
+n=\$(ls "\$(dirname "\$1")" | grep -c '^run-[0-9]*\.txt\$')
+case "\${FAKE_MODE:-}" in
+  fail) [ "\$n" -ge 1 ] && { echo "fake: boom" >&2; exit 3; } ;;
+  silent) exit 0 ;;
+  hang) sleep 30 ;;
+  slow) sleep 0.3 ;;
+esac
+$(declare -f fake_values)
+fake_values >"\$1"
+FAKE
+chmod +x "$tmp/fake"
+
+# Interleaved: one folder per variant, orders recorded, each variant's own
+# environment reaching its runs alone, replacing the common one.
+expect 0 "interleaved" -- "$report" run --out "$tmp/il" --runs 4 --bench "$tmp/fake" --seed 7 \
+  --env MEMSET_TEST_VAR=common --variant a --variant b --env MEMSET_TEST_VAR=own --variant c
+[ "$(ls "$tmp/il" | grep -v seen)" = "$(printf 'a\nb\nc\ncontext.txt')" ] || fail "layout: $(ls "$tmp/il" | tr '\n' ' ')"
+[ "$(ls "$tmp/il/b" | grep -c '^run-00[1-4].txt$')" = 4 ] || fail "b holds: $(ls "$tmp/il/b" | tr '\n' ' ')"
+sort -u "$tmp/il/a.seen" | grep -qx 'common .*' && sort -u "$tmp/il/b.seen" | grep -qx 'own .*' &&
+  [ "$(cut -d' ' -f1 "$tmp/il/b.seen" | sort -u)" = own ] || fail "variant env: $(cat "$tmp"/il/*.seen)"
+grep -qx 'shuffle_seed: 7' "$tmp/il/context.txt" || fail "no seed recorded"
+orders=$(grep '^order: ' "$tmp/il/context.txt")
+[ "$(echo "$orders" | wc -l)" = 4 ] || fail "want 4 orders: $orders"
+echo "$orders" | while read -r _ n v1 v2 v3; do
+  [ "$(printf '%s\n' "$v1" "$v2" "$v3" | sort | tr '\n' ' ')" = "a b c " ] || echo "bad order $n"
+done | grep -q . && fail "an order is not a permutation of the variants: $orders"
+grep -qx 'variant_env: b MEMSET_TEST_VAR=own' "$tmp/il/context.txt" || fail "b's setting not recorded"
+expect 0 "same seed, same orders" -- "$report" run --out "$tmp/il2" --runs 4 --bench "$tmp/fake" --seed 7 \
+  --variant a --variant b --variant c
+[ "$(grep '^order: ' "$tmp/il2/context.txt")" = "$orders" ] || fail "orders differ for one seed"
+expect 0 "summary of an interleaved campaign" -- "$report" summary "$tmp/il"
+[ "$(grep -c '^== compare .*: 4 rounds, paired$' "$tmp/out")" = 2 ] || fail "not paired: $(grep '^==' "$tmp/out")"
+
+# A variant twice as slow fails a gate of 5%.
+expect 0 "slow variant" -- "$report" run --out "$tmp/gate" --runs 6 --bench "$tmp/fake" \
+  --variant base --variant slow --env FAKE_SCALE=2
+expect 3 "fail-if-slower" -- "$report" summary --fail-if-slower 5 "$tmp/gate"
+grep -q '^range: 2\.\.32768 slower 2\.00' "$tmp/out" || fail "gate ranges: $(grep range "$tmp/out")"
+grep -q 'slow is slower than \[1\] base' "$tmp/err" || fail "gate message: $(cat "$tmp/err")"
+expect 0 "within the gate" -- "$report" summary --fail-if-slower 150 "$tmp/gate"
+
+# A failing run: status 4 with the benchmark's status; complete rounds stay,
+# the round under way goes.
+FAKE_MODE=fail expect 4 "failing run" -- "$report" run --out "$tmp/fails" --runs 4 --bench "$tmp/fake" --variant a --variant b
+grep -q "round 2 of 4 (.) failed: benchmark exit status 3; campaign stopped, 1 round complete" "$tmp/err" ||
+  fail "failure not reported: $(cat "$tmp/err")"
+[ "$(cd "$tmp/fails" && ls a b | grep -c '^run-')" = 2 ] && [ ! -e "$tmp/fails/a/run-002.txt" ] ||
+  fail "after the failure: $(cd "$tmp/fails" && ls -R)"
+
+# A run that exits 0 but writes nothing is a failure, and a campaign with no
+# complete run leaves nothing behind, so the folder can be used again.
+mkdir "$tmp/silent"
+FAKE_MODE=silent expect 4 "silent run" -- "$report" run --out "$tmp/silent" --runs 2 --bench "$tmp/fake"
+grep -q "run 1 of 2: benchmark exited 0 but wrote no complete result ($tmp/silent/run-001.txt: empty file)" "$tmp/err" ||
+  fail "silent run: $(cat "$tmp/err")"
+[ -z "$(ls -A "$tmp/silent")" ] || fail "silent campaign left: $(ls -A "$tmp/silent")"
+expect 0 "the same folder again" -- "$report" run --out "$tmp/silent" --runs 1 --bench "$tmp/fake"
+FAKE_MODE=silent expect 4 "silent run into a new folder" -- "$report" run --out "$tmp/gone/deeper" --runs 1 --bench "$tmp/fake"
+[ -e "$tmp/gone/deeper" ] && fail "folders made for a failed campaign were left"
+mkdir "$tmp/empty-ctx" && : >"$tmp/empty-ctx/context.txt"
+expect 0 "an empty context.txt is no campaign" -- "$report" run --out "$tmp/empty-ctx" --runs 1 --bench "$tmp/fake"
+
+# A hanging run is killed at the time limit: status 5, its file gone.
+start=$(date +%s)
+FAKE_MODE=hang expect 5 "hanging run" -- "$report" run --out "$tmp/hang" --runs 2 --timeout 1 --bench "$tmp/fake"
+[ $(($(date +%s) - start)) -lt 10 ] || fail "the time limit did not stop the run"
+grep -q "run 1 of 2: no result within 1 s (--timeout)" "$tmp/err" || fail "timeout: $(cat "$tmp/err")"
+[ -e "$tmp/hang" ] && fail "a timed-out first run left a campaign: $(ls -A "$tmp/hang")"
+
+# Interrupted: only complete runs stay, and the summary says what is missing.
+FAKE_MODE=slow "$report" run --out "$tmp/int" --runs 20 --bench "$tmp/fake" 2>"$tmp/err" &
+pid=$!
+sleep 1.5
+kill -INT $pid
+wait $pid
+st=$?
+[ "$st" = 130 ] || fail "interrupted campaign: status $st, want 130"
+runs=$(ls "$tmp/int" | grep -c '^run-')
+[ "$(ls "$tmp/int" | grep -vc -e '^run-[0-9]*\.txt$' -e '^context.txt$')" = 0 ] ||
+  fail "interrupted campaign left: $(ls "$tmp/int")"
+grep -q "campaign stopped, $runs runs\? complete" "$tmp/err" || fail "interruption: $(cat "$tmp/err")"
+expect 0 "summary of an interrupted campaign" -- "$report" summary "$tmp/int"
+grep -qx "incomplete: $runs of 20 runs" "$tmp/out" || fail "no incomplete line: $(head -3 "$tmp/out")"
+
+# What steers the C library is recorded, inherited or added; an ignored
+# SIGCHLD inherited from the caller hides nothing.
+GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192 expect 0 "inherited tunables" -- \
+  "$report" run --out "$tmp/inh" --runs 1 --bench "$tmp/fake"
+grep -qx 'env_inherited: GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192' "$tmp/inh/context.txt" ||
+  fail "inherited tunables not recorded"
+expect 0 "summary shows it" -- "$report" summary "$tmp/inh"
+grep -qx 'inherited env: GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192' "$tmp/out" || fail "not shown"
+FAKE_MODE=fail expect 4 "ignored SIGCHLD" -- perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV' \
+  "$report" run --out "$tmp/chld" --runs 2 --bench "$tmp/fake"
+
+# Tuning refuses a C library without the tunables.
+mkdir -p "$tmp/musl/default"
+cp "$tmp/il/a/run-001.txt" "$tmp/musl/default/"
+printf 'libc: musl 1.2.4\nvariant: default\n' >"$tmp/musl/context.txt"
+expect 7 "tune outside glibc" -- "$report" tune --from "$tmp/musl"
+grep -q "not glibc" "$tmp/err" || fail "tune refusal: $(cat "$tmp/err")"
+
+finish

@@ -1,0 +1,242 @@
+// Comparisons, tuning advice, counter resolution and rendering, on synthetic
+// campaigns whose answer is known.
+
+#include "report/compare.hpp"
+#include "report/machine.hpp"
+#include "report/plot.hpp"
+#include "report/render.hpp"
+#include "report/tune.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <regex>
+
+using namespace report;
+
+namespace {
+
+// A memset-like cost in ticks: a floor and slow growth.
+double base_cost(size_t len) { return 40 + len / 40.0; }
+
+struct Noise {
+  double per_length = 0.03; // each value within this fraction
+  double shifted_round = 0; // this factor on one round of B (0: none)
+  double step = 1;          // values come in multiples of this (a coarse counter)
+};
+
+// n runs of a set whose cost at each length is base_cost times factor(len).
+// Runs of one round share a machine factor, as runs taken side by side do.
+Set make_set(const std::string &label, size_t n, std::function<double(size_t)> factor,
+             const Noise &noise, unsigned seed, const std::string &campaign = "camp") {
+  std::mt19937 rng(seed), machine(99);
+  std::uniform_real_distribution<double> jitter(-noise.per_length, noise.per_length);
+  std::uniform_real_distribution<double> round_factor(0.9, 1.2);
+  Set s;
+  s.label = s.path = label;
+  s.campaign = campaign;
+  for (size_t r = 0; r < n; r++) {
+    double m = round_factor(machine);
+    if (noise.shifted_round && r == 3)
+      m *= noise.shifted_round;
+    Curve c(kLengths);
+    for (size_t len = 1; len <= kLengths; len++) {
+      double v = base_cost(len) * factor(len) * m * (1 + jitter(rng));
+      c[len - 1] = (uint64_t)(std::floor(v / noise.step) * noise.step);
+    }
+    c[0] = 900; // first-call binding
+    s.runs.push_back(c);
+    s.rounds.push_back((unsigned)r + 1);
+    s.files.push_back("run-" + std::to_string(r + 1) + ".txt");
+  }
+  return s;
+}
+
+auto one = [](size_t) { return 1.0; };
+
+std::string ranges_of(const Comparison &c) {
+  std::string s;
+  for (const auto &r : c.ranges)
+    s +=
+        std::to_string(r.from) + ".." + std::to_string(r.to) + " " + verdict_name(r.verdict) + "; ";
+  return s;
+}
+
+TEST(Compare, IdenticalSettingsAreSameEverywhereDespiteNoiseShiftsAndTies) {
+  struct Case {
+    const char *what;
+    Noise noise;
+  } cases[] = {{"noise", {0.03, 0, 1}},
+               {"one shifted round", {0.03, 1.4, 1}},
+               {"coarse counter", {0.02, 0, 27.0 / 8}}};
+  for (const auto &c : cases) {
+    Set a = make_set("a", 11, one, c.noise, 1), b = make_set("b", 11, one, c.noise, 2);
+    if (c.noise.shifted_round) // the shift falls on b's run only
+      a = make_set("a", 11, one, {c.noise.per_length, 0, c.noise.step}, 1);
+    Comparison cmp = compare_sets(a, b, {});
+    EXPECT_TRUE(cmp.paired);
+    ASSERT_EQ(cmp.ranges.size(), 1u) << c.what << ": " << ranges_of(cmp);
+    EXPECT_EQ(cmp.ranges[0].verdict, Verdict::Same) << c.what;
+    EXPECT_EQ(cmp.ranges[0].from, 2u);
+    EXPECT_EQ(cmp.ranges[0].to, kLengths);
+  }
+}
+
+TEST(Compare, AKnownShiftIsFoundWhereItIsAndNowhereElse) {
+  for (double f : {0.9, 1.1}) {
+    auto shifted = [f](size_t len) { return len >= 2048 && len < 8192 ? f : 1.0; };
+    Set a = make_set("a", 11, one, {}, 1), b = make_set("b", 11, shifted, {}, 2);
+    Comparison c = compare_sets(a, b, {});
+    ASSERT_EQ(c.ranges.size(), 3u) << ranges_of(c);
+    EXPECT_EQ(c.ranges[1].from, 2048u);
+    EXPECT_EQ(c.ranges[1].to, 8191u);
+    EXPECT_EQ(c.ranges[1].verdict, f < 1 ? Verdict::Faster : Verdict::Slower);
+    EXPECT_NEAR(c.ranges[1].ratio, f, 0.02);
+    EXPECT_LT(c.ranges[1].low, f);
+    EXPECT_GT(c.ranges[1].high, f);
+    EXPECT_EQ(c.ranges[0].verdict, Verdict::Same);
+    EXPECT_EQ(c.ranges[2].verdict, Verdict::Same);
+    EXPECT_EQ(worst_slowdown(c) > 1, f > 1);
+  }
+}
+
+TEST(Compare, UnpairedIntervalsAreWiderThanPairedOnesOfTheSameRuns) {
+  Set a = make_set("a", 11, one, {}, 1), b = make_set("b", 11, one, {}, 2);
+  Set ua = a, ub = b;
+  ua.campaign = "one";
+  ub.campaign = "other";
+  for (double drift : {0.0, 0.3}) {
+    CompareOptions opt;
+    opt.drift = drift;
+    Comparison p = compare_sets(a, b, opt), u = compare_sets(ua, ub, opt);
+    EXPECT_FALSE(u.paired);
+    for (size_t i = 0; i < p.bands.size(); i++) {
+      double wp = p.bands[i].est.high / p.bands[i].est.low;
+      double wu = u.bands[i].est.high / u.bands[i].est.low;
+      EXPECT_GT(wu, wp) << "band from " << p.bands[i].band.from << ", drift " << drift;
+    }
+  }
+  // Deterministic: the same files give the same output.
+  Report r1 = build_report({a, b}, {}), r2 = build_report({a, b}, {});
+  EXPECT_EQ(render_text(r1, Unit::Ticks), render_text(r2, Unit::Ticks));
+}
+
+TEST(Compare, TooFewRoundsGiveNoVerdict) {
+  auto half = [](size_t) { return 0.5; };
+  Comparison c = compare_sets(make_set("a", 5, one, {}, 1), make_set("b", 5, half, {}, 2), {});
+  EXPECT_FALSE(c.enough);
+  ASSERT_EQ(c.ranges.size(), 1u);
+  EXPECT_EQ(c.ranges[0].verdict, Verdict::Same);
+  EXPECT_TRUE(compare_sets(make_set("a", 6, one, {}, 1), make_set("b", 6, half, {}, 2), {}).enough);
+}
+
+TEST(Resolution, StepOfACoarseCounterAndOfAFineOne) {
+  std::mt19937 rng(5);
+  std::vector<uint64_t> coarse, fine, fixed_cost;
+  for (int i = 0; i < 4000; i++) {
+    // Back to back: 27 nearly always, a late reading as 26 + 28 or 1, a rare
+    // interrupt as a far multiple; with work, multiples of 27.
+    int u = (int)(rng() % 100);
+    coarse.push_back(u < 3 ? 26 : u < 4 ? 1 : u < 5 ? 27 * 40 : 27);
+    coarse.push_back(27 * (1 + rng() % 4));
+    // A counter that moves every tick: readings cost about 20, work spreads them.
+    fine.push_back(18 + rng() % 5);
+    fine.push_back(20 + rng() % 300 + (u == 0 ? 5000 : 0));
+    // It also costs exactly 20 to read every time; only the work shows the step.
+    fixed_cost.push_back(20);
+    fixed_cost.push_back(20 + rng() % 300);
+  }
+  EXPECT_EQ(estimate_step(coarse), 27u);
+  EXPECT_EQ(estimate_step(fine), 1u);
+  EXPECT_EQ(estimate_step(fixed_cost), 1u);
+}
+
+TEST(Render, NanosecondsAndGigabytesUseTheCampaignsFrequency) {
+  Set a = make_set("a", 3, one, {0, 0, 1}, 1);
+  a.context = parse_context("tsc_mhz: 2000.0\n");
+  Report r = build_report({a}, {});
+  std::string text = render_text(r, Unit::Ns);
+  // 2000 MHz: half a nanosecond a tick, two bytes per ns for each byte per tick.
+  char want[128];
+  std::snprintf(want, sizeof want, "floor: %.2f ns\n", r.summaries[0].floor / 2);
+  EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+  const SummaryRow &row = r.summaries[0].rows.back();
+  std::snprintf(want, sizeof want, "%8zu %12.2f %14.2f %11.2f", row.length, row.median / 2,
+                row.above_floor / 2, *row.bytes_per_tick * 2);
+  EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+}
+
+TEST(Plot, LengthOneIsLeftOutOfTheRangeAndTwoSetsGetTwoPanels) {
+  Set a = make_set("a", 3, one, {}, 1), b = make_set("b", 3, one, {}, 2);
+  a.runs[0][0] = a.runs[1][0] = a.runs[2][0] = 1000000;
+  for (size_t sets : {1, 2}) {
+    Report r = build_report(sets == 1 ? std::vector<Set>{a} : std::vector<Set>{a, b}, {});
+    std::string s = plot_script(r, terminal_for("x.png"), {});
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(s, m, std::regex("\nset yrange \\[0:([0-9.e+]+)\\]")));
+    double top = std::stod(m[1]);
+    EXPECT_GT(top, base_cost(kLengths));
+    EXPECT_LT(top, 2 * base_cost(kLengths) * 1.2 * 1.03);
+    size_t plots = 0;
+    for (size_t at = s.find("\nplot "); at != std::string::npos; at = s.find("\nplot ", at + 1))
+      plots++;
+    EXPECT_EQ(plots, sets);
+    EXPECT_EQ(s.find("\n1 "), std::string::npos) << "length 1 is in the data";
+  }
+}
+
+// A tuning campaign: default has glibc's step to rep stosb at 2049; never
+// using rep stosb is 20% faster above it; always using it is slower from 402
+// on, up to `always_slower_to`.
+std::vector<Set> tune_sets(size_t always_slower_to) {
+  auto dflt = [](size_t len) { return len > 2048 ? 1.25 : 1.0; };
+  auto never = [](size_t) { return 1.0; };
+  auto always = [=](size_t len) { return len >= 402 && len <= always_slower_to ? 1.5 : 1.0; };
+  std::vector<Set> s = {
+      make_set("default", 11, dflt, {}, 1), make_set("stosb_always", 11, always, {}, 2),
+      make_set("stosb_never", 11, never, {}, 3), make_set("no_avx512", 11, dflt, {}, 4)};
+  s[0].context = parse_context("libc: glibc 2.36\n");
+  s[1].env = {std::string("GLIBC_TUNABLES=") + kStosbAlways};
+  s[2].env = {std::string("GLIBC_TUNABLES=") + kStosbNever};
+  s[3].env = {"GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F"};
+  return s;
+}
+
+TEST(Tune, CrossoverGroupsAndAdvice) {
+  TuneAdvice a = advise(tune_sets(8191), {});
+  ASSERT_TRUE(a.crossover);
+  EXPECT_EQ(*a.crossover, 8192u);
+  // The mask changed nothing: one implementation with default.
+  ASSERT_EQ(a.groups.size(), 3u);
+  EXPECT_EQ(a.groups[0], (std::vector<size_t>{0, 3}));
+  ASSERT_TRUE(a.advised);
+  EXPECT_EQ(*a.advised, 2u);
+  EXPECT_NE(render_tune(a).find("advice: GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=1000000"),
+            std::string::npos);
+  EXPECT_NE(render_tune(a).find("same implementation: default, no_avx512"), std::string::npos);
+
+  EXPECT_FALSE(advise(tune_sets(kLengths), {}).crossover);
+  // Where nothing is faster than default, the advice is default.
+  auto same = tune_sets(kLengths);
+  same[2] = make_set(
+      "stosb_never", 11, [](size_t len) { return len > 2048 ? 1.25 : 1.0; }, {}, 3);
+  EXPECT_FALSE(advise(same, {}).advised);
+  EXPECT_NE(render_tune(advise(same, {})).find("advice: default\n"), std::string::npos);
+}
+
+TEST(Tune, OnlyGlibcWithTheTunableCanBeTuned) {
+  EXPECT_NO_THROW(check_tunable_libc("glibc 2.36"));
+  for (const char *libc : {"musl 1.2.4", "", "glibc 2.31"})
+    EXPECT_THROW(check_tunable_libc(libc), NoTunables) << libc;
+  // Masks are offered for the features this processor has, and no others.
+  auto v = tune_variants({"avx2", "erms"});
+  std::vector<std::string> names;
+  for (const auto &x : v)
+    names.push_back(x.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"default", "stosb_always", "stosb_never", "no_avx2",
+                                             "sse2_no_erms", "no_erms"}));
+}
+
+} // namespace

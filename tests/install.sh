@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# An install into a fresh prefix gives a memset-report that finds its benchmark.
+build=$1
+. "$(dirname "$0")/lib.sh"
+expect 0 "install" -- cmake --install "$build" --prefix "$tmp/prefix"
+for f in bin/memset-bench bin/memset-report share/doc/memset-bench/README.md; do
+  [ -e "$tmp/prefix/$f" ] || fail "not installed: $f"
+done
+expect 0 "campaign from the prefix" -- "$tmp/prefix/bin/memset-report" run --out "$tmp/c" --runs 1
+grep -qx "bench: $tmp/prefix/bin/memset-bench" "$tmp/c/context.txt" || fail "bench: $(grep bench: "$tmp/c/context.txt")"
+finish

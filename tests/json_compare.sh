@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# summary --json read by a real consumer: Google Benchmark's compare.py must
+# take two exported sets and print its table with the U test's rows.
+report=$1
+bench=$2
+. "$(dirname "$0")/lib.sh"
+compare=/usr/share/benchmark/compare.py
+# compare.py's U test needs Debian's scipy, under Debian's own Python.
+if [ ! -f "$compare" ] || ! /usr/bin/python3 -c 'import scipy' 2>/dev/null; then
+  echo "compare.py or scipy missing: JSON untested (Debian: libbenchmark-tools python3-scipy)"
+  [ -n "${MEMSET_STRICT_TESTS:-}" ] && exit 1
+  exit 77
+fi
+
+expect 0 "campaign" -- "$report" run --out "$tmp/c" --runs 3 --bench "$bench" --variant a --variant b \
+  --env GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192
+expect 0 "json a" -- "$report" summary --json "$tmp/c/a"
+mv "$tmp/out" "$tmp/a.json"
+expect 0 "json b" -- "$report" summary --json --lengths 1,2,3,4096,32768 "$tmp/c/b"
+mv "$tmp/out" "$tmp/b.json"
+expect 0 "compare.py" -- /usr/bin/python3 "$compare" benchmarks "$tmp/a.json" "$tmp/b.json"
+grep -q Traceback "$tmp/err" && fail "compare.py: $(cat "$tmp/err")"
+for name in memset/4096 memset/32768; do
+  grep -q "${name}_pvalue" "$tmp/out" || fail "no U test row for $name: $(head -20 "$tmp/out")"
+  grep -q "${name}_median" "$tmp/out" || fail "no median row for $name"
+done
+grep -q "U Test, Repetitions: 3 vs 3" "$tmp/out" || fail "U test rows missing"
+# The layout as Python reads it: three runs and three aggregates per length,
+# times in ns from the campaign's frequency, ticks kept, the ranges beside.
+/usr/bin/python3 - "$tmp/a.json" "$tmp/c/context.txt" <<'PY' || fail "JSON layout"
+import json, sys
+doc = json.load(open(sys.argv[1]))
+mhz = float(next(l.split(": ")[1] for l in open(sys.argv[2]) if l.startswith("tsc_mhz: ")))
+b = [x for x in doc["benchmarks"] if x["run_name"] == "memset/4096"]
+runs = [x for x in b if x["run_type"] == "iteration"]
+assert sorted(x["repetition_index"] for x in runs) == [0, 1, 2], runs
+assert sorted(x["aggregate_name"] for x in b if x["run_type"] == "aggregate") == ["mean", "median", "stddev"]
+for x in runs:
+    assert abs(x["real_time"] - x["ticks"] * 1000 / mhz) < 1e-6 * x["real_time"] + 1e-9, x
+assert doc["context"]["mhz_per_cpu"] == round(mhz)
+assert len({x["run_name"] for x in doc["benchmarks"]}) == 30  # powers of two and midpoints
+PY
+expect 0 "json of both variants" -- "$report" summary --json "$tmp/c"
+/usr/bin/python3 -c '
+import json, sys
+doc = json.load(sys.stdin)
+names = {x["name"] for x in doc["benchmarks"]}
+assert "a/memset/4096" in names and "b/memset/4096_median" in names, sorted(names)[:5]
+r = doc["memset_report_comparisons"][0]
+assert r["paired"] and r["ranges"][0]["from"] == 2 and r["ranges"][-1]["to"] == 32768, r
+' <"$tmp/out" || fail "JSON of an interleaved campaign"
+
+finish
