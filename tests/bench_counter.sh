@@ -19,7 +19,7 @@ timed+=$(for i in 1 2 3 4 5 6 7 8; do printf '0:0xfffffff0 1:0x10 '; done)
 
 # The seeding's stream, as the generator is defined, for the seed 2^32 + 5.
 lcg() {
-  python3 -c '
+  /usr/bin/python3 -c '
 import sys
 r, src, dest = int(sys.argv[1]), [], []
 for _ in range(4):
