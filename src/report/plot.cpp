@@ -165,7 +165,7 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
     s += "unset label 1\nunset arrow\nunset title\nset format x '%g'\n"
          "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 3\n"
          "unset logscale y\nset xlabel 'fill length (bytes)'\n"
-         "set ylabel 'ratio to [1]'\nset key top left\n";
+         "set ylabel 'ratio to [1]'\nset key top left opaque\n";
     double rlo = 0.9, rhi = 1.1, thr = 0;
     size_t obj = 1;
     for (const auto &c : r.comparisons) {
@@ -191,8 +191,10 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
              "     %g with lines lc rgb 'gray50' dt 2 title 'threshold %.0f%%'",
              1 - thr, 1 + thr, 100 * thr);
     for (size_t i = 1; i < n; i++)
-      s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 ", 2 + 3 * n + (i - 1)) +
-           line_style(i) + " title " +
+      // Per length the ratio is noisy: drawn faintly, under the ranges' estimates.
+      s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#a0%s' dt %zu ",
+               2 + 3 * n + (i - 1), kColours[i % kNumColours] + 1, 1 + i / kNumColours) +
+           " title " +
            quoted(fmt("[%zu]/[1], shaded: ranges with 95%% intervals", i + 1));
     s += "\n";
   }
