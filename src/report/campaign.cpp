@@ -9,6 +9,7 @@
 #include "process.hpp"
 #include "result_file.hpp"
 #include "sets.hpp"
+#include "text.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -266,9 +267,6 @@ void make_dir(const std::string &dir, Cleanup &c) {
   }
 }
 
-std::string plural(size_t n, const char *word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
 
 // One run of the benchmark into `round`'s file of `job`, checked before it
 // takes its name; the name is added to `made` once it is there.

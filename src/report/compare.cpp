@@ -51,20 +51,6 @@ Verdict verdict_of(const Estimate &e, double threshold) {
   return Verdict::Same;
 }
 
-// Median of band ratios, each weighted by its band's number of lengths.
-double weighted_median(std::vector<std::pair<double, size_t>> v) {
-  std::sort(v.begin(), v.end());
-  size_t total = 0, seen = 0;
-  for (auto &p : v)
-    total += p.second;
-  for (auto &p : v) {
-    seen += p.second;
-    if (2 * seen >= total)
-      return p.first;
-  }
-  return 1;
-}
-
 } // namespace
 
 const char *verdict_name(Verdict v) {
@@ -145,6 +131,35 @@ Estimate unpaired_estimate(const std::vector<double> &a, const std::vector<doubl
   return e;
 }
 
+std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
+                              const std::vector<size_t> &key) {
+  std::vector<Span> out;
+  for (size_t i = 0; i < bands.size();) {
+    size_t j = i;
+    std::vector<std::pair<double, size_t>> ratios; // ratio, lengths
+    double low = INFINITY, high = -INFINITY;
+    for (; j < bands.size() && key[j] == key[i]; j++) {
+      ratios.push_back({est[j].ratio, bands[j].to - bands[j].from + 1});
+      low = std::min(low, est[j].low);
+      high = std::max(high, est[j].high);
+    }
+    // The median over the span's lengths: each band weighs as many as it holds.
+    std::sort(ratios.begin(), ratios.end());
+    size_t total = 0, seen = 0;
+    for (const auto &r : ratios)
+      total += r.second;
+    double ratio = ratios.back().first;
+    for (const auto &r : ratios)
+      if (2 * (seen += r.second) >= total) {
+        ratio = r.first;
+        break;
+      }
+    out.push_back({bands[i].from, bands[j - 1].to, key[i], ratio, low, high});
+    i = j;
+  }
+  return out;
+}
+
 bool can_pair(const Set &a, const Set &b) {
   return !a.campaign.empty() && a.campaign == b.campaign;
 }
@@ -199,20 +214,14 @@ Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
     c.bands.push_back({band, e, verdict_of(e, opt.threshold)});
   }
 
-  for (size_t i = 0; i < c.bands.size();) {
-    size_t j = i;
-    std::vector<std::pair<double, size_t>> ratios;
-    double low = INFINITY, high = -INFINITY;
-    for (; j < c.bands.size() && c.bands[j].verdict == c.bands[i].verdict; j++) {
-      const auto &br = c.bands[j];
-      ratios.push_back({br.est.ratio, br.band.to - br.band.from + 1});
-      low = std::min(low, br.est.low);
-      high = std::max(high, br.est.high);
-    }
-    c.ranges.push_back({c.bands[i].band.from, c.bands[j - 1].band.to, c.bands[i].verdict,
-                        weighted_median(ratios), low, high});
-    i = j;
+  std::vector<Estimate> est;
+  std::vector<size_t> verdicts;
+  for (const auto &br : c.bands) {
+    est.push_back(br.est);
+    verdicts.push_back((size_t)br.verdict);
   }
+  for (const Span &sp : merge_bands(band_grid(), est, verdicts))
+    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high});
   return c;
 }
 

@@ -69,6 +69,15 @@ struct Range {
   double ratio, low, high;
 };
 
+// Adjacent bands with the same key, merged as ranges are: lengths from..to,
+// the median over its lengths of the bands' ratios, an interval spanning theirs.
+struct Span {
+  size_t from, to, key;
+  double ratio, low, high;
+};
+std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
+                              const std::vector<size_t> &key);
+
 struct Comparison {
   size_t base = 0, other = 0; // indices of A and B among the sets
   bool paired = false;

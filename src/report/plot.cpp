@@ -7,12 +7,12 @@
 #include "errors.hpp"
 #include "files.hpp"
 #include "process.hpp"
+#include "text.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -32,16 +32,6 @@ constexpr size_t kNumColours = sizeof kColours / sizeof kColours[0];
 
 // gnuplot has a minute for 32768 lengths of a few sets; it needs a second or two.
 constexpr double kGnuplotTimeout = 120;
-
-std::string fmt(const char *f, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char *f, ...) {
-  char buf[512];
-  va_list ap;
-  va_start(ap, f);
-  std::vsnprintf(buf, sizeof buf, f, ap);
-  va_end(ap);
-  return buf;
-}
 
 // gnuplot single-quoted string: no escapes but a doubled quote. Control
 // characters would end the command, so they are shown as '?'.

@@ -2,33 +2,11 @@
 
 #include "render.hpp"
 
-#include <cstdarg>
-#include <cstdio>
+#include "text.hpp"
 
 namespace report {
 
 namespace {
-
-std::string fmt(const char *f, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char *f, ...) {
-  char buf[256];
-  va_list ap;
-  va_start(ap, f);
-  std::vsnprintf(buf, sizeof buf, f, ap);
-  va_end(ap);
-  return buf;
-}
-
-std::string plural(size_t n, const char *word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
-std::string joined(const std::vector<std::string> &v) {
-  std::string s;
-  for (const auto &x : v)
-    s += (s.empty() ? "" : ", ") + x;
-  return s;
-}
 
 // A tick count as the benchmark's integers are: whole, or with one decimal.
 std::string ticks(double v) { return fmt(v == (double)(long long)v ? "%.0f" : "%.1f", v); }

@@ -20,36 +20,6 @@ bool has(const std::vector<std::string> &flags, const char *f) {
   return std::find(flags.begin(), flags.end(), f) != flags.end();
 }
 
-// Adjacent bands with the same value of `key` merge; a Winner per run.
-template <class Key>
-std::vector<Winner> merge_bands(const std::vector<Band> &bands, Key key,
-                                const std::vector<Estimate> &est) {
-  std::vector<Winner> out;
-  for (size_t i = 0; i < bands.size();) {
-    size_t j = i;
-    std::vector<std::pair<double, size_t>> r;
-    double low = INFINITY, high = -INFINITY;
-    for (; j < bands.size() && key(j) == key(i); j++) {
-      r.push_back({est[j].ratio, bands[j].to - bands[j].from + 1});
-      low = std::min(low, est[j].low);
-      high = std::max(high, est[j].high);
-    }
-    std::sort(r.begin(), r.end());
-    size_t total = 0, seen = 0;
-    for (auto &p : r)
-      total += p.second;
-    double ratio = 1;
-    for (auto &p : r)
-      if (2 * (seen += p.second) >= total) {
-        ratio = p.first;
-        break;
-      }
-    out.push_back({bands[i].from, bands[j - 1].to, key(i), ratio, low, high});
-    i = j;
-  }
-  return out;
-}
-
 bool same_everywhere(const Comparison &c) {
   return std::all_of(c.ranges.begin(), c.ranges.end(),
                      [](const Range &r) { return r.verdict == Verdict::Same; });
@@ -157,8 +127,8 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt) {
   for (size_t b = 0; b < bands.size(); b++)
     if (best[b] == 0)
       best_est[b] = {1, 1, 1, true};
-  a.fastest = merge_bands(
-      bands, [&](size_t b) { return best[b]; }, best_est);
+  for (const Span &sp : merge_bands(bands, best_est, best))
+    a.fastest.push_back({sp.from, sp.to, sp.key, sp.ratio, sp.low, sp.high});
 
   // The crossover: from where on rep stosb everywhere is no longer slower.
   size_t always = n, never = n;

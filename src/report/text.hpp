@@ -1,0 +1,35 @@
+#pragma once
+// Small text helpers shared by the renderers and messages.
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace report {
+
+// printf into a string; for short pieces (up to 511 characters).
+inline std::string fmt(const char *f, ...) __attribute__((format(printf, 1, 2)));
+inline std::string fmt(const char *f, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, f);
+  std::vsnprintf(buf, sizeof buf, f, ap);
+  va_end(ap);
+  return buf;
+}
+
+// "1 run", "3 runs".
+inline std::string plural(size_t n, const char *word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+// "a, b, c".
+inline std::string joined(const std::vector<std::string> &v) {
+  std::string s;
+  for (const auto &x : v)
+    s += (s.empty() ? "" : ", ") + x;
+  return s;
+}
+
+} // namespace report
