@@ -123,6 +123,37 @@ TEST(Compare, UnpairedIntervalsAreWiderThanPairedOnesOfTheSameRuns) {
   EXPECT_EQ(render_text(r1, Unit::Ticks), render_text(r2, Unit::Ticks));
 }
 
+TEST(Compare, SmallerThanTheThresholdIsSameHoweverSure) {
+  // Exactly 1% faster in every round: the interval excludes 1, yet at the
+  // default 2% it is no finding; at 0.5% it is.
+  Noise exact{0, 0, 1};
+  auto a_cost = [](size_t) { return 100.0; };
+  auto b_cost = [](size_t) { return 99.0; };
+  Set a = make_set("a", 11, a_cost, exact, 1), b = make_set("b", 11, b_cost, exact, 1);
+  Comparison c = compare_sets(a, b, {});
+  ASSERT_EQ(c.ranges.size(), 1u);
+  EXPECT_EQ(c.ranges[0].verdict, Verdict::Same);
+  EXPECT_LT(c.ranges[0].high, 1);
+  CompareOptions fine;
+  fine.threshold = 0.005;
+  EXPECT_EQ(compare_sets(a, b, fine).ranges[0].verdict, Verdict::Faster);
+}
+
+TEST(Compare, PairedIntervalsAreTheSignTestsOrderStatistics) {
+  // The textbook 95% intervals of a median: for 11 values the 2nd and 10th,
+  // for 20 the 6th and 15th, for 6 the extremes.
+  auto interval = [](size_t n) {
+    std::vector<double> v;
+    for (size_t i = n; i >= 1; i--) // unsorted on purpose
+      v.push_back((double)i);
+    Estimate e = paired_estimate(v);
+    return std::make_pair(e.low, e.high);
+  };
+  EXPECT_EQ(interval(11), std::make_pair(2.0, 10.0));
+  EXPECT_EQ(interval(20), std::make_pair(6.0, 15.0));
+  EXPECT_EQ(interval(6), std::make_pair(1.0, 6.0));
+}
+
 TEST(Compare, TooFewRoundsGiveNoVerdict) {
   auto half = [](size_t) { return 0.5; };
   Comparison c = compare_sets(make_set("a", 5, one, {}, 1), make_set("b", 5, half, {}, 2), {});

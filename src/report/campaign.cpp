@@ -267,7 +267,6 @@ void make_dir(const std::string &dir, Cleanup &c) {
   }
 }
 
-
 // One run of the benchmark into `round`'s file of `job`, checked before it
 // takes its name; the name is added to `made` once it is there.
 void run_one(const Job &job, unsigned round, const CampaignOptions &opt, const char *unit,

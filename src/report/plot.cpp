@@ -184,8 +184,7 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
       // Per length the ratio is noisy: drawn faintly, under the ranges' estimates.
       s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#a0%s' dt %zu ",
                2 + 3 * n + (i - 1), kColours[i % kNumColours] + 1, 1 + i / kNumColours) +
-           " title " +
-           quoted(fmt("[%zu]/[1], shaded: ranges with 95%% intervals", i + 1));
+           " title " + quoted(fmt("[%zu]/[1], shaded: ranges with 95%% intervals", i + 1));
     s += "\n";
   }
   s += "unset multiplot\n";

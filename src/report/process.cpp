@@ -5,6 +5,7 @@
 
 #include "errors.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
