@@ -73,11 +73,12 @@ bool wait_for(pid_t pid, int &status, double seconds) {
 // Ends a child that must not go on: politely, then for certain.
 void stop(pid_t pid) {
   int status;
-  kill(pid, SIGTERM);
+  // The child leads its own process group: whatever it started goes too.
+  kill(-pid, SIGTERM);
   int pending = g_interrupt;
   g_interrupt = 0;
   if (!wait_for(pid, status, 2.0)) {
-    kill(pid, SIGKILL);
+    kill(-pid, SIGKILL);
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
   }
@@ -172,6 +173,7 @@ Outcome run_program(const Command &cmd) {
   }
   if (pid == 0) {
     close(report_fd[0]);
+    setpgid(0, 0);
     struct sigaction dfl = {};
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
@@ -204,6 +206,7 @@ Outcome run_program(const Command &cmd) {
     (void)w;
     _exit(127);
   }
+  setpgid(pid, pid); // as the child does, so that no stop can come before it
   close(report_fd[1]);
   int err = 0;
   ssize_t n;
