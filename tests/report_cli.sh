@@ -95,6 +95,9 @@ if command -v gnuplot >/dev/null; then
   grep -q "no complete plot" "$tmp/err" || fail "incomplete plot: $(cat "$tmp/err")"
   [ "$(md5sum <"$tmp/p.svg")" = "$sum" ] || fail "an existing plot was replaced"
   [ "$(find "$tmp" -maxdepth 1 -name '*tmp-*' | wc -l)" = 0 ] || fail "temporary plot files left behind"
+  odd="$tmp/$(printf 'line\nfeed')"
+  expect 0 "a line feed in the plot's name" -- "$report" plot -o "$odd.png" "$tmp/camp"
+  [ -s "$odd.png" ] || fail "no plot under a name with a line feed"
   expect 6 "plot into a missing folder" -- "$report" plot -o "$tmp/nodir/x.png" "$tmp/camp"
   grep -qF "cannot write '$tmp/nodir/x.png': No such file or directory" "$tmp/err" || fail "nodir: $(cat "$tmp/err")"
 else

@@ -85,6 +85,10 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
     sets.push_back(one);
   }
   ctx["memset_report_sets"] = sets;
+  ordered_json variants = ordered_json::array();
+  for (const auto &v : variants_of(first.context))
+    variants.push_back({{"name", v.name}, {"env", v.env}, {"bench", v.bench}});
+  ctx["variants"] = variants;
   doc["context"] = ctx;
 
   ordered_json benchmarks = ordered_json::array();
