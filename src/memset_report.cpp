@@ -216,8 +216,10 @@ int cmd_run(Args &a) {
     if (a.is_flag("--help") || a.is_flag("-h")) {
       std::fputs(kRunUsage, stdout);
       return kOk;
-    } else if (campaign_option(a, opt)) {
-    } else if (a.is_option("--variant")) {
+    }
+    if (campaign_option(a, opt))
+      continue;
+    if (a.is_option("--variant")) {
       opt.variants.push_back({a.value, {}, std::nullopt});
     } else if (a.is_option("--env")) {
       (opt.variants.empty() ? opt.env : opt.variants.back().env).push_back(a.value);
@@ -385,8 +387,10 @@ int cmd_tune(Args &a) {
     if (a.is_flag("--help") || a.is_flag("-h")) {
       std::fputs(kTuneUsage, stdout);
       return kOk;
-    } else if (campaign_option(a, t.campaign)) {
-    } else if (a.is_option("--bench")) {
+    }
+    if (campaign_option(a, t.campaign))
+      continue;
+    if (a.is_option("--bench")) {
       t.campaign.bench = a.value;
     } else if (a.is_option("--threshold")) {
       t.compare.threshold = parse_number("--threshold", a.value, 0, 100) / 100;

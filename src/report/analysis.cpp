@@ -74,18 +74,29 @@ Levels levels_of(const std::vector<ExactMedian> &exact) {
 
 Levels median_curve(const std::vector<Curve> &runs) { return levels_of(exact_median_curve(runs)); }
 
+Quartiles quartile_curves(const std::vector<Curve> &runs) {
+  Quartiles q;
+  size_t n = runs.empty() ? 0 : runs[0].size();
+  q.q1.resize(n);
+  q.q3.resize(n);
+  std::vector<double> column(runs.size());
+  for (size_t k = 0; k < n; k++) {
+    for (size_t r = 0; r < runs.size(); r++)
+      column[r] = (double)runs[r][k];
+    std::sort(column.begin(), column.end());
+    q.q1[k] = quantile_sorted(column, 0.25);
+    q.q3[k] = quantile_sorted(column, 0.75);
+  }
+  return q;
+}
+
 Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
   Levels out(median.size(), 0.0);
   if (runs.size() < 2)
     return out;
-  std::vector<double> column(runs.size());
-  for (size_t k = 0; k < out.size(); k++) {
-    for (size_t r = 0; r < runs.size(); r++)
-      column[r] = (double)runs[r][k];
-    std::sort(column.begin(), column.end());
-    double iqr = quantile_sorted(column, 0.75) - quantile_sorted(column, 0.25);
-    out[k] = median[k] > 0 ? iqr / median[k] : 0.0;
-  }
+  Quartiles q = quartile_curves(runs);
+  for (size_t k = 0; k < out.size(); k++)
+    out[k] = median[k] > 0 ? (q.q3[k] - q.q1[k]) / median[k] : 0.0;
   return out;
 }
 

@@ -30,6 +30,12 @@ std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs);
 Levels median_curve(const std::vector<Curve> &runs);
 Levels levels_of(const std::vector<ExactMedian> &exact);
 
+// Per-length first and third quartiles across runs.
+struct Quartiles {
+  Levels q1, q3;
+};
+Quartiles quartile_curves(const std::vector<Curve> &runs);
+
 // Per-length interquartile range across runs, as a fraction of the median.
 Levels spread_curve(const std::vector<Curve> &runs, const Levels &median);
 

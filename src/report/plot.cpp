@@ -54,16 +54,6 @@ std::string line_style(size_t s) {
 
 std::string ticks(double v) { return fmt(v == std::floor(v) ? "%.0f" : "%.1f", v); }
 
-// Per-length quartiles across runs, for the shaded spread.
-void quartiles(const Set &set, size_t k, double &q1, double &q3) {
-  std::vector<double> col;
-  for (const auto &run : set.runs)
-    col.push_back((double)run[k]);
-  std::sort(col.begin(), col.end());
-  q1 = quantile_sorted(col, 0.25);
-  q3 = quantile_sorted(col, 0.75);
-}
-
 bool complete_plot(const std::string &path, bool png) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -95,11 +85,13 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
   // every set after the first its ratio to the first. Length 1 is left out.
   s += "$data << EOD\n";
   double lo = INFINITY, hi = 0;
+  std::vector<Quartiles> quartiles;
+  for (const auto &set : r.sets)
+    quartiles.push_back(quartile_curves(set.runs));
   for (size_t k = 1; k < kLengths; k++) {
     s += std::to_string(k + 1);
     for (size_t i = 0; i < n; i++) {
-      double q1, q3, m = r.medians[i][k];
-      quartiles(r.sets[i], k, q1, q3);
+      double q1 = quartiles[i].q1[k], q3 = quartiles[i].q3[k], m = r.medians[i][k];
       s += " " + ticks(m) + " " + ticks(q1) + " " + ticks(q3);
       lo = std::min(lo, q1);
       hi = std::max(hi, q3);
