@@ -43,10 +43,19 @@ grep -q "short.txt: 2 values, expected 32768" "$tmp/err" || fail "short file: $(
 expect 1 "crlf file" -- "$report" summary "$tmp/camp" "$tmp/crlf.txt"
 grep -q "crlf.txt:5: found a carriage return after the value" "$tmp/err" || fail "crlf file: $(cat "$tmp/err")"
 [ -s "$tmp/out" ] && fail "summary printed a report despite a broken file"
-for big in /dev/zero "$tmp/huge.txt"; do
-  expect 1 "$big" -- timeout 10 "$report" summary "$big"
-  grep -q "$big: more than 688127 bytes" "$tmp/err" || fail "$big: $(cat "$tmp/err")"
+expect 1 "huge file" -- timeout 10 "$report" summary "$tmp/huge.txt"
+grep -q "huge.txt: more than 688127 bytes" "$tmp/err" || fail "huge file: $(cat "$tmp/err")"
+# Devices and FIFOs are refused at once, as a SET and as a campaign's record.
+mkfifo "$tmp/fifo" && mkdir "$tmp/fifocamp" && cp "$tmp/camp/run-001.txt" "$tmp/fifocamp/" &&
+  mkfifo "$tmp/fifocamp/context.txt"
+mkdir "$tmp/zerocamp" && cp "$tmp/camp/run-001.txt" "$tmp/zerocamp/" && ln -s /dev/zero "$tmp/zerocamp/context.txt"
+for odd in /dev/zero "$tmp/fifo" "$tmp/fifocamp" "$tmp/zerocamp"; do
+  expect 1 "$odd" -- timeout 10 "$report" summary "$odd"
+  grep -q "not a regular file" "$tmp/err" || fail "$odd: $(cat "$tmp/err")"
 done
+ln -s loop "$tmp/loop" 2>/dev/null; ln -sf "$tmp/loop" "$tmp/loop"
+expect 1 "symlink loop" -- "$report" summary "$tmp/loop"
+grep -q "Too many levels of symbolic links" "$tmp/err" || fail "symlink loop: $(cat "$tmp/err")"
 expect 1 "missing path" -- "$report" summary "$tmp/nope"
 expect 1 "folder without runs" -- "$report" summary "$tmp/camp/.."
 
@@ -58,7 +67,12 @@ for args in "frobnicate" "" "summary --bogus $tmp/camp" "summary" "summary --uni
   "run --out $tmp/new --env 1A=x" "run --out $tmp/new --bench $tmp/nope" "run --out $tmp/new --bench $tmp/dir" \
   "run --out $tmp/new --bench=" "run --runs 2" "run --out $tmp/new --variant a/b" \
   "run --out $tmp/new --variant a --variant a" "run --out $tmp/new --timeout -1" "plot $tmp/camp" \
-  "plot -o $tmp/p.jpg $tmp/camp" "help nothing" "tune"; do
+  "plot -o $tmp/p.jpg $tmp/camp" "help nothing" "tune" "plot --tsc-mhz 5 -o $tmp/p.png $tmp/camp" \
+  "summary --csv --json $tmp/camp" "summary --csv --unit ns $tmp/camp" "summary --tsc-mhz 5 $tmp/camp" \
+  "summary --unit ns --tsc-mhz 5 $tmp/camp" "tune --from $tmp/camp --runs 3 --cpu 0" \
+  "tune --from $tmp/camp --out $tmp/new" "run --out $tmp/new --timeout 0x10" "run --out $tmp/new --seed -1" \
+  "run --out $tmp/new --env A=1 --env A=2" "run --out $tmp/new --variant context.txt" \
+  "summary --csv --threshold 5 $tmp/camp" "run --out $tmp/new --variant a --env B=1 --env B=2"; do
   # shellcheck disable=SC2086
   "$report" $args >"$tmp/out" 2>"$tmp/err"
   st=$?
@@ -68,7 +82,18 @@ for args in "frobnicate" "" "summary --bogus $tmp/camp" "summary" "summary --uni
   [ -e "$tmp/new" ] || [ -e "$tmp/p.jpg" ] && fail "'$args': wrote something"
 done
 expect 2 "empty SET" -- "$report" summary ""
+expect 2 "a number with a space" -- "$report" run --out "$tmp/new" --timeout ' 5'
+expect 2 "a line feed in --bench" -- "$report" run --out "$tmp/new" --bench "$(printf '%s\nenv: forged' "$bench")"
+expect 0 "-- ends the options" -- "$report" summary -- "$tmp/camp/run-001.txt"
 expect 2 "line feed in --env" -- "$report" run --out "$tmp/new" --env "$(printf 'A=1\nenv: forged')"
+# The README's synopses are the tool's own, word for word.
+readme=$(dirname "$0")/../README.md
+for cmd in run summary plot tune; do
+  "$report" "$cmd" --help | sed -n '/^usage:/,/^$/p' | sed '/^$/d; s/^/    /' >"$tmp/synopsis"
+  grep -qxFf "$tmp/synopsis" "$readme" && [ "$(grep -cxFf "$tmp/synopsis" "$readme")" = "$(wc -l <"$tmp/synopsis")" ] ||
+    fail "README's synopsis of $cmd differs from --help"
+done
+expect 6 "help into a full disk" -- sh -c "'$report' --help >/dev/full"
 for cmd in "" run summary plot tune; do
   # shellcheck disable=SC2086
   "$report" $cmd --help >"$tmp/out" 2>&1 && grep -q "^usage: memset-report $cmd" "$tmp/out" ||

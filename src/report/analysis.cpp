@@ -36,15 +36,23 @@ double window_median(const Levels &curve, size_t from, size_t to) {
 
 } // namespace
 
-std::string ExactMedian::str() const {
-  unsigned __int128 sum = (unsigned __int128)lo + hi;
-  unsigned __int128 whole = sum / 2;
+static std::string decimal(unsigned __int128 whole) {
   std::string digits;
   do {
     digits.insert(digits.begin(), (char)('0' + (int)(whole % 10)));
     whole /= 10;
   } while (whole);
-  return sum % 2 ? digits + ".5" : digits;
+  return digits;
+}
+
+std::string ExactMedian::str() const {
+  unsigned __int128 sum = (unsigned __int128)lo + hi;
+  return decimal(sum / 2) + (sum % 2 ? ".5" : "");
+}
+
+std::string ExactQuarters::str() const {
+  static const char *fractions[] = {"", ".25", ".5", ".75"};
+  return decimal(quarters / 4) + fractions[(int)(quarters % 4)];
 }
 
 std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs) {
@@ -90,17 +98,50 @@ Quartiles quartile_curves(const std::vector<Curve> &runs) {
   return q;
 }
 
-Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
+Levels spread_curve(const Quartiles &q, const Levels &median) {
   Levels out(median.size(), 0.0);
-  if (runs.size() < 2)
-    return out;
-  Quartiles q = quartile_curves(runs);
-  for (size_t k = 0; k < out.size(); k++)
+  for (size_t k = 0; k < out.size() && k < q.q1.size(); k++)
     out[k] = median[k] > 0 ? (q.q3[k] - q.q1[k]) / median[k] : 0.0;
   return out;
 }
 
-double floor_of(const Levels &curve) { return window_median(curve, 0, 16); }
+Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
+  return spread_curve(quartile_curves(runs), median);
+}
+
+double floor_of(const Levels &curve) { return window_median(curve, 0, kFloorLengths); }
+
+ExactQuarters exact_floor(const std::vector<ExactMedian> &curve) {
+  // Twice each median, as whole numbers: lo + hi.
+  std::vector<unsigned __int128> twice;
+  for (size_t k = 0; k < std::min(kFloorLengths, curve.size()); k++)
+    twice.push_back((unsigned __int128)curve[k].lo + curve[k].hi);
+  if (twice.empty())
+    return {};
+  std::sort(twice.begin(), twice.end());
+  size_t mid = twice.size() / 2;
+  ExactQuarters q;
+  q.quarters = twice.size() % 2 ? 2 * twice[mid] : twice[mid - 1] + twice[mid];
+  return q;
+}
+
+Moments moment_curves(const std::vector<Curve> &runs) {
+  Moments m;
+  size_t n = runs.size(), lengths = runs.empty() ? 0 : runs[0].size();
+  m.mean.assign(lengths, 0);
+  m.stddev.assign(lengths, 0);
+  for (const auto &run : runs)
+    for (size_t k = 0; k < lengths; k++)
+      m.mean[k] += (double)run[k] / (double)n;
+  if (n < 2)
+    return m;
+  for (const auto &run : runs)
+    for (size_t k = 0; k < lengths; k++)
+      m.stddev[k] += ((double)run[k] - m.mean[k]) * ((double)run[k] - m.mean[k]);
+  for (auto &v : m.stddev)
+    v = std::sqrt(v / (double)(n - 1));
+  return m;
+}
 
 std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule) {
   const size_t n = curve.size(), w = rule.window;

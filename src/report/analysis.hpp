@@ -25,6 +25,13 @@ struct ExactMedian {
   std::string str() const; // in decimal, with ".5" where the mean has a half
 };
 
+// A mean of two such medians, as the floor is, held in quarter ticks.
+struct ExactQuarters {
+  unsigned __int128 quarters = 0;
+  double value() const { return (double)quarters / 4; }
+  std::string str() const; // in decimal, with ".25", ".5" or ".75" where it has one
+};
+
 // Per-length median across runs, exactly and as levels.
 std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs);
 Levels median_curve(const std::vector<Curve> &runs);
@@ -38,10 +45,20 @@ Quartiles quartile_curves(const std::vector<Curve> &runs);
 
 // Per-length interquartile range across runs, as a fraction of the median.
 Levels spread_curve(const std::vector<Curve> &runs, const Levels &median);
+Levels spread_curve(const Quartiles &q, const Levels &median);
 
 // The cost of a fill that costs nearly nothing, that is, of the two counter
 // readings and the call around it: the median level of lengths 1 to 16.
+constexpr size_t kFloorLengths = 16;
 double floor_of(const Levels &curve);
+// The same of exact medians, exactly.
+ExactQuarters exact_floor(const std::vector<ExactMedian> &curve);
+
+// Per-length mean and sample standard deviation across runs (0 for one run).
+struct Moments {
+  Levels mean, stddev;
+};
+Moments moment_curves(const std::vector<Curve> &runs);
 
 // Lengths at which the curve jumps up and stays up: the level of the next
 // `window` lengths exceeds that of the previous `window` by a clear margin,

@@ -1,5 +1,6 @@
 // Campaigns: repeated runs of memset-bench into a folder, plain or with
-// variants interleaved round by round in a shuffled order.
+// variants interleaved round by round in a shuffled order. Plans, runs and
+// cleans up; the record it writes is record.*'s to spell.
 
 #include "campaign.hpp"
 
@@ -7,21 +8,17 @@
 #include "files.hpp"
 #include "machine.hpp"
 #include "process.hpp"
+#include "record.hpp"
 #include "result_file.hpp"
-#include "sets.hpp"
 #include "text.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <cstring>
 #include <filesystem>
-#include <gnu/libc-version.h>
 #include <random>
-#include <sched.h>
 #include <sys/stat.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -33,43 +30,6 @@ namespace report {
 namespace {
 
 std::string name_of(const std::string &var) { return var.substr(0, var.find('=')); }
-
-bool valid_env_name(const std::string &s) {
-  if (s.empty() || std::isdigit((unsigned char)s[0]))
-    return false;
-  return std::all_of(s.begin(), s.end(),
-                     [](char c) { return std::isalnum((unsigned char)c) || c == '_'; });
-}
-
-bool valid_variant_name(const std::string &s) {
-  return !s.empty() && s.size() <= 32 && s != "." && s != ".." &&
-         std::all_of(s.begin(), s.end(), [](char c) {
-           return std::isalnum((unsigned char)c) || c == '_' || c == '.' || c == '-';
-         });
-}
-
-void check_env(const std::vector<std::string> &env) {
-  for (const auto &e : env) {
-    if (e.find('=') == std::string::npos || !valid_env_name(name_of(e)))
-      throw UsageError("--env takes NAME=VALUE with NAME of letters, digits and '_', got '" + e +
-                       "'");
-    // A line feed would forge lines of the campaign's record.
-    if (std::any_of(e.begin(), e.end(), [](char c) { return std::iscntrl((unsigned char)c); }))
-      throw UsageError("--env " + name_of(e) + ": control characters are not allowed in a value");
-  }
-}
-
-void check_bench(const std::string &bench) {
-  if (bench.empty())
-    throw UsageError("--bench needs a path");
-  struct stat st;
-  if (stat(bench.c_str(), &st) != 0)
-    throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
-  if (!S_ISREG(st.st_mode))
-    throw UsageError("cannot run benchmark '" + bench + "': not a regular file");
-  if (access(bench.c_str(), X_OK) != 0)
-    throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
-}
 
 // The common settings with a variant's own replacing those of the same name.
 std::vector<std::string> merged_env(const std::vector<std::string> &common,
@@ -90,13 +50,6 @@ std::vector<std::string> child_env(const std::vector<std::string> &added) {
   for (char **e = environ; *e; ++e)
     own.push_back(*e);
   return merged_env(own, added);
-}
-
-std::string run_name(unsigned i, unsigned runs) {
-  // At least three digits, more where the count needs them, so that names sort.
-  size_t width = std::max<size_t>(3, std::to_string(runs).size());
-  std::string digits = std::to_string(i);
-  return "run-" + std::string(width - std::min(width, digits.size()), '0') + digits + ".txt";
 }
 
 std::string absolute_bench(const std::string &bench) {
@@ -121,119 +74,56 @@ struct Job {
   std::string bench;
 };
 
-std::string describe_context(const CampaignOptions &opt, const std::vector<Job> &jobs,
-                             uint64_t seed, const std::vector<std::vector<size_t>> &orders) {
-  std::string s;
-  auto add = [&](const std::string &k, const std::string &v) { s += k + ": " + v + "\n"; };
-  char date[64];
-  time_t t = time(nullptr);
-  strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S %z", localtime(&t));
-  add("date", date);
-  char host[256] = "unknown";
-  gethostname(host, sizeof host - 1);
-  add("host", host);
-  add("cpu_model", cpuinfo_field("model name"));
-  utsname u;
-  add("kernel", uname(&u) == 0 ? u.release : "unknown");
-  add("libc", std::string("glibc ") + gnu_get_libc_version());
-  char num[64];
-  std::snprintf(num, sizeof num, "%.1f", measure_tsc_hz() / 1e6);
-  add("tsc_mhz", num);
-  bool constant = has_cpu_flag("constant_tsc"), nonstop = has_cpu_flag("nonstop_tsc");
-  add("tsc_constant_nonstop", constant && nonstop
-                                  ? "yes"
-                                  : std::string("no (") + (constant ? "" : "no constant_tsc ") +
-                                        (nonstop ? "" : "no nonstop_tsc") + ")");
-  Resolution res = measure_resolution();
-  add("tsc_step", std::to_string(res.step));
-  std::snprintf(num, sizeof num, "%.0f", res.read_cost);
-  add("tsc_read_cost", num);
-  add("runs", std::to_string(opt.runs));
-  add("pinning", opt.cpu >= 0 ? "cpu " + std::to_string(opt.cpu) : "none");
-  char limit[32];
-  std::snprintf(limit, sizeof limit, "%g s", opt.timeout);
-  add("timeout", opt.timeout > 0 ? limit : "none");
-  if (opt.env.empty())
-    add("env", "none");
-  for (const auto &e : opt.env)
-    add("env", e);
-  size_t inherited = 0;
+Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed,
+                       const std::vector<std::vector<size_t>> &orders) {
+  Record r;
+  r.machine = probe_machine();
+  r.runs = opt.runs;
+  r.cpu = opt.cpu;
+  if (opt.timeout > 0)
+    r.timeout = opt.timeout;
+  r.env = opt.env;
   for (const auto &var : steering_variables())
-    if (const char *v = getenv(var.c_str()); v) {
-      add("env_inherited", var + "=" + v);
-      inherited++;
-    }
-  if (!inherited)
-    add("env_inherited", "none");
-  add("bench", absolute_bench(opt.bench));
+    if (const char *v = getenv(var.c_str()))
+      r.env_inherited.push_back(var + "=" + v);
+  r.bench = absolute_bench(opt.bench);
   if (opt.variants.empty())
-    return s;
-  add("shuffle_seed", std::to_string(seed));
-  for (const auto &j : jobs) {
-    add("variant", j.name);
-    for (const auto &e : j.env)
-      add("variant_env", j.name + " " + e);
-    add("variant_bench", j.name + " " + absolute_bench(j.bench));
+    return r;
+  r.seed = seed;
+  for (const auto &j : jobs)
+    r.variants.push_back({j.name, j.env, absolute_bench(j.bench)});
+  for (const auto &order : orders) {
+    r.orders.emplace_back();
+    for (size_t v : order)
+      r.orders.back().push_back(jobs[v].name);
   }
-  for (size_t r = 0; r < orders.size(); r++) {
-    std::string line = std::to_string(r + 1);
-    for (size_t v : orders[r])
-      line += " " + jobs[v].name;
-    add("order", line);
-  }
-  return s;
+  return r;
 }
 
-// Everything that can be refused is refused here, before anything is written.
-void check_campaign(const CampaignOptions &opt) {
-  if (opt.out.empty())
-    throw UsageError("run needs --out DIR");
-  if (opt.runs == 0)
-    throw UsageError("--runs must be at least 1");
-  check_env(opt.env);
-  if (opt.cpu >= 0) {
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    if (opt.cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
-        !CPU_ISSET(opt.cpu, &allowed))
-      throw UsageError("--cpu " + std::to_string(opt.cpu) +
-                       ": no such processor available to this process");
-  }
-  check_bench(opt.bench);
-  for (size_t i = 0; i < opt.variants.size(); i++) {
-    const auto &v = opt.variants[i];
-    if (!valid_variant_name(v.name))
-      throw UsageError("--variant takes a short name of letters, digits, '_', '.' and '-', got '" +
-                       v.name + "'");
-    for (size_t j = 0; j < i; j++)
-      if (opt.variants[j].name == v.name)
-        throw UsageError("--variant " + v.name + " is given twice");
-    check_env(v.env);
-    if (v.bench)
-      check_bench(*v.bench);
-  }
+// A folder that holds a campaign is never written into. A record left empty
+// by a full disk is none.
+void check_folder(const CampaignOptions &opt) {
   std::error_code ec;
-  if (fs::exists(opt.out, ec)) {
-    if (!fs::is_directory(opt.out, ec))
-      throw InputError("'" + opt.out + "' exists and is not a folder");
-    fs::path ctx = fs::path(opt.out) / "context.txt";
-    // A record left empty by a full disk is no campaign.
-    bool has_context =
-        fs::exists(ctx, ec) && !(fs::is_regular_file(ctx, ec) && fs::file_size(ctx, ec) == 0);
-    bool has_runs = !run_files_in(opt.out).empty();
-    for (const auto &v : opt.variants)
-      has_runs = has_runs || (fs::is_directory(fs::path(opt.out) / v.name, ec) &&
-                              !run_files_in((fs::path(opt.out) / v.name).string()).empty());
-    if (has_context || has_runs)
-      throw InputError("'" + opt.out + "' already holds a campaign; choose a new folder");
-  }
+  if (!fs::exists(opt.out, ec))
+    return;
+  if (!fs::is_directory(opt.out, ec))
+    throw InputError("'" + opt.out + "' exists and is not a folder");
+  fs::path ctx = fs::path(opt.out) / kRecordFile;
+  bool has_record = fs::exists(fs::symlink_status(ctx, ec)) &&
+                    !(fs::is_regular_file(ctx, ec) && fs::file_size(ctx, ec) == 0);
+  bool has_runs = !run_files_in(opt.out).empty();
+  for (const auto &v : opt.variants)
+    has_runs = has_runs || (fs::is_directory(fs::path(opt.out) / v.name, ec) &&
+                            !run_files_in((fs::path(opt.out) / v.name).string()).empty());
+  if (has_record || has_runs)
+    throw InputError("'" + opt.out + "' already holds a campaign; choose a new folder");
 }
 
 // Removes what a campaign made that holds no complete round; the folders it
 // created go too, where empty.
 struct Cleanup {
   std::vector<std::string> made_dirs; // in the order made
-  std::string context;
+  std::string record;
   std::vector<std::vector<std::string>> round_files; // per round
   size_t complete = 0;
 
@@ -245,8 +135,8 @@ struct Cleanup {
   void drop_all_if_empty() {
     if (complete > 0)
       return;
-    if (!context.empty())
-      unlink(context.c_str());
+    if (!record.empty())
+      unlink(record.c_str());
     for (auto it = made_dirs.rbegin(); it != made_dirs.rend(); ++it)
       rmdir(it->c_str());
   }
@@ -267,32 +157,35 @@ void make_dir(const std::string &dir, Cleanup &c) {
   }
 }
 
-// One run of the benchmark into `round`'s file of `job`, checked before it
-// takes its name; the name is added to `made` once it is there.
+[[noreturn]] void interrupted(int sig, const std::string &what) {
+  throw Interrupted(sig, what + " interrupted by " + signal_name(sig));
+}
+
+// One benchmark run into `round`'s file of `job`, checked before it takes
+// its name; the name is added to `made` once it is there.
 void run_one(const Job &job, unsigned round, const CampaignOptions &opt, const char *unit,
              std::vector<std::string> &made) {
-  std::string target = (fs::path(job.dir) / run_name(round, opt.runs)).string();
+  std::string target = (fs::path(job.dir) / run_file_name(round, opt.runs)).string();
   std::string what = std::string(unit) + " " + std::to_string(round) + " of " +
                      std::to_string(opt.runs) + (job.name.empty() ? "" : " (" + job.name + ")");
   if (int sig = take_interrupt())
-    throw Interrupted(sig, std::string("interrupted by ") + strsignal(sig));
+    interrupted(sig, what);
   // The benchmark writes under a temporary name; only a checked, complete
   // result takes the run's name.
   TempFile file(target);
   Command cmd;
   cmd.argv = {job.bench, file.path()};
   cmd.env = child_env(job.env);
-  cmd.cpu = opt.cpu;
+  cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
+  cmd.output_to_stderr = true; // the tool's own output stays its own
   Outcome out = run_program(cmd);
   switch (out.kind) {
   case Outcome::Interrupted:
-    throw Interrupted(out.code, what + " interrupted by " + strsignal(out.code));
-  case Outcome::TimedOut: {
-    char limit[32];
-    std::snprintf(limit, sizeof limit, "%g", opt.timeout);
-    throw RunTimedOut(what + ": no result within " + limit + " s (--timeout); the run was killed");
-  }
+    interrupted(out.code, what);
+  case Outcome::TimedOut:
+    throw RunTimedOut(what + ": no result within " + fmt("%g", opt.timeout) +
+                      " s (--timeout); the run was killed");
   case Outcome::NotStarted:
     throw RunFailed(what + ": cannot run benchmark '" + job.bench +
                     "': " + std::strerror(out.code));
@@ -334,7 +227,7 @@ std::vector<std::vector<size_t>> shuffled_orders(uint64_t seed, unsigned rounds,
 }
 
 void run_campaign(const CampaignOptions &opt) {
-  check_campaign(opt);
+  check_folder(opt);
 
   std::vector<Job> jobs;
   if (opt.variants.empty())
@@ -352,15 +245,14 @@ void run_campaign(const CampaignOptions &opt) {
   Cleanup cleanup;
   cleanup.round_files.resize(opt.runs);
   make_dir(opt.out, cleanup);
-  fs::path ctx = fs::path(opt.out) / "context.txt";
+  fs::path ctx = fs::path(opt.out) / kRecordFile;
   std::error_code ec;
-  if (fs::exists(ctx, ec))
-    fs::remove(ctx, ec); // empty: checked above
-  cleanup.context = ctx.string();
+  fs::remove(ctx, ec); // at most an empty one: checked above
+  cleanup.record = ctx.string();
   try {
-    write_new_file(ctx.string(), describe_context(opt, jobs, seed, orders));
+    write_new_file(ctx.string(), format_record(campaign_record(opt, jobs, seed, orders)));
   } catch (...) {
-    cleanup.context.clear();
+    cleanup.record.clear();
     cleanup.drop_all_if_empty();
     throw;
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Campaigns: repeated runs of memset-bench into a folder, plain or with
-// variants interleaved round by round in a shuffled order.
+// variants interleaved round by round in a shuffled order. Plans, runs and
+// cleans up; the record it writes is record.*'s to spell.
 
 #include <cstdint>
 #include <optional>
@@ -15,14 +16,16 @@ struct VariantOptions {
   std::optional<std::string> bench;
 };
 
+// A campaign as the command line asked for it, its values already checked.
 struct CampaignOptions {
   std::string out;                      // campaign folder
   unsigned runs = 11;                   // runs, or rounds when there are variants
-  int cpu = -1;                         // processor to pin each run to; -1: none
+  std::optional<unsigned> cpu;          // processor to pin each run to
   std::vector<std::string> env;         // NAME=VALUE for every run
   std::string bench;                    // benchmark executable
   std::vector<VariantOptions> variants; // none: a plain campaign
-  // A run of memset-bench takes about 0.1 s; one that takes a minute hangs.
+  // A run of memset-bench takes well under a second; one that takes a
+  // minute hangs. 0: no limit.
   double timeout = 60;
   std::optional<uint64_t> seed; // the shuffle's seed; none: a fresh one
 };
@@ -31,7 +34,7 @@ struct CampaignOptions {
 // recorded whether the runs inherit them or are given them.
 const std::vector<std::string> &steering_variables();
 
-// Runs the campaign. Everything that can be refused is refused before
+// Runs the campaign. A folder that already holds one is refused before
 // anything is written. Throws a Failure for a run that fails, times out or
 // is interrupted, after removing what is incomplete.
 void run_campaign(const CampaignOptions &opt);

@@ -221,15 +221,15 @@ Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
     verdicts.push_back((size_t)br.verdict);
   }
   for (const Span &sp : merge_bands(band_grid(), est, verdicts))
-    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high});
+    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high, c.enough});
   return c;
 }
 
-double worst_slowdown(const Comparison &c) {
-  double worst = 1;
+const Range *worst_slower(const Comparison &c) {
+  const Range *worst = nullptr;
   for (const auto &r : c.ranges)
-    if (r.verdict == Verdict::Slower)
-      worst = std::max(worst, r.ratio);
+    if (r.verdict == Verdict::Slower && (!worst || r.ratio > worst->ratio))
+      worst = &r;
   return worst;
 }
 

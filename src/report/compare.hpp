@@ -2,6 +2,7 @@
 // Comparisons of two sets as plain data: per band of lengths a ratio with a
 // 95% interval and a verdict, and the ranges that adjacent bands make.
 
+#include "analysis.hpp"
 #include "sets.hpp"
 
 #include <string>
@@ -67,6 +68,7 @@ struct Range {
   size_t from, to;
   Verdict verdict;
   double ratio, low, high;
+  bool interval = true; // false: too few runs for any interval; low..high mean nothing
 };
 
 // Adjacent bands with the same key, merged as ranges are: lengths from..to,
@@ -86,6 +88,7 @@ struct Comparison {
   double threshold = 0, drift = 0;
   std::vector<BandResult> bands;
   std::vector<Range> ranges;
+  Levels per_length; // B's curve over A's, length by length (a picture, not a test)
 };
 
 // Whether two sets were taken side by side, in one interleaved campaign.
@@ -93,7 +96,7 @@ bool can_pair(const Set &a, const Set &b);
 
 Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt);
 
-// The worst slowdown among `slower` ranges, as a ratio (1 when none).
-double worst_slowdown(const Comparison &c);
+// The `slower` range with the largest ratio; none when no range is slower.
+const Range *worst_slower(const Comparison &c);
 
 } // namespace report

@@ -17,7 +17,7 @@ enum Status : int {
   kRunTimedOut = 5,   // a benchmark run took longer than --timeout
   kSystem = 6,        // the system or a helper program failed (files, gnuplot, starting)
   kNoTunables = 7,    // tune: the C library offers no memset tunables to steer
-  kInterrupted = 128, // plus the signal number: 130 for SIGINT, 143 for SIGTERM
+  kInterrupted = 128, // plus the signal number: 129 SIGHUP, 130 SIGINT, 131 SIGQUIT, 143 SIGTERM
 };
 
 // Every failure carries its status; main prints what() on one line and exits.

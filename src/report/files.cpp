@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +73,46 @@ void write_new_file(const std::string &path, const std::string &content) {
   TempFile t(path);
   t.write(content, path);
   t.place(path, false);
+}
+
+std::string read_regular_file(const std::string &path, size_t max_bytes, const char *kind) {
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    throw InputError(path + ": " + std::strerror(errno));
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    int err = errno;
+    close(fd);
+    throw InputError(path + ": " + std::strerror(err));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    throw InputError(path + ": " + (S_ISDIR(st.st_mode) ? "a folder" : "not a regular file") +
+                     ", not " + kind);
+  }
+  std::string text;
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      int err = errno;
+      close(fd);
+      throw InputError(path + ": " + std::strerror(err));
+    }
+    if (n == 0)
+      break;
+    text.append(buf, (size_t)n);
+    if (text.size() > max_bytes) {
+      close(fd);
+      throw InputError(path + ": more than " + std::to_string(max_bytes) +
+                       " bytes, too large for " + kind);
+    }
+  }
+  close(fd);
+  return text;
 }
 
 } // namespace report

@@ -1,6 +1,7 @@
 #pragma once
 // Files that appear whole or not at all: temporary names, atomic placing.
 
+#include <cstddef>
 #include <string>
 
 namespace report {
@@ -27,5 +28,12 @@ private:
 
 // Writes a new file whole: refuses an existing one, leaves nothing on failure.
 void write_new_file(const std::string &path, const std::string &content);
+
+// The whole of a regular file of at most `max_bytes`. It is opened without
+// blocking, so a FIFO never hangs the reader, and anything that is not a
+// regular file (a FIFO, a device, a folder) is refused, as is a file that
+// grows past the bound while it is read. Errors are InputErrors that name
+// `path` and say what `kind` of file was expected ("a result file").
+std::string read_regular_file(const std::string &path, size_t max_bytes, const char *kind);
 
 } // namespace report

@@ -1,5 +1,5 @@
-// What the machine is, for a campaign's record: processor, kernel, C library,
-// and the time-stamp counter's frequency and resolution.
+// Probing the machine for a campaign's record: date, host, processor,
+// kernel, C library, and the time-stamp counter's frequency and resolution.
 
 #include "machine.hpp"
 
@@ -7,9 +7,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <ctime>
 #include <fstream>
+#include <gnu/libc-version.h>
 #include <map>
+#include <sstream>
+#include <sys/utsname.h>
+#include <thread>
+#include <unistd.h>
 
 namespace report {
 
@@ -27,8 +33,7 @@ double now_seconds() {
   return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
-} // namespace
-
+// One "model name", "flags", ... field of /proc/cpuinfo; "" when absent.
 std::string cpuinfo_field(const std::string &key) {
   std::ifstream in("/proc/cpuinfo");
   for (std::string line; std::getline(in, line);)
@@ -40,9 +45,29 @@ std::string cpuinfo_field(const std::string &key) {
   return "";
 }
 
-bool has_cpu_flag(const std::string &flag) {
-  return (" " + cpuinfo_field("flags") + " ").find(" " + flag + " ") != std::string::npos;
+// Whether kNearShare of the differences lie within one tick of a multiple of
+// q; stops as soon as too many do not, which is early for nearly every q.
+bool explains(const std::map<uint64_t, size_t> &counts, size_t total, double q) {
+  double allowed = (1 - kNearShare) * (double)total, missed = 0;
+  for (auto [x, n] : counts) {
+    double k = std::round((double)x / q);
+    if (std::fabs((double)x - k * q) > 1.0 && (missed += (double)n) > allowed)
+      return false;
+  }
+  return true;
 }
+
+} // namespace
+
+std::vector<std::string> cpu_flags() {
+  std::vector<std::string> flags;
+  std::istringstream in(cpuinfo_field("flags"));
+  for (std::string f; in >> f;)
+    flags.push_back(f);
+  return flags;
+}
+
+std::string libc_version() { return std::string("glibc ") + gnu_get_libc_version(); }
 
 double measure_tsc_hz() {
   double t0 = now_seconds();
@@ -55,7 +80,7 @@ double measure_tsc_hz() {
   return (double)(c1 - c0) / (t1 - t0);
 }
 
-uint64_t estimate_step(const std::vector<uint64_t> &diffs) {
+double estimate_step(const std::vector<uint64_t> &diffs) {
   // Few distinct values recur many times: count each once.
   std::map<uint64_t, size_t> counts;
   size_t total = 0;
@@ -64,15 +89,23 @@ uint64_t estimate_step(const std::vector<uint64_t> &diffs) {
       counts[x]++;
       total++;
     }
-  for (uint64_t q = kMaxStep; q >= kMinStep && total > 0; q--) {
-    size_t exact = 0, near = 0;
+  if (total == 0)
+    return 1;
+  for (long hundredths = (long)(kMaxStep * 100); hundredths >= (long)(kMinStep * 100);
+       hundredths--) {
+    double q = hundredths / 100.0;
+    if (!explains(counts, total, q))
+      continue;
+    // Least squares over the explained differences: q = sum(x k) / sum(k^2).
+    double xk = 0, kk = 0;
     for (auto [x, n] : counts) {
-      uint64_t r = x % q;
-      exact += r == 0 ? n : 0;
-      near += r <= 1 || r == q - 1 ? n : 0;
+      double k = std::round((double)x / q);
+      if (k >= 1 && std::fabs((double)x - k * q) <= 1.0) {
+        xk += (double)n * (double)x * k;
+        kk += (double)n * k * k;
+      }
     }
-    if (exact >= kExactShare * total && near >= kNearShare * total)
-      return q;
+    return kk > 0 ? std::round(xk / kk * 100) / 100 : q;
   }
   return 1;
 }
@@ -101,6 +134,35 @@ Resolution measure_resolution() {
   all.insert(all.end(), with_work.begin(), with_work.end());
   r.step = estimate_step(all);
   return r;
+}
+
+MachineFacts probe_machine() {
+  MachineFacts m;
+  char date[64];
+  time_t t = time(nullptr);
+  strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S %z", localtime(&t));
+  m.date = date;
+  char host[256] = "unknown";
+  gethostname(host, sizeof host - 1);
+  m.host = host;
+  m.cpu_model = cpuinfo_field("model name");
+  if (unsigned n = std::thread::hardware_concurrency())
+    m.num_cpus = n;
+  utsname u;
+  m.kernel = uname(&u) == 0 ? u.release : "unknown";
+  m.libc = libc_version();
+  m.tsc_mhz = std::round(measure_tsc_hz() / 1e5) / 10;
+  auto flags = cpu_flags();
+  auto has = [&](const char *f) { return std::find(flags.begin(), flags.end(), f) != flags.end(); };
+  bool constant = has("constant_tsc"), nonstop = has("nonstop_tsc");
+  m.tsc_constant_nonstop = constant && nonstop
+                               ? "yes"
+                               : std::string("no (") + (constant ? "" : "no constant_tsc ") +
+                                     (nonstop ? "" : "no nonstop_tsc") + ")";
+  Resolution res = measure_resolution();
+  m.tsc_step = res.step;
+  m.tsc_read_cost = std::round(res.read_cost);
+  return m;
 }
 
 } // namespace report

@@ -1,6 +1,8 @@
 #pragma once
-// What the machine is, for a campaign's record: processor, kernel, C library,
-// and the time-stamp counter's frequency and resolution.
+// Probing the machine for a campaign's record: date, host, processor,
+// kernel, C library, and the time-stamp counter's frequency and resolution.
+
+#include "record.hpp"
 
 #include <cstdint>
 #include <string>
@@ -8,31 +10,41 @@
 
 namespace report {
 
-// One "model name", "flags", ... field of /proc/cpuinfo; "" when absent.
-std::string cpuinfo_field(const std::string &key);
-bool has_cpu_flag(const std::string &flag);
+// Everything a campaign records of the machine, probed now. Takes about a
+// quarter of a second: the counter's frequency is measured over 0.2 s.
+MachineFacts probe_machine();
+
+// The processor's feature flags, as /proc/cpuinfo names them.
+std::vector<std::string> cpu_flags();
+
+// "glibc 2.36": the C library this tool runs on.
+std::string libc_version();
 
 // Counter ticks per second against the monotonic clock, over about 0.2 s.
 double measure_tsc_hz();
 
 // How finely the counter can tell two moments apart.
 struct Resolution {
-  uint64_t step = 1;    // the counter's granularity, in ticks
+  double step = 1;      // the counter's granularity, in ticks; need not be whole
   double read_cost = 0; // median of back-to-back readings, in ticks
 };
 
-// The step is the largest q of kMinStep or more such that at least
-// kExactShare of the non-zero differences are exact multiples of q and at
-// least kNearShare lie within one tick of a multiple; 1 where none is. A
-// reading that lands one tick late gives the "within one tick", and an
-// interrupt a far multiple, on a counter that moves in steps; on a counter
-// that moves every tick the differences spread over neighbouring values and
-// no q passes. Zero differences say nothing of q and are left out.
-constexpr uint64_t kMinStep = 4;
-constexpr uint64_t kMaxStep = 1024;
-constexpr double kExactShare = 0.5;
+// The step is the largest q from kMinStep up to kMaxStep, tried in
+// hundredths of a tick, such that kNearShare of the non-zero differences lie
+// within one tick of a multiple of q; 1 where none does. A counter that moves
+// at 100 MHz but is read in 2445 MHz ticks moves in steps of 24.45, so its
+// differences are 24 or 25, 49, 73 or 74 and so on: whole multiples would
+// never fit. The q found is then refined by least squares over the
+// differences it explains, which weighs long differences most, where the
+// truncation of single readings matters least. Below 4 every value is within
+// a tick of some multiple, so no smaller step can be told. A reading one tick
+// late gives the "within one tick", an interrupt a far multiple; on a
+// counter that moves every tick the differences spread over neighbouring
+// values and no q passes. Zero differences say nothing of q and are left out.
+constexpr double kMinStep = 4;
+constexpr double kMaxStep = 1024;
 constexpr double kNearShare = 0.95;
-uint64_t estimate_step(const std::vector<uint64_t> &diffs);
+double estimate_step(const std::vector<uint64_t> &diffs);
 
 // Back-to-back pairs give the read cost, but cannot tell a step from a fixed
 // read cost: pairs with a varying amount of work between the readings are

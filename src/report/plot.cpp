@@ -85,21 +85,16 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
   // every set after the first its ratio to the first. Length 1 is left out.
   s += "$data << EOD\n";
   double lo = INFINITY, hi = 0;
-  std::vector<Quartiles> quartiles;
-  for (const auto &set : r.sets)
-    quartiles.push_back(quartile_curves(set.runs));
   for (size_t k = 1; k < kLengths; k++) {
     s += std::to_string(k + 1);
-    for (size_t i = 0; i < n; i++) {
-      double q1 = quartiles[i].q1[k], q3 = quartiles[i].q3[k], m = r.medians[i][k];
-      s += " " + ticks(m) + " " + ticks(q1) + " " + ticks(q3);
+    for (const auto &sr : r.sets) {
+      double q1 = sr.quartiles.q1[k], q3 = sr.quartiles.q3[k];
+      s += " " + ticks(sr.curve[k]) + " " + ticks(q1) + " " + ticks(q3);
       lo = std::min(lo, q1);
       hi = std::max(hi, q3);
     }
-    for (size_t i = 1; i < n; i++) {
-      double base = r.medians[0][k];
-      s += base > 0 ? fmt(" %.4f", r.medians[i][k] / base) : " NaN";
-    }
+    for (const auto &c : r.comparisons)
+      s += std::isfinite(c.per_length[k]) ? fmt(" %.4f", c.per_length[k]) : " NaN";
     s += "\n";
   }
   s += "EOD\n";
@@ -123,13 +118,13 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
     s += fmt("set yrange [0:%g]\n", hi * 1.05);
   std::string first;
   for (size_t i = 0; i < n; i++)
-    first += (i ? ", " : "") + r.sets[i].label + " " + r.exact[i][0].str();
+    first += (i ? ", " : "") + r.sets[i].set.label + " " + r.sets[i].exact[0].str();
   s += "set label 1 " +
        quoted("length 1 left out (its first call also binds memset): " + first + " ticks") +
        " at graph 0.99, graph 0.04 right font ',9'\n";
   size_t arrow = 1;
   for (size_t i = 0; i < n; i++)
-    for (size_t len : r.summaries[i].steps)
+    for (size_t len : r.sets[i].summary.steps)
       s +=
           fmt("set arrow %zu from %zu, graph 0 to %zu, graph 1 nohead lw 0.8 ", arrow++, len, len) +
           line_style(i) + "\n";
@@ -140,7 +135,7 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
              i ? ", \\\n     " : "", 3 + 3 * i, 4 + 3 * i, kColours[i % kNumColours]);
   for (size_t i = 0; i < n; i++)
     s += fmt(", \\\n     $data using 1:%zu with lines lw 1.5 ", 2 + 3 * i) + line_style(i) +
-         " title " + quoted(fmt("[%zu] ", i + 1) + r.sets[i].label);
+         " title " + quoted(fmt("[%zu] ", i + 1) + r.sets[i].set.label);
   s += "\n";
 
   if (ratio_panel) {

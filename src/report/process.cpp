@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,8 +29,8 @@ int g_interrupt = 0; // a signal taken by a wait but not yet reported
 sigset_t held_signals() {
   sigset_t s;
   sigemptyset(&s);
-  sigaddset(&s, SIGINT);
-  sigaddset(&s, SIGTERM);
+  for (int sig : kStopSignals)
+    sigaddset(&s, sig);
   sigaddset(&s, SIGCHLD);
   return s;
 }
@@ -41,7 +42,7 @@ double now() {
 }
 
 // Waits for `pid` to end; true with its status, or false when `seconds`
-// passed first (seconds < 0: no limit). A SIGINT or SIGTERM that arrives
+// passed first (seconds < 0: no limit). A stop signal that arrives
 // meanwhile is kept in g_interrupt and ends the wait.
 bool wait_for(pid_t pid, int &status, double seconds) {
   sigset_t held = held_signals();
@@ -64,7 +65,7 @@ bool wait_for(pid_t pid, int &status, double seconds) {
       limit.tv_nsec = (long)((left - (double)limit.tv_sec) * 1e9);
     }
     int sig = sigtimedwait(&held, nullptr, &limit);
-    if (sig == SIGINT || sig == SIGTERM)
+    if (sig > 0 && sig != SIGCHLD)
       g_interrupt = sig;
   }
 }
@@ -114,7 +115,7 @@ int take_interrupt() {
   if (!g_interrupt) {
     sigset_t pending;
     sigpending(&pending);
-    for (int sig : {SIGINT, SIGTERM})
+    for (int sig : kStopSignals)
       if (sigismember(&pending, sig)) {
         sigset_t one;
         sigemptyset(&one);
@@ -129,6 +130,21 @@ int take_interrupt() {
   return sig;
 }
 
+std::string signal_name(int sig) {
+  switch (sig) {
+  case SIGINT:
+    return "SIGINT";
+  case SIGTERM:
+    return "SIGTERM";
+  case SIGHUP:
+    return "SIGHUP";
+  case SIGQUIT:
+    return "SIGQUIT";
+  default:
+    return "signal " + std::to_string(sig);
+  }
+}
+
 std::string Outcome::describe() const {
   switch (kind) {
   case Exited:
@@ -138,7 +154,7 @@ std::string Outcome::describe() const {
   case TimedOut:
     return "no exit within the time limit";
   case Interrupted:
-    return std::string("stopped: ") + strsignal(code);
+    return "stopped: " + signal_name(code);
   default:
     return std::string("could not start: ") + std::strerror(code);
   }
@@ -163,6 +179,7 @@ Outcome run_program(const Command &cmd) {
   int report_fd[2];
   if (pipe2(report_fd, O_CLOEXEC) != 0)
     throw SystemError(std::string("cannot start '") + args[0] + "': " + std::strerror(errno));
+  const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     int err = errno;
@@ -172,15 +189,26 @@ Outcome run_program(const Command &cmd) {
   }
   if (pid == 0) {
     close(report_fd[0]);
+    // Dies with this tool, even when it is killed outright; a parent that
+    // is already gone before the request took hold is caught by the check.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+      _exit(127);
     setpgid(0, 0);
     struct sigaction dfl = {};
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGCHLD})
+    for (int sig : kStopSignals)
       sigaction(sig, &dfl, nullptr);
+    sigaction(SIGCHLD, &dfl, nullptr);
     sigprocmask(SIG_SETMASK, &g_saved_mask, nullptr);
     int err = 0;
-    if (cmd.cpu >= 0) {
+    int null_fd = open("/dev/null", O_RDONLY);
+    if (null_fd < 0 || dup2(null_fd, STDIN_FILENO) < 0)
+      err = errno;
+    if (!err && cmd.output_to_stderr && dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+      err = errno;
+    if (!err && cmd.cpu >= 0) {
       cpu_set_t one;
       CPU_ZERO(&one);
       CPU_SET(cmd.cpu, &one);

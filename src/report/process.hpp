@@ -9,7 +9,8 @@
 
 namespace report {
 
-// While one exists, SIGINT and SIGTERM do not kill this tool: they are held
+// While one exists, SIGINT, SIGTERM, SIGHUP (a closed terminal or ssh
+// session) and SIGQUIT do not kill this tool: they are held
 // for run_program, which stops its child and reports them, and for
 // take_interrupt. SIGCHLD is reset to its default, so that an ignored SIGCHLD
 // inherited from the caller cannot hide how a child ended.
@@ -21,8 +22,14 @@ public:
   SignalScope &operator=(const SignalScope &) = delete;
 };
 
-// SIGINT or SIGTERM if one arrived and was not yet reported; 0 otherwise.
+// The signals that stop a campaign as Ctrl-C does.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// One of kStopSignals if one arrived and was not yet reported; 0 otherwise.
 int take_interrupt();
+
+// "SIGINT", "SIGTERM", ...; "signal N" for others.
+std::string signal_name(int sig);
 
 struct Command {
   std::vector<std::string> argv;               // argv[0] is the program
@@ -30,7 +37,9 @@ struct Command {
   bool search_path = false;                    // look argv[0] up on PATH
   int cpu = -1;                                // pin to this processor; -1: no pinning
   double timeout = 0;                          // seconds; 0: no limit
-  std::string stdout_path;                     // standard output into this file; "": ours
+  std::string stdout_path;                     // standard output into this file
+  bool output_to_stderr = false;               // else standard output onto our standard error
+  // Standard input is always /dev/null: a child never reads the terminal.
 };
 
 struct Outcome {
@@ -42,7 +51,8 @@ struct Outcome {
 };
 
 // Runs the command to its end, within a SignalScope. On timeout or
-// interruption the child is killed and waited for before this returns.
+// interruption the child is killed and waited for before this returns; if
+// this tool dies, even by SIGKILL, the child is killed with it.
 Outcome run_program(const Command &cmd);
 
 } // namespace report

@@ -1,8 +1,9 @@
 #pragma once
-// Renderers of a computed Report: text for people, CSV and JSON for programs.
+// Renderers of computed results: text for people, CSV and JSON for programs.
+// They format what summary.* and tune.* computed, and compute nothing.
 
+#include "advice.hpp"
 #include "summary.hpp"
-#include "tune.hpp"
 
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ enum class Unit { Ticks, Ns };
 
 // The summary as text: one section per set, then one per comparison, one
 // "key: value" line per fact so that it greps well. With Unit::Ns every set
-// needs a counter frequency (Report::mhz).
+// needs a counter frequency (SetReport::mhz).
 std::string render_text(const Report &r, Unit unit);
 
 // "length" and one median column per set, for all 32768 lengths, exactly.
@@ -28,6 +29,6 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths);
 
 // The advice of a tuning campaign as text: variants, groups, the fastest
 // variant per range, the crossover and one line of advice.
-std::string render_tune(const TuneAdvice &a);
+std::string render_advice(const TuneAdvice &a);
 
 } // namespace report

@@ -19,13 +19,13 @@ std::string field(const std::string &s) {
 
 std::string render_csv(const Report &r) {
   std::string out = "length";
-  for (const auto &set : r.sets)
-    out += "," + field(set.label);
+  for (const auto &sr : r.sets)
+    out += "," + field(sr.set.label);
   out += "\n";
   for (size_t k = 0; k < kLengths; k++) {
     out += std::to_string(k + 1);
-    for (const auto &m : r.exact)
-      out += "," + m[k].str();
+    for (const auto &sr : r.sets)
+      out += "," + sr.exact[k].str();
     out += "\n";
   }
   return out;

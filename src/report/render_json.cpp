@@ -6,7 +6,7 @@
 #include "errors.hpp"
 
 #include <cmath>
-#include <thread>
+#include <cstdio>
 
 #ifdef MEMSET_REPORT_JSON
 #include <nlohmann/json.hpp>
@@ -30,13 +30,51 @@ namespace {
 
 using nlohmann::ordered_json;
 
+// JSON strings must be UTF-8: a byte that is not part of a valid sequence
+// (a file name or an --env value in Latin-1, say) is written as the text
+// \xNN, which every reader accepts and a person can still read.
+std::string utf8(const std::string &s) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = (unsigned char)s[i];
+    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool ok = len > 0 && i + len <= s.size() && !(len == 2 && c < 0xc2);
+    for (size_t j = 1; ok && j < len; j++)
+      ok = ((unsigned char)s[i + j] >> 6) == 2;
+    if (ok && len == 3) { // no overlong forms, no surrogates
+      unsigned char d = (unsigned char)s[i + 1];
+      ok = !(c == 0xe0 && d < 0xa0) && !(c == 0xed && d >= 0xa0);
+    }
+    if (ok && len == 4) {
+      unsigned char d = (unsigned char)s[i + 1];
+      ok = c <= 0xf4 && !(c == 0xf0 && d < 0x90) && !(c == 0xf4 && d >= 0x90);
+    }
+    if (ok) {
+      out.append(s, i, len);
+      i += len;
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+      i++;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> utf8(const std::vector<std::string> &v) {
+  std::vector<std::string> out;
+  for (const auto &s : v)
+    out.push_back(utf8(s));
+  return out;
+}
+
 ordered_json context_of(const Set &set) {
   ordered_json c = ordered_json::object();
-  for (const auto &[k, v] : set.context.entries)
-    if (k != "order" && k != "variant" && k != "variant_env" && k != "variant_bench")
-      c[k] = v;
-  c["env"] = set.env;
-  c["env_inherited"] = set.inherited_env;
+  for (const auto &[k, v] : record_fields(set.record, false))
+    c[k] = utf8(v);
+  c["env"] = utf8(set.env);
+  c["env_inherited"] = utf8(set.inherited_env);
   c["runs"] = set.runs.size();
   if (set.planned)
     c["planned_runs"] = set.planned;
@@ -66,37 +104,41 @@ void set_time(ordered_json &e, double ns) {
 
 std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
   ordered_json doc;
-  const Set &first = r.sets[0];
+  const Set &first = r.sets[0].set;
+  const MachineFacts &m = first.record.machine;
   ordered_json ctx;
-  ctx["date"] = first.context.get("date");
-  ctx["host_name"] = first.context.get("host");
-  ctx["executable"] = first.context.get("bench");
-  ctx["num_cpus"] = std::thread::hardware_concurrency();
-  ctx["mhz_per_cpu"] = (long)std::lround(*r.mhz[0]);
+  ctx["date"] = utf8(m.date);
+  ctx["host_name"] = utf8(m.host);
+  ctx["executable"] = utf8(first.record.bench);
+  // The machine that ran the campaign, not the one reading it; unknown for
+  // records written before it was kept.
+  if (m.num_cpus)
+    ctx["num_cpus"] = *m.num_cpus;
+  ctx["mhz_per_cpu"] = (long)std::lround(*r.sets[0].mhz);
   ctx["cpu_scaling_enabled"] = false;
   ctx["caches"] = ordered_json::array();
   ctx["library_build_type"] = "release";
-  ctx["library_version"] = first.context.get("libc");
+  ctx["library_version"] = utf8(m.libc);
   ordered_json sets = ordered_json::array();
-  for (size_t s = 0; s < r.sets.size(); s++) {
-    ordered_json one = context_of(r.sets[s]);
-    one["label"] = r.sets[s].label;
-    one["path"] = r.sets[s].path;
+  for (const auto &sr : r.sets) {
+    ordered_json one = context_of(sr.set);
+    one["label"] = utf8(sr.set.label);
+    one["path"] = utf8(sr.set.path);
     sets.push_back(one);
   }
   ctx["memset_report_sets"] = sets;
   ordered_json variants = ordered_json::array();
-  for (const auto &v : variants_of(first.context))
-    variants.push_back({{"name", v.name}, {"env", v.env}, {"bench", v.bench}});
+  for (const auto &v : first.record.variants)
+    variants.push_back({{"name", utf8(v.name)}, {"env", utf8(v.env)}, {"bench", utf8(v.bench)}});
   ctx["variants"] = variants;
   doc["context"] = ctx;
 
   ordered_json benchmarks = ordered_json::array();
   size_t family = 0;
-  for (size_t s = 0; s < r.sets.size(); s++) {
-    const Set &set = r.sets[s];
-    double ns_per_tick = 1000.0 / *r.mhz[s];
-    std::string prefix = r.sets.size() > 1 ? set.label + "/" : "";
+  for (const auto &sr : r.sets) {
+    const Set &set = sr.set;
+    double ns_per_tick = 1000.0 / *sr.mhz;
+    std::string prefix = r.sets.size() > 1 ? utf8(set.label) + "/" : "";
     size_t n = set.runs.size();
     for (size_t len : lengths) {
       std::string run_name = prefix + "memset/" + std::to_string(len);
@@ -111,16 +153,10 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
         e["ticks"] = t;
         benchmarks.push_back(e);
       }
-      double mean = 0, var = 0;
-      for (const auto &run : set.runs)
-        mean += (double)run[len - 1] / n;
-      for (const auto &run : set.runs)
-        var += ((double)run[len - 1] - mean) * ((double)run[len - 1] - mean);
-      double stddev = n > 1 ? std::sqrt(var / (n - 1)) : 0;
-      const ExactMedian &med = r.exact[s][len - 1];
-      for (auto [agg, ticks] : {std::pair<const char *, double>{"median", med.value()},
-                                {"mean", mean},
-                                {"stddev", stddev}}) {
+      for (auto [agg, ticks] :
+           {std::pair<const char *, double>{"median", sr.exact[len - 1].value()},
+            {"mean", sr.moments.mean[len - 1]},
+            {"stddev", sr.moments.stddev[len - 1]}}) {
         ordered_json e = entry(run_name + "_" + agg, run_name, family, n);
         e["run_type"] = "aggregate";
         e["threads"] = 1;
@@ -139,8 +175,8 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
   ordered_json comparisons = ordered_json::array();
   for (const auto &c : r.comparisons) {
     ordered_json j;
-    j["base"] = r.sets[c.base].label;
-    j["other"] = r.sets[c.other].label;
+    j["base"] = utf8(r.sets[c.base].set.label);
+    j["other"] = utf8(r.sets[c.other].set.label);
     j["paired"] = c.paired;
     j["runs_base"] = c.runs_base;
     j["runs_other"] = c.runs_other;

@@ -2,12 +2,9 @@
 
 #include "result_file.hpp"
 
-#include <cerrno>
+#include "files.hpp"
+
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace report {
 
@@ -27,40 +24,6 @@ std::string shown(char c) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "byte 0x%02x", (unsigned char)c);
   return buf;
-}
-
-// The whole file, refused as soon as it passes the bound.
-std::string read_bounded(const std::string &path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw InputError(path + ": " + std::strerror(errno));
-  struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    close(fd);
-    throw InputError(path + ": is a folder, not a result file");
-  }
-  std::string text;
-  char buf[1 << 16];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      int err = errno;
-      close(fd);
-      throw InputError(path + ": " + std::strerror(err));
-    }
-    if (n == 0)
-      break;
-    text.append(buf, (size_t)n);
-    if (text.size() > kMaxResultBytes) {
-      close(fd);
-      throw InputError(path + ": more than " + std::to_string(kMaxResultBytes) +
-                       " bytes, too large for a result file");
-    }
-  }
-  close(fd);
-  return text;
 }
 
 } // namespace
@@ -93,8 +56,11 @@ Curve parse_result(const std::string &text, const std::string &name) {
       bad(name, line, "found " + shown(*p) + " after the value");
     ++p;
     ++line;
-    if (p == end)
+    // A file cut short after a line feed is short, not one with a stray line feed.
+    if (p == end && values.size() == kLengths)
       bad(name, line - 1, "line feed after the last value");
+    if (p == end)
+      break;
   }
   if (values.size() != kLengths)
     throw InputError(name + ": " + std::to_string(values.size()) + " values, expected " +
@@ -102,6 +68,8 @@ Curve parse_result(const std::string &text, const std::string &name) {
   return values;
 }
 
-Curve read_result_file(const std::string &path) { return parse_result(read_bounded(path), path); }
+Curve read_result_file(const std::string &path) {
+  return parse_result(read_regular_file(path, kMaxResultBytes, "a result file"), path);
+}
 
 } // namespace report

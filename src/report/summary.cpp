@@ -4,32 +4,23 @@
 #include "summary.hpp"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
 
 namespace report {
 
-std::optional<double> context_number(const Context &ctx, const std::string &key) {
-  std::string v = ctx.get(key);
-  if (v.empty())
-    return std::nullopt;
-  char *end = nullptr;
-  double d = std::strtod(v.c_str(), &end);
-  if (end == v.c_str() || !(d > 0))
-    return std::nullopt;
-  return d;
-}
-
-SetSummary summarize(const Set &set, const Levels &median) {
+SetSummary summarize(const Set &set, const std::vector<ExactMedian> &exact, const Levels &median,
+                     const Quartiles &quartiles) {
   SetSummary s;
   s.runs = set.runs.size();
   s.planned = set.planned;
+  s.rounds = !set.campaign.empty();
   s.floor = floor_of(median);
+  s.exact_floor = exact_floor(exact);
   s.steps = find_steps(median);
   s.shifted = shifted_runs(set.runs, median);
-  s.resolution = context_number(set.context, "tsc_step");
-  s.read_cost = context_number(set.context, "tsc_read_cost");
-  s.tsc_mhz = context_number(set.context, "tsc_mhz");
-  Levels spread = spread_curve(set.runs, median);
+  s.resolution = set.record.machine.tsc_step;
+  s.read_cost = set.record.machine.tsc_read_cost;
+  Levels spread = spread_curve(quartiles, median);
   // Below this many ticks above the floor, a rate is the counter's noise.
   double rate_min =
       std::max(kRateMinSteps * s.resolution.value_or(1.0), kRateMinFloorShare * s.floor);
@@ -48,18 +39,27 @@ SetSummary summarize(const Set &set, const Levels &median) {
 Report build_report(std::vector<Set> sets, const CompareOptions &opt,
                     std::optional<double> tsc_mhz) {
   Report r;
-  r.sets = std::move(sets);
-  for (const auto &set : r.sets) {
-    r.exact.push_back(exact_median_curve(set.runs));
-    r.medians.push_back(levels_of(r.exact.back()));
-    r.summaries.push_back(summarize(set, r.medians.back()));
-    auto own = r.summaries.back().tsc_mhz;
-    r.mhz.push_back(own ? own : tsc_mhz);
+  for (auto &set : sets) {
+    SetReport one;
+    one.exact = exact_median_curve(set.runs);
+    one.curve = levels_of(one.exact);
+    one.quartiles = quartile_curves(set.runs);
+    one.moments = moment_curves(set.runs);
+    one.summary = summarize(set, one.exact, one.curve, one.quartiles);
+    auto own = set.record.machine.tsc_mhz;
+    one.mhz = own && *own > 0 ? own : tsc_mhz;
+    one.set = std::move(set);
+    r.sets.push_back(std::move(one));
   }
   for (size_t s = 1; s < r.sets.size(); s++) {
-    r.comparisons.push_back(compare_sets(r.sets[0], r.sets[s], opt));
-    r.comparisons.back().base = 0;
-    r.comparisons.back().other = s;
+    Comparison c = compare_sets(r.sets[0].set, r.sets[s].set, opt);
+    c.base = 0;
+    c.other = s;
+    const Levels &a = r.sets[0].curve, &b = r.sets[s].curve;
+    c.per_length.resize(a.size());
+    for (size_t k = 0; k < a.size(); k++)
+      c.per_length[k] = a[k] > 0 ? b[k] / a[k] : NAN;
+    r.comparisons.push_back(std::move(c));
   }
   return r;
 }

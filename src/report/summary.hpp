@@ -23,12 +23,13 @@ struct SummaryRow {
 struct SetSummary {
   size_t runs = 0;
   unsigned planned = 0; // > runs for a campaign that did not finish
+  bool rounds = false;  // its runs are rounds of an interleaved campaign
   double floor = 0;
+  ExactQuarters exact_floor;
   std::vector<size_t> steps;
   std::optional<std::vector<ShiftedRun>> shifted; // none: too few runs to tell
-  std::optional<double> resolution;               // counter step in ticks, from the context
-  std::optional<double> read_cost;                // median back-to-back reading, from the context
-  std::optional<double> tsc_mhz;                  // counter frequency, from the context
+  std::optional<double> resolution;               // counter step in ticks, from the record
+  std::optional<double> read_cost;                // median back-to-back reading, from the record
   std::vector<SummaryRow> rows;                   // at 1, 2, 4, ... 32768 bytes
 };
 
@@ -39,22 +40,25 @@ struct SetSummary {
 constexpr double kRateMinSteps = 2.0;
 constexpr double kRateMinFloorShare = 0.25;
 
-SetSummary summarize(const Set &set, const Levels &median);
+// Everything a summary says of one set.
+struct SetReport {
+  Set set;
+  std::vector<ExactMedian> exact; // per length, across runs
+  Levels curve;                   // the same as levels
+  Quartiles quartiles;
+  Moments moments;
+  SetSummary summary;
+  std::optional<double> mhz; // counter frequency: the campaign's, or one given
+};
 
-// A number read from a context value, if it is one.
-std::optional<double> context_number(const Context &ctx, const std::string &key);
+SetSummary summarize(const Set &set, const std::vector<ExactMedian> &exact, const Levels &median,
+                     const Quartiles &quartiles);
 
-// What a summary reports: the sets, their medians and summaries, and every
-// set after the first compared with the first.
+// What a summary reports: the sets, and every set after the first compared
+// with the first.
 struct Report {
-  std::vector<Set> sets;
-  std::vector<std::vector<ExactMedian>> exact;
-  std::vector<Levels> medians;
-  std::vector<SetSummary> summaries;
+  std::vector<SetReport> sets;
   std::vector<Comparison> comparisons;
-  // Counter frequency per set, for times in ns: the campaign's, or one the
-  // user gave; none where neither is known.
-  std::vector<std::optional<double>> mhz;
 };
 
 Report build_report(std::vector<Set> sets, const CompareOptions &opt,

@@ -32,4 +32,17 @@ inline std::string joined(const std::vector<std::string> &v) {
   return s;
 }
 
+// A name as text output shows it: control characters written as \xNN, so
+// that no label can forge a line of the report.
+inline std::string printable(const std::string &s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x20 || c == 0x7f)
+      out += fmt("\\x%02x", c);
+    else
+      out += (char)c;
+  }
+  return out;
+}
+
 } // namespace report

@@ -1,16 +1,14 @@
-// Tuning advice: which memset glibc should pick on this machine, measured in
-// one interleaved campaign of the settings that steer its choice.
+// Tuning advice: which memset glibc should pick on this machine, from one
+// interleaved campaign of the settings that steer its choice. Pure: running
+// that campaign is the caller's.
 
 #include "tune.hpp"
 
 #include "errors.hpp"
-#include "machine.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <gnu/libc-version.h>
-#include <sstream>
 
 namespace report {
 
@@ -27,8 +25,8 @@ bool same_everywhere(const Comparison &c) {
 
 } // namespace
 
-std::vector<VariantOptions> tune_variants(const std::vector<std::string> &flags) {
-  std::vector<VariantOptions> v;
+std::vector<TuneVariant> tune_variants(const std::vector<std::string> &flags) {
+  std::vector<TuneVariant> v;
   auto add = [&](const std::string &name, const std::string &tunables) {
     std::vector<std::string> env;
     if (!tunables.empty())
@@ -36,7 +34,7 @@ std::vector<VariantOptions> tune_variants(const std::vector<std::string> &flags)
     for (const auto &o : v)
       if (o.env == env)
         return; // the same setting under another name
-    v.push_back({name, env, std::nullopt});
+    v.push_back({name, env});
   };
   add("default", "");
   add("stosb_always", kStosbAlways);
@@ -75,13 +73,6 @@ void check_tunable_libc(const std::string &libc) {
     throw NoTunables("tune: " + libc + " has no x86_rep_stosb_threshold tunable (glibc " +
                      std::to_string(kTunablesMajor) + "." + std::to_string(kTunablesMinor) +
                      " or later has)");
-}
-
-std::string setting_of(const Set &variant) {
-  std::string s;
-  for (const auto &e : variant.env)
-    s += (s.empty() ? "" : " ") + e;
-  return s.empty() ? "(no setting)" : s;
 }
 
 TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt) {
@@ -168,27 +159,6 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt) {
     }
   }
   return a;
-}
-
-TuneAdvice run_tune(const TuneOptions &opt) {
-  std::string dir = opt.from;
-  if (dir.empty()) {
-    check_tunable_libc(std::string("glibc ") + gnu_get_libc_version());
-    CampaignOptions c = opt.campaign;
-    std::vector<std::string> flags;
-    std::istringstream in(cpuinfo_field("flags"));
-    for (std::string f; in >> f;)
-      flags.push_back(f);
-    c.variants = tune_variants(flags);
-    run_campaign(c);
-    dir = c.out;
-  }
-  std::vector<Set> sets = load_sets(dir);
-  if (sets.empty() || sets[0].label != "default" || sets[0].campaign.empty())
-    throw InputError(dir + ": not a tuning campaign (an interleaved campaign whose first variant "
-                           "is 'default')");
-  check_tunable_libc(sets[0].context.get("libc"));
-  return advise(std::move(sets), opt.compare);
 }
 
 } // namespace report

@@ -1,0 +1,244 @@
+// The command line's words as typed, checked options: which options each
+// command takes, their values, and the combinations it refuses.
+
+#include "options.hpp"
+
+#include "errors.hpp"
+#include "option_values.hpp"
+
+#include <algorithm>
+#include <sched.h>
+
+namespace report {
+
+namespace {
+
+// The limits of values, each with its reason.
+// A run takes about 0.2 s: 100000 runs is five hours; more is a typo.
+constexpr unsigned long kMaxRuns = 100000;
+// Linux knows at most 8192 processors; the affinity check names any other.
+constexpr unsigned long kMaxCpu = 8191;
+// A run takes well under a second; a limit beyond a day guards nothing.
+constexpr double kMaxTimeout = 86400;
+// Seeds are recorded and read back as decimals that fit a signed 64-bit value.
+constexpr unsigned long kMaxSeed = UINT64_MAX >> 1;
+// A difference is a share of the base: 100% is everything it could be.
+constexpr double kMaxThresholdPct = 100;
+// An allowance of x11 each way already leaves no unpaired interval informative.
+constexpr double kMaxDriftPct = 1000;
+// A gate slower by ten times is no gate.
+constexpr double kMaxGatePct = 1000;
+// Counter frequencies from 1 MHz to 1 THz cover every real counter.
+constexpr double kMinMhz = 1, kMaxMhz = 1e6;
+
+using Apply = void (*)(Options &, const std::string &);
+struct Spec {
+  const char *name, *alias;
+  bool takes_value;
+  Apply apply;
+};
+
+const Spec kOut{"--out", nullptr, true, [](Options &o, const std::string &v) {
+                  if (v.empty())
+                    throw UsageError("--out needs a folder");
+                  o.campaign.out = v;
+                }};
+const Spec kRuns{"--runs", nullptr, true, [](Options &o, const std::string &v) {
+                   o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRuns);
+                   if (o.campaign.runs == 0)
+                     throw UsageError("--runs must be at least 1");
+                 }};
+const Spec kCpu{"--cpu", nullptr, true, [](Options &o, const std::string &v) {
+                  unsigned cpu = (unsigned)count_value("--cpu", v, kMaxCpu);
+                  cpu_set_t allowed;
+                  CPU_ZERO(&allowed);
+                  if (cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
+                      !CPU_ISSET(cpu, &allowed))
+                    throw UsageError("--cpu " + v +
+                                     ": no such processor available to this process");
+                  o.campaign.cpu = cpu;
+                }};
+const Spec kTimeout{"--timeout", nullptr, true, [](Options &o, const std::string &v) {
+                      o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
+                    }};
+const Spec kSeed{"--seed", nullptr, true, [](Options &o, const std::string &v) {
+                   o.campaign.seed = count_value("--seed", v, kMaxSeed);
+                 }};
+// Before the first --variant an --env or --bench is common; after, the variant's own.
+const Spec kEnv{"--env", nullptr, true, [](Options &o, const std::string &v) {
+                  auto &list =
+                      o.campaign.variants.empty() ? o.campaign.env : o.campaign.variants.back().env;
+                  check_env_entry(v, list);
+                  list.push_back(v);
+                }};
+const Spec kBench{"--bench", nullptr, true, [](Options &o, const std::string &v) {
+                    check_bench(v);
+                    if (o.campaign.variants.empty())
+                      o.campaign.bench = v;
+                    else
+                      o.campaign.variants.back().bench = v;
+                  }};
+const Spec kVariant{"--variant", nullptr, true, [](Options &o, const std::string &v) {
+                      check_variant_name(v, o.campaign.variants);
+                      o.campaign.variants.push_back({v, {}, std::nullopt});
+                    }};
+const Spec kThreshold{"--threshold", nullptr, true, [](Options &o, const std::string &v) {
+                        o.compare.threshold =
+                            decimal_value("--threshold", v, 0, kMaxThresholdPct) / 100;
+                      }};
+const Spec kDrift{"--drift", nullptr, true, [](Options &o, const std::string &v) {
+                    o.compare.drift = decimal_value("--drift", v, 0, kMaxDriftPct) / 100;
+                  }};
+const Spec kTscMhz{"--tsc-mhz", nullptr, true, [](Options &o, const std::string &v) {
+                     o.tsc_mhz = decimal_value("--tsc-mhz", v, kMinMhz, kMaxMhz);
+                   }};
+const Spec kCsv{"--csv", nullptr, false,
+                [](Options &o, const std::string &) { o.format = Format::Csv; }};
+const Spec kJson{"--json", nullptr, false,
+                 [](Options &o, const std::string &) { o.format = Format::Json; }};
+const Spec kLengthsOpt{"--lengths", nullptr, true,
+                       [](Options &o, const std::string &v) { o.lengths = lengths_value(v); }};
+const Spec kUnit{"--unit", nullptr, true, [](Options &o, const std::string &v) {
+                   if (v != "ticks" && v != "ns")
+                     throw UsageError("--unit takes 'ticks' or 'ns', got '" + v + "'");
+                   o.unit = v == "ns" ? Unit::Ns : Unit::Ticks;
+                 }};
+const Spec kGate{"--fail-if-slower", nullptr, true, [](Options &o, const std::string &v) {
+                   o.fail_if_slower = decimal_value("--fail-if-slower", v, 0, kMaxGatePct) / 100;
+                 }};
+const Spec kOutput{"--output", "-o", true, [](Options &o, const std::string &v) {
+                     if (v.empty())
+                       throw UsageError("-o needs a file name");
+                     o.plot_out = v;
+                   }};
+const Spec kForce{"--force", nullptr, false,
+                  [](Options &o, const std::string &) { o.force = true; }};
+const Spec kLogY{"--log-y", nullptr, false,
+                 [](Options &o, const std::string &) { o.log_y = true; }};
+const Spec kFrom{"--from", nullptr, true, [](Options &o, const std::string &v) {
+                   if (v.empty())
+                     throw UsageError("--from needs a folder");
+                   o.from = v;
+                 }};
+
+struct CommandSpec {
+  const char *name;
+  std::vector<const Spec *> options;
+  bool takes_sets;
+};
+
+const std::vector<CommandSpec> &commands() {
+  static const std::vector<CommandSpec> c = {
+      {"run", {&kOut, &kRuns, &kCpu, &kTimeout, &kSeed, &kEnv, &kBench, &kVariant}, false},
+      {"summary",
+       {&kCsv, &kJson, &kLengthsOpt, &kUnit, &kTscMhz, &kThreshold, &kDrift, &kGate},
+       true},
+      {"plot", {&kOutput, &kForce, &kLogY, &kThreshold, &kDrift}, true},
+      {"tune", {&kOut, &kRuns, &kCpu, &kTimeout, &kSeed, &kBench, &kThreshold, &kFrom}, false},
+  };
+  return c;
+}
+
+void refuse_together(const Options &o, const char *a, const char *b, const std::string &why) {
+  if (o.has(a) && o.has(b))
+    throw UsageError(std::string(a) + " and " + b + " do not go together: " + why);
+}
+
+// The combinations each command cannot honour.
+void check_combinations(const Options &o) {
+  if (o.command == "run" && o.campaign.out.empty())
+    throw UsageError("run needs --out DIR");
+  if (o.command == "summary") {
+    refuse_together(o, "--csv", "--json", "choose one format");
+    refuse_together(o, "--csv", "--unit", "CSV holds exact ticks");
+    refuse_together(o, "--json", "--unit", "JSON holds both ns and ticks");
+    for (const char *c : {"--threshold", "--drift", "--fail-if-slower"})
+      refuse_together(o, "--csv", c, "CSV holds no comparisons");
+    if (o.has("--lengths") && o.format != Format::Json)
+      throw UsageError("--lengths goes with --json");
+    if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json)
+      throw UsageError("--tsc-mhz is used only for times in ns: give --unit ns or --json");
+  }
+  if (o.command == "plot" && o.plot_out.empty())
+    throw UsageError("plot needs -o FILE");
+  if (o.command == "tune") {
+    if (!o.from.empty()) {
+      for (const char *c : {"--out", "--runs", "--cpu", "--timeout", "--seed", "--bench"})
+        refuse_together(o, "--from", c, "--from reads a campaign already run");
+    } else if (o.campaign.out.empty()) {
+      throw UsageError("tune needs --out DIR (or --from DIR)");
+    }
+  }
+  if (o.command == "summary" || o.command == "plot")
+    if (o.sets.empty())
+      throw UsageError("no SET given");
+}
+
+} // namespace
+
+Options parse_command_line(const std::vector<std::string> &words,
+                           const std::string &default_bench) {
+  Options o;
+  o.campaign.bench = default_bench;
+  if (words.empty())
+    throw UsageError("no command given");
+  const std::string &first = words[0];
+  if (first == "--help" || first == "-h" || first == "help") {
+    o.help = true;
+    if (words.size() > 2)
+      throw UsageError("help takes at most one COMMAND");
+    o.command = words.size() > 1 ? words[1] : "";
+    if (!usage_text(o.command))
+      throw UsageError("help: unknown command '" + o.command + "'");
+    return o;
+  }
+  auto cmd = std::find_if(commands().begin(), commands().end(),
+                          [&](const CommandSpec &c) { return first == c.name; });
+  if (cmd == commands().end())
+    throw UsageError("unknown command '" + first + "'");
+  o.command = cmd->name;
+
+  bool options_ended = false;
+  for (size_t i = 1; i < words.size(); i++) {
+    const std::string &w = words[i];
+    bool looks_like_option = !options_ended && w.size() > 1 && w[0] == '-';
+    if (!looks_like_option) {
+      if (!cmd->takes_sets)
+        throw UsageError(o.command + ": unknown argument '" + w + "'");
+      if (w.empty())
+        throw UsageError(o.command + ": an empty SET path");
+      o.sets.push_back(w);
+      continue;
+    }
+    if (w == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (w == "--help" || w == "-h") {
+      o.help = true;
+      return o;
+    }
+    std::string name = w.substr(0, w.find('=')), value;
+    auto spec = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const Spec *s) {
+      return name == s->name || (s->alias && name == s->alias);
+    });
+    if (spec == cmd->options.end())
+      throw UsageError(o.command + ": unknown option '" + w + "'");
+    if ((*spec)->takes_value) {
+      if (name.size() < w.size())
+        value = w.substr(name.size() + 1);
+      else if (i + 1 < words.size())
+        value = words[++i];
+      else
+        throw UsageError(std::string((*spec)->name) + " needs a value");
+    } else if (name.size() < w.size()) {
+      throw UsageError(std::string((*spec)->name) + " takes no value");
+    }
+    (*spec)->apply(o, value);
+    o.given.insert((*spec)->name);
+  }
+  check_combinations(o);
+  return o;
+}
+
+} // namespace report
