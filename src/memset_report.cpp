@@ -60,6 +60,8 @@ int cmd_run(const Options &o) {
 }
 
 int cmd_summary(const Options &o) {
+  if (o.format == Format::Json)
+    need_json_support(); // before reading anything
   Report r = load_report(o);
   if (o.format == Format::Json) {
     need_frequency(r, "--json gives times in ns");

@@ -14,6 +14,8 @@ case "\${FAKE_MODE:-}" in
   silent) exit 0 ;;
   hang) sleep 30 ;;
   slow) sleep 0.3 ;;
+  chatty) echo "chatter on standard output" ;;
+  stuck) [ "\$(ls "\$(dirname "\$(dirname "\$1")")"/*/ | grep -c '^run-[0-9]*\.txt\$')" -ge 3 ] && exec sleep 300 ;;
 esac
 $(declare -f fake_values)
 fake_values >"\$1"
@@ -91,6 +93,59 @@ runs=$(ls "$tmp/int" | grep -c '^run-')
 grep -q "campaign stopped, $runs runs\? complete" "$tmp/err" || fail "interruption: $(cat "$tmp/err")"
 expect 0 "summary of an interrupted campaign" -- "$report" summary "$tmp/int"
 grep -qx "incomplete: $runs of 20 runs" "$tmp/out" || fail "no incomplete line: $(head -3 "$tmp/out")"
+
+# A closed terminal (SIGHUP) or SIGQUIT stops a campaign as Ctrl-C does:
+# nothing half-made stays, so the same folder can be used again.
+for sig in HUP QUIT; do
+  FAKE_MODE=hang "$report" run --out "$tmp/sig$sig" --runs 2 --bench "$tmp/fake" 2>"$tmp/err" &
+  pid=$!
+  sleep 1
+  kill -$sig $pid
+  wait $pid
+  st=$?
+  [ "$st" = "$((128 + $(kill -l $sig)))" ] || fail "SIG$sig: status $st"
+  [ -e "$tmp/sig$sig" ] && fail "SIG$sig left: $(ls -A "$tmp/sig$sig")"
+  grep -q "run 1 of 2 interrupted by SIG$sig" "$tmp/err" || fail "SIG$sig: $(cat "$tmp/err")"
+done
+
+# Killed outright, the tool takes its benchmark with it; the half round it
+# leaves is ignored, and said so.
+FAKE_MODE=stuck "$report" run --out "$tmp/killed" --runs 3 --bench "$tmp/fake" --variant a --variant b 2>/dev/null &
+pid=$!
+for _ in $(seq 50); do pgrep -f "sleep 300" >/dev/null && break; sleep 0.1; done
+sleep 0.5
+kill -KILL $pid
+wait $pid 2>/dev/null
+sleep 0.5
+pgrep -f "sleep 300" >/dev/null && { pkill -f "sleep 300"; fail "the benchmark outlived its killed tool"; }
+expect 0 "summary of a half round" -- "$report" summary "$tmp/killed"
+grep -q "^ignored: run-002.txt (the round is missing in another variant)" "$tmp/out" || fail "half round: $(head -5 "$tmp/out")"
+grep -q "^== compare .*: 1 round, paired" "$tmp/out" || fail "half round paired: $(grep '^==' "$tmp/out")"
+
+# A benchmark's output never mixes into the tool's own.
+FAKE_MODE=chatty expect 0 "chatty benchmark" -- "$report" run --out "$tmp/chatty" --runs 1 --bench "$tmp/fake"
+[ -s "$tmp/out" ] && fail "the benchmark's output reached standard output"
+grep -q chatter "$tmp/err" || fail "the benchmark's output was lost"
+
+# Labels: unique across campaigns, resolved through '.', printed safely.
+expect 0 "second campaign" -- "$report" run --out "$tmp/il3" --runs 2 --bench "$tmp/fake" --variant a --variant b
+expect 0 "csv of two campaigns" -- "$report" summary --csv "$tmp/il" "$tmp/il3"
+[ "$(head -1 "$tmp/out")" = "length,$tmp/il/a,$tmp/il/b,c,$tmp/il3/a,$tmp/il3/b" ] || fail "labels: $(head -1 "$tmp/out")"
+expect 0 "variant folders as ." -- "$report" summary "$tmp/il/a/." "$tmp/il/b/."
+grep -q "^== compare .*: 4 rounds, paired" "$tmp/out" || fail "'.' lost the campaign: $(grep '^==' "$tmp/out")"
+odd="$tmp/$(printf 'x\n== [9] forged')"
+mkdir "$odd" && cp "$tmp/il/a/run-001.txt" "$odd/"
+expect 0 "a line feed in a label" -- "$report" summary "$odd" "$tmp/il/a/run-002.txt"
+grep -q '^== \[9\] forged' "$tmp/out" && fail "a label forged a header"
+grep -q '^range: 2\.\.32768 same 1\.00$' "$tmp/out" || fail "one run against one has an interval: $(grep range "$tmp/out")"
+
+# JSON takes any byte: what is not UTF-8 is written escaped.
+if "$report" summary --json "$tmp/il/a" >/dev/null 2>&1; then
+  expect 0 "latin-1 env" -- "$report" run --out "$tmp/latin" --runs 1 --bench "$tmp/fake" --env "X=$(printf '\xe9')"
+  expect 0 "json of it" -- "$report" summary --json "$tmp/latin"
+  /usr/bin/python3 -c 'import json, sys; d = json.load(sys.stdin); assert d["context"]["memset_report_sets"][0]["env"] == ["X=\\xe9"], d["context"]' <"$tmp/out" ||
+    fail "JSON with a byte that is not UTF-8"
+fi
 
 # What steers the C library is recorded, inherited or added; an ignored
 # SIGCHLD inherited from the caller hides nothing.

@@ -46,6 +46,7 @@ TEST(ResultFile, RefusesAnythingElseNamingFileAndLine) {
       {"", "r.txt: ", "empty"},
       {good + "\n", "r.txt:32768: ", "line feed after the last value"},
       {file_of(kLengths - 1), "r.txt: ", "32767 values, expected 32768"},
+      {file_of(333) + "\n", "r.txt: ", "333 values, expected 32768"},
       {good + "\n1", "r.txt:32769: ", "more than 32768 values"},
       {"42\r\n" + file_of(kLengths - 1), "r.txt:1: ", "carriage return"},
       {"42\n\n" + file_of(kLengths - 2), "r.txt:2: ", "found a line feed"},
@@ -163,6 +164,13 @@ TEST(ExactMedian, PrintsValuesNearTwoToTheSixtyFourExactly) {
   EXPECT_EQ(m[1].str(), "7.5");
   runs.push_back({UINT64_MAX, 9});
   EXPECT_EQ(exact_median_curve(runs)[0].str(), "18446744073709551615");
+  // The floor too: a mean of two medians, in quarters.
+  std::vector<Curve> top(3, Curve(kLengths, UINT64_MAX));
+  EXPECT_EQ(exact_floor(exact_median_curve(top)).str(), "18446744073709551615");
+  std::vector<ExactMedian> quarter(16, {10, 11});
+  for (size_t k = 8; k < 16; k++)
+    quarter[k] = {11, 11}; // medians 10.5 and 11: the floor is their mean
+  EXPECT_EQ(exact_floor(quarter).str(), "10.75");
 }
 
 } // namespace

@@ -23,6 +23,11 @@ std::string render_csv(const Report &r);
 // Lengths a JSON export carries by default: powers of two and their midpoints.
 std::vector<size_t> default_json_lengths();
 
+// Whether this build can write JSON (it needs nlohmann-json); render_json
+// throws a SystemError saying what to install where it cannot.
+bool json_supported();
+void need_json_support();
+
 // Google Benchmark's JSON layout, so that its compare.py and the dashboards
 // that read it take the runs as they are. Every set needs a counter frequency.
 std::string render_json(const Report &r, const std::vector<size_t> &lengths);

@@ -198,13 +198,23 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
   return doc.dump(2) + "\n";
 }
 
+bool json_supported() { return true; }
+
 #else
 
+bool json_supported() { return false; }
+
 std::string render_json(const Report &, const std::vector<size_t> &) {
-  throw SystemError("this memset-report was built without JSON support; install "
-                    "nlohmann-json3-dev (Debian) and build again");
+  need_json_support();
+  return "";
 }
 
 #endif
+
+void need_json_support() {
+  if (!json_supported())
+    throw SystemError("this memset-report was built without JSON support; install "
+                      "nlohmann-json3-dev (Debian) and build again");
+}
 
 } // namespace report

@@ -75,7 +75,7 @@ const char *const kSummaryUsage =
     "  --tsc-mhz F           counter frequency for result files without a campaign\n"
     "                        record (with --unit ns or --json)\n"
     "  --threshold PCT       smallest difference called faster or slower (default 2)\n"
-    "  --drift PCT           allowance for drift between separate campaigns (default 30)\n"
+    "  --drift PCT           allowance for drift between separate campaigns (default 70)\n"
     "  --fail-if-slower PCT  exit 3 if any range is slower by more than PCT percent\n";
 
 const char *const kPlotUsage =
@@ -91,7 +91,7 @@ const char *const kPlotUsage =
     "  --force             replace FILE if it exists\n"
     "  --log-y             logarithmic ticks axis too\n"
     "  --threshold PCT     as for summary (default 2)\n"
-    "  --drift PCT         as for summary (default 30)\n";
+    "  --drift PCT         as for summary (default 70)\n";
 
 const char *const kTuneUsage =
     "usage: memset-report tune --out DIR [--runs N] [--cpu K] [--timeout S] [--seed N]\n"
