@@ -7,12 +7,14 @@
 #include "report/options.hpp"
 #include "report/plot.hpp"
 #include "report/render.hpp"
+#include "report/sequential.hpp"
 #include "report/summary.hpp"
 #include "report/tune.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -54,8 +56,40 @@ void need_frequency(const Report &r, const char *why) {
           "' has no measured counter frequency (no campaign record); give --tsc-mhz F");
 }
 
+// The observer that stops an interleaved campaign once it is decided, with
+// the runs (and looks) it already has.
+Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
+                        const CompareOptions &compare) {
+  std::vector<BandSeries> series;
+  for (const auto &s : sets)
+    series.push_back(band_series(s));
+  while (series.size() < c.variants.size())
+    series.push_back({});
+  // A campaign of a fixed size was looked at once, by whoever read it.
+  unsigned looks = c.earlier ? std::max(1u, c.earlier->looks) : 0;
+  return Sequential(std::move(series), compare, looks, c.done);
+}
+
+// Runs a campaign: a fixed count, or rounds until decided.
+void campaign(const CampaignOptions &c, const CompareOptions &compare) {
+  if (c.variants.empty() || (c.runs && !c.earlier)) {
+    run_campaign(c);
+    return;
+  }
+  std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
+  Sequential seq = observer_for(sets, c, compare);
+  run_campaign(c, &seq);
+}
+
 int cmd_run(const Options &o) {
-  run_campaign(o.campaign);
+  if (o.more.empty()) {
+    campaign(o.campaign, o.compare);
+    return kOk;
+  }
+  CampaignOptions c = continue_campaign(o.more);
+  c.runs = o.campaign.runs;
+  c.budget = o.campaign.budget;
+  campaign(c, o.compare);
   return kOk;
 }
 
@@ -65,13 +99,13 @@ int cmd_summary(const Options &o) {
   Report r = load_report(o);
   if (o.format == Format::Json) {
     need_frequency(r, "--json gives times in ns");
-    write_out(render_json(r, o.lengths ? *o.lengths : default_json_lengths()));
+    render_json(r, o.lengths ? *o.lengths : default_json_lengths(), write_out);
   } else if (o.format == Format::Csv) {
     write_out(render_csv(r));
   } else {
     if (o.unit == Unit::Ns)
       need_frequency(r, "--unit ns");
-    write_out(render_text(r, o.unit));
+    write_out(render_text(r, o.unit, o.bands));
   }
   if (o.fail_if_slower)
     for (const auto &c : r.comparisons)
@@ -85,6 +119,17 @@ int cmd_summary(const Options &o) {
                                    ".." + std::to_string(rg->to) + " by " + by +
                                    " (--fail-if-slower)");
       }
+  // A gate that cannot decide must not pass.
+  if (o.fail_if_slower && !o.allow_unclear)
+    for (const auto &c : r.comparisons)
+      for (const auto &rg : c.ranges)
+        if (rg.verdict == Verdict::Unclear)
+          throw Failure(kUndecided, "[" + std::to_string(c.other + 1) + "] " +
+                                        r.sets[c.other].set.label + " against [1] " +
+                                        r.sets[0].set.label + " is unclear over " +
+                                        std::to_string(rg.from) + ".." + std::to_string(rg.to) +
+                                        ": the gate cannot pass (--fail-if-slower; more rounds "
+                                        "would decide, or --allow-unclear)");
   return kOk;
 }
 
@@ -101,10 +146,15 @@ int cmd_tune(const Options &o) {
   std::string dir = o.from;
   if (dir.empty()) {
     check_tunable_libc(libc_version());
+    // Each variant sets its own tunables: an inherited setting would be
+    // replaced in some and silently be the baseline of the rest.
+    if (const char *t = std::getenv("GLIBC_TUNABLES"))
+      throw UsageError(std::string("tune: GLIBC_TUNABLES is set in this environment ('") + t +
+                       "'); unset it, so that 'default' is glibc's own choice");
     CampaignOptions c = o.campaign;
     for (const auto &v : tune_variants(cpu_flags()))
       c.variants.push_back({v.name, v.env, std::nullopt});
-    run_campaign(c);
+    campaign(c, o.compare);
     dir = c.out;
   }
   std::vector<Set> sets = load_sets(dir);

@@ -41,7 +41,7 @@ expect 0 "same seed, same orders" -- "$report" run --out "$tmp/il2" --runs 4 --b
   --variant a --variant b --variant c
 [ "$(grep '^order: ' "$tmp/il2/context.txt")" = "$orders" ] || fail "orders differ for one seed"
 expect 0 "summary of an interleaved campaign" -- "$report" summary "$tmp/il"
-[ "$(grep -c '^== compare .*: 4 rounds, paired$' "$tmp/out")" = 2 ] || fail "not paired: $(grep '^==' "$tmp/out")"
+[ "$(grep -c '^== compare .*: 4 rounds, paired; ' "$tmp/out")" = 2 ] || fail "not paired: $(grep '^==' "$tmp/out")"
 
 # A variant twice as slow fails a gate of 5%.
 expect 0 "slow variant" -- "$report" run --out "$tmp/gate" --runs 6 --bench "$tmp/fake" \
@@ -137,7 +137,7 @@ odd="$tmp/$(printf 'x\n== [9] forged')"
 mkdir "$odd" && cp "$tmp/il/a/run-001.txt" "$odd/"
 expect 0 "a line feed in a label" -- "$report" summary "$odd" "$tmp/il/a/run-002.txt"
 grep -q '^== \[9\] forged' "$tmp/out" && fail "a label forged a header"
-grep -q '^range: 2\.\.32768 same 1\.00$' "$tmp/out" || fail "one run against one has an interval: $(grep range "$tmp/out")"
+grep -q '^range: 2\.\.32768 unclear 1\.00$' "$tmp/out" || fail "one run against one has an interval: $(grep range "$tmp/out")"
 
 # JSON takes any byte: what is not UTF-8 is written escaped.
 if "$report" summary --json "$tmp/il/a" >/dev/null 2>&1; then

@@ -157,20 +157,20 @@ TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
   EXPECT_FALSE(shifted_runs({base, scaled(1.5)}, median_curve({base, scaled(1.5)})));
 }
 
-TEST(ExactMedian, PrintsValuesNearTwoToTheSixtyFourExactly) {
+TEST(ExactLevel, PrintsValuesNearTwoToTheSixtyFourExactly) {
   std::vector<Curve> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
-  auto m = exact_median_curve(runs);
+  auto m = exact_statistic_curve(runs);
   EXPECT_EQ(m[0].str(), "18446744073709551614"); // (2^64 - 1 + 2^64 - 3) / 2
   EXPECT_EQ(m[1].str(), "7.5");
   runs.push_back({UINT64_MAX, 9});
-  EXPECT_EQ(exact_median_curve(runs)[0].str(), "18446744073709551615");
+  EXPECT_EQ(exact_statistic_curve(runs)[0].str(), "18446744073709551615");
   // The floor too: a mean of two medians, in quarters.
   std::vector<Curve> top(3, Curve(kLengths, UINT64_MAX));
-  EXPECT_EQ(exact_floor(exact_median_curve(top)).str(), "18446744073709551615");
-  std::vector<ExactMedian> quarter(16, {10, 11});
+  EXPECT_EQ(exact_floor(exact_statistic_curve(top))->str(), "18446744073709551615");
+  std::vector<ExactLevel> quarter(16, {10, 11, std::nullopt});
   for (size_t k = 8; k < 16; k++)
-    quarter[k] = {11, 11}; // medians 10.5 and 11: the floor is their mean
-  EXPECT_EQ(exact_floor(quarter).str(), "10.75");
+    quarter[k] = {11, 11, std::nullopt}; // medians 10.5 and 11: the floor is their mean
+  EXPECT_EQ(exact_floor(quarter)->str(), "10.75");
 }
 
 } // namespace

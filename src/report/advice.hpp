@@ -10,9 +10,14 @@
 
 namespace report {
 
+// Stands in Winner::variants where no verdict decides the band.
+constexpr size_t kUnclear = (size_t)-1;
+
 struct Winner {
   size_t from, to;
-  size_t variant;          // index into the sets; 0 (default) where nothing is faster
+  // The fastest variants, shown `same` as one another there; empty where
+  // nothing is faster than default; {kUnclear} where that is not decided.
+  std::vector<size_t> variants;
   double ratio, low, high; // to default
 };
 
@@ -22,8 +27,10 @@ struct TuneAdvice {
   std::vector<Comparison> vs_default;      // [v] compares v with default; [0] empty
   std::vector<Winner> fastest;
   std::optional<size_t> crossover; // none: rep stosb everywhere stays slower
+  bool crossover_unclear = false;  // the bands that would tell are undecided
   bool have_stosb_pair = false;
-  std::optional<size_t> advised; // variant to set; none: default
+  std::optional<size_t> advised; // variant to set; none: default or undecided
+  size_t unclear = 0;            // undecided bands over all comparisons with default
   size_t rounds = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace report {
 
@@ -45,7 +46,12 @@ static std::string decimal(unsigned __int128 whole) {
   return digits;
 }
 
-std::string ExactMedian::str() const {
+std::string ExactLevel::str() const {
+  if (estimate) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", *estimate);
+    return buf;
+  }
   unsigned __int128 sum = (unsigned __int128)lo + hi;
   return decimal(sum / 2) + (sum % 2 ? ".5" : "");
 }
@@ -55,14 +61,48 @@ std::string ExactQuarters::str() const {
   return decimal(quarters / 4) + fractions[(int)(quarters % 4)];
 }
 
-std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs) {
-  std::vector<ExactMedian> out;
+const char *statistic_name(Statistic s) { return s == Statistic::Low ? "low" : "median"; }
+
+double lower_mean(std::vector<double> &v, double share) {
+  if (v.empty())
+    return NAN;
+  // The lowest share * n values, the last of them in part, so that the
+  // estimate moves smoothly with n.
+  double take = std::max(1.0, share * (double)v.size());
+  size_t whole = (size_t)take;
+  double part = take - (double)whole;
+  size_t need = std::min(v.size(), whole + (part > 0 ? 1 : 0));
+  std::nth_element(v.begin(), v.begin() + (need - 1), v.end());
+  std::sort(v.begin(), v.begin() + need);
+  double sum = 0;
+  for (size_t i = 0; i < whole && i < v.size(); i++)
+    sum += v[i];
+  if (part > 0 && whole < v.size())
+    sum += part * v[whole];
+  return sum / take;
+}
+
+double statistic_of(std::vector<double> &v, Statistic s) {
+  if (s == Statistic::Median)
+    return median(v);
+  return lower_mean(v, kLowShare);
+}
+
+std::vector<ExactLevel> exact_statistic_curve(const std::vector<Curve> &runs, Statistic s) {
+  std::vector<ExactLevel> out;
   if (runs.empty())
     return out;
   out.resize(runs[0].size());
   std::vector<uint64_t> column(runs.size());
+  std::vector<double> values(runs.size());
   size_t mid = runs.size() / 2;
   for (size_t k = 0; k < out.size(); k++) {
+    if (s == Statistic::Low) {
+      for (size_t r = 0; r < runs.size(); r++)
+        values[r] = (double)runs[r][k];
+      out[k].estimate = statistic_of(values, s);
+      continue;
+    }
     for (size_t r = 0; r < runs.size(); r++)
       column[r] = runs[r][k];
     std::nth_element(column.begin(), column.begin() + mid, column.end());
@@ -73,14 +113,16 @@ std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs) {
   return out;
 }
 
-Levels levels_of(const std::vector<ExactMedian> &exact) {
+Levels levels_of(const std::vector<ExactLevel> &exact) {
   Levels out(exact.size());
   for (size_t k = 0; k < exact.size(); k++)
     out[k] = exact[k].value();
   return out;
 }
 
-Levels median_curve(const std::vector<Curve> &runs) { return levels_of(exact_median_curve(runs)); }
+Levels median_curve(const std::vector<Curve> &runs) {
+  return levels_of(exact_statistic_curve(runs));
+}
 
 Quartiles quartile_curves(const std::vector<Curve> &runs) {
   Quartiles q;
@@ -111,13 +153,16 @@ Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
 
 double floor_of(const Levels &curve) { return window_median(curve, 0, kFloorLengths); }
 
-ExactQuarters exact_floor(const std::vector<ExactMedian> &curve) {
+std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve) {
   // Twice each median, as whole numbers: lo + hi.
   std::vector<unsigned __int128> twice;
-  for (size_t k = 0; k < std::min(kFloorLengths, curve.size()); k++)
+  for (size_t k = 0; k < std::min(kFloorLengths, curve.size()); k++) {
+    if (curve[k].estimate)
+      return std::nullopt;
     twice.push_back((unsigned __int128)curve[k].lo + curve[k].hi);
+  }
   if (twice.empty())
-    return {};
+    return ExactQuarters{};
   std::sort(twice.begin(), twice.end());
   size_t mid = twice.size() / 2;
   ExactQuarters q;

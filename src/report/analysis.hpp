@@ -17,12 +17,34 @@ double median(std::vector<double> v);
 // Quantile q (0 to 1) of sorted values, interpolated between neighbours.
 double quantile_sorted(const std::vector<double> &sorted, double q);
 
-// A median of tick counts held exactly: the middle value, or the middle two
-// (whose mean can need a half and more than 64 bits to write).
-struct ExactMedian {
+// Which level across runs a curve or a band stands for.
+//  - Low: the mean of the fastest 15% of the runs (at least one; the last
+//    one in part, so that the estimate moves smoothly as runs are added).
+//    Interference on a shared machine only ever adds time, and whole runs
+//    land in a slow state at random: a low statistic sees through that to
+//    the cost of the fill itself, as long as 15% of the runs are fast. Not
+//    the minimum, which drifts down with every run added and whose
+//    resampled interval means nothing; and a mean of the low tail rather
+//    than one low quantile, because it averages the coarse steps of the
+//    counter over several runs. Tuned on synthetic campaigns of fast and
+//    slow runs (tests/compare_test.cpp): 10% and 25% tails, and the
+//    Harrell-Davis 10th percentile, decided more A/A bands wrongly, or
+//    decided fewer.
+//  - Median: the typical cost of a run on this machine, slow states included.
+enum class Statistic { Low, Median };
+constexpr double kLowShare = 0.15;
+const char *statistic_name(Statistic s); // "low", "median"
+
+// The statistic of the values (their order is changed).
+double statistic_of(std::vector<double> &values, Statistic s);
+
+// A level of tick counts held exactly: one value, or for a median of an even
+// count the middle two (whose mean can need a half and more than 64 bits).
+struct ExactLevel {
   uint64_t lo = 0, hi = 0;
-  double value() const { return ((double)lo + (double)hi) / 2; }
-  std::string str() const; // in decimal, with ".5" where the mean has a half
+  std::optional<double> estimate; // a level that is no tick count (the low statistic)
+  double value() const { return estimate ? *estimate : ((double)lo + (double)hi) / 2; }
+  std::string str() const; // exact, with ".5" where the mean has a half; estimates to 0.01
 };
 
 // A mean of two such medians, as the floor is, held in quarter ticks.
@@ -32,10 +54,15 @@ struct ExactQuarters {
   std::string str() const; // in decimal, with ".25", ".5" or ".75" where it has one
 };
 
-// Per-length median across runs, exactly and as levels.
-std::vector<ExactMedian> exact_median_curve(const std::vector<Curve> &runs);
+// The mean of the lowest `share` of the values (order changed).
+double lower_mean(std::vector<double> &values, double share);
+
+// Per-length statistic across runs, exactly (median) or to within a
+// hundredth of a tick (low), and as levels.
+std::vector<ExactLevel> exact_statistic_curve(const std::vector<Curve> &runs,
+                                              Statistic s = Statistic::Median);
 Levels median_curve(const std::vector<Curve> &runs);
-Levels levels_of(const std::vector<ExactMedian> &exact);
+Levels levels_of(const std::vector<ExactLevel> &exact);
 
 // Per-length first and third quartiles across runs.
 struct Quartiles {
@@ -51,8 +78,8 @@ Levels spread_curve(const Quartiles &q, const Levels &median);
 // readings and the call around it: the median level of lengths 1 to 16.
 constexpr size_t kFloorLengths = 16;
 double floor_of(const Levels &curve);
-// The same of exact medians, exactly.
-ExactQuarters exact_floor(const std::vector<ExactMedian> &curve);
+// The same of exact medians, exactly; none for estimates.
+std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve);
 
 // Per-length mean and sample standard deviation across runs (0 for one run).
 struct Moments {

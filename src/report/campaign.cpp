@@ -4,6 +4,8 @@
 
 #include "campaign.hpp"
 
+#include "campaign_plan.hpp"
+
 #include "errors.hpp"
 #include "files.hpp"
 #include "machine.hpp"
@@ -16,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
@@ -29,35 +32,6 @@ namespace report {
 
 namespace {
 
-std::string name_of(const std::string &var) { return var.substr(0, var.find('=')); }
-
-// The common settings with a variant's own replacing those of the same name.
-std::vector<std::string> merged_env(const std::vector<std::string> &common,
-                                    const std::vector<std::string> &own) {
-  std::vector<std::string> out;
-  for (const auto &c : common)
-    if (std::none_of(own.begin(), own.end(),
-                     [&](const std::string &o) { return name_of(o) == name_of(c); }))
-      out.push_back(c);
-  out.insert(out.end(), own.begin(), own.end());
-  return out;
-}
-
-// The benchmark's whole environment: ours, with the added variables
-// replacing any of the same name.
-std::vector<std::string> child_env(const std::vector<std::string> &added) {
-  std::vector<std::string> own;
-  for (char **e = environ; *e; ++e)
-    own.push_back(*e);
-  return merged_env(own, added);
-}
-
-std::string absolute_bench(const std::string &bench) {
-  std::error_code ec;
-  auto abs = fs::canonical(bench, ec);
-  return ec ? bench : abs.string();
-}
-
 // splitmix64: tiny, and the same on every compiler, so a seed always gives
 // the same orders.
 uint64_t next_random(uint64_t &state) {
@@ -67,56 +41,27 @@ uint64_t next_random(uint64_t &state) {
   return z ^ (z >> 31);
 }
 
-// One benchmark run as the campaign makes it.
-struct Job {
-  std::string dir, name; // where its file goes, and the variant ("" for none)
-  std::vector<std::string> env;
-  std::string bench;
-};
-
-Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed,
-                       const std::vector<std::vector<size_t>> &orders) {
-  Record r;
-  r.machine = probe_machine();
-  r.runs = opt.runs;
-  r.cpu = opt.cpu;
-  if (opt.timeout > 0)
-    r.timeout = opt.timeout;
-  r.env = opt.env;
-  for (const auto &var : steering_variables())
-    if (const char *v = getenv(var.c_str()))
-      r.env_inherited.push_back(var + "=" + v);
-  r.bench = absolute_bench(opt.bench);
-  if (opt.variants.empty())
-    return r;
-  r.seed = seed;
-  for (const auto &j : jobs)
-    r.variants.push_back({j.name, j.env, absolute_bench(j.bench)});
-  for (const auto &order : orders) {
-    r.orders.emplace_back();
-    for (size_t v : order)
-      r.orders.back().push_back(jobs[v].name);
-  }
-  return r;
+// The shuffled order of each round in turn, from one seed.
+std::vector<size_t> next_order(uint64_t &state, size_t variants) {
+  std::vector<size_t> order;
+  for (size_t v = 0; v < variants; v++)
+    order.push_back(v);
+  for (size_t i = variants; i > 1; i--)
+    std::swap(order[i - 1], order[next_random(state) % i]);
+  return order;
 }
 
-// A folder that holds a campaign is never written into. A record left empty
-// by a full disk is none.
-void check_folder(const CampaignOptions &opt) {
-  std::error_code ec;
-  if (!fs::exists(opt.out, ec))
-    return;
-  if (!fs::is_directory(opt.out, ec))
-    throw InputError("'" + opt.out + "' exists and is not a folder");
-  fs::path ctx = fs::path(opt.out) / kRecordFile;
-  bool has_record = fs::exists(fs::symlink_status(ctx, ec)) &&
-                    !(fs::is_regular_file(ctx, ec) && fs::file_size(ctx, ec) == 0);
-  bool has_runs = !run_files_in(opt.out).empty();
-  for (const auto &v : opt.variants)
-    has_runs = has_runs || (fs::is_directory(fs::path(opt.out) / v.name, ec) &&
-                            !run_files_in((fs::path(opt.out) / v.name).string()).empty());
-  if (has_record || has_runs)
-    throw InputError("'" + opt.out + "' already holds a campaign; choose a new folder");
+double now_seconds() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+// Replaces the record whole: a reader sees the old one or the new one.
+void rewrite_record(const std::string &path, const Record &r) {
+  TempFile t(path);
+  t.write(format_record(r), path);
+  t.place(path, true);
 }
 
 // Removes what a campaign made that holds no complete round; the folders it
@@ -162,12 +107,11 @@ void make_dir(const std::string &dir, Cleanup &c) {
 }
 
 // One benchmark run into `round`'s file of `job`, checked before it takes
-// its name; the name is added to `made` once it is there.
-void run_one(const Job &job, unsigned round, const CampaignOptions &opt, const char *unit,
-             std::vector<std::string> &made) {
-  std::string target = (fs::path(job.dir) / run_file_name(round, opt.runs)).string();
-  std::string what = std::string(unit) + " " + std::to_string(round) + " of " +
-                     std::to_string(opt.runs) + (job.name.empty() ? "" : " (" + job.name + ")");
+// its name; the name is added to `made` once it is there. `what` names the
+// run in messages ("round 3 of 11 (a)").
+Curve run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
+              const std::string &what, std::vector<std::string> &made) {
+  std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
   if (int sig = take_interrupt())
     interrupted(sig, what);
   // The benchmark writes under a temporary name; only a checked, complete
@@ -194,8 +138,9 @@ void run_one(const Job &job, unsigned round, const CampaignOptions &opt, const c
   }
   if (!out.ok())
     throw RunFailed(what + " failed: benchmark " + out.describe());
+  Curve curve;
   try {
-    read_result_file(file.path());
+    curve = read_result_file(file.path());
   } catch (const InputError &e) {
     std::string why = e.what();
     why = why.substr(file.path().size()); // name the run, not our temporary file
@@ -204,77 +149,113 @@ void run_one(const Job &job, unsigned round, const CampaignOptions &opt, const c
   }
   file.place(target, false);
   made.push_back(target);
+  return curve;
 }
 
 } // namespace
 
-const std::vector<std::string> &steering_variables() {
-  static const std::vector<std::string> vars = {"GLIBC_TUNABLES", "LD_PRELOAD", "LD_LIBRARY_PATH",
-                                                "LD_BIND_NOW", "LD_AUDIT"};
-  return vars;
-}
-
 std::vector<std::vector<size_t>> shuffled_orders(uint64_t seed, unsigned rounds, size_t variants) {
   uint64_t state = seed;
-  std::vector<std::vector<size_t>> orders(rounds);
-  for (auto &order : orders) {
-    for (size_t v = 0; v < variants; v++)
-      order.push_back(v);
-    for (size_t i = variants; i > 1; i--)
-      std::swap(order[i - 1], order[next_random(state) % i]);
-  }
+  std::vector<std::vector<size_t>> orders;
+  for (unsigned r = 0; r < rounds; r++)
+    orders.push_back(next_order(state, variants));
   return orders;
 }
 
-void run_campaign(const CampaignOptions &opt) {
-  check_folder(opt);
-
-  std::vector<Job> jobs;
-  if (opt.variants.empty())
-    jobs.push_back({opt.out, "", opt.env, opt.bench});
-  for (const auto &v : opt.variants)
-    jobs.push_back({(fs::path(opt.out) / v.name).string(), v.name, merged_env(opt.env, v.env),
-                    v.bench.value_or(opt.bench)});
+void run_campaign(const CampaignOptions &opt, RoundObserver *observer) {
+  const bool more = opt.earlier.has_value();
+  if (!more)
+    check_folder(opt);
+  std::vector<Job> jobs = jobs_of(opt);
+  if (more) // the record's variants carry their whole environment already
+    for (size_t v = 0; v < jobs.size(); v++)
+      jobs[v].env = opt.variants[v].env;
   uint64_t seed =
       opt.seed ? *opt.seed : ((uint64_t)std::random_device{}() << 32 | std::random_device{}());
-  auto orders = shuffled_orders(seed, opt.runs, jobs.size());
   const bool interleaved = !opt.variants.empty();
+  const bool fixed = opt.runs || !interleaved;
+  const unsigned planned = opt.runs.value_or(kDefaultRuns); // this time, when fixed
+  const unsigned last = fixed ? opt.done + planned : kMaxRounds;
   const char *unit = interleaved ? "round" : "run";
 
   SignalScope signals;
   Cleanup cleanup;
-  cleanup.round_files.resize(opt.runs);
-  make_dir(opt.out, cleanup);
+  Record record = more ? *opt.earlier : campaign_record(opt, jobs, seed);
+  uint64_t state = seed;
+  std::vector<std::vector<size_t>> orders;
+  for (unsigned r = 0; r < opt.done; r++)
+    orders.push_back(next_order(state, jobs.size()));
   fs::path ctx = fs::path(opt.out) / kRecordFile;
-  std::error_code ec;
-  fs::remove(ctx, ec); // at most an empty one: checked above
-  cleanup.record = ctx.string();
-  try {
-    write_new_file(ctx.string(), format_record(campaign_record(opt, jobs, seed, orders)));
-  } catch (...) {
-    cleanup.record.clear();
-    cleanup.drop_all_if_empty();
-    throw;
+  if (!more) {
+    make_dir(opt.out, cleanup);
+    std::error_code ec;
+    fs::remove(ctx, ec); // at most an empty one: checked above
+    cleanup.record = ctx.string();
+    try {
+      write_new_file(ctx.string(), format_record(record));
+    } catch (...) {
+      cleanup.record.clear();
+      cleanup.drop_all_if_empty();
+      throw;
+    }
   }
   bool progress = isatty(STDERR_FILENO);
-  unsigned r = 0;
+  unsigned r = opt.done;
+  std::string stop = fixed ? "runs" : "budget";
+  double start = now_seconds();
+  // Record what is there however the campaign ends.
+  auto finish = [&](const std::string &why) {
+    if (!interleaved || r == opt.done)
+      return;
+    record.rounds = r;
+    if (fixed)
+      record.runs = r;
+    if (observer)
+      record.looks = observer->looks();
+    record.stop = why;
+    record.orders.clear();
+    for (unsigned i = 0; i < r; i++) {
+      record.orders.emplace_back();
+      for (size_t v : orders[i])
+        record.orders.back().push_back(jobs[v].name);
+    }
+    rewrite_record(ctx.string(), record);
+  };
   try {
     for (const auto &j : jobs)
       make_dir(j.dir, cleanup);
-    for (; r < opt.runs; r++) {
+    while (r < last && (fixed || r < kMinRounds || now_seconds() - start < opt.budget)) {
+      std::string at = std::string(unit) + " " + std::to_string(r + 1) +
+                       (fixed ? " of " + std::to_string(last) : "");
       if (progress)
-        std::fprintf(stderr, "\r%s %u/%u", unit, r + 1, opt.runs);
-      for (size_t v : orders[r])
-        run_one(jobs[v], r + 1, opt, unit, cleanup.round_files[r]);
+        std::fprintf(stderr, "\r%s%s\033[K", at.c_str(),
+                     observer ? (", " + observer->progress()).c_str() : "");
+      orders.push_back(next_order(state, jobs.size()));
+      cleanup.round_files.emplace_back();
+      for (size_t v : orders[r]) {
+        std::string what = at + (jobs[v].name.empty() ? "" : " (" + jobs[v].name + ")");
+        Curve c = run_one(jobs[v], r + 1, fixed ? last : 0, opt, what, cleanup.round_files.back());
+        if (observer)
+          observer->run_done(v, r + 1, c);
+      }
+      r++;
       cleanup.complete++;
+      if (!fixed && observer && observer->round_done(r)) {
+        stop = "decided";
+        break;
+      }
     }
+    if (observer && stop != "decided" && observer->final_look(r))
+      stop = "decided";
   } catch (const Failure &why) {
     if (progress)
       std::fputc('\n', stderr);
     // The round under way goes; complete ones stay.
-    if (r < opt.runs)
-      cleanup.drop_round(r);
+    if (cleanup.round_files.size() > cleanup.complete)
+      cleanup.drop_round(cleanup.round_files.size() - 1);
     cleanup.drop_all_if_empty();
+    if (cleanup.complete)
+      finish(why.status >= kInterrupted ? "interrupted" : "failed");
     std::string kept = cleanup.complete
                            ? plural(cleanup.complete, unit) + " complete, kept in '" + opt.out + "'"
                            : std::string("no complete ") + unit + ", nothing kept";
@@ -282,6 +263,7 @@ void run_campaign(const CampaignOptions &opt) {
   }
   if (progress)
     std::fputc('\n', stderr);
+  finish(stop);
 }
 
 } // namespace report

@@ -1,9 +1,8 @@
-// Comparisons of two sets as plain data: per band of lengths a ratio with a
-// 95% interval and a verdict, and the ranges that adjacent bands make.
+// Comparisons of two sets as plain data: per band of lengths a ratio of the
+// chosen statistic with an interval and one of four verdicts, and the
+// ranges that adjacent bands make.
 
 #include "compare.hpp"
-
-#include "analysis.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -13,43 +12,22 @@ namespace report {
 
 namespace {
 
-// Two-sided 95%: each tail may hold at most this much.
-constexpr double kTail = 0.025;
-
-// Median of one run over one band.
+// One run's level in one band: the mean of the band's lower three quarters
+// of values. A mean, so that ticks counted in whole numbers average out over
+// the band's lengths; without the top quarter, so that an interrupt that
+// hit one length does not move the band.
 double band_level(const Curve &run, const Band &b) {
   std::vector<double> v(run.begin() + (b.from - 1), run.begin() + b.to);
-  return median(std::move(v));
+  size_t keep = (v.size() * 3 + 3) / 4;
+  std::nth_element(v.begin(), v.begin() + (keep - 1), v.end());
+  double sum = 0;
+  for (size_t i = 0; i < keep; i++)
+    sum += v[i];
+  return sum / (double)keep;
 }
 
-// The number of the order statistic that bounds a distribution-free interval:
-// the largest c (1-based) whose tail P(X <= c - 1) stays within kTail, where
-// `counts` holds the null distribution of X as counts over 0, 1, 2, ...
-// Returns 0 when even c = 1 leaves too much in the tail.
-size_t order_bound(const std::vector<long double> &counts) {
-  long double total = 0;
-  for (auto c : counts)
-    total += c;
-  long double below = 0;
-  size_t c = 0;
-  for (size_t k = 0; k < counts.size(); k++) {
-    below += counts[k]; // P(X <= k)
-    if (below / total > kTail)
-      break;
-    c = k + 1;
-  }
-  return c;
-}
-
-Verdict verdict_of(const Estimate &e, double threshold) {
-  if (!e.enough)
-    return Verdict::Same;
-  if (e.high < 1 && e.ratio < 1 - threshold)
-    return Verdict::Faster;
-  if (e.low > 1 && e.ratio > 1 + threshold)
-    return Verdict::Slower;
-  return Verdict::Same;
-}
+// A fixed seed per band: the same files always give the same intervals.
+constexpr uint64_t kSeed = 0x6d656d736574ULL;
 
 } // namespace
 
@@ -59,17 +37,31 @@ const char *verdict_name(Verdict v) {
     return "faster";
   case Verdict::Slower:
     return "slower";
-  default:
+  case Verdict::Same:
     return "same";
+  default:
+    return "unclear";
   }
+}
+
+Verdict verdict_of(const Estimate &e, double threshold) {
+  if (!e.interval)
+    return Verdict::Unclear;
+  if (e.high < 1 && e.ratio < 1 - threshold)
+    return Verdict::Faster;
+  if (e.low > 1 && e.ratio > 1 + threshold)
+    return Verdict::Slower;
+  if (e.low >= 1 - threshold && e.high <= 1 + threshold)
+    return Verdict::Same;
+  return Verdict::Unclear;
 }
 
 const std::vector<Band> &band_grid() {
   static const std::vector<Band> grid = [] {
-    std::vector<size_t> edges;
-    for (int k = 4; k < 60; k++) {
+    std::vector<size_t> edges = {2, 8, 16, 32};
+    for (int k = 24; k < 60; k++) {
       auto e = (size_t)std::floor(std::pow(2.0, k / 4.0));
-      if (edges.empty() || e != edges.back())
+      if (e != edges.back())
         edges.push_back(e);
     }
     std::vector<Band> g;
@@ -80,55 +72,20 @@ const std::vector<Band> &band_grid() {
   return grid;
 }
 
-Estimate paired_estimate(std::vector<double> ratios) {
-  Estimate e;
-  if (ratios.empty())
-    return e;
-  std::sort(ratios.begin(), ratios.end());
-  size_t n = ratios.size();
-  e.ratio = median(ratios);
-  // The sign test: under the median, the count of ratios below it is
-  // Binomial(n, 1/2).
-  std::vector<long double> binom(n + 1);
-  binom[0] = 1;
-  for (size_t k = 1; k <= n; k++)
-    binom[k] = binom[k - 1] * (long double)(n - k + 1) / k;
-  size_t c = order_bound(binom);
-  e.enough = c > 0;
-  e.low = ratios[e.enough ? c - 1 : 0];
-  e.high = ratios[e.enough ? n - c : n - 1];
-  return e;
+void add_run(BandSeries &series, unsigned round, const Curve &run) {
+  std::vector<double> levels;
+  for (const Band &b : band_grid())
+    levels.push_back(band_level(run, b));
+  series.rounds.push_back(round);
+  series.levels.push_back(std::move(levels));
 }
 
-Estimate unpaired_estimate(const std::vector<double> &a, const std::vector<double> &b) {
-  Estimate e;
-  size_t n = a.size(), m = b.size();
-  if (n == 0 || m == 0)
-    return e;
-  std::vector<double> d;
-  d.reserve(n * m);
-  for (double x : a)
-    for (double y : b)
-      d.push_back(std::log(y) - std::log(x));
-  std::sort(d.begin(), d.end());
-  e.ratio = std::exp(median(d));
-  // Null distribution of the Mann-Whitney U: the coefficients of the
-  // Gaussian binomial [n+m choose n] in q, built as the product of
-  // (1 - q^(m+i)) / (1 - q^i) for i = 1..n.
-  size_t deg = n * m;
-  std::vector<long double> u(deg + 1, 0);
-  u[0] = 1;
-  for (size_t i = 1; i <= n; i++) {
-    for (size_t k = deg; k >= m + i && k <= deg; k--)
-      u[k] -= u[k - (m + i)];
-    for (size_t k = i; k <= deg; k++)
-      u[k] += u[k - i];
-  }
-  size_t c = order_bound(u);
-  e.enough = c > 0;
-  e.low = std::exp(d[e.enough ? c - 1 : 0]);
-  e.high = std::exp(d[e.enough ? deg - c : deg - 1]);
-  return e;
+BandSeries band_series(const Set &set) {
+  BandSeries s;
+  s.campaign = set.campaign;
+  for (size_t i = 0; i < set.runs.size(); i++)
+    add_run(s, set.rounds[i], set.runs[i]);
+  return s;
 }
 
 std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
@@ -154,64 +111,60 @@ std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<
         ratio = r.first;
         break;
       }
-    out.push_back({bands[i].from, bands[j - 1].to, key[i], ratio, low, high});
+    out.push_back({bands[i].from, bands[j - 1].to, key[i], ratio, low, high, ratios.front().first,
+                   ratios.back().first});
     i = j;
   }
   return out;
 }
 
-bool can_pair(const Set &a, const Set &b) {
+bool can_pair(const BandSeries &a, const BandSeries &b) {
   return !a.campaign.empty() && a.campaign == b.campaign;
 }
 
-Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
+Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt) {
   Comparison c;
   c.paired = can_pair(a, b);
-  c.threshold = opt.threshold;
-  c.drift = c.paired ? 0 : opt.drift;
+  c.options = opt;
+  c.options.drift = c.paired ? 0 : opt.drift;
 
   // Runs taken side by side share a round number.
-  std::vector<std::pair<const Curve *, const Curve *>> pairs;
+  std::vector<std::pair<size_t, size_t>> pairs;
   if (c.paired) {
-    std::map<unsigned, const Curve *> by_round;
-    for (size_t i = 0; i < a.runs.size(); i++)
-      by_round[a.rounds[i]] = &a.runs[i];
-    for (size_t j = 0; j < b.runs.size(); j++)
+    std::map<unsigned, size_t> by_round;
+    for (size_t i = 0; i < a.rounds.size(); i++)
+      by_round[a.rounds[i]] = i;
+    for (size_t j = 0; j < b.rounds.size(); j++)
       if (auto it = by_round.find(b.rounds[j]); it != by_round.end())
-        pairs.push_back({it->second, &b.runs[j]});
+        pairs.push_back({it->second, j});
     c.runs_base = c.runs_other = pairs.size();
   } else {
-    c.runs_base = a.runs.size();
-    c.runs_other = b.runs.size();
+    c.runs_base = a.levels.size();
+    c.runs_other = b.levels.size();
   }
 
-  c.enough = true;
-  for (const Band &band : band_grid()) {
+  const auto &grid = band_grid();
+  std::vector<double> la, lb;
+  for (size_t g = 0; g < grid.size(); g++) {
+    la.clear();
+    lb.clear();
     Estimate e;
     if (c.paired) {
-      std::vector<double> ratios;
-      for (auto [ra, rb] : pairs) {
-        double la = band_level(*ra, band), lb = band_level(*rb, band);
-        if (la > 0)
-          ratios.push_back(lb / la);
-        else if (lb == 0)
-          ratios.push_back(1);
+      for (auto [i, j] : pairs) {
+        la.push_back(a.levels[i][g]);
+        lb.push_back(b.levels[j][g]);
       }
-      e = paired_estimate(std::move(ratios));
+      e = paired_ratio(la, lb, opt.statistic, opt.confidence, kSeed + g);
     } else {
-      std::vector<double> la, lb;
-      for (const auto &r : a.runs)
-        if (double l = band_level(r, band); l > 0)
-          la.push_back(l);
-      for (const auto &r : b.runs)
-        if (double l = band_level(r, band); l > 0)
-          lb.push_back(l);
-      e = unpaired_estimate(la, lb);
-      e.low /= 1 + c.drift;
-      e.high *= 1 + c.drift;
+      for (const auto &r : a.levels)
+        la.push_back(r[g]);
+      for (const auto &r : b.levels)
+        lb.push_back(r[g]);
+      e = unpaired_ratio(la, lb, opt.statistic, opt.confidence, kSeed + g);
+      e.low /= 1 + c.options.drift;
+      e.high *= 1 + c.options.drift;
     }
-    c.enough = c.enough && e.enough;
-    c.bands.push_back({band, e, verdict_of(e, opt.threshold)});
+    c.bands.push_back({grid[g], e, verdict_of(e, opt.threshold)});
   }
 
   std::vector<Estimate> est;
@@ -220,9 +173,24 @@ Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
     est.push_back(br.est);
     verdicts.push_back((size_t)br.verdict);
   }
-  for (const Span &sp : merge_bands(band_grid(), est, verdicts))
-    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high, c.enough});
+  for (const Span &sp : merge_bands(grid, est, verdicts)) {
+    bool interval = true;
+    for (const auto &br : c.bands)
+      if (br.band.from >= sp.from && br.band.to <= sp.to)
+        interval = interval && br.est.interval;
+    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high, interval,
+                        sp.band_min, sp.band_max});
+  }
   return c;
+}
+
+Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
+  return compare_series(band_series(a), band_series(b), opt);
+}
+
+size_t unclear_bands(const Comparison &c) {
+  return (size_t)std::count_if(c.bands.begin(), c.bands.end(),
+                               [](const BandResult &b) { return b.verdict == Verdict::Unclear; });
 }
 
 const Range *worst_slower(const Comparison &c) {

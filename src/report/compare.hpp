@@ -1,8 +1,10 @@
 #pragma once
-// Comparisons of two sets as plain data: per band of lengths a ratio with a
-// 95% interval and a verdict, and the ranges that adjacent bands make.
+// Comparisons of two sets as plain data: per band of lengths a ratio of the
+// chosen statistic with an interval and one of four verdicts, and the
+// ranges that adjacent bands make.
 
 #include "analysis.hpp"
+#include "interval.hpp"
 #include "sets.hpp"
 
 #include <string>
@@ -10,45 +12,46 @@
 
 namespace report {
 
-enum class Verdict { Same, Faster, Slower };
+// faster or slower: the interval excludes 1 and the estimate is more than
+// the threshold away from it; same: the whole interval lies within the
+// threshold (shown equivalence); unclear: anything else, and wherever there
+// is no interval at all.
+enum class Verdict { Same, Faster, Slower, Unclear };
 const char *verdict_name(Verdict v);
+Verdict verdict_of(const Estimate &e, double threshold);
 
 // Lengths from..to, both included.
 struct Band {
   size_t from, to;
 };
 
-// The fixed grid of bands: quarter octaves. Lower edges are the distinct
-// values of floor(2^(k/4)) for k = 4 to 59, that is 2, 3, 4, 5, 6, 8, 9, 11,
-// 13, 16, 19, 22, 26, 32, 38, ... 27554; each band ends where the next
-// begins, the last at 32768. A quarter octave keeps the width in proportion
-// to the length, so that a band holds lengths that memset treats alike, while
-// a step of the curve still moves only one or two bands. Length 1 is in no
+// The fixed grid of bands: 2..7, 8..15, 16..31, 32..63, then quarter
+// octaves, whose lower edges are the values of floor(2^(k/4)) for k = 24 to
+// 59: 64, 76, 90, 107, 128, 152, ... 27554, the last band ending at 32768.
+// A quarter octave keeps the width in proportion to the length, so that a
+// band holds lengths that memset treats alike, while a step of the curve
+// still moves only one or two bands. Below 64 bytes a quarter octave holds
+// too few lengths to average out a coarse counter's steps (a fill there
+// costs about one step), and memset's own size classes are powers of two:
+// the bands there are whole octaves and one of 6 lengths. Length 1 is in no
 // band: it carries the first-call binding of memset.
 const std::vector<Band> &band_grid();
 
-// An estimate of the ratio B / A with its interval. `enough` is false when
-// the data are too few for a 95% interval at all; the interval is then the
-// whole range of the data.
-struct Estimate {
-  double ratio = 1, low = 1, high = 1;
-  bool enough = false;
+// One set as comparisons see it: per run its round and its level in each
+// band (the mean of the band's lower three quarters of values). A run stays
+// the unit: the lengths of one run are never taken as samples of their own.
+struct BandSeries {
+  std::string campaign;         // canonical folder of an interleaved campaign; "" for none
+  std::vector<unsigned> rounds; // per run
+  std::vector<std::vector<double>> levels; // per run, per band
 };
-
-// Paired: the median of per-round ratios, with the distribution-free
-// interval of a median (the sign test's order statistics). Rounds are
-// independent; nothing is assumed of the ratios' distribution. Needs 6 or
-// more ratios for 95%.
-Estimate paired_estimate(std::vector<double> ratios);
-
-// Unpaired: the Hodges-Lehmann estimate of the shift between log a and log b
-// with its Mann-Whitney interval (exact), turned back into a ratio b / a.
-Estimate unpaired_estimate(const std::vector<double> &a, const std::vector<double> &b);
+BandSeries band_series(const Set &set);
+void add_run(BandSeries &series, unsigned round, const Curve &run);
 
 struct CompareOptions {
-  // A difference smaller than this is `same` even when the interval excludes
-  // 1: on a shared machine interleaved A/A campaigns still differ by up to
-  // about 1.4% over long ranges, so 2% separates drift from a finding.
+  // A difference smaller than this is no finding however sure, and an
+  // interval within it is shown equivalence: interleaved A/A campaigns on a
+  // shared machine still differ by up to about 1.4% over long ranges.
   double threshold = 0.02;
   // Unpaired intervals are widened by this factor each way, because
   // separate campaigns drift as a whole and nothing inside either shows it.
@@ -58,6 +61,10 @@ struct CompareOptions {
   // 70% covers the largest of these: an A/A pair that far apart is not
   // called slower.
   double drift = 0.70;
+  Statistic statistic = Statistic::Low;
+  // Of each interval; a sequential campaign's record lowers the error per
+  // look (look_confidence).
+  double confidence = 0.95;
 };
 
 struct BandResult {
@@ -72,7 +79,8 @@ struct Range {
   size_t from, to;
   Verdict verdict;
   double ratio, low, high;
-  bool interval = true; // false: too few runs for any interval; low..high mean nothing
+  bool interval = true;              // false: some band had none; low..high mean nothing
+  double band_min = 1, band_max = 1; // the bands' own estimates
 };
 
 // Adjacent bands with the same key, merged as ranges are: lengths from..to,
@@ -80,6 +88,7 @@ struct Range {
 struct Span {
   size_t from, to, key;
   double ratio, low, high;
+  double band_min, band_max;
 };
 std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
                               const std::vector<size_t> &key);
@@ -88,17 +97,20 @@ struct Comparison {
   size_t base = 0, other = 0; // indices of A and B among the sets
   bool paired = false;
   size_t runs_base = 0, runs_other = 0; // rounds in common when paired
-  bool enough = false;                  // false: too few runs for any 95% interval
-  double threshold = 0, drift = 0;
+  CompareOptions options;
   std::vector<BandResult> bands;
   std::vector<Range> ranges;
   Levels per_length; // B's curve over A's, length by length (a picture, not a test)
 };
 
 // Whether two sets were taken side by side, in one interleaved campaign.
-bool can_pair(const Set &a, const Set &b);
+bool can_pair(const BandSeries &a, const BandSeries &b);
 
+Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt);
 Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt);
+
+// Bands whose verdict is `unclear`.
+size_t unclear_bands(const Comparison &c);
 
 // The `slower` range with the largest ratio; none when no range is slower.
 const Range *worst_slower(const Comparison &c);

@@ -17,6 +17,7 @@ enum Status : int {
   kRunTimedOut = 5,   // a benchmark run took longer than --timeout
   kSystem = 6,        // the system or a helper program failed (files, gnuplot, starting)
   kNoTunables = 7,    // tune: the C library offers no memset tunables to steer
+  kUndecided = 8,     // summary --fail-if-slower: a range is unclear, so the gate cannot pass
   kInterrupted = 128, // plus the signal number: 129 SIGHUP, 130 SIGINT, 131 SIGQUIT, 143 SIGTERM
 };
 

@@ -14,12 +14,12 @@ namespace report {
 namespace {
 
 // The limits of values, each with its reason.
-// A run takes about 0.2 s: 100000 runs is five hours; more is a typo.
-constexpr unsigned long kMaxRuns = 100000;
 // Linux knows at most 8192 processors; the affinity check names any other.
 constexpr unsigned long kMaxCpu = 8191;
 // A run takes well under a second; a limit beyond a day guards nothing.
 constexpr double kMaxTimeout = 86400;
+// A week: beyond it a campaign outlives the machine's state it measures.
+constexpr double kMaxBudget = 7 * 86400;
 // Seeds are recorded and read back as decimals that fit a signed 64-bit value.
 constexpr unsigned long kMaxSeed = UINT64_MAX >> 1;
 // A difference is a share of the base: 100% is everything it could be.
@@ -44,7 +44,7 @@ const Spec kOut{"--out", nullptr, true, [](Options &o, const std::string &v) {
                   o.campaign.out = v;
                 }};
 const Spec kRuns{"--runs", nullptr, true, [](Options &o, const std::string &v) {
-                   o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRuns);
+                   o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRounds);
                    if (o.campaign.runs == 0)
                      throw UsageError("--runs must be at least 1");
                  }};
@@ -61,6 +61,23 @@ const Spec kCpu{"--cpu", nullptr, true, [](Options &o, const std::string &v) {
 const Spec kTimeout{"--timeout", nullptr, true, [](Options &o, const std::string &v) {
                       o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
                     }};
+const Spec kBudget{"--budget", nullptr, true, [](Options &o, const std::string &v) {
+                     o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
+                   }};
+const Spec kMore{"--more", nullptr, true, [](Options &o, const std::string &v) {
+                   if (v.empty())
+                     throw UsageError("--more needs a folder");
+                   o.more = v;
+                 }};
+const Spec kStatistic{"--statistic", nullptr, true, [](Options &o, const std::string &v) {
+                        if (v != "low" && v != "median")
+                          throw UsageError("--statistic takes 'low' or 'median', got '" + v + "'");
+                        o.compare.statistic = v == "low" ? Statistic::Low : Statistic::Median;
+                      }};
+const Spec kBands{"--bands", nullptr, false,
+                  [](Options &o, const std::string &) { o.bands = true; }};
+const Spec kAllowUnclear{"--allow-unclear", nullptr, false,
+                         [](Options &o, const std::string &) { o.allow_unclear = true; }};
 const Spec kSeed{"--seed", nullptr, true, [](Options &o, const std::string &v) {
                    o.campaign.seed = count_value("--seed", v, kMaxSeed);
                  }};
@@ -129,12 +146,18 @@ struct CommandSpec {
 
 const std::vector<CommandSpec> &commands() {
   static const std::vector<CommandSpec> c = {
-      {"run", {&kOut, &kRuns, &kCpu, &kTimeout, &kSeed, &kEnv, &kBench, &kVariant}, false},
+      {"run",
+       {&kOut, &kMore, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kEnv, &kBench, &kVariant},
+       false},
       {"summary",
-       {&kCsv, &kJson, &kLengthsOpt, &kUnit, &kTscMhz, &kThreshold, &kDrift, &kGate},
+       {&kCsv, &kJson, &kLengthsOpt, &kUnit, &kTscMhz, &kStatistic, &kThreshold, &kDrift, &kBands,
+        &kGate, &kAllowUnclear},
        true},
-      {"plot", {&kOutput, &kForce, &kLogY, &kThreshold, &kDrift}, true},
-      {"tune", {&kOut, &kRuns, &kCpu, &kTimeout, &kSeed, &kBench, &kThreshold, &kFrom}, false},
+      {"plot", {&kOutput, &kForce, &kLogY, &kStatistic, &kThreshold, &kDrift}, true},
+      {"tune",
+       {&kOut, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kBench, &kStatistic, &kThreshold,
+        &kFrom},
+       false},
   };
   return c;
 }
@@ -146,14 +169,28 @@ void refuse_together(const Options &o, const char *a, const char *b, const std::
 
 // The combinations each command cannot honour.
 void check_combinations(const Options &o) {
-  if (o.command == "run" && o.campaign.out.empty())
-    throw UsageError("run needs --out DIR");
+  if (o.command == "run") {
+    if (!o.more.empty()) {
+      for (const char *c :
+           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed"})
+        refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
+    } else if (o.campaign.out.empty()) {
+      throw UsageError("run needs --out DIR (or --more DIR)");
+    }
+    if (o.more.empty() && o.campaign.variants.empty() && o.has("--budget"))
+      throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
+  }
+  if (o.command == "run" || o.command == "tune")
+    refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
   if (o.command == "summary") {
     refuse_together(o, "--csv", "--json", "choose one format");
     refuse_together(o, "--csv", "--unit", "CSV holds exact ticks");
     refuse_together(o, "--json", "--unit", "JSON holds both ns and ticks");
-    for (const char *c : {"--threshold", "--drift", "--fail-if-slower"})
+    for (const char *c : {"--threshold", "--drift", "--fail-if-slower", "--bands"})
       refuse_together(o, "--csv", c, "CSV holds no comparisons");
+    refuse_together(o, "--json", "--bands", "the JSON holds every band");
+    if (o.has("--allow-unclear") && !o.has("--fail-if-slower"))
+      throw UsageError("--allow-unclear goes with --fail-if-slower");
     if (o.has("--lengths") && o.format != Format::Json)
       throw UsageError("--lengths goes with --json");
     if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json)
@@ -163,7 +200,8 @@ void check_combinations(const Options &o) {
     throw UsageError("plot needs -o FILE");
   if (o.command == "tune") {
     if (!o.from.empty()) {
-      for (const char *c : {"--out", "--runs", "--cpu", "--timeout", "--seed", "--bench"})
+      for (const char *c :
+           {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench"})
         refuse_together(o, "--from", c, "--from reads a campaign already run");
     } else if (o.campaign.out.empty()) {
       throw UsageError("tune needs --out DIR (or --from DIR)");

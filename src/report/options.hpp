@@ -30,6 +30,8 @@ struct Options {
   std::string plot_out;
   bool force = false, log_y = false;
   std::string from; // tune --from DIR
+  std::string more; // run --more DIR
+  bool bands = false, allow_unclear = false;
 
   bool has(const char *option) const { return given.count(option) > 0; }
 };

@@ -54,6 +54,20 @@ std::string line_style(size_t s) {
 
 std::string ticks(double v) { return fmt(v == std::floor(v) ? "%.0f" : "%.1f", v); }
 
+// A verdict's colour, as gnuplot's "rgb variable" takes it.
+int verdict_colour(Verdict v) {
+  switch (v) {
+  case Verdict::Faster:
+    return 0x2ca02c;
+  case Verdict::Slower:
+    return 0xd62728;
+  case Verdict::Same:
+    return 0x7f7f7f;
+  default:
+    return 0xff7f0e;
+  }
+}
+
 bool complete_plot(const std::string &path, bool png) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -84,14 +98,16 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
   // The data: length, then per set median, first and third quartile, and for
   // every set after the first its ratio to the first. Length 1 is left out.
   s += "$data << EOD\n";
+  // The y range follows the curves, not their spread: one noisy length
+  // whose runs spread over ten times the curve would flatten all the rest.
   double lo = INFINITY, hi = 0;
   for (size_t k = 1; k < kLengths; k++) {
     s += std::to_string(k + 1);
     for (const auto &sr : r.sets) {
       double q1 = sr.quartiles.q1[k], q3 = sr.quartiles.q3[k];
       s += " " + ticks(sr.curve[k]) + " " + ticks(q1) + " " + ticks(q3);
-      lo = std::min(lo, q1);
-      hi = std::max(hi, q3);
+      lo = std::min(lo, sr.curve[k]);
+      hi = std::max(hi, sr.curve[k]);
     }
     for (const auto &c : r.comparisons)
       s += std::isfinite(c.per_length[k]) ? fmt(" %.4f", c.per_length[k]) : " NaN";
@@ -108,14 +124,17 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
     s += "set origin 0,0.36\nset size 1,0.64\nset bmargin 1\nset format x ''\n";
   else
     s += "set xlabel 'fill length (bytes)'\n";
-  s += "set title 'memset: median ticks per call across runs, shaded: interquartile range'\n"
+  s += "set title " +
+       quoted(std::string("memset: ") + statistic_name(r.statistic) +
+              " ticks per call across runs, shaded: interquartile range") +
+       "\n"
        "set ylabel 'time-stamp-counter ticks per call'\n";
   // The y range comes from lengths 2 and up: length 1 carries the first-call
   // binding of memset and would squash every other length.
   if (opt.log_y)
-    s += fmt("set logscale y\nset yrange [%g:%g]\n", std::max(1.0, lo * 0.9), hi * 1.1);
+    s += fmt("set logscale y\nset yrange [%g:%g]\n", std::max(1.0, lo * 0.8), hi * 1.3);
   else
-    s += fmt("set yrange [0:%g]\n", hi * 1.05);
+    s += fmt("set yrange [0:%g]\n", hi * 1.2);
   std::string first;
   for (size_t i = 0; i < n; i++)
     first += (i ? ", " : "") + r.sets[i].set.label + " " + r.sets[i].exact[0].str();
@@ -143,22 +162,21 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
          "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 3\n"
          "unset logscale y\nset xlabel 'fill length (bytes)'\n"
          "set ylabel 'ratio to [1]'\nset key top left opaque\n";
+    // Each band: its estimate and interval, coloured by its verdict.
     double rlo = 0.9, rhi = 1.1, thr = 0;
-    size_t obj = 1;
-    for (const auto &c : r.comparisons) {
-      thr = c.threshold;
-      for (const auto &rg : c.ranges) {
-        rlo = std::min(rlo, rg.low);
-        rhi = std::max(rhi, rg.high);
-        // Each range: its interval shaded, its estimate a line.
-        s += fmt("set object %zu rect from %zu,%g to %zu,%g fc rgb '%s' fs transparent solid "
-                 "%s noborder behind\n",
-                 obj++, rg.from, rg.low, rg.to, rg.high, kColours[c.other % kNumColours],
-                 rg.verdict == Verdict::Same ? "0.10" : "0.30");
-        s += fmt("set arrow %zu from %zu,%g to %zu,%g nohead lw 2 ", arrow++, rg.from, rg.ratio,
-                 rg.to, rg.ratio) +
-             line_style(c.other) + "\n";
+    for (size_t i = 0; i < r.comparisons.size(); i++) {
+      const Comparison &c = r.comparisons[i];
+      thr = c.options.threshold;
+      s += fmt("$bands%zu << EOD\n", i);
+      for (const auto &b : c.bands) {
+        double mid = std::sqrt((double)b.band.from * (double)b.band.to);
+        double low = b.est.interval ? b.est.low : b.est.ratio;
+        double high = b.est.interval ? b.est.high : b.est.ratio;
+        rlo = std::min(rlo, low);
+        rhi = std::max(rhi, high);
+        s += fmt("%g %.4f %.4f %.4f %d\n", mid, b.est.ratio, low, high, verdict_colour(b.verdict));
       }
+      s += "EOD\n";
     }
     rlo = std::max(0.25, rlo * 0.97);
     rhi = std::min(4.0, rhi * 1.03);
@@ -168,10 +186,17 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
              "     %g with lines lc rgb 'gray50' dt 2 title 'threshold %.0f%%'",
              1 - thr, 1 + thr, 100 * thr);
     for (size_t i = 1; i < n; i++)
-      // Per length the ratio is noisy: drawn faintly, under the ranges' estimates.
-      s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#a0%s' dt %zu ",
+      // Per length the ratio is noisy: drawn faintly, under the bands.
+      s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#c0%s' dt %zu ",
                2 + 3 * n + (i - 1), kColours[i % kNumColours] + 1, 1 + i / kNumColours) +
-           " title " + quoted(fmt("[%zu]/[1], shaded: ranges with 95%% intervals", i + 1));
+           " title " + quoted(fmt("[%zu]/[1] per length", i + 1));
+    for (size_t i = 0; i < r.comparisons.size(); i++)
+      s += fmt(", \\\n     $bands%zu using 1:2:3:4:5 with yerrorbars lc rgb variable pt %zu "
+               "ps 0.6 title ",
+               i, 7 + 2 * i) +
+           quoted(fmt("[%zu]/[1] bands, %.4g%% intervals: green faster, red slower, "
+                      "grey same, orange unclear",
+                      r.comparisons[i].other + 1, 100 * r.comparisons[i].options.confidence));
     s += "\n";
   }
   s += "unset multiplot\n";

@@ -75,6 +75,13 @@ std::optional<double> number(const std::string &s) {
   return std::strtod(s.c_str(), nullptr);
 }
 
+// "60 s"
+std::optional<double> seconds(const std::string &v) {
+  if (v.size() < 3 || v.compare(v.size() - 2, 2, " s") != 0)
+    return std::nullopt;
+  return number(v.substr(0, v.size() - 2));
+}
+
 std::optional<uint64_t> whole_number(const std::string &s, uint64_t max) {
   if (s.empty() || s.size() > 19 || s.find_first_not_of("0123456789") != s.npos)
     return std::nullopt;
@@ -164,6 +171,15 @@ std::vector<std::pair<std::string, std::string>> record_fields(const Record &r, 
   add_if("bench", r.bench);
   if (r.seed)
     add("shuffle_seed", std::to_string(*r.seed));
+  if (r.budget) {
+    std::snprintf(limit, sizeof limit, "%g s", *r.budget);
+    add("budget", limit);
+  }
+  if (r.rounds)
+    add("rounds", std::to_string(*r.rounds));
+  if (r.looks)
+    add("looks", std::to_string(r.looks));
+  add_if("stop", r.stop);
   if (all) {
     for (const auto &v : r.variants) {
       add("variant", v.name);
@@ -229,9 +245,7 @@ Record parse_record(const std::string &text) {
     else if (k == "pinning")
       r.cpu = v.rfind("cpu ", 0) == 0 ? small_number(v.substr(4)) : std::nullopt;
     else if (k == "timeout")
-      r.timeout = v.size() > 2 && v.compare(v.size() - 2, 2, " s") == 0
-                      ? number(v.substr(0, v.size() - 2))
-                      : std::nullopt;
+      r.timeout = seconds(v);
     else if (k == "env" && v != kNone)
       r.env.push_back(v);
     else if (k == "env_inherited" && v != kNone)
@@ -240,6 +254,14 @@ Record parse_record(const std::string &text) {
       r.bench = v;
     else if (k == "shuffle_seed")
       r.seed = whole_number(v, UINT64_MAX);
+    else if (k == "budget")
+      r.budget = seconds(v);
+    else if (k == "rounds")
+      r.rounds = small_number(v);
+    else if (k == "looks")
+      r.looks = small_number(v).value_or(0);
+    else if (k == "stop")
+      r.stop = v;
     else if (k == "variant")
       variant_named(r, v);
     else if (k == "variant_env")

@@ -45,6 +45,11 @@ struct Record {
   std::optional<uint64_t> seed;                 // of the round orders
   std::vector<VariantRecord> variants;          // none: a plain campaign
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order
+  // A campaign that ran until its comparisons were decided:
+  std::optional<double> budget;   // seconds it was given
+  std::optional<unsigned> rounds; // complete rounds
+  unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
+  std::string stop;               // why it stopped: decided, budget, interrupted, runs
   // Lines this version does not know, kept as they were, in order.
   std::vector<std::pair<std::string, std::string>> unknown;
 

@@ -5,6 +5,7 @@
 #include "advice.hpp"
 #include "summary.hpp"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,9 @@ enum class Unit { Ticks, Ns };
 
 // The summary as text: one section per set, then one per comparison, one
 // "key: value" line per fact so that it greps well. With Unit::Ns every set
-// needs a counter frequency (SetReport::mhz).
-std::string render_text(const Report &r, Unit unit);
+// needs a counter frequency (SetReport::mhz). With `bands`, every band's
+// estimate follows its comparison's ranges.
+std::string render_text(const Report &r, Unit unit, bool bands = false);
 
 // "length" and one median column per set, for all 32768 lengths, exactly.
 std::string render_csv(const Report &r);
@@ -29,8 +31,11 @@ bool json_supported();
 void need_json_support();
 
 // Google Benchmark's JSON layout, so that its compare.py and the dashboards
-// that read it take the runs as they are. Every set needs a counter frequency.
-std::string render_json(const Report &r, const std::vector<size_t> &lengths);
+// that read it take the runs as they are. Every set needs a counter
+// frequency. Written piece by piece through `write`, so that memory stays
+// bounded however much goes out.
+void render_json(const Report &r, const std::vector<size_t> &lengths,
+                 const std::function<void(const std::string &)> &write);
 
 // The advice of a tuning campaign as text: variants, groups, the fastest
 // variant per range, the crossover and one line of advice.

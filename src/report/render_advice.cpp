@@ -39,12 +39,31 @@ std::string render_advice(const TuneAdvice &a) {
       o += "same implementation: " + joined(names) +
            " (same everywhere: these settings did not change what was measured)\n";
     }
-  for (const auto &w : a.fastest)
-    o += fmt("fastest: %zu..%zu ", w.from, w.to) + printable(a.sets[w.variant].label) +
-         (w.variant ? " " + ratio_text(w.ratio, w.low, w.high) : std::string(" (nothing faster)")) +
-         "\n";
+  for (const auto &w : a.fastest) {
+    o += fmt("fastest: %zu..%zu ", w.from, w.to);
+    if (w.variants.empty()) {
+      o += "default (nothing faster)\n";
+    } else if (w.variants[0] == kUnclear) {
+      o += "unclear (not decided: more rounds would tell)\n";
+    } else {
+      std::vector<std::string> names;
+      for (size_t v : w.variants)
+        names.push_back(printable(a.sets[v].label));
+      o += joined(names) + " " + ratio_text(w.ratio, w.low, w.high) + "\n";
+    }
+  }
   if (a.have_stosb_pair)
-    o += "crossover: " + (a.crossover ? std::to_string(*a.crossover) : std::string("none")) + "\n";
+    o += "crossover: " +
+         (a.crossover_unclear ? std::string("unclear")
+          : a.crossover       ? std::to_string(*a.crossover)
+                              : std::string("none")) +
+         "\n";
+  if (a.unclear) {
+    o += fmt("advice: none yet: %zu bands are not decided; add rounds with "
+             "'memset-report run --more DIR'\n",
+             a.unclear);
+    return o;
+  }
   if (!a.advised) {
     o += "advice: default\n";
     return o;

@@ -100,10 +100,18 @@ void set_time(ordered_json &e, double ns) {
   e["time_unit"] = "ns";
 }
 
-} // namespace
+// A value dumped as it would sit at `depth` inside the whole document.
+std::string nested(const ordered_json &j, int depth) {
+  std::string text = j.dump(2), pad(2 * (size_t)depth, ' '), out;
+  for (char c : text) {
+    out += c;
+    if (c == '\n')
+      out += pad;
+  }
+  return out;
+}
 
-std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
-  ordered_json doc;
+ordered_json context_json(const Report &r) {
   const Set &first = r.sets[0].set;
   const MachineFacts &m = first.record.machine;
   ordered_json ctx;
@@ -119,11 +127,14 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
   ctx["caches"] = ordered_json::array();
   ctx["library_build_type"] = "release";
   ctx["library_version"] = utf8(m.libc);
+  ctx["memset_report_statistic"] = statistic_name(r.statistic);
   ordered_json sets = ordered_json::array();
   for (const auto &sr : r.sets) {
     ordered_json one = context_of(sr.set);
     one["label"] = utf8(sr.set.label);
     one["path"] = utf8(sr.set.path);
+    if (sr.summary.shifted)
+      one["shifted_runs"] = sr.summary.shifted->size();
     sets.push_back(one);
   }
   ctx["memset_report_sets"] = sets;
@@ -131,9 +142,59 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
   for (const auto &v : first.record.variants)
     variants.push_back({{"name", utf8(v.name)}, {"env", utf8(v.env)}, {"bench", utf8(v.bench)}});
   ctx["variants"] = variants;
-  doc["context"] = ctx;
+  return ctx;
+}
 
-  ordered_json benchmarks = ordered_json::array();
+ordered_json estimate_json(size_t from, size_t to, Verdict v, double ratio, bool interval,
+                           double low, double high) {
+  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(v)}, {"ratio", ratio}};
+  if (interval) {
+    j["low"] = low;
+    j["high"] = high;
+  }
+  return j;
+}
+
+ordered_json comparisons_json(const Report &r) {
+  ordered_json comparisons = ordered_json::array();
+  for (const auto &c : r.comparisons) {
+    ordered_json j;
+    j["base"] = utf8(r.sets[c.base].set.label);
+    j["other"] = utf8(r.sets[c.other].set.label);
+    j["paired"] = c.paired;
+    j["runs_base"] = c.runs_base;
+    j["runs_other"] = c.runs_other;
+    j["statistic"] = statistic_name(c.options.statistic);
+    j["confidence"] = c.options.confidence;
+    j["threshold"] = c.options.threshold;
+    if (!c.paired)
+      j["drift_allowance"] = c.options.drift;
+    ordered_json ranges = ordered_json::array(), bands = ordered_json::array();
+    for (const auto &rg : c.ranges)
+      ranges.push_back(
+          estimate_json(rg.from, rg.to, rg.verdict, rg.ratio, rg.interval, rg.low, rg.high));
+    for (const auto &b : c.bands)
+      bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.est.ratio, b.est.interval,
+                                    b.est.low, b.est.high));
+    j["ranges"] = ranges;
+    j["bands"] = bands;
+    comparisons.push_back(j);
+  }
+  return comparisons;
+}
+
+} // namespace
+
+void render_json(const Report &r, const std::vector<size_t> &lengths,
+                 const std::function<void(const std::string &)> &write) {
+  // Written entry by entry: memory stays bounded by one entry, however many
+  // runs and lengths go out.
+  write("{\n  \"context\": " + nested(context_json(r), 1) + ",\n  \"benchmarks\": [");
+  bool first_entry = true;
+  auto put = [&](const ordered_json &e) {
+    write((first_entry ? "\n    " : ",\n    ") + nested(e, 2));
+    first_entry = false;
+  };
   size_t family = 0;
   for (const auto &sr : r.sets) {
     const Set &set = sr.set;
@@ -151,12 +212,15 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
         uint64_t t = set.runs[i][len - 1];
         set_time(e, (double)t * ns_per_tick);
         e["ticks"] = t;
-        benchmarks.push_back(e);
+        put(e);
       }
-      for (auto [agg, ticks] :
-           {std::pair<const char *, double>{"median", sr.exact[len - 1].value()},
-            {"mean", sr.moments.mean[len - 1]},
-            {"stddev", sr.moments.stddev[len - 1]}}) {
+      std::vector<std::pair<const char *, double>> aggregates = {
+          {"median", sr.median[len - 1].value()},
+          {"mean", sr.moments.mean[len - 1]},
+          {"stddev", sr.moments.stddev[len - 1]}};
+      if (r.statistic != Statistic::Median)
+        aggregates.push_back({statistic_name(r.statistic), sr.exact[len - 1].value()});
+      for (auto [agg, ticks] : aggregates) {
         ordered_json e = entry(run_name + "_" + agg, run_name, family, n);
         e["run_type"] = "aggregate";
         e["threads"] = 1;
@@ -165,37 +229,13 @@ std::string render_json(const Report &r, const std::vector<size_t> &lengths) {
         e["iterations"] = n;
         set_time(e, ticks * ns_per_tick);
         e["ticks"] = ticks;
-        benchmarks.push_back(e);
+        put(e);
       }
       family++;
     }
   }
-  doc["benchmarks"] = benchmarks;
-
-  ordered_json comparisons = ordered_json::array();
-  for (const auto &c : r.comparisons) {
-    ordered_json j;
-    j["base"] = utf8(r.sets[c.base].set.label);
-    j["other"] = utf8(r.sets[c.other].set.label);
-    j["paired"] = c.paired;
-    j["runs_base"] = c.runs_base;
-    j["runs_other"] = c.runs_other;
-    j["threshold"] = c.threshold;
-    if (!c.paired)
-      j["drift_allowance"] = c.drift;
-    ordered_json ranges = ordered_json::array();
-    for (const auto &rg : c.ranges)
-      ranges.push_back({{"from", rg.from},
-                        {"to", rg.to},
-                        {"verdict", verdict_name(rg.verdict)},
-                        {"ratio", rg.ratio},
-                        {"low", rg.low},
-                        {"high", rg.high}});
-    j["ranges"] = ranges;
-    comparisons.push_back(j);
-  }
-  doc["memset_report_comparisons"] = comparisons;
-  return doc.dump(2) + "\n";
+  write(std::string(first_entry ? "]" : "\n  ]") +
+        ",\n  \"memset_report_comparisons\": " + nested(comparisons_json(r), 1) + "\n}\n");
 }
 
 bool json_supported() { return true; }
@@ -204,9 +244,9 @@ bool json_supported() { return true; }
 
 bool json_supported() { return false; }
 
-std::string render_json(const Report &, const std::vector<size_t> &) {
+void render_json(const Report &, const std::vector<size_t> &,
+                 const std::function<void(const std::string &)> &) {
   need_json_support();
-  return "";
 }
 
 #endif

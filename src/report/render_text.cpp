@@ -11,7 +11,7 @@ namespace {
 // A tick count as the benchmark's integers are: whole, or with two decimals.
 std::string ticks(double v) { return fmt(v == (double)(long long)v ? "%.0f" : "%.2f", v); }
 
-void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit) {
+void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Statistic statistic) {
   const Set &set = sr.set;
   const SetSummary &sum = sr.summary;
   bool ns = unit == Unit::Ns;
@@ -36,7 +36,8 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit) {
   if (ns)
     o += fmt("floor: %.2f ns\n", sum.floor * ns_per_tick);
   else
-    o += "floor: " + sum.exact_floor.str() + " ticks\n";
+    o += "floor: " + (sum.exact_floor ? sum.exact_floor->str() : fmt("%.2f", sum.floor)) +
+         " ticks\n";
   std::vector<std::string> steps;
   for (size_t l : sum.steps)
     steps.push_back(std::to_string(l));
@@ -46,14 +47,18 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit) {
     std::vector<std::string> named;
     for (const auto &sh : *sum.shifted)
       named.push_back(printable(set.files[sh.run]) + fmt(" x%.2f", sh.factor));
-    shifted = named.empty() ? "none" : joined(named);
+    shifted = named.empty() ? "none"
+                            : fmt("%zu of %zu (%.0f%%): ", named.size(), sum.runs,
+                                  100.0 * (double)named.size() / (double)sum.runs) +
+                                  joined(named);
   }
   o += "shifted runs: " + shifted + "\n";
 
-  o += fmt("%8s %12s %14s %11s %8s\n", "length", ns ? "median_ns" : "median",
+  std::string level = statistic_name(statistic);
+  o += fmt("%8s %12s %14s %11s %8s\n", "length", (ns ? level + "_ns" : level).c_str(),
            ns ? "above_floor_ns" : "above_floor", ns ? "GB/s" : "bytes/tick", "spread");
   for (const SummaryRow &row : sum.rows) {
-    std::string med = ns ? fmt("%.2f", row.median * ns_per_tick) : sr.exact[row.length - 1].str();
+    std::string med = ns ? fmt("%.2f", row.level * ns_per_tick) : sr.exact[row.length - 1].str();
     std::string rate = row.bytes_per_tick ? fmt("%.2f", *row.bytes_per_tick / ns_per_tick) : "n/a";
     std::string spread = row.spread ? fmt("%.1f%%", 100 * *row.spread) : "n/a";
     o += fmt("%8zu %12s %14.*f %11s %8s\n", row.length, med.c_str(), ns ? 2 : 1,
@@ -61,35 +66,51 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit) {
   }
 }
 
-void compare_section(std::string &o, const Report &r, const Comparison &c) {
+std::string interval_text(bool interval, double low, double high) {
+  // Without an interval there is no bracket: a span of single ratios is none.
+  return interval ? fmt(" [%.2f, %.2f]", low, high) : "";
+}
+
+void compare_section(std::string &o, const Report &r, const Comparison &c, bool bands) {
   const Set &a = r.sets[c.base].set, &b = r.sets[c.other].set;
+  const CompareOptions &opt = c.options;
   o += fmt("\n== compare [%zu] ", c.other + 1) + printable(b.label) +
        fmt(" with [%zu] ", c.base + 1) + printable(a.label) + ": ";
   if (c.paired)
-    o += plural(c.runs_base, "round") + ", paired\n";
+    o += plural(c.runs_base, "round") + ", paired";
   else
-    o += fmt("%zu and %zu runs, unpaired\n", c.runs_base, c.runs_other) +
-         fmt("unpaired: separate campaigns can drift as a whole; each interval is widened by "
+    o += fmt("%zu and %zu runs, unpaired", c.runs_base, c.runs_other);
+  o +=
+      fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(opt.statistic), 100 * opt.confidence);
+  if (!c.paired)
+    o += fmt("unpaired: separate campaigns can drift as a whole; each interval is widened by "
              "%.0f%% for that (--drift); interleave them with 'run --variant' instead\n",
-             100 * c.drift);
-  if (!c.enough)
-    o += std::string("too few: ") + (c.paired ? "fewer than 6 rounds give" : "so few runs give") +
-         " no 95% interval; ranges are 'same' there\n";
+             100 * opt.drift);
+  if (c.runs_base < kMinRunsForInterval || c.runs_other < kMinRunsForInterval)
+    o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
+             kMinRunsForInterval, c.paired ? "rounds" : "runs");
   for (const auto &rg : c.ranges) {
-    o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.ratio);
-    // Without an interval there is no bracket: a span of single ratios is none.
-    o += rg.interval ? fmt(" [%.2f, %.2f]\n", rg.low, rg.high) : "\n";
+    o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.ratio) +
+         interval_text(rg.interval, rg.low, rg.high);
+    if (rg.band_max > rg.band_min * (1 + opt.threshold))
+      o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
+    o += "\n";
   }
+  if (bands)
+    for (const auto &br : c.bands)
+      o += fmt("band: %zu..%zu %s %.3f", br.band.from, br.band.to, verdict_name(br.verdict),
+               br.est.ratio) +
+           (br.est.interval ? fmt(" [%.3f, %.3f]", br.est.low, br.est.high) : "") + "\n";
 }
 
 } // namespace
 
-std::string render_text(const Report &r, Unit unit) {
+std::string render_text(const Report &r, Unit unit, bool bands) {
   std::string o;
   for (size_t s = 0; s < r.sets.size(); s++)
-    set_section(o, r.sets[s], s, unit);
+    set_section(o, r.sets[s], s, unit, r.statistic);
   for (const auto &c : r.comparisons)
-    compare_section(o, r, c);
+    compare_section(o, r, c, bands);
   return o;
 }
 

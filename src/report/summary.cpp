@@ -8,24 +8,24 @@
 
 namespace report {
 
-SetSummary summarize(const Set &set, const std::vector<ExactMedian> &exact, const Levels &median,
-                     const Quartiles &quartiles) {
+SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const Levels &curve,
+                     const Quartiles &quartiles, const Levels &median) {
   SetSummary s;
   s.runs = set.runs.size();
   s.planned = set.planned;
   s.rounds = !set.campaign.empty();
-  s.floor = floor_of(median);
+  s.floor = floor_of(curve);
   s.exact_floor = exact_floor(exact);
-  s.steps = find_steps(median);
+  s.steps = find_steps(curve);
   s.shifted = shifted_runs(set.runs, median);
   s.resolution = set.record.machine.tsc_step;
   s.read_cost = set.record.machine.tsc_read_cost;
-  Levels spread = spread_curve(quartiles, median);
+  Levels spread = spread_curve(quartiles, curve);
   // Below this many ticks above the floor, a rate is the counter's noise.
   double rate_min =
       std::max(kRateMinSteps * s.resolution.value_or(1.0), kRateMinFloorShare * s.floor);
-  for (size_t len = 1; len <= median.size(); len *= 2) {
-    SummaryRow row{len, median[len - 1], median[len - 1] - s.floor, std::nullopt, std::nullopt};
+  for (size_t len = 1; len <= curve.size(); len *= 2) {
+    SummaryRow row{len, curve[len - 1], curve[len - 1] - s.floor, std::nullopt, std::nullopt};
     // Length 1 carries the first-call binding of memset: no rate there.
     if (len > 1 && row.above_floor >= rate_min)
       row.bytes_per_tick = len / row.above_floor;
@@ -39,20 +39,30 @@ SetSummary summarize(const Set &set, const std::vector<ExactMedian> &exact, cons
 Report build_report(std::vector<Set> sets, const CompareOptions &opt,
                     std::optional<double> tsc_mhz) {
   Report r;
+  r.statistic = opt.statistic;
   for (auto &set : sets) {
     SetReport one;
-    one.exact = exact_median_curve(set.runs);
+    one.median = exact_statistic_curve(set.runs, Statistic::Median);
+    one.exact = opt.statistic == Statistic::Median ? one.median
+                                                   : exact_statistic_curve(set.runs, opt.statistic);
     one.curve = levels_of(one.exact);
     one.quartiles = quartile_curves(set.runs);
     one.moments = moment_curves(set.runs);
-    one.summary = summarize(set, one.exact, one.curve, one.quartiles);
+    one.summary = summarize(set, one.exact, one.curve, one.quartiles, levels_of(one.median));
     auto own = set.record.machine.tsc_mhz;
     one.mhz = own && *own > 0 ? own : tsc_mhz;
     one.set = std::move(set);
     r.sets.push_back(std::move(one));
   }
+  std::vector<BandSeries> series;
+  for (const auto &sr : r.sets)
+    series.push_back(band_series(sr.set));
   for (size_t s = 1; s < r.sets.size(); s++) {
-    Comparison c = compare_sets(r.sets[0].set, r.sets[s].set, opt);
+    // A campaign that looked at its data as it went claims less per look.
+    CompareOptions one = opt;
+    if (can_pair(series[0], series[s]))
+      one.confidence = look_confidence(r.sets[0].set.record.looks);
+    Comparison c = compare_series(series[0], series[s], one);
     c.base = 0;
     c.other = s;
     const Levels &a = r.sets[0].curve, &b = r.sets[s].curve;

@@ -14,7 +14,7 @@ namespace report {
 
 struct SummaryRow {
   size_t length;
-  double median;                        // ticks
+  double level;                         // ticks, of the report's statistic
   double above_floor;                   // ticks
   std::optional<double> bytes_per_tick; // above the floor; none where it cannot be told
   std::optional<double> spread;         // interquartile range / median; none for one run
@@ -25,12 +25,15 @@ struct SetSummary {
   unsigned planned = 0; // > runs for a campaign that did not finish
   bool rounds = false;  // its runs are rounds of an interleaved campaign
   double floor = 0;
-  ExactQuarters exact_floor;
+  std::optional<ExactQuarters> exact_floor; // where the curve is exact
   std::vector<size_t> steps;
-  std::optional<std::vector<ShiftedRun>> shifted; // none: too few runs to tell
-  std::optional<double> resolution;               // counter step in ticks, from the record
-  std::optional<double> read_cost;                // median back-to-back reading, from the record
-  std::vector<SummaryRow> rows;                   // at 1, 2, 4, ... 32768 bytes
+  // Runs shifted as a whole against the set's median curve; none: too few
+  // runs to tell. A set that lands in slow runs more often than another is
+  // a finding of its own.
+  std::optional<std::vector<ShiftedRun>> shifted;
+  std::optional<double> resolution; // counter step in ticks, from the record
+  std::optional<double> read_cost;  // median back-to-back reading, from the record
+  std::vector<SummaryRow> rows;     // at 1, 2, 4, ... 32768 bytes
 };
 
 // A rate in bytes per tick means something only where the fill costs clearly
@@ -43,20 +46,24 @@ constexpr double kRateMinFloorShare = 0.25;
 // Everything a summary says of one set.
 struct SetReport {
   Set set;
-  std::vector<ExactMedian> exact; // per length, across runs
+  std::vector<ExactLevel> exact;  // per length, the statistic across runs
   Levels curve;                   // the same as levels
+  std::vector<ExactLevel> median; // per length, the median across runs
   Quartiles quartiles;
   Moments moments;
   SetSummary summary;
   std::optional<double> mhz; // counter frequency: the campaign's, or one given
 };
 
-SetSummary summarize(const Set &set, const std::vector<ExactMedian> &exact, const Levels &median,
-                     const Quartiles &quartiles);
+// `curve` is of the report's statistic; shifted runs are judged against
+// the median curve whatever it is.
+SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const Levels &curve,
+                     const Quartiles &quartiles, const Levels &median);
 
 // What a summary reports: the sets, and every set after the first compared
 // with the first.
 struct Report {
+  Statistic statistic = Statistic::Low;
   std::vector<SetReport> sets;
   std::vector<Comparison> comparisons;
 };

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 namespace report {
 
@@ -75,53 +76,84 @@ void check_tunable_libc(const std::string &libc) {
                      " or later has)");
 }
 
-TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt) {
+TuneAdvice advise(std::vector<Set> sets, const CompareOptions &given) {
   TuneAdvice a;
   a.sets = std::move(sets);
   const size_t n = a.sets.size();
   const auto &bands = band_grid();
+  std::vector<BandSeries> series;
+  for (const auto &s : a.sets)
+    series.push_back(band_series(s));
+  CompareOptions opt = given;
+  opt.confidence = look_confidence(a.sets[0].record.looks);
+  // Comparisons of one variant with another, made once when first needed.
+  std::map<std::pair<size_t, size_t>, Comparison> cache;
+  auto vs = [&](size_t x, size_t y) -> const Comparison & {
+    auto it = cache.find({x, y});
+    if (it == cache.end())
+      it = cache.emplace(std::make_pair(x, y), compare_series(series[x], series[y], opt)).first;
+    return it->second;
+  };
   a.vs_default.resize(n);
-  for (size_t v = 1; v < n; v++)
-    a.vs_default[v] = compare_sets(a.sets[0], a.sets[v], opt);
+  for (size_t v = 1; v < n; v++) {
+    a.vs_default[v] = vs(0, v);
+    a.unclear += unclear_bands(a.vs_default[v]);
+  }
   a.rounds = n > 1 ? a.vs_default[1].runs_base : a.sets[0].runs.size();
 
-  // Implementations: a variant joins the first group it is `same` with everywhere.
+  // Implementations: a variant joins the first group it is shown `same`
+  // with in every band; the first of a group is its least invasive setting.
   std::vector<size_t> group_of(n);
   for (size_t v = 0; v < n; v++) {
     size_t g = 0;
-    for (; g < a.groups.size(); g++) {
-      size_t head = a.groups[g][0];
-      Comparison c = head == 0 ? a.vs_default[v] : compare_sets(a.sets[head], a.sets[v], opt);
-      if (v == 0 || same_everywhere(c))
-        break;
+    for (; g < a.groups.size() && !(v == 0 || same_everywhere(vs(a.groups[g][0], v))); g++) {
     }
     if (g == a.groups.size())
       a.groups.push_back({});
     a.groups[g].push_back(v);
     group_of[v] = g;
   }
+  auto is_head = [&](size_t v) {
+    return a.groups[group_of[v]][0] == v && group_of[v] != group_of[0];
+  };
 
-  // Per band the fastest variant among those faster than default; default
-  // where none is. Only the first of each group competes.
-  std::vector<size_t> best(bands.size(), 0);
-  std::vector<Estimate> best_est(bands.size());
-  for (size_t b = 0; b < bands.size(); b++)
+  // Per band: the fastest of the heads decided faster than default, with
+  // every other such head shown `same` as it there; `unclear` where none is
+  // faster but some is undecided; default where all are decided otherwise.
+  std::vector<std::vector<size_t>> keys;
+  std::vector<size_t> key(bands.size());
+  std::vector<Estimate> est(bands.size(), Estimate{1, 1, 1, true});
+  for (size_t b = 0; b < bands.size(); b++) {
+    size_t best = 0;
+    bool undecided = false;
     for (size_t v = 1; v < n; v++) {
-      if (a.groups[group_of[v]][0] != v || group_of[v] == group_of[0])
+      if (!is_head(v))
         continue;
       const BandResult &br = a.vs_default[v].bands[b];
-      if (br.verdict == Verdict::Faster && (best[b] == 0 || br.est.ratio < best_est[b].ratio)) {
-        best[b] = v;
-        best_est[b] = br.est;
+      undecided = undecided || br.verdict == Verdict::Unclear;
+      if (br.verdict == Verdict::Faster && (best == 0 || br.est.ratio < est[b].ratio)) {
+        best = v;
+        est[b] = br.est;
       }
     }
-  for (size_t b = 0; b < bands.size(); b++)
-    if (best[b] == 0)
-      best_est[b] = {1, 1, 1, true};
-  for (const Span &sp : merge_bands(bands, best_est, best))
-    a.fastest.push_back({sp.from, sp.to, sp.key, sp.ratio, sp.low, sp.high});
+    std::vector<size_t> winners;
+    if (best)
+      for (size_t v = 1; v < n; v++)
+        if (v == best || (is_head(v) && a.vs_default[v].bands[b].verdict == Verdict::Faster &&
+                          vs(best, v).bands[b].verdict == Verdict::Same))
+          winners.push_back(v);
+    if (!best && undecided)
+      winners = {kUnclear};
+    auto at = std::find(keys.begin(), keys.end(), winners);
+    key[b] = (size_t)(at - keys.begin());
+    if (at == keys.end())
+      keys.push_back(winners);
+  }
+  for (const Span &sp : merge_bands(bands, est, key))
+    a.fastest.push_back({sp.from, sp.to, keys[sp.key], sp.ratio, sp.low, sp.high});
 
-  // The crossover: from where on rep stosb everywhere is no longer slower.
+  // The crossover, from decided bands only: where rep stosb everywhere stops
+  // being slower than never, and stays so to the end.
   size_t always = n, never = n;
   for (size_t v = 0; v < n; v++) {
     if (a.sets[v].label == "stosb_always")
@@ -131,33 +163,39 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt) {
   }
   if (always < n && never < n) {
     a.have_stosb_pair = true;
-    Comparison c = compare_sets(a.sets[never], a.sets[always], opt);
+    const Comparison &c = vs(never, always);
     size_t from = bands.size();
-    while (from > 0 && c.bands[from - 1].verdict != Verdict::Slower)
+    while (from > 0 && (c.bands[from - 1].verdict == Verdict::Same ||
+                        c.bands[from - 1].verdict == Verdict::Faster))
       from--;
-    if (from < bands.size())
+    if (from > 0 && c.bands[from - 1].verdict == Verdict::Unclear)
+      a.crossover_unclear = true;
+    else if (from < bands.size())
       a.crossover = bands[from].from;
   }
 
-  // The advice: one measured setting, nowhere slower than default, with the
-  // largest gain over the sweep (log ratio weighted by lengths).
+  // The advice: a head decided in every band, nowhere slower than default,
+  // with the largest gain over the sweep (log ratio weighted by lengths).
   double best_gain = 0;
   for (size_t v = 1; v < n; v++) {
-    if (group_of[v] == group_of[0] || a.groups[group_of[v]][0] != v)
+    if (!is_head(v))
       continue;
     const Comparison &c = a.vs_default[v];
     double gain = 0;
-    bool slower = false;
+    bool eligible = true;
     for (const auto &br : c.bands) {
-      slower = slower || br.verdict == Verdict::Slower;
+      eligible = eligible && (br.verdict == Verdict::Same || br.verdict == Verdict::Faster);
       if (br.verdict == Verdict::Faster)
         gain -= std::log(br.est.ratio) * (double)(br.band.to - br.band.from + 1);
     }
-    if (!slower && gain > best_gain) {
+    if (eligible && gain > best_gain) {
       best_gain = gain;
       a.advised = v;
     }
   }
+  // An undecided band could hide a better setting, or a slower one.
+  if (a.unclear)
+    a.advised.reset();
   return a;
 }
 
