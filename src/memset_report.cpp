@@ -65,6 +65,8 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
     series.push_back(band_series(s));
   while (series.size() < c.variants.size())
     series.push_back({});
+  for (auto &s : series) // runs of one round were taken side by side
+    s.campaign = c.out;
   // A campaign of a fixed size was looked at once, by whoever read it.
   unsigned looks = c.earlier ? std::max(1u, c.earlier->looks) : 0;
   return Sequential(std::move(series), compare, looks, c.done);

@@ -15,6 +15,7 @@ case "\${FAKE_MODE:-}" in
   hang) sleep 30 ;;
   slow) sleep 0.3 ;;
   chatty) echo "chatter on standard output" ;;
+  noisy) FAKE_SCALE=\$((1 + RANDOM % 3)).\$RANDOM ;;
   stuck) [ "\$(ls "\$(dirname "\$(dirname "\$1")")"/*/ | grep -c '^run-[0-9]*\.txt\$')" -ge 3 ] && exec sleep 300 ;;
 esac
 $(declare -f fake_values)
@@ -50,6 +51,33 @@ expect 3 "fail-if-slower" -- "$report" summary --fail-if-slower 5 "$tmp/gate"
 grep -q '^range: 2\.\.32768 slower 2\.00' "$tmp/out" || fail "gate ranges: $(grep range "$tmp/out")"
 grep -q 'slow is slower than \[1\] base' "$tmp/err" || fail "gate message: $(cat "$tmp/err")"
 expect 0 "within the gate" -- "$report" summary --fail-if-slower 150 "$tmp/gate"
+
+# Until decided: runs that agree decide at the first look, 11 rounds; runs
+# that scatter over x3 are still undecided when the budget is spent.
+expect 0 "until decided" -- "$report" run --out "$tmp/dec" --bench "$tmp/fake" --variant a --variant b --env FAKE_SCALE=2
+grep -qx 'stop: decided' "$tmp/dec/context.txt" && grep -qx 'rounds: 11' "$tmp/dec/context.txt" &&
+  grep -qx 'looks: 1' "$tmp/dec/context.txt" || fail "not decided at 11: $(grep -E '^(rounds|looks|stop)' "$tmp/dec/context.txt")"
+start=$(date +%s)
+FAKE_MODE=noisy expect 0 "until the budget" -- "$report" run --out "$tmp/bud" --bench "$tmp/fake" --budget 3 --variant a --variant b
+[ $(($(date +%s) - start)) -lt 20 ] || fail "the budget did not stop the campaign"
+grep -qx 'stop: budget' "$tmp/bud/context.txt" || fail "budget: $(grep -E '^(rounds|looks|stop)' "$tmp/bud/context.txt")"
+expect 0 "summary of it" -- "$report" summary "$tmp/bud"
+grep -q '^range: .* unclear' "$tmp/out" || fail "undecided campaign has no unclear range: $(grep range "$tmp/out")"
+# A gate that cannot decide does not pass, unless told to.
+expect 8 "unclear gate" -- "$report" summary --fail-if-slower 5 "$tmp/bud"
+grep -q "is unclear over" "$tmp/err" || fail "unclear gate: $(cat "$tmp/err")"
+expect 0 "unclear allowed" -- "$report" summary --fail-if-slower 5 --allow-unclear "$tmp/bud"
+# More rounds with the same settings; refused where the machine differs.
+rounds=$(grep '^rounds: ' "$tmp/bud/context.txt" | cut -d' ' -f2)
+FAKE_MODE=noisy expect 0 "more rounds" -- "$report" run --more "$tmp/bud" --runs 2
+grep -qx "rounds: $((rounds + 2))" "$tmp/bud/context.txt" || fail "more: $(grep -E '^(rounds|looks)' "$tmp/bud/context.txt")"
+[ -e "$tmp/bud/a/run-$(printf '%03d' $((rounds + 2))).txt" ] || fail "more: no run $((rounds + 2))"
+sed -i 's/^host: .*/host: elsewhere/' "$tmp/bud/context.txt"
+expect 1 "more on another machine" -- "$report" run --more "$tmp/bud" --runs 1
+grep -q "the host differs" "$tmp/err" || fail "more refusal: $(cat "$tmp/err")"
+GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=1 expect 1 "more with other tunables" -- "$report" run --more "$tmp/dec" --runs 1
+grep -q "inherited environment differs" "$tmp/err" || fail "more refusal: $(cat "$tmp/err")"
+expect 2 "more with settings" -- "$report" run --more "$tmp/dec" --variant c
 
 # A failing run: status 4 with the benchmark's status; complete rounds stay,
 # the round under way goes.
