@@ -63,23 +63,32 @@ std::string ExactQuarters::str() const {
 
 const char *statistic_name(Statistic s) { return s == Statistic::Low ? "low" : "median"; }
 
-double lower_mean(std::vector<double> &v, double share) {
-  if (v.empty())
-    return NAN;
-  // The lowest share * n values, the last of them in part, so that the
-  // estimate moves smoothly with n.
+namespace {
+
+// The mean of the lowest share of sorted values: the lowest share * n, the
+// last of them in part, so that the estimate moves smoothly with n.
+double lower_mean_sorted(const std::vector<double> &v, double share) {
   double take = std::max(1.0, share * (double)v.size());
   size_t whole = (size_t)take;
   double part = take - (double)whole;
-  size_t need = std::min(v.size(), whole + (part > 0 ? 1 : 0));
-  std::nth_element(v.begin(), v.begin() + (need - 1), v.end());
-  std::sort(v.begin(), v.begin() + need);
   double sum = 0;
   for (size_t i = 0; i < whole && i < v.size(); i++)
     sum += v[i];
   if (part > 0 && whole < v.size())
     sum += part * v[whole];
   return sum / take;
+}
+
+} // namespace
+
+double lower_mean(std::vector<double> &v, double share) {
+  if (v.empty())
+    return NAN;
+  double take = std::max(1.0, share * (double)v.size());
+  size_t need = std::min(v.size(), (size_t)std::ceil(take));
+  std::nth_element(v.begin(), v.begin() + (need - 1), v.end());
+  std::sort(v.begin(), v.begin() + need);
+  return lower_mean_sorted(v, share);
 }
 
 double statistic_of(std::vector<double> &v, Statistic s) {
@@ -168,6 +177,41 @@ std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve) {
   ExactQuarters q;
   q.quarters = twice.size() % 2 ? 2 * twice[mid] : twice[mid - 1] + twice[mid];
   return q;
+}
+
+LengthStats length_stats(const std::vector<Curve> &runs, Statistic s) {
+  LengthStats out;
+  size_t n = runs.size(), lengths = runs.empty() ? 0 : runs[0].size();
+  out.level.resize(lengths);
+  out.median.resize(lengths);
+  for (Levels *l : {&out.quartiles.q1, &out.quartiles.q3, &out.moments.mean, &out.moments.stddev})
+    l->assign(lengths, 0);
+  std::vector<uint64_t> column(n);
+  std::vector<double> sorted(n);
+  for (size_t k = 0; k < lengths; k++) {
+    for (size_t r = 0; r < n; r++)
+      column[r] = runs[r][k];
+    std::sort(column.begin(), column.end());
+    double sum = 0;
+    for (size_t r = 0; r < n; r++) {
+      sorted[r] = (double)column[r];
+      sum += sorted[r];
+    }
+    out.median[k].hi = column[n / 2];
+    out.median[k].lo = n % 2 ? column[n / 2] : column[n / 2 - 1];
+    out.quartiles.q1[k] = quantile_sorted(sorted, 0.25);
+    out.quartiles.q3[k] = quantile_sorted(sorted, 0.75);
+    double mean = sum / (double)n, var = 0;
+    for (double x : sorted)
+      var += (x - mean) * (x - mean);
+    out.moments.mean[k] = mean;
+    out.moments.stddev[k] = n > 1 ? std::sqrt(var / (double)(n - 1)) : 0;
+    if (s == Statistic::Median)
+      out.level[k] = out.median[k];
+    else
+      out.level[k].estimate = lower_mean_sorted(sorted, kLowShare);
+  }
+  return out;
 }
 
 Moments moment_curves(const std::vector<Curve> &runs) {

@@ -87,6 +87,16 @@ struct Moments {
 };
 Moments moment_curves(const std::vector<Curve> &runs);
 
+// Everything a report takes from the runs length by length, in one pass
+// that sorts each length's values once: the chosen statistic, the median,
+// the quartiles and the moments.
+struct LengthStats {
+  std::vector<ExactLevel> level, median;
+  Quartiles quartiles;
+  Moments moments;
+};
+LengthStats length_stats(const std::vector<Curve> &runs, Statistic s);
+
 // Lengths at which the curve jumps up and stays up: the level of the next
 // `window` lengths exceeds that of the previous `window` by a clear margin,
 // and the curve never falls back to half way for the rest of the sweep.

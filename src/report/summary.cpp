@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace report {
 
@@ -36,33 +37,47 @@ SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const
   return s;
 }
 
+namespace {
+
+SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz) {
+  SetReport one;
+  LengthStats st = length_stats(set.runs, statistic);
+  one.exact = std::move(st.level);
+  one.median = std::move(st.median);
+  one.curve = levels_of(one.exact);
+  one.quartiles = std::move(st.quartiles);
+  one.moments = std::move(st.moments);
+  one.summary = summarize(set, one.exact, one.curve, one.quartiles, levels_of(one.median));
+  auto own = set.record.machine.tsc_mhz;
+  one.mhz = own && *own > 0 ? own : tsc_mhz;
+  one.series = band_series(set);
+  one.set = std::move(set);
+  return one;
+}
+
+} // namespace
+
 Report build_report(std::vector<Set> sets, const CompareOptions &opt,
                     std::optional<double> tsc_mhz) {
   Report r;
   r.statistic = opt.statistic;
-  for (auto &set : sets) {
-    SetReport one;
-    one.median = exact_statistic_curve(set.runs, Statistic::Median);
-    one.exact = opt.statistic == Statistic::Median ? one.median
-                                                   : exact_statistic_curve(set.runs, opt.statistic);
-    one.curve = levels_of(one.exact);
-    one.quartiles = quartile_curves(set.runs);
-    one.moments = moment_curves(set.runs);
-    one.summary = summarize(set, one.exact, one.curve, one.quartiles, levels_of(one.median));
-    auto own = set.record.machine.tsc_mhz;
-    one.mhz = own && *own > 0 ? own : tsc_mhz;
-    one.set = std::move(set);
-    r.sets.push_back(std::move(one));
+  // Sets are summarised each on its own: one per core at a time.
+  r.sets.resize(sets.size());
+  size_t workers = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  for (size_t first = 0; first < sets.size(); first += workers) {
+    std::vector<std::thread> threads;
+    for (size_t s = first; s < std::min(sets.size(), first + workers); s++)
+      threads.emplace_back(
+          [&, s] { r.sets[s] = set_report(std::move(sets[s]), opt.statistic, tsc_mhz); });
+    for (auto &t : threads)
+      t.join();
   }
-  std::vector<BandSeries> series;
-  for (const auto &sr : r.sets)
-    series.push_back(band_series(sr.set));
   for (size_t s = 1; s < r.sets.size(); s++) {
     // A campaign that looked at its data as it went claims less per look.
     CompareOptions one = opt;
-    if (can_pair(series[0], series[s]))
+    if (can_pair(r.sets[0].series, r.sets[s].series))
       one.confidence = look_confidence(r.sets[0].set.record.looks);
-    Comparison c = compare_series(series[0], series[s], one);
+    Comparison c = compare_series(r.sets[0].series, r.sets[s].series, one);
     c.base = 0;
     c.other = s;
     const Levels &a = r.sets[0].curve, &b = r.sets[s].curve;

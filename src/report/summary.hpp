@@ -53,6 +53,7 @@ struct SetReport {
   Moments moments;
   SetSummary summary;
   std::optional<double> mhz; // counter frequency: the campaign's, or one given
+  BandSeries series;         // its runs as comparisons see them
 };
 
 // `curve` is of the report's statistic; shifted runs are judged against

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Prints what a comparison finds of a known, planted effect: a preloaded
+# memset (bench/planted.c) that fills twice from 1 KiB up and is unchanged
+# below. An interleaved campaign run until decided (default budget) is set
+# against a long reference campaign of REF rounds, band by band. Not a test:
+# it prints figures.
+# Usage: bench/planted.sh [BUILD_DIR] [REF]   (default: build 301)
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+ref=${2:-301}
+report=$build/memset-report
+here=$(cd "$(dirname "$0")" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cc -O2 -shared -fPIC -o "$tmp/planted.so" "$here/planted.c" -ldl
+start=$(date +%s)
+"$report" run --out "$tmp/adaptive" --variant default --variant planted --env LD_PRELOAD="$tmp/planted.so" 2>/dev/null
+echo "until decided: $(grep -E '^(rounds|looks|stop): ' "$tmp/adaptive/context.txt" | tr '\n' ' ')in $(($(date +%s) - start)) s"
+"$report" run --out "$tmp/reference" --runs "$ref" --variant default --variant planted --env LD_PRELOAD="$tmp/planted.so" 2>/dev/null
+"$report" summary --bands "$tmp/adaptive" | grep -E '^(== compare|range:)'
+"$report" summary --bands "$tmp/adaptive" | grep '^band:' >"$tmp/a.txt"
+"$report" summary --bands "$tmp/reference" | grep '^band:' >"$tmp/r.txt"
+echo "band             until decided                        reference ($ref rounds)"
+paste -d' ' "$tmp/a.txt" "$tmp/r.txt" | awk '{ printf "%-14s %-8s %s %s %s   %-8s %s\n", $2, $3, $4, $5, $6, $9, $10 }'
