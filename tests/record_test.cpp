@@ -123,6 +123,7 @@ std::vector<uint64_t> readings(double step, unsigned seed) {
 TEST(Resolution, StepsThatAreNotWholeNumbersAreFoundToTheHundredth) {
   EXPECT_NEAR(estimate_step(readings(24.45, 1)), 24.45, 0.011);
   EXPECT_NEAR(estimate_step(readings(27, 2)), 27, 0.011);
+  EXPECT_EQ(estimate_step(readings(2, 4)), 2.0);
   EXPECT_EQ(estimate_step(readings(1, 3)), 1.0);
 }
 

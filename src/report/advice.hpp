@@ -30,7 +30,10 @@ struct TuneAdvice {
   bool crossover_unclear = false;  // the bands that would tell are undecided
   bool have_stosb_pair = false;
   std::optional<size_t> advised; // variant to set; none: default or undecided
-  size_t unclear = 0;            // undecided bands over all comparisons with default
+  // A setting still undecided somewhere might gain more than any decided one.
+  bool advice_undecided = false;
+  size_t undecided_candidates = 0; // settings not slower anywhere, undecided somewhere
+  size_t unclear = 0;              // undecided bands over all comparisons with default
   size_t rounds = 0;
 };
 

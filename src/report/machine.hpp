@@ -34,7 +34,9 @@ struct Resolution {
 // within one tick of a multiple of q; 1 where none does. A counter that moves
 // at 100 MHz but is read in 2445 MHz ticks moves in steps of 24.45, so its
 // differences are 24 or 25, 49, 73 or 74 and so on: whole multiples would
-// never fit. The q found is then refined by least squares over the
+// never fit. Steps of 2 or 3, too small for "within one tick", are found
+// where kNearShare of the differences are exact multiples. The q found is
+// then refined by least squares over the
 // differences it explains, which weighs long differences most, where the
 // truncation of single readings matters least. Below 4 every value is within
 // a tick of some multiple, so no smaller step can be told. A reading one tick

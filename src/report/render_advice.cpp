@@ -24,9 +24,10 @@ std::string ratio_text(double ratio, double low, double high) {
 } // namespace
 
 std::string render_advice(const TuneAdvice &a) {
+  double confidence = a.sets.size() > 1 ? a.vs_default[1].options.confidence : 0.95;
   std::string o = "== tune: " + plural(a.rounds, "round") + ", " +
                   plural(a.sets.size(), "variant") +
-                  ", paired; ratios are to default, with 95% intervals\n";
+                  fmt(", paired; ratios are to default, with %.4g%% intervals\n", 100 * confidence);
   const MachineFacts &m = a.sets[0].record.machine;
   o += "machine: " + printable(m.cpu_model) + ", " + printable(m.libc) + "\n";
   for (const auto &set : a.sets)
@@ -58,14 +59,30 @@ std::string render_advice(const TuneAdvice &a) {
           : a.crossover       ? std::to_string(*a.crossover)
                               : std::string("none")) +
          "\n";
-  if (a.unclear) {
-    o += fmt("advice: none yet: %zu bands are not decided; add rounds with "
-             "'memset-report run --more DIR'\n",
-             a.unclear);
+  if (a.advice_undecided) {
+    std::string dir = printable(a.sets[0].campaign_given);
+    o += "advice: none yet: " + plural(a.unclear, "band") +
+         " not decided; add rounds with 'memset-report run --more " + dir +
+         "', then 'memset-report tune --from " + dir + "'\n";
     return o;
   }
   if (!a.advised) {
-    o += "advice: default\n";
+    // Say why, where a setting gains somewhere: it loses elsewhere.
+    std::string why;
+    for (size_t v = 1; v < a.sets.size() && why.empty(); v++) {
+      std::vector<std::string> faster, slower;
+      for (const auto &rg : a.vs_default[v].ranges) {
+        if (rg.verdict == Verdict::Faster)
+          faster.push_back(fmt("%zu..%zu", rg.from, rg.to));
+        if (rg.verdict == Verdict::Slower)
+          slower.push_back(fmt("%zu..%zu", rg.from, rg.to));
+      }
+      if (!faster.empty() && !slower.empty())
+        why =
+            " (every setting faster somewhere is slower elsewhere: " + printable(a.sets[v].label) +
+            " is faster over " + joined(faster) + " and slower over " + joined(slower) + ")";
+    }
+    o += "advice: default" + why + "\n";
     return o;
   }
   const Set &v = a.sets[*a.advised];

@@ -176,25 +176,35 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &given) {
 
   // The advice: a head decided in every band, nowhere slower than default,
   // with the largest gain over the sweep (log ratio weighted by lengths).
-  double best_gain = 0;
+  // It stands only if no head still undecided somewhere could gain more,
+  // even at the fast end of its intervals; otherwise nothing is advised yet.
+  double best_gain = 0, best_possible = 0;
   for (size_t v = 1; v < n; v++) {
     if (!is_head(v))
       continue;
-    const Comparison &c = a.vs_default[v];
-    double gain = 0;
-    bool eligible = true;
-    for (const auto &br : c.bands) {
-      eligible = eligible && (br.verdict == Verdict::Same || br.verdict == Verdict::Faster);
+    double gain = 0, possible = 0;
+    bool slower = false, decided = true;
+    for (const auto &br : a.vs_default[v].bands) {
+      double lengths = (double)(br.band.to - br.band.from + 1);
+      slower = slower || br.verdict == Verdict::Slower;
+      decided = decided && br.verdict != Verdict::Unclear;
       if (br.verdict == Verdict::Faster)
-        gain -= std::log(br.est.ratio) * (double)(br.band.to - br.band.from + 1);
+        gain -= std::log(br.est.ratio) * lengths;
+      if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower)
+        possible -= std::log(std::min(br.est.ratio, br.est.low)) * lengths;
     }
-    if (eligible && gain > best_gain) {
+    if (slower)
+      continue;
+    if (!decided) {
+      best_possible = std::max(best_possible, possible);
+      a.undecided_candidates++;
+    } else if (gain > best_gain) {
       best_gain = gain;
       a.advised = v;
     }
   }
-  // An undecided band could hide a better setting, or a slower one.
-  if (a.unclear)
+  a.advice_undecided = best_possible > best_gain;
+  if (a.advice_undecided)
     a.advised.reset();
   return a;
 }
