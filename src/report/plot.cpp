@@ -159,9 +159,9 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
 
   if (ratio_panel) {
     s += "unset label 1\nunset arrow\nunset title\nset format x '%g'\n"
-         "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 3\n"
+         "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 5\n"
          "unset logscale y\nset xlabel 'fill length (bytes)'\n"
-         "set ylabel 'ratio to [1]'\nset key top left opaque\n";
+         "set ylabel 'ratio to [1]'\nset key below horizontal maxrows 2\n";
     // Each band: its estimate and interval, coloured by its verdict.
     double rlo = 0.9, rhi = 1.1, thr = 0;
     for (size_t i = 0; i < r.comparisons.size(); i++) {
@@ -194,7 +194,7 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
       s += fmt(", \\\n     $bands%zu using 1:2:3:4:5 with yerrorbars lc rgb variable pt %zu "
                "ps 0.6 title ",
                i, 7 + 2 * i) +
-           quoted(fmt("[%zu]/[1] bands, %.4g%% intervals: green faster, red slower, "
+           quoted(fmt("[%zu]/[1] bands, %.4g%%: green faster, red slower, "
                       "grey same, orange unclear",
                       r.comparisons[i].other + 1, 100 * r.comparisons[i].options.confidence));
     s += "\n";
