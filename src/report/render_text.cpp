@@ -22,6 +22,8 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
        plural(sum.runs, unit_word) + ")\n";
   if (sum.planned > sum.runs)
     o += fmt("incomplete: %zu of %u %ss\n", sum.runs, sum.planned, unit_word);
+  else if (set.record.stop == "interrupted" || set.record.stop == "failed")
+    o += "stopped: " + set.record.stop + " before it was decided\n";
   if (!set.incomplete_rounds.empty())
     o += "ignored: " + printable(joined(set.incomplete_rounds)) +
          " (the round is missing in another variant)\n";
