@@ -39,8 +39,15 @@ void write_out(const std::string &text) {
 
 // The sets with their summaries and comparisons. --tsc-mhz is for sets
 // without a campaign record; given where every set has one, it would be ignored.
+std::optional<Weights> weights_of(const Options &o) {
+  if (o.weights.empty())
+    return std::nullopt;
+  return read_weights(o.weights, o.weights_format);
+}
+
 Report load_report(const Options &o) {
-  Report r = build_report(load_all_sets(o.sets), o.compare, o.tsc_mhz);
+  Report r = build_report(load_all_sets(o.sets), o.compare, o.tsc_mhz, weights_of(o));
+  r.weights_file = o.weights;
   if (o.tsc_mhz && std::all_of(r.sets.begin(), r.sets.end(), [](const SetReport &s) {
         return s.set.record.machine.tsc_mhz.has_value();
       }))
@@ -146,6 +153,7 @@ int cmd_plot(const Options &o) {
 // Runs the tuning campaign (unless --from names one), then advises.
 int cmd_tune(const Options &o) {
   std::string dir = o.from;
+  weights_of(o); // a bad --weights file is refused before a campaign runs
   if (dir.empty()) {
     check_tunable_libc(libc_version());
     // Each variant sets its own tunables: an inherited setting would be
@@ -164,7 +172,7 @@ int cmd_tune(const Options &o) {
     throw InputError(dir + ": not a tuning campaign (an interleaved campaign whose first variant "
                            "is 'default')");
   check_tunable_libc(sets[0].record.machine.libc);
-  write_out(render_advice(advise(std::move(sets), o.compare)));
+  write_out(render_advice(advise(std::move(sets), o.compare, weights_of(o))));
   return kOk;
 }
 

@@ -186,6 +186,17 @@ grep -qx 'inherited env: GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192' 
 FAKE_MODE=fail expect 4 "ignored SIGCHLD" -- perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV' \
   "$report" run --out "$tmp/chld" --runs 2 --bench "$tmp/fake"
 
+# Weighted by a program's lengths: each set's cost per call, each
+# comparison's weighted verdict; a bad capture is named with its line.
+printf '@bytes[8]: 90\n@bytes[4096]: 10\n@bytes[0]: 5\n' >"$tmp/w.txt"
+expect 0 "weighted summary" -- "$report" summary --weights "$tmp/w.txt" "$tmp/gate"
+grep -q '^not measured: 0 bytes 4.76%$' "$tmp/out" && grep -q '^weighted: slower 2.000 \[' "$tmp/out" &&
+  [ "$(grep -c '^weighted: .* ticks per call (low)$' "$tmp/out")" = 2 ] || fail "weighted: $(grep -e weight -e measured "$tmp/out")"
+printf '@bytes[8]: 90\n@bytes[x]: 10\n' >"$tmp/bad.txt"
+expect 1 "bad capture" -- "$report" summary --weights "$tmp/bad.txt" "$tmp/gate"
+grep -q "bad.txt:2: the key must be one length" "$tmp/err" || fail "bad capture: $(cat "$tmp/err")"
+expect 2 "bad format name" -- "$report" summary --weights "$tmp/w.txt" --weights-format xml "$tmp/gate"
+
 # Tuning refuses a C library without the tunables.
 mkdir -p "$tmp/musl/default"
 cp "$tmp/il/a/run-001.txt" "$tmp/musl/default/"

@@ -6,6 +6,7 @@
 #include "report/plot.hpp"
 #include "report/render.hpp"
 #include "report/tune.hpp"
+#include "report/weights.hpp"
 
 #include <gtest/gtest.h>
 
@@ -328,6 +329,25 @@ TEST(Tune, CrossoverGroupsAndAdvice) {
   same[4].label = "no_erms";
   EXPECT_FALSE(advise(same, {}).advised);
   EXPECT_NE(render_advice(advise(same, {})).find("advice: default\n"), std::string::npos);
+}
+
+TEST(Tune, WeightsAdviseWhatIsBestWhereTheProgramCalls) {
+  // Never using rep stosb: faster from 2048, but 10% slower from 16384 on.
+  auto sets = tune_sets(8191);
+  sets[2] = make_set(
+      "stosb_never", 11, [](size_t len) { return len >= 16384 ? 1.375 : 1.0; }, {0, 0, 1}, 3);
+  sets[2].env = {std::string("GLIBC_TUNABLES=") + kStosbNever};
+  sets[4] = sets[2];
+  sets[4].label = "no_erms";
+  EXPECT_FALSE(advise(sets, {}).advised);
+  // A program that never fills more than 4 KiB gains, and loses nothing.
+  Weights small = parse_weights("8 10\n4000 1\n", "w", {});
+  TuneAdvice a = advise(sets, {}, small);
+  ASSERT_TRUE(a.advised) << render_advice(a);
+  EXPECT_EQ(*a.advised, 2u);
+  EXPECT_EQ(a.weighted[2].verdict, Verdict::Faster);
+  // One that also fills 32 KiB does not.
+  EXPECT_FALSE(advise(sets, {}, parse_weights("8 10\n4000 1\n32000 1\n", "w", {})).advised);
 }
 
 TEST(Tune, TooFewRoundsToDecideAdviseNothing) {

@@ -134,7 +134,8 @@ TEST(Spread, IsTheInterquartileRangeOverTheMedian) {
   std::vector<Curve> runs = {{10}, {20}, {30}, {40}, {100}};
   Levels med = median_curve(runs);
   ASSERT_EQ(med, Levels{30});
-  EXPECT_DOUBLE_EQ(spread_curve(runs, med)[0], 20.0 / 30);
+  EXPECT_DOUBLE_EQ(spread_curve(length_stats(runs, Statistic::Median).quartiles, med)[0],
+                   20.0 / 30);
 }
 
 TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
@@ -159,14 +160,15 @@ TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
 
 TEST(ExactLevel, PrintsValuesNearTwoToTheSixtyFourExactly) {
   std::vector<Curve> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
-  auto m = exact_statistic_curve(runs);
+  auto m = length_stats(runs, Statistic::Median).median;
   EXPECT_EQ(m[0].str(), "18446744073709551614"); // (2^64 - 1 + 2^64 - 3) / 2
   EXPECT_EQ(m[1].str(), "7.5");
   runs.push_back({UINT64_MAX, 9});
-  EXPECT_EQ(exact_statistic_curve(runs)[0].str(), "18446744073709551615");
+  EXPECT_EQ(length_stats(runs, Statistic::Median).median[0].str(), "18446744073709551615");
   // The floor too: a mean of two medians, in quarters.
   std::vector<Curve> top(3, Curve(kLengths, UINT64_MAX));
-  EXPECT_EQ(exact_floor(exact_statistic_curve(top))->str(), "18446744073709551615");
+  EXPECT_EQ(exact_floor(length_stats(top, Statistic::Median).median)->str(),
+            "18446744073709551615");
   std::vector<ExactLevel> quarter(16, {10, 11, std::nullopt});
   for (size_t k = 8; k < 16; k++)
     quarter[k] = {11, 11, std::nullopt}; // medians 10.5 and 11: the floor is their mean

@@ -4,6 +4,7 @@
 
 #include "compare.hpp"
 #include "sets.hpp"
+#include "weighted.hpp"
 
 #include <optional>
 #include <vector>
@@ -35,6 +36,8 @@ struct TuneAdvice {
   size_t undecided_candidates = 0; // settings not slower anywhere, undecided somewhere
   size_t unclear = 0;              // undecided bands over all comparisons with default
   size_t rounds = 0;
+  // With weights: per variant its weighted ratio to default ([0] empty).
+  std::vector<WeightedComparison> weighted;
 };
 
 } // namespace report

@@ -97,31 +97,6 @@ double statistic_of(std::vector<double> &v, Statistic s) {
   return lower_mean(v, kLowShare);
 }
 
-std::vector<ExactLevel> exact_statistic_curve(const std::vector<Curve> &runs, Statistic s) {
-  std::vector<ExactLevel> out;
-  if (runs.empty())
-    return out;
-  out.resize(runs[0].size());
-  std::vector<uint64_t> column(runs.size());
-  std::vector<double> values(runs.size());
-  size_t mid = runs.size() / 2;
-  for (size_t k = 0; k < out.size(); k++) {
-    if (s == Statistic::Low) {
-      for (size_t r = 0; r < runs.size(); r++)
-        values[r] = (double)runs[r][k];
-      out[k].estimate = statistic_of(values, s);
-      continue;
-    }
-    for (size_t r = 0; r < runs.size(); r++)
-      column[r] = runs[r][k];
-    std::nth_element(column.begin(), column.begin() + mid, column.end());
-    out[k].hi = column[mid];
-    out[k].lo =
-        runs.size() % 2 ? column[mid] : *std::max_element(column.begin(), column.begin() + mid);
-  }
-  return out;
-}
-
 Levels levels_of(const std::vector<ExactLevel> &exact) {
   Levels out(exact.size());
   for (size_t k = 0; k < exact.size(); k++)
@@ -130,23 +105,7 @@ Levels levels_of(const std::vector<ExactLevel> &exact) {
 }
 
 Levels median_curve(const std::vector<Curve> &runs) {
-  return levels_of(exact_statistic_curve(runs));
-}
-
-Quartiles quartile_curves(const std::vector<Curve> &runs) {
-  Quartiles q;
-  size_t n = runs.empty() ? 0 : runs[0].size();
-  q.q1.resize(n);
-  q.q3.resize(n);
-  std::vector<double> column(runs.size());
-  for (size_t k = 0; k < n; k++) {
-    for (size_t r = 0; r < runs.size(); r++)
-      column[r] = (double)runs[r][k];
-    std::sort(column.begin(), column.end());
-    q.q1[k] = quantile_sorted(column, 0.25);
-    q.q3[k] = quantile_sorted(column, 0.75);
-  }
-  return q;
+  return levels_of(length_stats(runs, Statistic::Median).median);
 }
 
 Levels spread_curve(const Quartiles &q, const Levels &median) {
@@ -154,10 +113,6 @@ Levels spread_curve(const Quartiles &q, const Levels &median) {
   for (size_t k = 0; k < out.size() && k < q.q1.size(); k++)
     out[k] = median[k] > 0 ? (q.q3[k] - q.q1[k]) / median[k] : 0.0;
   return out;
-}
-
-Levels spread_curve(const std::vector<Curve> &runs, const Levels &median) {
-  return spread_curve(quartile_curves(runs), median);
 }
 
 double floor_of(const Levels &curve) { return window_median(curve, 0, kFloorLengths); }
@@ -212,24 +167,6 @@ LengthStats length_stats(const std::vector<Curve> &runs, Statistic s) {
       out.level[k].estimate = lower_mean_sorted(sorted, kLowShare);
   }
   return out;
-}
-
-Moments moment_curves(const std::vector<Curve> &runs) {
-  Moments m;
-  size_t n = runs.size(), lengths = runs.empty() ? 0 : runs[0].size();
-  m.mean.assign(lengths, 0);
-  m.stddev.assign(lengths, 0);
-  for (const auto &run : runs)
-    for (size_t k = 0; k < lengths; k++)
-      m.mean[k] += (double)run[k] / (double)n;
-  if (n < 2)
-    return m;
-  for (const auto &run : runs)
-    for (size_t k = 0; k < lengths; k++)
-      m.stddev[k] += ((double)run[k] - m.mean[k]) * ((double)run[k] - m.mean[k]);
-  for (auto &v : m.stddev)
-    v = std::sqrt(v / (double)(n - 1));
-  return m;
 }
 
 std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule) {

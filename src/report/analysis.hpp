@@ -57,10 +57,7 @@ struct ExactQuarters {
 // The mean of the lowest `share` of the values (order changed).
 double lower_mean(std::vector<double> &values, double share);
 
-// Per-length statistic across runs, exactly (median) or to within a
-// hundredth of a tick (low), and as levels.
-std::vector<ExactLevel> exact_statistic_curve(const std::vector<Curve> &runs,
-                                              Statistic s = Statistic::Median);
+// Per-length median across runs, as levels.
 Levels median_curve(const std::vector<Curve> &runs);
 Levels levels_of(const std::vector<ExactLevel> &exact);
 
@@ -68,10 +65,8 @@ Levels levels_of(const std::vector<ExactLevel> &exact);
 struct Quartiles {
   Levels q1, q3;
 };
-Quartiles quartile_curves(const std::vector<Curve> &runs);
 
 // Per-length interquartile range across runs, as a fraction of the median.
-Levels spread_curve(const std::vector<Curve> &runs, const Levels &median);
 Levels spread_curve(const Quartiles &q, const Levels &median);
 
 // The cost of a fill that costs nearly nothing, that is, of the two counter
@@ -85,7 +80,6 @@ std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve);
 struct Moments {
   Levels mean, stddev;
 };
-Moments moment_curves(const std::vector<Curve> &runs);
 
 // Everything a report takes from the runs length by length, in one pass
 // that sorts each length's values once: the chosen statistic, the median,

@@ -78,6 +78,17 @@ const Spec kBands{"--bands", nullptr, false,
                   [](Options &o, const std::string &) { o.bands = true; }};
 const Spec kAllowUnclear{"--allow-unclear", nullptr, false,
                          [](Options &o, const std::string &) { o.allow_unclear = true; }};
+const Spec kWeights{"--weights", nullptr, true, [](Options &o, const std::string &v) {
+                      if (v.empty())
+                        throw UsageError("--weights needs a file");
+                      o.weights = v;
+                    }};
+const Spec kWeightsFormat{"--weights-format", nullptr, true, [](Options &o, const std::string &v) {
+                            if (!weights_format_of(v, o.weights_format))
+                              throw UsageError("--weights-format takes auto, plain, map, hist or "
+                                               "json, got '" +
+                                               v + "'");
+                          }};
 const Spec kSeed{"--seed", nullptr, true, [](Options &o, const std::string &v) {
                    o.campaign.seed = count_value("--seed", v, kMaxSeed);
                  }};
@@ -151,12 +162,14 @@ const std::vector<CommandSpec> &commands() {
        false},
       {"summary",
        {&kCsv, &kJson, &kLengthsOpt, &kUnit, &kTscMhz, &kStatistic, &kThreshold, &kDrift, &kBands,
-        &kGate, &kAllowUnclear},
+        &kGate, &kAllowUnclear, &kWeights, &kWeightsFormat},
        true},
-      {"plot", {&kOutput, &kForce, &kLogY, &kStatistic, &kThreshold, &kDrift}, true},
+      {"plot",
+       {&kOutput, &kForce, &kLogY, &kStatistic, &kThreshold, &kDrift, &kWeights, &kWeightsFormat},
+       true},
       {"tune",
        {&kOut, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kBench, &kStatistic, &kThreshold,
-        &kFrom},
+        &kFrom, &kWeights, &kWeightsFormat},
        false},
   };
   return c;
@@ -207,6 +220,9 @@ void check_combinations(const Options &o) {
       throw UsageError("tune needs --out DIR (or --from DIR)");
     }
   }
+  if (o.has("--weights-format") && !o.has("--weights"))
+    throw UsageError("--weights-format goes with --weights");
+  refuse_together(o, "--csv", "--weights", "CSV holds no comparisons");
   if (o.command == "summary" || o.command == "plot")
     if (o.sets.empty())
       throw UsageError("no SET given");

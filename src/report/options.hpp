@@ -5,6 +5,7 @@
 #include "campaign.hpp"
 #include "compare.hpp"
 #include "render.hpp"
+#include "weights.hpp"
 
 #include <optional>
 #include <set>
@@ -32,6 +33,8 @@ struct Options {
   std::string from; // tune --from DIR
   std::string more; // run --more DIR
   bool bands = false, allow_unclear = false;
+  std::string weights; // --weights FILE
+  WeightsFormat weights_format = WeightsFormat::Auto;
 
   bool has(const char *option) const { return given.count(option) > 0; }
 };

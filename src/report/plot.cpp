@@ -181,6 +181,15 @@ std::string plot_script(const Report &r, const std::string &terminal, const Plot
     rlo = std::max(0.25, rlo * 0.97);
     rhi = std::min(4.0, rhi * 1.03);
     s += fmt("set yrange [%g:%g]\n", rlo, rhi);
+    // What the comparisons mean for the program whose lengths weigh them.
+    for (size_t i = 0; i < r.weighted.size(); i++) {
+      const WeightedComparison &w = r.weighted[i];
+      std::string text = fmt("weighted by %s: [%zu]/[1] %s %.3f", r.weights_file.c_str(),
+                             r.comparisons[i].other + 1, verdict_name(w.verdict), w.est.ratio) +
+                         (w.est.interval ? fmt(" [%.3f, %.3f]", w.est.low, w.est.high) : "");
+      s += fmt("set label %zu ", 10 + i) + quoted(text) +
+           fmt(" at graph 0.01, graph %g left font ',9'\n", 0.93 - 0.07 * (double)i);
+    }
     s += fmt("plot 1 with lines lc rgb 'black' lw 1 notitle, \\\n"
              "     %g with lines lc rgb 'gray50' dt 2 notitle, \\\n"
              "     %g with lines lc rgb 'gray50' dt 2 title 'threshold %.0f%%'",

@@ -59,10 +59,17 @@ std::string render_advice(const TuneAdvice &a) {
           : a.crossover       ? std::to_string(*a.crossover)
                               : std::string("none")) +
          "\n";
+  for (size_t v = 1; v < a.weighted.size(); v++) {
+    const WeightedComparison &w = a.weighted[v];
+    o += "weighted: " + printable(a.sets[v].label) + " " + verdict_name(w.verdict) +
+         fmt(" %.3f", w.est.ratio) +
+         (w.est.interval ? fmt(" [%.3f, %.3f]", w.est.low, w.est.high) : "") + "\n";
+  }
   if (a.advice_undecided) {
     std::string dir = printable(a.sets[0].campaign_given);
-    o += "advice: none yet: " + plural(a.unclear, "band") +
-         " not decided; add rounds with 'memset-report run --more " + dir +
+    std::string what = a.weighted.empty() ? plural(a.unclear, "band") + " not decided"
+                                          : "the weighted ratios are not decided";
+    o += "advice: none yet: " + what + "; add rounds with 'memset-report run --more " + dir +
          "', then 'memset-report tune --from " + dir + "'\n";
     return o;
   }
@@ -82,6 +89,9 @@ std::string render_advice(const TuneAdvice &a) {
             " (every setting faster somewhere is slower elsewhere: " + printable(a.sets[v].label) +
             " is faster over " + joined(faster) + " and slower over " + joined(slower) + ")";
     }
+    if (!a.weighted.empty())
+      why = " (no setting is decided faster for this distribution without being slower at "
+            "some length it calls)";
     o += "advice: default" + why + "\n";
     return o;
   }
@@ -91,8 +101,14 @@ std::string render_advice(const TuneAdvice &a) {
     if (rg.verdict == Verdict::Faster)
       gains.push_back(fmt("%zu..%zu faster by %.0f%% [%.0f%%, %.0f%%]", rg.from, rg.to,
                           100 * (1 - rg.ratio), 100 * (1 - rg.high), 100 * (1 - rg.low)));
+  if (!a.weighted.empty()) {
+    const Estimate &e = a.weighted[*a.advised].est;
+    gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",
+                                    100 * (1 - e.ratio), 100 * (1 - e.high), 100 * (1 - e.low)));
+  }
   o += "advice: " + setting_of(v) + " (" + printable(v.label) + "; " + joined(gains) +
-       "; same elsewhere)\n";
+       (a.weighted.empty() ? "; same elsewhere)\n"
+                           : "; nowhere slower at the lengths the distribution calls)\n");
   return o;
 }
 

@@ -135,9 +135,24 @@ ordered_json context_json(const Report &r) {
     one["path"] = utf8(sr.set.path);
     if (sr.summary.shifted)
       one["shifted_runs"] = sr.summary.shifted->size();
+    if (sr.weighted) {
+      one["weighted_cost_ticks"] = sr.weighted->cost;
+      one["weighted_cost_ns"] = sr.weighted->cost * 1000.0 / *sr.mhz;
+    }
     sets.push_back(one);
   }
   ctx["memset_report_sets"] = sets;
+  if (r.weights) {
+    const Weights &w = *r.weights;
+    ctx["memset_report_weights"] = {{"file", utf8(r.weights_file)},
+                                    {"format", weights_format_name(w.format)},
+                                    {"calls", w.total},
+                                    {"measured_share", w.measured() / w.total},
+                                    {"zero_share", w.zero / w.total},
+                                    {"one_share", w.one / w.total},
+                                    {"above_share", w.above / w.total},
+                                    {"open_share", w.open / w.total}};
+  }
   ordered_json variants = ordered_json::array();
   for (const auto &v : first.record.variants)
     variants.push_back({{"name", utf8(v.name)}, {"env", utf8(v.env)}, {"bench", utf8(v.bench)}});
@@ -178,6 +193,11 @@ ordered_json comparisons_json(const Report &r) {
                                     b.est.low, b.est.high));
     j["ranges"] = ranges;
     j["bands"] = bands;
+    if (!r.weighted.empty()) {
+      const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
+      j["weighted"] =
+          estimate_json(1, kLengths, w.verdict, w.est.ratio, w.est.interval, w.est.low, w.est.high);
+    }
     comparisons.push_back(j);
   }
   return comparisons;

@@ -55,6 +55,11 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
                                   joined(named);
   }
   o += "shifted runs: " + shifted + "\n";
+  if (sr.weighted)
+    o += "weighted: " +
+         (ns ? fmt("%.2f ns", sr.weighted->cost * ns_per_tick)
+             : fmt("%.2f ticks", sr.weighted->cost)) +
+         " per call (" + statistic_name(statistic) + ")\n";
 
   std::string level = statistic_name(statistic);
   o += fmt("%8s %12s %14s %11s %8s\n", "length", (ns ? level + "_ns" : level).c_str(),
@@ -98,6 +103,11 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
       o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
     o += "\n";
   }
+  if (!r.weighted.empty()) {
+    const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
+    o += fmt("weighted: %s %.3f", verdict_name(w.verdict), w.est.ratio) +
+         (w.est.interval ? fmt(" [%.3f, %.3f]", w.est.low, w.est.high) : "") + "\n";
+  }
   if (bands)
     for (const auto &br : c.bands)
       o += fmt("band: %zu..%zu %s %.3f", br.band.from, br.band.to, verdict_name(br.verdict),
@@ -107,8 +117,28 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
 
 } // namespace
 
+// What the weights are, and the calls they leave out.
+std::string weights_section(const Report &r) {
+  const Weights &w = *r.weights;
+  auto share = [&](double calls) { return fmt("%.3g%%", 100 * calls / w.total); };
+  std::string o = "== weights: " + printable(r.weights_file) + " (" +
+                  weights_format_name(w.format) + "), " + fmt("%.0f calls", w.total) + "\n";
+  o += "measured: " + share(w.measured()) + " of calls, at lengths 2..32768\n";
+  std::vector<std::string> out;
+  if (w.zero > 0)
+    out.push_back("0 bytes " + share(w.zero));
+  if (w.one > 0)
+    out.push_back("1 byte " + share(w.one) + " (its value carries the first-call binding)");
+  if (w.above > 0)
+    out.push_back("above 32768 " + share(w.above));
+  if (w.open > 0)
+    out.push_back("open-ended buckets " + share(w.open));
+  o += "not measured: " + (out.empty() ? std::string("none") : joined(out)) + "\n\n";
+  return o;
+}
+
 std::string render_text(const Report &r, Unit unit, bool bands) {
-  std::string o;
+  std::string o = r.weights ? weights_section(r) : "";
   for (size_t s = 0; s < r.sets.size(); s++)
     set_section(o, r.sets[s], s, unit, r.statistic);
   for (const auto &c : r.comparisons)

@@ -39,7 +39,8 @@ SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const
 
 namespace {
 
-SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz) {
+SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz,
+                     const std::optional<Weights> &weights) {
   SetReport one;
   LengthStats st = length_stats(set.runs, statistic);
   one.exact = std::move(st.level);
@@ -51,16 +52,19 @@ SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz
   auto own = set.record.machine.tsc_mhz;
   one.mhz = own && *own > 0 ? own : tsc_mhz;
   one.series = band_series(set);
+  if (weights)
+    one.weighted = weigh_set(set, *weights, statistic);
   one.set = std::move(set);
   return one;
 }
 
 } // namespace
 
-Report build_report(std::vector<Set> sets, const CompareOptions &opt,
-                    std::optional<double> tsc_mhz) {
+Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optional<double> tsc_mhz,
+                    const std::optional<Weights> &weights) {
   Report r;
   r.statistic = opt.statistic;
+  r.weights = weights;
   // Sets are summarised each on its own: one per core at a time.
   r.sets.resize(sets.size());
   size_t workers = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
@@ -68,7 +72,7 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt,
     std::vector<std::thread> threads;
     for (size_t s = first; s < std::min(sets.size(), first + workers); s++)
       threads.emplace_back(
-          [&, s] { r.sets[s] = set_report(std::move(sets[s]), opt.statistic, tsc_mhz); });
+          [&, s] { r.sets[s] = set_report(std::move(sets[s]), opt.statistic, tsc_mhz, weights); });
     for (auto &t : threads)
       t.join();
   }
@@ -84,6 +88,9 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt,
     c.per_length.resize(a.size());
     for (size_t k = 0; k < a.size(); k++)
       c.per_length[k] = a[k] > 0 ? b[k] / a[k] : NAN;
+    if (weights)
+      r.weighted.push_back(weigh_comparison(r.sets[0].set, *r.sets[0].weighted, r.sets[s].set,
+                                            *r.sets[s].weighted, c.options, c.paired));
     r.comparisons.push_back(std::move(c));
   }
   return r;

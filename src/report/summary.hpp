@@ -5,6 +5,7 @@
 #include "analysis.hpp"
 #include "compare.hpp"
 #include "sets.hpp"
+#include "weighted.hpp"
 
 #include <optional>
 #include <string>
@@ -52,8 +53,9 @@ struct SetReport {
   Quartiles quartiles;
   Moments moments;
   SetSummary summary;
-  std::optional<double> mhz; // counter frequency: the campaign's, or one given
-  BandSeries series;         // its runs as comparisons see them
+  std::optional<double> mhz;           // counter frequency: the campaign's, or one given
+  BandSeries series;                   // its runs as comparisons see them
+  std::optional<WeightedSet> weighted; // its expected cost per call, with --weights
 };
 
 // `curve` is of the report's statistic; shifted runs are judged against
@@ -67,9 +69,15 @@ struct Report {
   Statistic statistic = Statistic::Low;
   std::vector<SetReport> sets;
   std::vector<Comparison> comparisons;
+  // With --weights: the distribution, its file, and per comparison the
+  // weighted ratio (in the order of `comparisons`).
+  std::optional<Weights> weights;
+  std::string weights_file;
+  std::vector<WeightedComparison> weighted;
 };
 
 Report build_report(std::vector<Set> sets, const CompareOptions &opt,
-                    std::optional<double> tsc_mhz = std::nullopt);
+                    std::optional<double> tsc_mhz = std::nullopt,
+                    const std::optional<Weights> &weights = std::nullopt);
 
 } // namespace report

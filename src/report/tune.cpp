@@ -24,6 +24,45 @@ bool same_everywhere(const Comparison &c) {
                      [](const Range &r) { return r.verdict == Verdict::Same; });
 }
 
+// With weights the advice is the head with the lowest weighted ratio,
+// decided faster for the distribution and decided slower in no band where
+// the distribution has calls. It stands
+// only if no head still unclear for the distribution could do better.
+template <typename IsHead>
+void advise_weighted(TuneAdvice &a, const Weights &w, const CompareOptions &opt, IsHead is_head) {
+  const size_t n = a.sets.size();
+  a.weighted.assign(n, {});
+  std::vector<WeightedSet> ws;
+  for (const auto &s : a.sets)
+    ws.push_back(weigh_set(s, w, opt.statistic));
+  a.advised.reset();
+  a.advice_undecided = false;
+  double best = 1, possible = 1;
+  for (size_t v = 1; v < n; v++) {
+    a.weighted[v] = weigh_comparison(a.sets[0], ws[0], a.sets[v], ws[v], opt, true);
+    // Slower where the program never calls memset does not count against it.
+    bool slower = std::any_of(a.vs_default[v].bands.begin(), a.vs_default[v].bands.end(),
+                              [&](const BandResult &b) {
+                                double calls = 0;
+                                for (size_t k = b.band.from; k <= b.band.to; k++)
+                                  calls += w.at[k - 1];
+                                return b.verdict == Verdict::Slower && calls > 0;
+                              });
+    if (!is_head(v) || slower)
+      continue;
+    const WeightedComparison &c = a.weighted[v];
+    if (c.verdict == Verdict::Faster && c.est.ratio < best) {
+      best = c.est.ratio;
+      a.advised = v;
+    } else if (c.verdict == Verdict::Unclear) {
+      possible = std::min(possible, c.est.interval ? c.est.low : 0.0);
+    }
+  }
+  a.advice_undecided = possible < best;
+  if (a.advice_undecided)
+    a.advised.reset();
+}
+
 } // namespace
 
 std::vector<TuneVariant> tune_variants(const std::vector<std::string> &flags) {
@@ -76,7 +115,8 @@ void check_tunable_libc(const std::string &libc) {
                      " or later has)");
 }
 
-TuneAdvice advise(std::vector<Set> sets, const CompareOptions &given) {
+TuneAdvice advise(std::vector<Set> sets, const CompareOptions &given,
+                  const std::optional<Weights> &weights) {
   TuneAdvice a;
   a.sets = std::move(sets);
   const size_t n = a.sets.size();
@@ -206,6 +246,8 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &given) {
   a.advice_undecided = best_possible > best_gain;
   if (a.advice_undecided)
     a.advised.reset();
+  if (weights)
+    advise_weighted(a, *weights, opt, is_head);
   return a;
 }
 

@@ -6,6 +6,9 @@
 #include "advice.hpp"
 #include "compare.hpp"
 #include "sets.hpp"
+#include "weights.hpp"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -32,7 +35,11 @@ std::vector<TuneVariant> tune_variants(const std::vector<std::string> &cpu_flags
 // that offers no memset tunables.
 void check_tunable_libc(const std::string &libc);
 
-// The advice from a finished tuning campaign's sets (default first).
-TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt);
+// The advice from a finished tuning campaign's sets (default first). With
+// weights, the advice is the setting with the lowest expected cost for that
+// distribution, decided faster, and decided slower in no band the
+// distribution calls.
+TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt,
+                  const std::optional<Weights> &weights = std::nullopt);
 
 } // namespace report

@@ -63,6 +63,7 @@ const char *const kSummaryUsage =
     "usage: memset-report summary [--csv | --json [--lengths LIST] | --unit ticks|ns]\n"
     "                             [--tsc-mhz F] [--statistic low|median] [--threshold PCT]\n"
     "                             [--drift PCT] [--bands]\n"
+    "                             [--weights FILE [--weights-format F]]\n"
     "                             [--fail-if-slower PCT [--allow-unclear]] [--] SET...\n"
     "\n"
     "For each set: the counter's resolution, the floor (lengths 1 to 16: the\n"
@@ -90,11 +91,18 @@ const char *const kSummaryUsage =
     "  --bands               one 'band:' line per band after each comparison's ranges\n"
     "  --fail-if-slower PCT  exit 3 if any range is slower by more than PCT percent, and\n"
     "                        8 if any range is unclear\n"
-    "  --allow-unclear       let unclear ranges pass the gate\n";
+    "  --allow-unclear       let unclear ranges pass the gate\n"
+    "  --weights FILE        a program's lengths and how often each is called: each\n"
+    "                        set's expected cost per call, and each comparison's\n"
+    "                        weighted ratio with its interval and verdict\n"
+    "  --weights-format F    auto (default), plain ('LENGTH COUNT' lines), map\n"
+    "                        (bpftrace '@[40]: 1234'), hist (bpftrace hist() and\n"
+    "                        lhist()), json (bpftrace -f json)\n";
 
 const char *const kPlotUsage =
     "usage: memset-report plot -o FILE [--force] [--log-y] [--statistic low|median]\n"
-    "                          [--threshold PCT] [--drift PCT] [--] SET...\n"
+    "                          [--threshold PCT] [--drift PCT]\n"
+    "                          [--weights FILE [--weights-format F]] [--] SET...\n"
     "\n"
     "Draws each set's ticks against fill length (logarithmic length axis) with the\n"
     "interquartile range shaded and its steps marked, with gnuplot. With two or\n"
@@ -106,13 +114,15 @@ const char *const kPlotUsage =
     "  --log-y             logarithmic ticks axis too\n"
     "  --statistic S       as for summary (default low)\n"
     "  --threshold PCT     as for summary (default 2)\n"
-    "  --drift PCT         as for summary (default 70)\n";
+    "  --drift PCT         as for summary (default 70)\n"
+    "  --weights FILE, --weights-format F   as for summary: the weighted ratio as a note\n";
 
 const char *const kTuneUsage =
     "usage: memset-report tune --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                          [--seed N] [--bench PATH] [--statistic low|median]\n"
-    "                          [--threshold PCT]\n"
+    "                          [--threshold PCT] [--weights FILE [--weights-format F]]\n"
     "       memset-report tune --from DIR [--statistic low|median] [--threshold PCT]\n"
+    "                          [--weights FILE [--weights-format F]]\n"
     "\n"
     "Runs one interleaved campaign whose variants differ only in how glibc picks\n"
     "and runs memset (the default; rep stosb at every length and never; each\n"
@@ -127,7 +137,9 @@ const char *const kTuneUsage =
     "  --budget S, --cpu K, --timeout S, --seed N, --bench PATH   as for run\n"
     "  --statistic S    as for summary (default low)\n"
     "  --threshold PCT  smallest difference that counts (default 2)\n"
-    "  --from DIR       advise from a tuning campaign already run, without running\n";
+    "  --from DIR       advise from a tuning campaign already run, without running\n"
+    "  --weights FILE   advise the setting best for this distribution of lengths and\n"
+    "                   slower at none of its lengths (--weights-format as for summary)\n";
 
 } // namespace
 
