@@ -2,6 +2,7 @@
 // dispatches each command to src/report/, and writes what the renderers make.
 
 #include "report/campaign.hpp"
+#include "report/census.hpp"
 #include "report/errors.hpp"
 #include "report/machine.hpp"
 #include "report/options.hpp"
@@ -150,17 +151,21 @@ int cmd_plot(const Options &o) {
   return kOk;
 }
 
+// GLIBC_TUNABLES set in this environment would be the baseline of some
+// variants and be replaced in others.
+void refuse_inherited_tunables(const char *command) {
+  if (const char *t = std::getenv("GLIBC_TUNABLES"))
+    throw UsageError(std::string(command) + ": GLIBC_TUNABLES is set in this environment ('" + t +
+                     "'); unset it, so that 'default' is glibc's own choice");
+}
+
 // Runs the tuning campaign (unless --from names one), then advises.
 int cmd_tune(const Options &o) {
   std::string dir = o.from;
   weights_of(o); // a bad --weights file is refused before a campaign runs
   if (dir.empty()) {
     check_tunable_libc(libc_version());
-    // Each variant sets its own tunables: an inherited setting would be
-    // replaced in some and silently be the baseline of the rest.
-    if (const char *t = std::getenv("GLIBC_TUNABLES"))
-      throw UsageError(std::string("tune: GLIBC_TUNABLES is set in this environment ('") + t +
-                       "'); unset it, so that 'default' is glibc's own choice");
+    refuse_inherited_tunables("tune");
     CampaignOptions c = o.campaign;
     for (const auto &v : tune_variants(cpu_flags()))
       c.variants.push_back({v.name, v.env, std::nullopt});
@@ -176,6 +181,57 @@ int cmd_tune(const Options &o) {
   return kOk;
 }
 
+// Runs the census campaign (unless --from names one): glibc's own choice
+// and its distinct implementations, each C library's memset found beside
+// this tool, and the user's own preloads; then ranks them.
+int cmd_census(const Options &o) {
+  std::optional<Weights> weights = weights_of(o);
+  std::string dir = o.from;
+  if (dir.empty()) {
+    refuse_inherited_tunables("census");
+    CampaignOptions c = o.campaign;
+    std::vector<VariantOptions> own = c.variants;
+    c.variants.clear();
+    bool glibc = true;
+    try {
+      check_tunable_libc(libc_version());
+    } catch (const NoTunables &) {
+      glibc = false; // glibc's own choice only, without its variants
+    }
+    for (const auto &v : tune_variants(glibc ? cpu_flags() : std::vector<std::string>{}))
+      if (glibc || v.name == "default")
+        c.variants.push_back({v.name, v.env, std::nullopt});
+    std::string here = std::filesystem::path(beside_this_tool("memset-report")).parent_path();
+    for (const auto &lib : known_libraries()) {
+      std::string path = here + "/" + preload_library_file(lib.name);
+      if (!std::filesystem::exists(path)) {
+        std::fprintf(stderr,
+                     "memset-report: census: %s left out: no %s beside memset-report "
+                     "(install %s and build again)\n",
+                     lib.name, path.c_str(), lib.package);
+        continue;
+      }
+      c.variants.push_back({lib.name, {"LD_PRELOAD=" + path}, std::nullopt});
+      c.libraries.push_back({lib.name, lib.package, package_version(lib.package)});
+    }
+    for (auto &v : own) {
+      for (const auto &known : c.variants)
+        if (known.name == v.name)
+          throw UsageError("census --variant " + v.name +
+                           ": the census has a variant of that name");
+      c.variants.push_back(v);
+    }
+    campaign(c, o.compare);
+    dir = c.out;
+  }
+  std::vector<Set> sets = load_sets(dir);
+  if (sets.empty() || sets[0].label != "default" || sets[0].campaign.empty())
+    throw InputError(dir + ": not a census (an interleaved campaign whose first variant is "
+                           "'default')");
+  write_out(render_census(take_census(std::move(sets), o.compare, weights), o.weights));
+  return kOk;
+}
+
 int dispatch(const Options &o) {
   if (o.help) {
     write_out(usage_text(o.command));
@@ -184,7 +240,11 @@ int dispatch(const Options &o) {
   const struct {
     const char *name;
     int (*run)(const Options &);
-  } table[] = {{"run", cmd_run}, {"summary", cmd_summary}, {"plot", cmd_plot}, {"tune", cmd_tune}};
+  } table[] = {{"run", cmd_run},
+               {"summary", cmd_summary},
+               {"plot", cmd_plot},
+               {"tune", cmd_tune},
+               {"census", cmd_census}};
   for (const auto &c : table)
     if (o.command == c.name)
       return c.run(o);

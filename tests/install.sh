@@ -6,6 +6,10 @@ expect 0 "install" -- cmake --install "$build" --prefix "$tmp/prefix"
 for f in bin/memset-bench bin/memset-report share/doc/memset-bench/README.md; do
   [ -e "$tmp/prefix/$f" ] || fail "not installed: $f"
 done
+for lib in "$build"/libmemset-*.so; do
+  [ -e "$lib" ] || continue
+  [ -e "$tmp/prefix/bin/$(basename "$lib")" ] || fail "not installed beside the tools: $(basename "$lib")"
+done
 expect 0 "campaign from the prefix" -- "$tmp/prefix/bin/memset-report" run --out "$tmp/c" --runs 1
 grep -qx "bench: $tmp/prefix/bin/memset-bench" "$tmp/c/context.txt" || fail "bench: $(grep bench: "$tmp/c/context.txt")"
 finish

@@ -9,6 +9,7 @@
 #include "errors.hpp"
 #include "files.hpp"
 #include "machine.hpp"
+#include "preload.hpp"
 #include "process.hpp"
 #include "record.hpp"
 #include "result_file.hpp"
@@ -224,6 +225,13 @@ void run_campaign(const CampaignOptions &opt, RoundObserver *observer) {
   try {
     for (const auto &j : jobs)
       make_dir(j.dir, cleanup);
+    // A preload that is not the memset bound would measure glibc's under
+    // another name: each is checked once before the first round.
+    for (const auto &j : jobs)
+      if (std::any_of(j.env.begin(), j.env.end(),
+                      [](const std::string &e) { return e.rfind("LD_PRELOAD=", 0) == 0; }))
+        check_preload(j.bench, child_env(j.env), j.name.empty() ? "(all runs)" : j.name,
+                      opt.timeout);
     while (r < last && (fixed || r < kMinRounds || now_seconds() - start < opt.budget)) {
       std::string at = std::string(unit) + " " + std::to_string(r + 1) +
                        (fixed ? " of " + std::to_string(last) : "");

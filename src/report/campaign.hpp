@@ -42,7 +42,8 @@ struct CampaignOptions {
   // A run of memset-bench takes well under a second; one that takes a
   // minute hangs. 0: no limit.
   double timeout = 60;
-  std::optional<uint64_t> seed; // the shuffle's seed; none: a fresh one
+  std::optional<uint64_t> seed;         // the shuffle's seed; none: a fresh one
+  std::vector<LibraryRecord> libraries; // C libraries preloaded by a census, for the record
   // Set by continue_campaign: the rounds (and record) already there.
   unsigned done = 0;
   std::optional<Record> earlier;

@@ -69,6 +69,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
     if (const char *v = getenv(var.c_str()))
       r.env_inherited.push_back(var + "=" + v);
   r.bench = absolute_bench(opt.bench);
+  r.libraries = opt.libraries;
   if (opt.variants.empty())
     return r;
   r.seed = seed;

@@ -4,10 +4,13 @@
 #include "machine.hpp"
 
 #include "analysis.hpp"
+#include "files.hpp"
+#include "process.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <gnu/libc-version.h>
@@ -68,6 +71,23 @@ std::vector<std::string> cpu_flags() {
 }
 
 std::string libc_version() { return std::string("glibc ") + gnu_get_libc_version(); }
+
+std::string package_version(const std::string &package) {
+  const char *tmp = std::getenv("TMPDIR");
+  TempFile out(std::string(tmp && *tmp ? tmp : "/tmp") + "/memset-report-dpkg");
+  SignalScope signals;
+  Command cmd;
+  cmd.argv = {"dpkg-query", "-W", "-f=${Version}", package};
+  cmd.search_path = true;
+  cmd.timeout = 30;
+  cmd.stdout_path = out.path();
+  if (!run_program(cmd).ok())
+    return "";
+  std::ifstream in(out.path());
+  std::string version;
+  std::getline(in, version);
+  return version;
+}
 
 double measure_tsc_hz() {
   double t0 = now_seconds();

@@ -20,6 +20,10 @@ std::vector<std::string> cpu_flags();
 // "glibc 2.36": the C library this tool runs on.
 std::string libc_version();
 
+// The version of an installed Debian package ("1.2.3-1"); "" when dpkg
+// does not know it.
+std::string package_version(const std::string &package);
+
 // Counter ticks per second against the monotonic clock, over about 0.2 s.
 double measure_tsc_hz();
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,21 @@ void check_bench(const std::string &bench) {
     throw UsageError("cannot run benchmark '" + bench + "': not a regular file");
   if (access(bench.c_str(), X_OK) != 0)
     throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
+}
+
+std::string preload_path(const std::string &path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0)
+    throw UsageError("--preload '" + path + "': " + std::strerror(path.empty() ? ENOENT : errno));
+  if (!S_ISREG(st.st_mode))
+    throw UsageError("--preload '" + path + "': not a regular file");
+  std::error_code ec;
+  std::string abs = std::filesystem::canonical(path, ec).string();
+  if (ec || abs.find_first_of(" :\t") != std::string::npos ||
+      std::any_of(abs.begin(), abs.end(), [](char c) { return std::iscntrl((unsigned char)c); }))
+    throw UsageError("--preload '" + path +
+                     "': LD_PRELOAD cannot carry a path with spaces, ':' or control characters");
+  return abs;
 }
 
 void check_variant_name(const std::string &s, const std::vector<VariantOptions> &earlier) {

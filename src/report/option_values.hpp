@@ -22,6 +22,10 @@ void check_env_entry(const std::string &entry, const std::vector<std::string> &l
 // An executable regular file, its path free of control characters.
 void check_bench(const std::string &bench);
 
+// A library to preload: an existing regular file, its path made absolute
+// and free of control characters, spaces and ':' (LD_PRELOAD's separators).
+std::string preload_path(const std::string &path);
+
 // A short name that is no file of the campaign folder and not in `earlier`.
 void check_variant_name(const std::string &name, const std::vector<VariantOptions> &earlier);
 

@@ -106,6 +106,14 @@ const Spec kBench{"--bench", nullptr, true, [](Options &o, const std::string &v)
                     else
                       o.campaign.variants.back().bench = v;
                   }};
+// --preload PATH: LD_PRELOAD=PATH (made absolute), common or the variant's own.
+const Spec kPreload{"--preload", nullptr, true, [](Options &o, const std::string &v) {
+                      std::string path = preload_path(v);
+                      auto &list = o.campaign.variants.empty() ? o.campaign.env
+                                                               : o.campaign.variants.back().env;
+                      check_env_entry("LD_PRELOAD=" + path, list);
+                      list.push_back("LD_PRELOAD=" + path);
+                    }};
 const Spec kVariant{"--variant", nullptr, true, [](Options &o, const std::string &v) {
                       check_variant_name(v, o.campaign.variants);
                       o.campaign.variants.push_back({v, {}, std::nullopt});
@@ -158,7 +166,8 @@ struct CommandSpec {
 const std::vector<CommandSpec> &commands() {
   static const std::vector<CommandSpec> c = {
       {"run",
-       {&kOut, &kMore, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kEnv, &kBench, &kVariant},
+       {&kOut, &kMore, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kEnv, &kBench, &kVariant,
+        &kPreload},
        false},
       {"summary",
        {&kCsv, &kJson, &kLengthsOpt, &kUnit, &kTscMhz, &kStatistic, &kThreshold, &kDrift, &kBands,
@@ -167,6 +176,10 @@ const std::vector<CommandSpec> &commands() {
       {"plot",
        {&kOutput, &kForce, &kLogY, &kStatistic, &kThreshold, &kDrift, &kWeights, &kWeightsFormat},
        true},
+      {"census",
+       {&kOut, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kBench, &kVariant, &kPreload,
+        &kStatistic, &kThreshold, &kFrom, &kWeights, &kWeightsFormat},
+       false},
       {"tune",
        {&kOut, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kBench, &kStatistic, &kThreshold,
         &kFrom, &kWeights, &kWeightsFormat},
@@ -211,13 +224,22 @@ void check_combinations(const Options &o) {
   }
   if (o.command == "plot" && o.plot_out.empty())
     throw UsageError("plot needs -o FILE");
-  if (o.command == "tune") {
+  if (o.command == "census") {
+    for (const auto &v : o.campaign.variants)
+      if (std::none_of(v.env.begin(), v.env.end(),
+                       [](const std::string &e) { return e.rfind("LD_PRELOAD=", 0) == 0; }))
+        throw UsageError("census --variant " + v.name + " needs --preload PATH");
+    if (o.campaign.variants.empty() && o.has("--preload"))
+      throw UsageError("census --preload goes after --variant NAME");
+    refuse_together(o, "--from", "--variant", "--from reads a census already run");
+  }
+  if (o.command == "tune" || o.command == "census") {
     if (!o.from.empty()) {
       for (const char *c :
            {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench"})
         refuse_together(o, "--from", c, "--from reads a campaign already run");
     } else if (o.campaign.out.empty()) {
-      throw UsageError("tune needs --out DIR (or --from DIR)");
+      throw UsageError(o.command + " needs --out DIR (or --from DIR)");
     }
   }
   if (o.has("--weights-format") && !o.has("--weights"))

@@ -171,6 +171,8 @@ std::vector<std::pair<std::string, std::string>> record_fields(const Record &r, 
   add_if("bench", r.bench);
   if (r.seed)
     add("shuffle_seed", std::to_string(*r.seed));
+  for (const auto &l : r.libraries)
+    add("library", l.name + " " + l.package + " " + l.version);
   if (r.budget) {
     std::snprintf(limit, sizeof limit, "%g s", *r.budget);
     add("budget", limit);
@@ -254,7 +256,11 @@ Record parse_record(const std::string &text) {
       r.bench = v;
     else if (k == "shuffle_seed")
       r.seed = whole_number(v, UINT64_MAX);
-    else if (k == "budget")
+    else if (k == "library") {
+      auto [name, rest] = split_first(v);
+      auto [package, version] = split_first(rest);
+      r.libraries.push_back({name, package, version});
+    } else if (k == "budget")
       r.budget = seconds(v);
     else if (k == "rounds")
       r.rounds = small_number(v);

@@ -34,6 +34,11 @@ struct VariantRecord {
   std::string bench;            // its benchmark, absolute
 };
 
+// A C library whose memset a census preloads, as its package names it.
+struct LibraryRecord {
+  std::string name, package, version; // "musl", "musl-dev", "1.2.3-1"
+};
+
 struct Record {
   MachineFacts machine;
   std::optional<unsigned> runs;                 // runs, or rounds, planned
@@ -44,6 +49,7 @@ struct Record {
   std::string bench;                            // the benchmark, absolute
   std::optional<uint64_t> seed;                 // of the round orders
   std::vector<VariantRecord> variants;          // none: a plain campaign
+  std::vector<LibraryRecord> libraries;         // a census's preloaded C libraries
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order
   // A campaign that ran until its comparisons were decided:
   std::optional<double> budget;   // seconds it was given

@@ -3,6 +3,7 @@
 // They format what summary.* and tune.* computed, and compute nothing.
 
 #include "advice.hpp"
+#include "census.hpp"
 #include "summary.hpp"
 
 #include <functional>
@@ -40,5 +41,9 @@ void render_json(const Report &r, const std::vector<size_t> &lengths,
 // The advice of a tuning campaign as text: variants, groups, the fastest
 // variant per range, the crossover and one line of advice.
 std::string render_advice(const TuneAdvice &a);
+
+// A census as text: the libraries and their versions, the variants, the
+// fastest per range and the ranking.
+std::string render_census(const Census &c, const std::string &weights_file);
 
 } // namespace report

@@ -21,15 +21,18 @@ std::string ratio_text(double ratio, double low, double high) {
   return fmt("%.2f [%.2f, %.2f]", ratio, low, high);
 }
 
-} // namespace
-
-std::string render_advice(const TuneAdvice &a) {
+// What a tuning campaign and a census both say: the variants, the groups
+// of equivalent ones, and the fastest per range.
+std::string common_lines(const char *what, const TuneAdvice &a) {
   double confidence = a.sets.size() > 1 ? a.vs_default[1].options.confidence : 0.95;
-  std::string o = "== tune: " + plural(a.rounds, "round") + ", " +
+  std::string o = std::string("== ") + what + ": " + plural(a.rounds, "round") + ", " +
                   plural(a.sets.size(), "variant") +
                   fmt(", paired; ratios are to default, with %.4g%% intervals\n", 100 * confidence);
   const MachineFacts &m = a.sets[0].record.machine;
   o += "machine: " + printable(m.cpu_model) + ", " + printable(m.libc) + "\n";
+  for (const auto &l : a.sets[0].record.libraries)
+    o += "library: " + printable(l.name) + " (" + printable(l.package) + " " +
+         printable(l.version.empty() ? "version unknown" : l.version) + ")\n";
   for (const auto &set : a.sets)
     o += "variant: " + printable(set.label) + " = " + setting_of(set) + "\n";
   for (const auto &g : a.groups)
@@ -53,6 +56,33 @@ std::string render_advice(const TuneAdvice &a) {
       o += joined(names) + " " + ratio_text(w.ratio, w.low, w.high) + "\n";
     }
   }
+  return o;
+}
+
+} // namespace
+
+std::string render_census(const Census &c, const std::string &weights_file) {
+  const TuneAdvice &a = c.advice;
+  std::string o = common_lines("census", a);
+  o += "ranking: by the expected cost per call, " +
+       (c.weighted ? "weighted by " + printable(weights_file)
+                   : std::string("every length from 2 to 32768 alike")) +
+       "; ratio to default, verdict\n";
+  for (size_t i = 0; i < c.ranking.size(); i++) {
+    const Ranked &r = c.ranking[i];
+    o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
+         fmt(" %.2f ticks per call", r.cost);
+    if (r.variant > 0)
+      o += fmt(" %.3f", r.w.est.ratio) +
+           (r.w.est.interval ? fmt(" [%.3f, %.3f]", r.w.est.low, r.w.est.high) : "") + " " +
+           verdict_name(r.w.verdict);
+    o += "\n";
+  }
+  return o;
+}
+
+std::string render_advice(const TuneAdvice &a) {
+  std::string o = common_lines("tune", a);
   if (a.have_stosb_pair)
     o += "crossover: " +
          (a.crossover_unclear ? std::string("unclear")

@@ -19,6 +19,8 @@ const char *const kToolUsage =
     "           ranges of lengths where one set is faster or slower than the first\n"
     "  plot     draw median ticks against fill length with gnuplot\n"
     "  tune     measure which memset the C library should pick on this machine\n"
+    "  census   rank glibc's memset against musl's, dietlibc's, klibc's, LLVM libc's\n"
+    "           and your own builds'\n"
     "  help     'memset-report help COMMAND' shows a command's options\n"
     "\n"
     "A SET is a result file, a campaign folder written by 'run' (all its run-*.txt\n"
@@ -27,8 +29,9 @@ const char *const kToolUsage =
 
 const char *const kRunUsage =
     "usage: memset-report run --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
-    "                         [--seed N] [--env NAME=VALUE]... [--bench PATH]\n"
-    "                         [--variant NAME [--env NAME=VALUE]... [--bench PATH]]...\n"
+    "                         [--seed N] [--env NAME=VALUE]... [--preload PATH]\n"
+    "                         [--bench PATH] [--variant NAME [--env NAME=VALUE]...\n"
+    "                         [--preload PATH] [--bench PATH]]...\n"
     "       memset-report run --more DIR [--runs N | --budget S]\n"
     "\n"
     "Runs memset-bench repeatedly, each run a separate process, and records the\n"
@@ -52,9 +55,10 @@ const char *const kRunUsage =
     "  --env NAME=VALUE   add a variable to the benchmark's environment; repeatable,\n"
     "                     e.g. GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192\n"
     "  --bench PATH       benchmark executable (default: memset-bench beside this tool)\n"
-    "  --variant NAME     start a variant (letters, digits, '_', '.', '-'); an --env or\n"
-    "                     --bench after it is its own, and replaces a common one of the\n"
-    "                     same name\n"
+    "  --variant NAME     start a variant (letters, digits, '_', '.', '-'); an --env,\n"
+    "                     --preload or --bench after it is its own, and replaces a\n"
+    "                     common one of the same name\n"
+    "  --preload PATH     LD_PRELOAD=PATH, checked to be the memset the benchmark binds\n"
     "  --more DIR         add rounds to the interleaved campaign in DIR\n"
     "\n"
     "A failing run stops the campaign; complete runs (rounds) stay.\n";
@@ -141,6 +145,31 @@ const char *const kTuneUsage =
     "  --weights FILE   advise the setting best for this distribution of lengths and\n"
     "                   slower at none of its lengths (--weights-format as for summary)\n";
 
+const char *const kCensusUsage =
+    "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
+    "                            [--seed N] [--bench PATH] [--variant NAME --preload PATH]...\n"
+    "                            [--statistic low|median] [--threshold PCT]\n"
+    "                            [--weights FILE [--weights-format F]]\n"
+    "       memset-report census --from DIR [--statistic low|median] [--threshold PCT]\n"
+    "                            [--weights FILE [--weights-format F]]\n"
+    "\n"
+    "Runs one interleaved campaign, until decided as 'run' does, of glibc's own\n"
+    "choice of memset (default), glibc's other implementations (as tune picks\n"
+    "them), the memset of each other C library the build found (musl, dietlibc,\n"
+    "klibc, LLVM libc, preloaded from libmemset-NAME.so beside this tool) and your\n"
+    "own preloads. Prints the fastest implementation, or group of equivalent\n"
+    "ones, per range of lengths with its ratio to default, and a ranking of all by\n"
+    "the expected cost per call. Every preload is checked to be the memset bound.\n"
+    "\n"
+    "  --out DIR              campaign folder (as for run)\n"
+    "  --runs N, --budget S, --cpu K, --timeout S, --seed N, --bench PATH   as for run\n"
+    "  --variant NAME --preload PATH   add your own memset build (a shared library\n"
+    "                         that exports memset) as variant NAME\n"
+    "  --statistic S, --threshold PCT   as for summary\n"
+    "  --weights FILE         rank by this program's lengths (as for summary) instead\n"
+    "                         of every length from 2 to 32768 alike\n"
+    "  --from DIR             report on a census already run, without running\n";
+
 } // namespace
 
 const char *usage_text(const std::string &command) {
@@ -154,6 +183,8 @@ const char *usage_text(const std::string &command) {
     return kPlotUsage;
   if (command == "tune")
     return kTuneUsage;
+  if (command == "census")
+    return kCensusUsage;
   return nullptr;
 }
 
