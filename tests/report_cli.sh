@@ -88,13 +88,13 @@ expect 0 "-- ends the options" -- "$report" summary -- "$tmp/camp/run-001.txt"
 expect 2 "line feed in --env" -- "$report" run --out "$tmp/new" --env "$(printf 'A=1\nenv: forged')"
 # The README's synopses are the tool's own, word for word.
 readme=$(dirname "$0")/../README.md
-for cmd in run summary plot tune; do
+for cmd in run summary plot tune census; do
   "$report" "$cmd" --help | sed -n '/^usage:/,/^$/p' | sed '/^$/d; s/^/    /' >"$tmp/synopsis"
   grep -qxFf "$tmp/synopsis" "$readme" && [ "$(grep -cxFf "$tmp/synopsis" "$readme")" = "$(wc -l <"$tmp/synopsis")" ] ||
     fail "README's synopsis of $cmd differs from --help"
 done
 expect 6 "help into a full disk" -- sh -c "'$report' --help >/dev/full"
-for cmd in "" run summary plot tune; do
+for cmd in "" run summary plot tune census; do
   # shellcheck disable=SC2086
   "$report" $cmd --help >"$tmp/out" 2>&1 && grep -q "^usage: memset-report $cmd" "$tmp/out" ||
     fail "'$cmd --help' does not show its usage"
