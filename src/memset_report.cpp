@@ -151,6 +151,16 @@ int cmd_plot(const Options &o) {
   return kOk;
 }
 
+// The sets of an interleaved campaign whose first variant is glibc's own
+// choice, as tune and census run them.
+std::vector<Set> load_baseline_campaign(const std::string &dir, const char *what) {
+  std::vector<Set> sets = load_sets(dir);
+  if (sets.empty() || sets[0].label != "default" || sets[0].campaign.empty())
+    throw InputError(dir + ": not " + what +
+                     " (an interleaved campaign whose first variant is 'default')");
+  return sets;
+}
+
 // GLIBC_TUNABLES set in this environment would be the baseline of some
 // variants and be replaced in others.
 void refuse_inherited_tunables(const char *command) {
@@ -172,10 +182,7 @@ int cmd_tune(const Options &o) {
     campaign(c, o.compare);
     dir = c.out;
   }
-  std::vector<Set> sets = load_sets(dir);
-  if (sets.empty() || sets[0].label != "default" || sets[0].campaign.empty())
-    throw InputError(dir + ": not a tuning campaign (an interleaved campaign whose first variant "
-                           "is 'default')");
+  std::vector<Set> sets = load_baseline_campaign(dir, "a tuning campaign");
   check_tunable_libc(sets[0].record.machine.libc);
   write_out(render_advice(advise(std::move(sets), o.compare, weights_of(o))));
   return kOk;
@@ -224,10 +231,7 @@ int cmd_census(const Options &o) {
     campaign(c, o.compare);
     dir = c.out;
   }
-  std::vector<Set> sets = load_sets(dir);
-  if (sets.empty() || sets[0].label != "default" || sets[0].campaign.empty())
-    throw InputError(dir + ": not a census (an interleaved campaign whose first variant is "
-                           "'default')");
+  std::vector<Set> sets = load_baseline_campaign(dir, "a census");
   write_out(render_census(take_census(std::move(sets), o.compare, weights), o.weights));
   return kOk;
 }

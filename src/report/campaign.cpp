@@ -13,6 +13,7 @@
 #include "process.hpp"
 #include "record.hpp"
 #include "result_file.hpp"
+#include "splitmix.hpp"
 #include "text.hpp"
 
 #include <algorithm>
@@ -32,15 +33,6 @@ namespace fs = std::filesystem;
 namespace report {
 
 namespace {
-
-// splitmix64: tiny, and the same on every compiler, so a seed always gives
-// the same orders.
-uint64_t next_random(uint64_t &state) {
-  uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
-}
 
 // The shuffled order of each round in turn, from one seed.
 std::vector<size_t> next_order(uint64_t &state, size_t variants) {
