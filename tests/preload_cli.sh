@@ -42,6 +42,21 @@ chmod +x "$tmp/fake"
 expect 0 "a preload that is bound" -- "$report" run --out "$tmp/ok" --runs 1 --bench "$tmp/fake" \
   --variant glibc --variant fake --preload "$tmp/libmemset-fake.so"
 grep -qx "variant_env: fake LD_PRELOAD=$tmp/libmemset-fake.so" "$tmp/ok/context.txt" || fail "preload not recorded"
+# A wrapper that looks up glibc's memset for itself is still the one bound.
+cat >"$tmp/wrap.c" <<'C'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stddef.h>
+void *memset(void *s, int c, size_t n) {
+  static void *(*next)(void *, int, size_t);
+  if (!next)
+    next = (void *(*)(void *, int, size_t))dlsym(RTLD_NEXT, "memset");
+  return next(s, c, n);
+}
+C
+cc -shared -fPIC -O2 -o "$tmp/libwrap.so" "$tmp/wrap.c" -ldl
+expect 0 "a wrapper preload" -- "$report" run --out "$tmp/wrap" --runs 1 --bench "$tmp/fake" \
+  --variant glibc --variant wrap --preload "$tmp/libwrap.so"
 # Loaded, but exporting no memset: glibc's would be measured under its name.
 printf 'int not_memset(void) { return 0; }\n' >"$tmp/other.c"
 cc -shared -fPIC -o "$tmp/libother.so" "$tmp/other.c"

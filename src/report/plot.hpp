@@ -1,7 +1,7 @@
 #pragma once
-// Plots of a Report, drawn by gnuplot: median curves with their spread and
-// steps, and under them each set's ratio to the first with the comparison's
-// ranges.
+// Plots of a Report, drawn by gnuplot: each set's curve of its statistic with
+// its spread and steps, and under them each set's ratio to the first, band by
+// band with intervals coloured by verdict.
 
 #include "summary.hpp"
 

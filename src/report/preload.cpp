@@ -59,16 +59,22 @@ std::vector<std::string> preload_entries(const std::string &value) {
   return out;
 }
 
-std::vector<std::string> memset_bindings(const std::string &log) {
+std::vector<Binding> memset_bindings(const std::string &log) {
   // "  1234:\tbinding file BENCH [0] to LIB [0]: normal symbol `memset' [GLIBC_2.2.5]"
-  std::vector<std::string> out;
+  std::vector<Binding> out;
   std::istringstream in(log);
+  const std::string file = "binding file ", to = " to ";
   for (std::string line; std::getline(in, line);) {
     if (line.find("normal symbol `memset'") == std::string::npos)
       continue;
-    size_t to = line.find(" to "), end = line.find(" [", to == std::string::npos ? 0 : to + 4);
-    if (to != std::string::npos && end != std::string::npos)
-      out.push_back(line.substr(to + 4, end - to - 4));
+    size_t f = line.find(file), t = line.find(to, f == std::string::npos ? 0 : f);
+    if (f == std::string::npos || t == std::string::npos)
+      continue;
+    size_t from_end = line.rfind(" [", t), to_end = line.find(" [", t + to.size());
+    if (from_end == std::string::npos || from_end < f || to_end == std::string::npos)
+      continue;
+    out.push_back({line.substr(f + file.size(), from_end - f - file.size()),
+                   line.substr(t + to.size(), to_end - t - to.size())});
   }
   return out;
 }
@@ -96,14 +102,18 @@ void check_preload(const std::string &bench, const std::vector<std::string> &env
     throw Interrupted(out.code, what + " interrupted by " + signal_name(out.code));
   if (!out.ok())
     throw RunFailed(what + ": benchmark " + out.describe());
-  std::vector<std::string> bound;
+  std::vector<Binding> bound;
+  auto preloaded = [&](const std::string &p) {
+    return std::find(preloads.begin(), preloads.end(), canonical_or_same(p)) != preloads.end();
+  };
   for (const auto &f : fs::directory_iterator(dir.path))
     if (f.path().filename().string().rfind("bindings", 0) == 0) {
       std::ifstream in(f.path());
       std::stringstream s;
       s << in.rdbuf();
       for (auto &b : memset_bindings(s.str()))
-        bound.push_back(b);
+        if (!preloaded(b.from))
+          bound.push_back(b);
     }
   if (bound.empty())
     throw RunFailed(what +
@@ -111,8 +121,8 @@ void check_preload(const std::string &bench, const std::vector<std::string> &env
                     "checked (is '" +
                     bench + "' a dynamically linked program?)");
   for (const auto &b : bound)
-    if (std::find(preloads.begin(), preloads.end(), canonical_or_same(b)) == preloads.end())
-      throw RunFailed(what + ": memset is bound to '" + b +
+    if (!preloaded(b.to))
+      throw RunFailed(what + ": memset is bound to '" + b.to +
                       "', not to the preloaded library; check the path, and that the library "
                       "exports memset");
 }

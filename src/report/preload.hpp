@@ -13,13 +13,17 @@ namespace report {
 // The entries of an LD_PRELOAD value (separated by ':' or spaces).
 std::vector<std::string> preload_entries(const std::string &value);
 
-// From the dynamic linker's LD_DEBUG=bindings output: the objects the
-// symbol memset was bound to, as the lines name them.
-std::vector<std::string> memset_bindings(const std::string &debug_output);
+// From the dynamic linker's LD_DEBUG=bindings output: each binding of the
+// symbol memset, as the object that asked and the object that answered.
+struct Binding {
+  std::string from, to;
+};
+std::vector<Binding> memset_bindings(const std::string &debug_output);
 
 // Runs `bench` once with `env` (which sets LD_PRELOAD) and the dynamic
 // linker's binding log, and throws RunFailed, naming `variant`, unless every
-// binding of memset went to one of the preloaded libraries.
+// binding of memset asked for by anything but the preloads themselves went
+// to one of them. A preload may look up the next memset (a wrapper does).
 void check_preload(const std::string &bench, const std::vector<std::string> &env,
                    const std::string &variant, double timeout);
 

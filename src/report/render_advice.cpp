@@ -1,5 +1,5 @@
-// Renders a tuning campaign's advice as text: variants, implementations, the
-// fastest variant per range, the crossover and one line of advice.
+// Renders a tuning campaign's advice and a census as text: variants, groups,
+// the fastest per range, the crossover and the advice; the ranking of a census.
 
 #include "render.hpp"
 

@@ -1,4 +1,4 @@
-// Renders a Report as CSV: "length" and one exact median column per set.
+// Renders a Report as CSV: "length" and one column per set, of its statistic.
 
 #include "render.hpp"
 
