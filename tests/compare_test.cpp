@@ -1,6 +1,7 @@
 // Comparisons, tuning advice, counter resolution and rendering, on synthetic
 // campaigns whose answer is known.
 
+#include "report/census.hpp"
 #include "report/compare.hpp"
 #include "report/machine.hpp"
 #include "report/plot.hpp"
@@ -361,6 +362,33 @@ TEST(Tune, WeightsAdviseWhatIsBestWhereTheProgramCalls) {
   EXPECT_EQ(a.weighted[2].verdict, Verdict::Faster);
   // One that also fills 32 KiB does not.
   EXPECT_FALSE(advise(sets, {}, parse_weights("8 10\n4000 1\n32000 1\n", "w", {})).advised);
+}
+
+TEST(Census, RanksByCostPerCallWithEachVerdict) {
+  auto sets = tune_sets(8191);
+  sets.push_back(make_set(
+      "slowlib", 11, [](size_t) { return 2.0; }, {0, 0, 1}, 6));
+  Census c = take_census(sets, {}, std::nullopt);
+  ASSERT_EQ(c.ranking.size(), sets.size());
+  for (size_t i = 1; i < c.ranking.size(); i++)
+    EXPECT_LE(c.ranking[i - 1].cost, c.ranking[i].cost);
+  EXPECT_EQ(sets[c.ranking.back().variant].label, "slowlib");
+  EXPECT_EQ(c.ranking.back().w.verdict, Verdict::Slower);
+  // Every length alike: twice the base cost over default's, which is 25%
+  // dearer above 2048 bytes.
+  double slow = 0, dflt = 0;
+  for (size_t len = 2; len <= kLengths; len++) {
+    slow += 2 * base_cost(len);
+    dflt += base_cost(len) * (len > 2048 ? 1.25 : 1.0);
+  }
+  EXPECT_NEAR(c.ranking.back().w.est.ratio, slow / dflt, 0.01);
+  // Weighted by small lengths only, where nothing differs, the ranking says same.
+  Census small = take_census(sets, {}, parse_weights("8 1\n16 1\n", "w", {}));
+  for (const auto &r : small.ranking) {
+    if (r.variant > 0 && sets[r.variant].label != "slowlib") {
+      EXPECT_EQ(r.w.verdict, Verdict::Same) << sets[r.variant].label;
+    }
+  }
 }
 
 TEST(Tune, TooFewRoundsToDecideAdviseNothing) {

@@ -56,4 +56,18 @@ r = doc["memset_report_comparisons"][0]
 assert r["paired"] and r["ranges"][0]["from"] == 2 and r["ranges"][-1]["to"] == 32768, r
 ' <"$tmp/out" || fail "JSON of an interleaved campaign"
 
+# Weighted: each set's cost per call and the comparison's weighted verdict.
+printf '8 90\n4096 10\n0 5\n' >"$tmp/w.txt"
+expect 0 "weighted json" -- "$report" summary --json --weights "$tmp/w.txt" "$tmp/c"
+/usr/bin/python3 -c '
+import json, sys
+doc = json.load(sys.stdin)
+w = doc["context"]["memset_report_weights"]
+assert abs(w["zero_share"] - 5 / 105) < 1e-9 and abs(w["measured_share"] - 100 / 105) < 1e-9, w
+for s in doc["context"]["memset_report_sets"]:
+    assert s["weighted_cost_ticks"] > 0 and s["weighted_cost_ns"] > 0, s
+c = doc["memset_report_comparisons"][0]["weighted"]
+assert c["verdict"] in ("faster", "slower", "same", "unclear") and c["from"] == 1, c
+' <"$tmp/out" || fail "weighted JSON"
+
 finish

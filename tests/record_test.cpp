@@ -35,6 +35,11 @@ Record full_record(bool interleaved) {
     r.seed = 7;
     r.variants = {{"a", {"A=1", "C=2"}, "/opt/memset-bench"}, {"b", {}, "/opt/other"}};
     r.orders = {{"a", "b"}, {"b", "a"}};
+    r.libraries = {{"musl", "musl-dev", "1.2.3-1"}, {"llvmlibc", "libllvmlibc-19-dev", "1:19.1.7"}};
+    r.budget = 60;
+    r.rounds = 2;
+    r.looks = 1;
+    r.stop = "decided";
   }
   return r;
 }
@@ -56,6 +61,14 @@ void expect_same(const Record &a, const Record &b) {
     EXPECT_EQ(a.variants[i].bench, b.variants[i].bench);
   }
   EXPECT_EQ(a.orders, b.orders);
+  ASSERT_EQ(a.libraries.size(), b.libraries.size());
+  for (size_t i = 0; i < a.libraries.size(); i++)
+    EXPECT_EQ(a.libraries[i].package + " " + a.libraries[i].version,
+              b.libraries[i].package + " " + b.libraries[i].version);
+  EXPECT_EQ(a.budget, b.budget);
+  EXPECT_EQ(a.rounds, b.rounds);
+  EXPECT_EQ(a.looks, b.looks);
+  EXPECT_EQ(a.stop, b.stop);
   EXPECT_EQ(a.unknown, b.unknown);
 }
 

@@ -80,6 +80,11 @@ TEST(Weights, BucketsSpreadEvenlyAndOutOfRangeLengthsAreReportedNotMoved) {
   EXPECT_NEAR(at(w, 32768), 10.0 / 32768, 1e-12);
   EXPECT_NEAR(w.above, 10.0 * 32767 / 32768, 1e-9);
   EXPECT_NEAR(w.measured(), 4 + 10.0 / 32768, 1e-9);
+  // Suffixes are powers of 1024; the lower open bucket is not measured.
+  Weights big = parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n", "w", {});
+  EXPECT_EQ(big.open, 7);
+  EXPECT_EQ(big.above, 5);
+  EXPECT_EQ(big.measured(), 0);
   Weights plain = parse_weights("0 1\n1 2\n40000 3\n100 4\n", "w", {});
   EXPECT_EQ(plain.zero, 1);
   EXPECT_EQ(plain.one, 2);

@@ -32,23 +32,23 @@ constexpr double kMaxGatePct = 1000;
 constexpr double kMinMhz = 1, kMaxMhz = 1e6;
 
 using Apply = void (*)(Options &, const std::string &);
-struct Spec {
+struct OptionDef {
   const char *name, *alias;
   bool takes_value;
   Apply apply;
 };
 
-const Spec kOut{"--out", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kOut{"--out", nullptr, true, [](Options &o, const std::string &v) {
                   if (v.empty())
                     throw UsageError("--out needs a folder");
                   o.campaign.out = v;
                 }};
-const Spec kRuns{"--runs", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kRuns{"--runs", nullptr, true, [](Options &o, const std::string &v) {
                    o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRounds);
                    if (o.campaign.runs == 0)
                      throw UsageError("--runs must be at least 1");
                  }};
-const Spec kCpu{"--cpu", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kCpu{"--cpu", nullptr, true, [](Options &o, const std::string &v) {
                   unsigned cpu = (unsigned)count_value("--cpu", v, kMaxCpu);
                   cpu_set_t allowed;
                   CPU_ZERO(&allowed);
@@ -58,48 +58,48 @@ const Spec kCpu{"--cpu", nullptr, true, [](Options &o, const std::string &v) {
                                      ": no such processor available to this process");
                   o.campaign.cpu = cpu;
                 }};
-const Spec kTimeout{"--timeout", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kTimeout{"--timeout", nullptr, true, [](Options &o, const std::string &v) {
                       o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
                     }};
-const Spec kBudget{"--budget", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kBudget{"--budget", nullptr, true, [](Options &o, const std::string &v) {
                      o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
                    }};
-const Spec kMore{"--more", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kMore{"--more", nullptr, true, [](Options &o, const std::string &v) {
                    if (v.empty())
                      throw UsageError("--more needs a folder");
                    o.more = v;
                  }};
-const Spec kStatistic{"--statistic", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kStatistic{"--statistic", nullptr, true, [](Options &o, const std::string &v) {
                         if (v != "low" && v != "median")
                           throw UsageError("--statistic takes 'low' or 'median', got '" + v + "'");
                         o.compare.statistic = v == "low" ? Statistic::Low : Statistic::Median;
                       }};
-const Spec kBands{"--bands", nullptr, false,
+const OptionDef kBands{"--bands", nullptr, false,
                   [](Options &o, const std::string &) { o.bands = true; }};
-const Spec kAllowUnclear{"--allow-unclear", nullptr, false,
+const OptionDef kAllowUnclear{"--allow-unclear", nullptr, false,
                          [](Options &o, const std::string &) { o.allow_unclear = true; }};
-const Spec kWeights{"--weights", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kWeights{"--weights", nullptr, true, [](Options &o, const std::string &v) {
                       if (v.empty())
                         throw UsageError("--weights needs a file");
                       o.weights = v;
                     }};
-const Spec kWeightsFormat{"--weights-format", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kWeightsFormat{"--weights-format", nullptr, true, [](Options &o, const std::string &v) {
                             if (!weights_format_of(v, o.weights_format))
                               throw UsageError("--weights-format takes auto, plain, map, hist or "
                                                "json, got '" +
                                                v + "'");
                           }};
-const Spec kSeed{"--seed", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kSeed{"--seed", nullptr, true, [](Options &o, const std::string &v) {
                    o.campaign.seed = count_value("--seed", v, kMaxSeed);
                  }};
 // Before the first --variant an --env or --bench is common; after, the variant's own.
-const Spec kEnv{"--env", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kEnv{"--env", nullptr, true, [](Options &o, const std::string &v) {
                   auto &list =
                       o.campaign.variants.empty() ? o.campaign.env : o.campaign.variants.back().env;
                   check_env_entry(v, list);
                   list.push_back(v);
                 }};
-const Spec kBench{"--bench", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kBench{"--bench", nullptr, true, [](Options &o, const std::string &v) {
                     check_bench(v);
                     if (o.campaign.variants.empty())
                       o.campaign.bench = v;
@@ -107,64 +107,64 @@ const Spec kBench{"--bench", nullptr, true, [](Options &o, const std::string &v)
                       o.campaign.variants.back().bench = v;
                   }};
 // --preload PATH: LD_PRELOAD=PATH (made absolute), common or the variant's own.
-const Spec kPreload{"--preload", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kPreload{"--preload", nullptr, true, [](Options &o, const std::string &v) {
                       std::string path = preload_path(v);
                       auto &list = o.campaign.variants.empty() ? o.campaign.env
                                                                : o.campaign.variants.back().env;
                       check_env_entry("LD_PRELOAD=" + path, list);
                       list.push_back("LD_PRELOAD=" + path);
                     }};
-const Spec kVariant{"--variant", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kVariant{"--variant", nullptr, true, [](Options &o, const std::string &v) {
                       check_variant_name(v, o.campaign.variants);
                       o.campaign.variants.push_back({v, {}, std::nullopt});
                     }};
-const Spec kThreshold{"--threshold", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kThreshold{"--threshold", nullptr, true, [](Options &o, const std::string &v) {
                         o.compare.threshold =
                             decimal_value("--threshold", v, 0, kMaxThresholdPct) / 100;
                       }};
-const Spec kDrift{"--drift", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kDrift{"--drift", nullptr, true, [](Options &o, const std::string &v) {
                     o.compare.drift = decimal_value("--drift", v, 0, kMaxDriftPct) / 100;
                   }};
-const Spec kTscMhz{"--tsc-mhz", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kTscMhz{"--tsc-mhz", nullptr, true, [](Options &o, const std::string &v) {
                      o.tsc_mhz = decimal_value("--tsc-mhz", v, kMinMhz, kMaxMhz);
                    }};
-const Spec kCsv{"--csv", nullptr, false,
+const OptionDef kCsv{"--csv", nullptr, false,
                 [](Options &o, const std::string &) { o.format = Format::Csv; }};
-const Spec kJson{"--json", nullptr, false,
+const OptionDef kJson{"--json", nullptr, false,
                  [](Options &o, const std::string &) { o.format = Format::Json; }};
-const Spec kLengthsOpt{"--lengths", nullptr, true,
+const OptionDef kLengthsOpt{"--lengths", nullptr, true,
                        [](Options &o, const std::string &v) { o.lengths = lengths_value(v); }};
-const Spec kUnit{"--unit", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kUnit{"--unit", nullptr, true, [](Options &o, const std::string &v) {
                    if (v != "ticks" && v != "ns")
                      throw UsageError("--unit takes 'ticks' or 'ns', got '" + v + "'");
                    o.unit = v == "ns" ? Unit::Ns : Unit::Ticks;
                  }};
-const Spec kGate{"--fail-if-slower", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kGate{"--fail-if-slower", nullptr, true, [](Options &o, const std::string &v) {
                    o.fail_if_slower = decimal_value("--fail-if-slower", v, 0, kMaxGatePct) / 100;
                  }};
-const Spec kOutput{"--output", "-o", true, [](Options &o, const std::string &v) {
+const OptionDef kOutput{"--output", "-o", true, [](Options &o, const std::string &v) {
                      if (v.empty())
                        throw UsageError("-o needs a file name");
                      o.plot_out = v;
                    }};
-const Spec kForce{"--force", nullptr, false,
+const OptionDef kForce{"--force", nullptr, false,
                   [](Options &o, const std::string &) { o.force = true; }};
-const Spec kLogY{"--log-y", nullptr, false,
+const OptionDef kLogY{"--log-y", nullptr, false,
                  [](Options &o, const std::string &) { o.log_y = true; }};
-const Spec kFrom{"--from", nullptr, true, [](Options &o, const std::string &v) {
+const OptionDef kFrom{"--from", nullptr, true, [](Options &o, const std::string &v) {
                    if (v.empty())
                      throw UsageError("--from needs a folder");
                    o.from = v;
                  }};
 
-struct CommandSpec {
+struct CommandDef {
   const char *name;
-  std::vector<const Spec *> options;
+  std::vector<const OptionDef *> options;
   bool takes_sets;
 };
 
-const std::vector<CommandSpec> &commands() {
-  static const std::vector<CommandSpec> c = {
+const std::vector<CommandDef> &commands() {
+  static const std::vector<CommandDef> c = {
       {"run",
        {&kOut, &kMore, &kRuns, &kBudget, &kCpu, &kTimeout, &kSeed, &kEnv, &kBench, &kVariant,
         &kPreload},
@@ -269,7 +269,7 @@ Options parse_command_line(const std::vector<std::string> &words,
     return o;
   }
   auto cmd = std::find_if(commands().begin(), commands().end(),
-                          [&](const CommandSpec &c) { return first == c.name; });
+                          [&](const CommandDef &c) { return first == c.name; });
   if (cmd == commands().end())
     throw UsageError("unknown command '" + first + "'");
   o.command = cmd->name;
@@ -295,7 +295,7 @@ Options parse_command_line(const std::vector<std::string> &words,
       return o;
     }
     std::string name = w.substr(0, w.find('=')), value;
-    auto spec = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const Spec *s) {
+    auto spec = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const OptionDef *s) {
       return name == s->name || (s->alias && name == s->alias);
     });
     if (spec == cmd->options.end())

@@ -1,0 +1,74 @@
+// Repeated looks: the plan of looks, the error spent on them, the t of the
+// intervals, and a campaign that stops when its bands are decided.
+
+#include "report/interval.hpp"
+#include "report/preload.hpp"
+#include "report/sequential.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace report;
+
+namespace {
+
+TEST(Looks, ComeAtElevenRoundsThenAQuarterMoreAndSpendAtMostTheErrorRate) {
+  std::vector<unsigned> at;
+  for (unsigned last = 0; at.size() < 8; last = at.back())
+    at.push_back(next_look(last));
+  EXPECT_EQ(at, (std::vector<unsigned>{11, 14, 18, 23, 29, 37, 47, 59}));
+  double spent = 0;
+  for (unsigned look = 1; look <= 100000; look++)
+    spent += 1 - look_confidence(look);
+  EXPECT_LT(spent, kErrorRate);
+  EXPECT_GT(spent, 0.99 * kErrorRate);
+  EXPECT_DOUBLE_EQ(look_confidence(0), 0.95);
+}
+
+TEST(Looks, StudentsTAndTheNormalAtTextbookValues) {
+  EXPECT_NEAR(two_sided_z(0.95), 1.960, 0.001);
+  EXPECT_NEAR(two_sided_t(0.95, 10), 2.228, 0.001);
+  EXPECT_NEAR(two_sided_t(0.95, 1), 12.706, 0.01);
+  EXPECT_NEAR(two_sided_t(0.99, 30), 2.750, 0.001);
+}
+
+// Runs of two variants that differ by `factor`, the same in every round.
+Curve run_of(double factor) {
+  Curve c(kLengths);
+  for (size_t k = 0; k < kLengths; k++)
+    c[k] = (uint64_t)((40 + (double)k / 40) * factor);
+  return c;
+}
+
+TEST(Sequential, StopsAtTheFirstLookThatDecidesAndNotBefore) {
+  Sequential seq({{}, {}}, {}, 0, 0);
+  for (unsigned round = 1; round <= 10; round++) {
+    seq.run_done(0, round, run_of(1));
+    seq.run_done(1, round, run_of(2));
+    EXPECT_FALSE(seq.round_done(round)) << "decided before the first look, at " << round;
+  }
+  EXPECT_EQ(seq.looks(), 0u);
+  seq.run_done(0, 11, run_of(1));
+  seq.run_done(1, 11, run_of(2));
+  EXPECT_TRUE(seq.round_done(11));
+  EXPECT_EQ(seq.looks(), 1u);
+  EXPECT_EQ(seq.unclear(), 0u);
+}
+
+TEST(Preload, BindingsAreReadAsWhoAskedAndWhoAnswered) {
+  auto b = memset_bindings(
+      "     15645:\tbinding file build/memset-bench [0] to /x/libmemset-musl.so [0]: normal symbol "
+      "`memset' [GLIBC_2.2.5]\n"
+      "     15645:\tbinding file /x/libwrap.so [0] to /lib/libc.so.6 [0]: normal symbol `memset'\n"
+      "     15645:\tbinding file bash [0] to /lib/libc.so.6 [0]: normal symbol `memcpy'\n");
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0].from, "build/memset-bench");
+  EXPECT_EQ(b[0].to, "/x/libmemset-musl.so");
+  EXPECT_EQ(b[1].from, "/x/libwrap.so");
+  EXPECT_EQ(b[1].to, "/lib/libc.so.6");
+  EXPECT_EQ(preload_entries(" /a.so:/b.so  /c.so"),
+            (std::vector<std::string>{"/a.so", "/b.so", "/c.so"}));
+}
+
+} // namespace
