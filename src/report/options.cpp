@@ -295,23 +295,23 @@ Options parse_command_line(const std::vector<std::string> &words,
       return o;
     }
     std::string name = w.substr(0, w.find('=')), value;
-    auto spec = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const OptionDef *s) {
+    auto def = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const OptionDef *s) {
       return name == s->name || (s->alias && name == s->alias);
     });
-    if (spec == cmd->options.end())
+    if (def == cmd->options.end())
       throw UsageError(o.command + ": unknown option '" + w + "'");
-    if ((*spec)->takes_value) {
+    if ((*def)->takes_value) {
       if (name.size() < w.size())
         value = w.substr(name.size() + 1);
       else if (i + 1 < words.size())
         value = words[++i];
       else
-        throw UsageError(std::string((*spec)->name) + " needs a value");
+        throw UsageError(std::string((*def)->name) + " needs a value");
     } else if (name.size() < w.size()) {
-      throw UsageError(std::string((*spec)->name) + " takes no value");
+      throw UsageError(std::string((*def)->name) + " takes no value");
     }
-    (*spec)->apply(o, value);
-    o.given.insert((*spec)->name);
+    (*def)->apply(o, value);
+    o.given.insert((*def)->name);
   }
   check_combinations(o);
   return o;
