@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 using namespace report;
@@ -117,6 +119,14 @@ TEST(Record, RunFileNamesSortAndReadBack) {
   EXPECT_EQ(run_number("run-00007.txt"), 7u);
   for (const char *other : {"run-.txt", "run-1a.txt", "run-001.txt~", "context.txt"})
     EXPECT_EQ(run_number(other), 0u) << other;
+  // Rounds past the names' width still list in their order.
+  std::string dir = testing::TempDir() + "/runs-in-order";
+  std::filesystem::create_directories(dir);
+  for (unsigned n : {999u, 1000u, 101u, 2u})
+    std::ofstream(dir + "/" + run_file_name(n, 0)) << "x";
+  EXPECT_EQ(run_files_in(dir), (std::vector<std::string>{"run-002.txt", "run-101.txt",
+                                                         "run-999.txt", "run-1000.txt"}));
+  std::filesystem::remove_all(dir);
 }
 
 // Readings of a counter that moves every `step` ticks (not always a whole

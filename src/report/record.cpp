@@ -324,7 +324,11 @@ std::vector<std::string> run_files_in(const std::string &dir) {
   }
   if (ec)
     throw InputError(dir + ": " + ec.message());
-  std::sort(names.begin(), names.end());
+  // By number: past the width of the names (run-1000.txt) their order as
+  // text is not the order of the runs.
+  std::sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
+    return std::make_pair(run_number(a), a) < std::make_pair(run_number(b), b);
+  });
   return names;
 }
 

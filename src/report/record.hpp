@@ -86,7 +86,8 @@ Record read_record(const std::string &dir);
 std::string run_file_name(unsigned number, unsigned planned);
 // The number in a run file's name; 0 for any other name.
 unsigned run_number(const std::string &file_name);
-// The run files of a folder, sorted; an InputError when it cannot be listed.
+// The run files of a folder, in the order of their numbers; an InputError
+// when the folder cannot be listed.
 std::vector<std::string> run_files_in(const std::string &dir);
 
 } // namespace report
