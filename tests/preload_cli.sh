@@ -67,6 +67,19 @@ grep -q "variant other: checking its LD_PRELOAD: memset is bound to '.*libc.so.6
 [ -e "$tmp/bad" ] && fail "a campaign with a wrong preload left: $(ls -A "$tmp/bad")"
 expect 4 "a wrong path given as --env" -- "$report" run --out "$tmp/bad" --runs 1 --bench "$tmp/fake" \
   --variant glibc --variant typo --env LD_PRELOAD="$tmp/libnothere.so"
+# A census with the stand-in: glibc's variants, every library built beside
+# the tool, and one's own; each ranked, each library named with its version.
+expect 0 "census" -- "$report" census --out "$tmp/census" --runs 2 --bench "$tmp/fake" \
+  --variant mine --preload "$tmp/libmemset-fake.so"
+[ "$(grep -c '^rank: ' "$tmp/out")" = "$(grep -c '^variant: ' "$tmp/out")" ] || fail "census ranks: $(cat "$tmp/out")"
+grep -q '^variant: mine = LD_PRELOAD=' "$tmp/out" || fail "own preload not in the census"
+for lib in "$(dirname "$report")"/libmemset-*.so; do
+  [ -e "$lib" ] || continue
+  name=$(basename "$lib" .so | sed 's/^libmemset-//')
+  grep -q "^library: $name (.* [0-9]" "$tmp/out" && grep -q "^library: $name " "$tmp/census/context.txt" ||
+    fail "census does not name $name and its version: $(grep library "$tmp/out")"
+done
+expect 0 "census from its folder" -- "$report" census --from "$tmp/census"
 expect 2 "a missing --preload" -- "$report" run --out "$tmp/bad" --variant x --preload "$tmp/libnothere.so"
 expect 2 "census variant without --preload" -- "$report" census --out "$tmp/bad" --variant x
 finish
