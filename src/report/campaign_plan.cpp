@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 extern char **environ;
@@ -114,6 +116,9 @@ const std::vector<std::string> &steering_variables() {
 }
 
 CampaignOptions continue_campaign(const std::string &dir) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec))
+    throw InputError(dir + ": " + (fs::exists(dir, ec) ? "not a folder" : std::strerror(ENOENT)));
   Record r = read_record(dir);
   if (r.variants.empty())
     throw InputError(dir + ": not an interleaved campaign (no variants in its " + kRecordFile +
