@@ -52,6 +52,20 @@ grep -q '^range: 2\.\.32768 slower 2\.00' "$tmp/out" || fail "gate ranges: $(gre
 grep -q 'slow is slower than \[1\] base' "$tmp/err" || fail "gate message: $(cat "$tmp/err")"
 expect 0 "within the gate" -- "$report" summary --fail-if-slower 150 "$tmp/gate"
 
+# Interrupted before it was decided: the record and the summary say so.
+FAKE_MODE=slow "$report" run --out "$tmp/intd" --bench "$tmp/fake" --variant a --variant b 2>/dev/null &
+pid=$!
+sleep 2
+kill -INT $pid
+wait $pid
+[ "$?" = 130 ] || fail "interrupted adaptive campaign: wrong status"
+grep -qx 'stop: interrupted' "$tmp/intd/context.txt" && grep -q '^rounds: [1-9]' "$tmp/intd/context.txt" ||
+  fail "record of an interrupted campaign: $(grep -E '^(rounds|stop)' "$tmp/intd/context.txt")"
+[ "$(grep -c '^order: ' "$tmp/intd/context.txt")" = "$(grep '^rounds: ' "$tmp/intd/context.txt" | cut -d' ' -f2)" ] ||
+  fail "orders do not match the rounds kept"
+expect 0 "summary of it" -- "$report" summary "$tmp/intd"
+grep -qx 'stopped: interrupted before it was decided' "$tmp/out" || fail "no stopped line: $(head -3 "$tmp/out")"
+
 # Until decided: runs that agree decide at the first look, 11 rounds; runs
 # that scatter over x3 are still undecided when the budget is spent.
 expect 0 "until decided" -- "$report" run --out "$tmp/dec" --bench "$tmp/fake" --variant a --variant b --env FAKE_SCALE=2

@@ -292,6 +292,25 @@ TEST(Plot, LengthOneIsLeftOutOfTheRangeAndTwoSetsGetTwoPanels) {
   }
 }
 
+TEST(Plot, OneNoisyLengthDoesNotSetTheRangeAndBandsWearTheirVerdict) {
+  auto slower = [](size_t len) { return len >= 4096 ? 1.5 : 1.0; };
+  Set a = make_set("a", 11, one, {0, 0, 1}, 1), b = make_set("b", 11, slower, {0, 0, 1}, 2);
+  // One run spreads one length over ten times every curve's top.
+  a.runs[5][999] = 100 * (uint64_t)base_cost(kLengths);
+  a.runs[6][999] = 100 * (uint64_t)base_cost(kLengths);
+  a.runs[7][999] = 100 * (uint64_t)base_cost(kLengths);
+  Report r = build_report({a, b}, {});
+  std::string s = plot_script(r, terminal_for("x.svg"), {});
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(s, m, std::regex("\nset yrange \\[0:([0-9.e+]+)\\]")));
+  EXPECT_LT(std::stod(m[1]), 2 * 1.5 * base_cost(kLengths));
+  // Bands from 4096 are slower (red), those below same (grey).
+  EXPECT_TRUE(std::regex_search(s, std::regex("\\n[0-9.e+]+ 1\\.(49|50)[0-9]* [0-9.]+ [0-9.]+ " +
+                                              std::to_string(0xd62728) + "\\n")));
+  EXPECT_TRUE(std::regex_search(
+      s, std::regex("\\n[0-9.e+]+ 1\\.0000 [0-9.]+ [0-9.]+ " + std::to_string(0x7f7f7f) + "\\n")));
+}
+
 // A tuning campaign: default has glibc's step to rep stosb at 2049; never
 // using rep stosb is 20% faster above it; always using it is slower from 402
 // on, up to `always_slower_to`.
