@@ -55,7 +55,7 @@ expect 0 "within the gate" -- "$report" summary --fail-if-slower 150 "$tmp/gate"
 # Interrupted before it was decided: the record and the summary say so.
 FAKE_MODE=slow "$report" run --out "$tmp/intd" --bench "$tmp/fake" --variant a --variant b 2>/dev/null &
 pid=$!
-sleep 2
+for _ in $(seq 100); do [ -e "$tmp/intd/a/run-002.txt" ] && break; sleep 0.1; done
 kill -INT $pid
 wait $pid
 [ "$?" = 130 ] || fail "interrupted adaptive campaign: wrong status"
