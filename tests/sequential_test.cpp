@@ -26,8 +26,8 @@ TEST(Looks, ComeAtElevenRoundsThenAQuarterMoreAndSpendAtMostTheErrorRate) {
   EXPECT_DOUBLE_EQ(look_confidence(0), 0.95);
 }
 
-TEST(Looks, StudentsTAndTheNormalAtTextbookValues) {
-  EXPECT_NEAR(two_sided_z(0.95), 1.960, 0.001);
+TEST(Looks, StudentsTAtTextbookValues) {
+  EXPECT_NEAR(two_sided_t(0.95, 1e6), 1.960, 0.001);
   EXPECT_NEAR(two_sided_t(0.95, 10), 2.228, 0.001);
   EXPECT_NEAR(two_sided_t(0.95, 1), 12.706, 0.01);
   EXPECT_NEAR(two_sided_t(0.99, 30), 2.750, 0.001);

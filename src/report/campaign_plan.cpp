@@ -8,8 +8,8 @@
 #include "text.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -47,6 +47,15 @@ std::vector<std::string> child_env(const std::vector<std::string> &added) {
 
 namespace {
 
+// NAME=VALUE of the steering variables this tool's environment holds.
+std::vector<std::string> inherited_steering() {
+  std::vector<std::string> out;
+  for (const auto &var : steering_variables())
+    if (const char *v = getenv(var.c_str()))
+      out.push_back(var + "=" + v);
+  return out;
+}
+
 std::string absolute_bench(const std::string &bench) {
   std::error_code ec;
   auto abs = fs::canonical(bench, ec);
@@ -67,9 +76,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   if (opt.timeout > 0)
     r.timeout = opt.timeout;
   r.env = opt.env;
-  for (const auto &var : steering_variables())
-    if (const char *v = getenv(var.c_str()))
-      r.env_inherited.push_back(var + "=" + v);
+  r.env_inherited = inherited_steering();
   r.bench = absolute_bench(opt.bench);
   r.libraries = opt.libraries;
   if (opt.variants.empty())
@@ -140,11 +147,7 @@ CampaignOptions continue_campaign(const std::string &dir) {
     differs("counter frequency", fmt("%.1f MHz", *then.tsc_mhz), fmt("%.1f MHz", *now.tsc_mhz));
   if (then.tsc_step && std::fabs(*now.tsc_step / *then.tsc_step - 1) > 0.10)
     differs("counter step", fmt("%.2f", *then.tsc_step), fmt("%.2f", *now.tsc_step));
-  std::vector<std::string> inherited;
-  for (const auto &var : steering_variables())
-    if (const char *v = getenv(var.c_str()))
-      inherited.push_back(var + "=" + v);
-  differs("inherited environment", joined(r.env_inherited), joined(inherited));
+  differs("inherited environment", joined(r.env_inherited), joined(inherited_steering()));
 
   CampaignOptions opt;
   opt.out = dir;

@@ -62,16 +62,6 @@ double two_sided_t(double confidence, double df) {
   return cache[key] = (lo + hi) / 2;
 }
 
-double two_sided_z(double confidence) {
-  // erfc is monotone: bisect for P(|Z| > z) = 1 - confidence.
-  double lo = 0, hi = 40, tail = 1 - confidence;
-  for (int i = 0; i < 200; i++) {
-    double mid = (lo + hi) / 2;
-    (std::erfc(mid / std::sqrt(2.0)) > tail ? lo : hi) = mid;
-  }
-  return (lo + hi) / 2;
-}
-
 namespace {
 
 // The estimate of B / A and its interval, from `resample`, which fills ra

@@ -29,9 +29,8 @@ constexpr size_t kMinRunsForInterval = 6;
 // percent by a thousand resamples (tails would need ten times more).
 constexpr size_t kResamples = 1000;
 
-// The z of a two-sided interval of this confidence (0.95 gives 1.96), and
-// Student's t for `df` degrees of freedom (0.95 and 10 give 2.228).
-double two_sided_z(double confidence);
+// Student's t of a two-sided interval of this confidence for `df` degrees
+// of freedom (0.95 and 10 give 2.228; many give the normal's 1.960).
 double two_sided_t(double confidence, double df);
 
 // Paired: a[i] and b[i] come from one round. Rounds are resampled whole, so

@@ -39,123 +39,127 @@ struct OptionDef {
 };
 
 const OptionDef kOut{"--out", nullptr, true, [](Options &o, const std::string &v) {
-                  if (v.empty())
-                    throw UsageError("--out needs a folder");
-                  o.campaign.out = v;
-                }};
+                       if (v.empty())
+                         throw UsageError("--out needs a folder");
+                       o.campaign.out = v;
+                     }};
 const OptionDef kRuns{"--runs", nullptr, true, [](Options &o, const std::string &v) {
-                   o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRounds);
-                   if (o.campaign.runs == 0)
-                     throw UsageError("--runs must be at least 1");
-                 }};
-const OptionDef kCpu{"--cpu", nullptr, true, [](Options &o, const std::string &v) {
-                  unsigned cpu = (unsigned)count_value("--cpu", v, kMaxCpu);
-                  cpu_set_t allowed;
-                  CPU_ZERO(&allowed);
-                  if (cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
-                      !CPU_ISSET(cpu, &allowed))
-                    throw UsageError("--cpu " + v +
-                                     ": no such processor available to this process");
-                  o.campaign.cpu = cpu;
-                }};
-const OptionDef kTimeout{"--timeout", nullptr, true, [](Options &o, const std::string &v) {
-                      o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
-                    }};
-const OptionDef kBudget{"--budget", nullptr, true, [](Options &o, const std::string &v) {
-                     o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
-                   }};
-const OptionDef kMore{"--more", nullptr, true, [](Options &o, const std::string &v) {
-                   if (v.empty())
-                     throw UsageError("--more needs a folder");
-                   o.more = v;
-                 }};
-const OptionDef kStatistic{"--statistic", nullptr, true, [](Options &o, const std::string &v) {
-                        if (v != "low" && v != "median")
-                          throw UsageError("--statistic takes 'low' or 'median', got '" + v + "'");
-                        o.compare.statistic = v == "low" ? Statistic::Low : Statistic::Median;
+                        o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRounds);
+                        if (o.campaign.runs == 0)
+                          throw UsageError("--runs must be at least 1");
                       }};
+const OptionDef kCpu{
+    "--cpu", nullptr, true, [](Options &o, const std::string &v) {
+      unsigned cpu = (unsigned)count_value("--cpu", v, kMaxCpu);
+      cpu_set_t allowed;
+      CPU_ZERO(&allowed);
+      if (cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
+          !CPU_ISSET(cpu, &allowed))
+        throw UsageError("--cpu " + v + ": no such processor available to this process");
+      o.campaign.cpu = cpu;
+    }};
+const OptionDef kTimeout{"--timeout", nullptr, true, [](Options &o, const std::string &v) {
+                           o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
+                         }};
+const OptionDef kBudget{"--budget", nullptr, true, [](Options &o, const std::string &v) {
+                          o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
+                        }};
+const OptionDef kMore{"--more", nullptr, true, [](Options &o, const std::string &v) {
+                        if (v.empty())
+                          throw UsageError("--more needs a folder");
+                        o.more = v;
+                      }};
+const OptionDef kStatistic{"--statistic", nullptr, true, [](Options &o, const std::string &v) {
+                             if (v != "low" && v != "median")
+                               throw UsageError("--statistic takes 'low' or 'median', got '" + v +
+                                                "'");
+                             o.compare.statistic = v == "low" ? Statistic::Low : Statistic::Median;
+                           }};
 const OptionDef kBands{"--bands", nullptr, false,
-                  [](Options &o, const std::string &) { o.bands = true; }};
+                       [](Options &o, const std::string &) { o.bands = true; }};
 const OptionDef kAllowUnclear{"--allow-unclear", nullptr, false,
-                         [](Options &o, const std::string &) { o.allow_unclear = true; }};
+                              [](Options &o, const std::string &) { o.allow_unclear = true; }};
 const OptionDef kWeights{"--weights", nullptr, true, [](Options &o, const std::string &v) {
-                      if (v.empty())
-                        throw UsageError("--weights needs a file");
-                      o.weights = v;
-                    }};
-const OptionDef kWeightsFormat{"--weights-format", nullptr, true, [](Options &o, const std::string &v) {
-                            if (!weights_format_of(v, o.weights_format))
-                              throw UsageError("--weights-format takes auto, plain, map, hist or "
-                                               "json, got '" +
-                                               v + "'");
-                          }};
+                           if (v.empty())
+                             throw UsageError("--weights needs a file");
+                           o.weights = v;
+                         }};
+const OptionDef kWeightsFormat{
+    "--weights-format", nullptr, true, [](Options &o, const std::string &v) {
+      if (!weights_format_of(v, o.weights_format))
+        throw UsageError("--weights-format takes auto, plain, map, hist or "
+                         "json, got '" +
+                         v + "'");
+    }};
 const OptionDef kSeed{"--seed", nullptr, true, [](Options &o, const std::string &v) {
-                   o.campaign.seed = count_value("--seed", v, kMaxSeed);
-                 }};
+                        o.campaign.seed = count_value("--seed", v, kMaxSeed);
+                      }};
 // Before the first --variant an --env or --bench is common; after, the variant's own.
 const OptionDef kEnv{"--env", nullptr, true, [](Options &o, const std::string &v) {
-                  auto &list =
-                      o.campaign.variants.empty() ? o.campaign.env : o.campaign.variants.back().env;
-                  check_env_entry(v, list);
-                  list.push_back(v);
-                }};
+                       auto &list = o.campaign.variants.empty() ? o.campaign.env
+                                                                : o.campaign.variants.back().env;
+                       check_env_entry(v, list);
+                       list.push_back(v);
+                     }};
 const OptionDef kBench{"--bench", nullptr, true, [](Options &o, const std::string &v) {
-                    check_bench(v);
-                    if (o.campaign.variants.empty())
-                      o.campaign.bench = v;
-                    else
-                      o.campaign.variants.back().bench = v;
-                  }};
+                         check_bench(v);
+                         if (o.campaign.variants.empty())
+                           o.campaign.bench = v;
+                         else
+                           o.campaign.variants.back().bench = v;
+                       }};
 // --preload PATH: LD_PRELOAD=PATH (made absolute), common or the variant's own.
 const OptionDef kPreload{"--preload", nullptr, true, [](Options &o, const std::string &v) {
-                      std::string path = preload_path(v);
-                      auto &list = o.campaign.variants.empty() ? o.campaign.env
-                                                               : o.campaign.variants.back().env;
-                      check_env_entry("LD_PRELOAD=" + path, list);
-                      list.push_back("LD_PRELOAD=" + path);
-                    }};
+                           std::string path = preload_path(v);
+                           auto &list = o.campaign.variants.empty()
+                                            ? o.campaign.env
+                                            : o.campaign.variants.back().env;
+                           check_env_entry("LD_PRELOAD=" + path, list);
+                           list.push_back("LD_PRELOAD=" + path);
+                         }};
 const OptionDef kVariant{"--variant", nullptr, true, [](Options &o, const std::string &v) {
-                      check_variant_name(v, o.campaign.variants);
-                      o.campaign.variants.push_back({v, {}, std::nullopt});
-                    }};
+                           check_variant_name(v, o.campaign.variants);
+                           o.campaign.variants.push_back({v, {}, std::nullopt});
+                         }};
 const OptionDef kThreshold{"--threshold", nullptr, true, [](Options &o, const std::string &v) {
-                        o.compare.threshold =
-                            decimal_value("--threshold", v, 0, kMaxThresholdPct) / 100;
-                      }};
+                             o.compare.threshold =
+                                 decimal_value("--threshold", v, 0, kMaxThresholdPct) / 100;
+                           }};
 const OptionDef kDrift{"--drift", nullptr, true, [](Options &o, const std::string &v) {
-                    o.compare.drift = decimal_value("--drift", v, 0, kMaxDriftPct) / 100;
-                  }};
+                         o.compare.drift = decimal_value("--drift", v, 0, kMaxDriftPct) / 100;
+                       }};
 const OptionDef kTscMhz{"--tsc-mhz", nullptr, true, [](Options &o, const std::string &v) {
-                     o.tsc_mhz = decimal_value("--tsc-mhz", v, kMinMhz, kMaxMhz);
-                   }};
+                          o.tsc_mhz = decimal_value("--tsc-mhz", v, kMinMhz, kMaxMhz);
+                        }};
 const OptionDef kCsv{"--csv", nullptr, false,
-                [](Options &o, const std::string &) { o.format = Format::Csv; }};
+                     [](Options &o, const std::string &) { o.format = Format::Csv; }};
 const OptionDef kJson{"--json", nullptr, false,
-                 [](Options &o, const std::string &) { o.format = Format::Json; }};
+                      [](Options &o, const std::string &) { o.format = Format::Json; }};
 const OptionDef kLengthsOpt{"--lengths", nullptr, true,
-                       [](Options &o, const std::string &v) { o.lengths = lengths_value(v); }};
+                            [](Options &o, const std::string &v) { o.lengths = lengths_value(v); }};
 const OptionDef kUnit{"--unit", nullptr, true, [](Options &o, const std::string &v) {
-                   if (v != "ticks" && v != "ns")
-                     throw UsageError("--unit takes 'ticks' or 'ns', got '" + v + "'");
-                   o.unit = v == "ns" ? Unit::Ns : Unit::Ticks;
-                 }};
+                        if (v != "ticks" && v != "ns")
+                          throw UsageError("--unit takes 'ticks' or 'ns', got '" + v + "'");
+                        o.unit = v == "ns" ? Unit::Ns : Unit::Ticks;
+                      }};
 const OptionDef kGate{"--fail-if-slower", nullptr, true, [](Options &o, const std::string &v) {
-                   o.fail_if_slower = decimal_value("--fail-if-slower", v, 0, kMaxGatePct) / 100;
-                 }};
+                        o.fail_if_slower =
+                            decimal_value("--fail-if-slower", v, 0, kMaxGatePct) / 100;
+                      }};
 const OptionDef kOutput{"--output", "-o", true, [](Options &o, const std::string &v) {
-                     if (v.empty())
-                       throw UsageError("-o needs a file name");
-                     o.plot_out = v;
-                   }};
+                          if (v.empty())
+                            throw UsageError("-o needs a file name");
+                          o.plot_out = v;
+                        }};
 const OptionDef kForce{"--force", nullptr, false,
-                  [](Options &o, const std::string &) { o.force = true; }};
+                       [](Options &o, const std::string &) { o.force = true; }};
 const OptionDef kLogY{"--log-y", nullptr, false,
-                 [](Options &o, const std::string &) { o.log_y = true; }};
+                      [](Options &o, const std::string &) { o.log_y = true; }};
 const OptionDef kFrom{"--from", nullptr, true, [](Options &o, const std::string &v) {
-                   if (v.empty())
-                     throw UsageError("--from needs a folder");
-                   o.from = v;
-                 }};
+                        if (v.empty())
+                          throw UsageError("--from needs a folder");
+                        o.from = v;
+                      }};
 
 struct CommandDef {
   const char *name;

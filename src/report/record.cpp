@@ -120,11 +120,6 @@ VariantRecord &variant_named(Record &r, const std::string &name) {
 
 } // namespace
 
-bool Record::empty() const {
-  return !runs && bench.empty() && variants.empty() && machine.date.empty() && unknown.empty() &&
-         env.empty() && !machine.tsc_mhz;
-}
-
 const VariantRecord *Record::variant(const std::string &name) const {
   for (const auto &v : variants)
     if (v.name == name)

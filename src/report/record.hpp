@@ -59,7 +59,6 @@ struct Record {
   // Lines this version does not know, kept as they were, in order.
   std::vector<std::pair<std::string, std::string>> unknown;
 
-  bool empty() const;
   const VariantRecord *variant(const std::string &name) const;
 };
 
