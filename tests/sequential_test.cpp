@@ -1,9 +1,8 @@
 // Repeated looks: the plan of looks, the error spent on them, the t of the
 // intervals, and a campaign that stops when its bands are decided.
 
-#include "report/interval.hpp"
-#include "report/preload.hpp"
-#include "report/sequential.hpp"
+#include "report/stats/interval.hpp"
+#include "report/stats/sequential.hpp"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +33,8 @@ TEST(Looks, StudentsTAtTextbookValues) {
 }
 
 // Runs of two variants that differ by `factor`, the same in every round.
-Curve run_of(double factor) {
-  Curve c(kLengths);
+RunTicks run_of(double factor) {
+  RunTicks c(kLengths);
   for (size_t k = 0; k < kLengths; k++)
     c[k] = (uint64_t)((40 + (double)k / 40) * factor);
   return c;
@@ -54,21 +53,6 @@ TEST(Sequential, StopsAtTheFirstLookThatDecidesAndNotBefore) {
   EXPECT_TRUE(seq.round_done(11));
   EXPECT_EQ(seq.looks(), 1u);
   EXPECT_EQ(seq.unclear(), 0u);
-}
-
-TEST(Preload, BindingsAreReadAsWhoAskedAndWhoAnswered) {
-  auto b = memset_bindings(
-      "     15645:\tbinding file build/memset-bench [0] to /x/libmemset-musl.so [0]: normal symbol "
-      "`memset' [GLIBC_2.2.5]\n"
-      "     15645:\tbinding file /x/libwrap.so [0] to /lib/libc.so.6 [0]: normal symbol `memset'\n"
-      "     15645:\tbinding file bash [0] to /lib/libc.so.6 [0]: normal symbol `memcpy'\n");
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_EQ(b[0].from, "build/memset-bench");
-  EXPECT_EQ(b[0].to, "/x/libmemset-musl.so");
-  EXPECT_EQ(b[1].from, "/x/libwrap.so");
-  EXPECT_EQ(b[1].to, "/lib/libc.so.6");
-  EXPECT_EQ(preload_entries(" /a.so:/b.so  /c.so"),
-            (std::vector<std::string>{"/a.so", "/b.so", "/c.so"}));
 }
 
 } // namespace

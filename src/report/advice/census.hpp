@@ -1,0 +1,33 @@
+#pragma once
+// A census of C libraries' memset on this machine, as plain data: glibc's
+// own choice and its distinct implementations beside the memset of every
+// other C library at hand, the fastest per range of lengths, and a ranking
+// by the expected cost per call.
+
+#include "report/advice/standings.hpp"
+#include "report/stats/weighted.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+struct Ranked {
+  size_t variant;
+  double cost;          // expected ticks per call, of the statistic
+  WeightedComparison w; // to glibc's choice; the first variant's own is empty
+};
+
+struct Census {
+  Standings standings;         // groups and the fastest per range
+  std::vector<Ranked> ranking; // cheapest first
+  bool weighted = false;       // ranked by a program's lengths, not all lengths alike
+};
+
+// From a finished census campaign's sets (glibc's choice first). Without
+// weights every length from 2 to 32768 counts alike.
+Census take_census(std::vector<Set> sets, const CompareOptions &opt,
+                   const std::optional<Weights> &weights);
+
+} // namespace report

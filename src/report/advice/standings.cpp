@@ -1,0 +1,113 @@
+// Where a campaign's variants stand against default: groups of one
+// implementation, and the fastest per range of lengths.
+
+#include "report/advice/standings.hpp"
+
+#include <algorithm>
+#include <map>
+
+namespace report {
+
+namespace {
+
+bool same_everywhere(const Comparison &c) {
+  return std::all_of(c.ranges.begin(), c.ranges.end(),
+                     [](const Range &r) { return r.verdict == Verdict::Same; });
+}
+
+// Comparisons of one variant with another, made once when first needed.
+class Comparisons {
+public:
+  Comparisons(const std::vector<Set> &sets, const CompareOptions &opt) : opt_(opt) {
+    for (const auto &s : sets)
+      series_.push_back(band_series(s));
+  }
+  const Comparison &operator()(size_t x, size_t y) {
+    auto it = cache_.find({x, y});
+    if (it == cache_.end())
+      it = cache_.emplace(std::make_pair(x, y), compare_series(series_[x], series_[y], opt_)).first;
+    return it->second;
+  }
+
+private:
+  std::vector<BandSeries> series_;
+  CompareOptions opt_;
+  std::map<std::pair<size_t, size_t>, Comparison> cache_;
+};
+
+// A variant joins the first group it is shown `same` with in every band;
+// the first of a group is its least invasive setting.
+void group_variants(Standings &s, Comparisons &vs) {
+  s.group_of.resize(s.sets.size());
+  for (size_t v = 0; v < s.sets.size(); v++) {
+    size_t g = 0;
+    while (g < s.groups.size() && !(v == 0 || same_everywhere(vs(s.groups[g][0], v))))
+      g++;
+    if (g == s.groups.size())
+      s.groups.push_back({});
+    s.groups[g].push_back(v);
+    s.group_of[v] = g;
+  }
+}
+
+// Per band: the fastest of the heads decided faster than default, with
+// every other such head shown `same` as it there; `unclear` where none is
+// faster but some is undecided; default where all are decided otherwise.
+// Bands with the same winners make one range.
+void find_fastest(Standings &s, Comparisons &vs) {
+  const auto &bands = band_grid();
+  const size_t n = s.sets.size();
+  std::vector<std::vector<size_t>> keys;
+  std::vector<size_t> key(bands.size());
+  std::vector<Estimate> est(bands.size(), Estimate{1, 1, 1, true});
+  for (size_t b = 0; b < bands.size(); b++) {
+    size_t best = 0;
+    bool undecided = false;
+    for (size_t v = 1; v < n; v++) {
+      if (!s.is_head(v))
+        continue;
+      const BandResult &br = s.vs_default[v].bands[b];
+      undecided = undecided || br.verdict == Verdict::Unclear;
+      if (br.verdict == Verdict::Faster && (best == 0 || br.est.ratio < est[b].ratio)) {
+        best = v;
+        est[b] = br.est;
+      }
+    }
+    std::vector<size_t> winners;
+    if (best)
+      for (size_t v = 1; v < n; v++)
+        if (v == best || (s.is_head(v) && s.vs_default[v].bands[b].verdict == Verdict::Faster &&
+                          vs(best, v).bands[b].verdict == Verdict::Same))
+          winners.push_back(v);
+    if (!best && undecided)
+      winners = {kUnclear};
+    auto at = std::find(keys.begin(), keys.end(), winners);
+    key[b] = (size_t)(at - keys.begin());
+    if (at == keys.end())
+      keys.push_back(winners);
+  }
+  for (const Span &sp : merge_bands(bands, est, key))
+    s.fastest.push_back({sp.from, sp.to, keys[sp.key], sp.ratio, sp.low, sp.high});
+}
+
+} // namespace
+
+Standings rank_variants(std::vector<Set> sets, const CompareOptions &given) {
+  Standings s;
+  s.sets = std::move(sets);
+  s.options = given;
+  s.options.confidence = look_confidence(s.sets[0].record.looks);
+  Comparisons vs(s.sets, s.options);
+  const size_t n = s.sets.size();
+  s.vs_default.resize(n);
+  for (size_t v = 1; v < n; v++) {
+    s.vs_default[v] = vs(0, v);
+    s.unclear += unclear_bands(s.vs_default[v]);
+  }
+  s.rounds = n > 1 ? s.vs_default[1].runs_base : s.sets[0].runs.size();
+  group_variants(s, vs);
+  find_fastest(s, vs);
+  return s;
+}
+
+} // namespace report

@@ -1,0 +1,129 @@
+// Tuning advice: which memset glibc should pick on this machine, from one
+// interleaved campaign of the settings that steer its choice. Pure: running
+// that campaign is the caller's.
+
+#include "report/advice/tune.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace report {
+
+namespace {
+
+// With weights the advice is the head with the lowest weighted ratio,
+// decided faster for the distribution and decided slower in no band where
+// the distribution has calls. It stands only if no head still unclear for
+// the distribution could do better.
+void advise_weighted(TuneAdvice &a, const Weights &w) {
+  const CompareOptions &opt = a.options;
+  const size_t n = a.sets.size();
+  a.weighted.assign(n, {});
+  std::vector<WeightedSet> ws;
+  for (const auto &s : a.sets)
+    ws.push_back(weigh_set(s, w, opt.statistic));
+  a.advised.reset();
+  a.advice_undecided = false;
+  double best = 1, possible = 1;
+  for (size_t v = 1; v < n; v++) {
+    a.weighted[v] = weigh_comparison(a.sets[0], ws[0], a.sets[v], ws[v], opt);
+    // Slower where the program never calls memset does not count against it.
+    bool slower = std::any_of(a.vs_default[v].bands.begin(), a.vs_default[v].bands.end(),
+                              [&](const BandResult &b) {
+                                double calls = 0;
+                                for (size_t k = b.band.from; k <= b.band.to; k++)
+                                  calls += w.at[k - 1];
+                                return b.verdict == Verdict::Slower && calls > 0;
+                              });
+    if (!a.is_head(v) || slower)
+      continue;
+    const WeightedComparison &c = a.weighted[v];
+    if (c.verdict == Verdict::Faster && c.est.ratio < best) {
+      best = c.est.ratio;
+      a.advised = v;
+    } else if (c.verdict == Verdict::Unclear) {
+      possible = std::min(possible, c.est.interval ? c.est.low : 0.0);
+    }
+  }
+  a.advice_undecided = possible < best;
+  if (a.advice_undecided)
+    a.advised.reset();
+}
+
+// The crossover, from decided bands only: where rep stosb everywhere stops
+// being slower than never, and stays so to the end.
+void find_crossover(TuneAdvice &a) {
+  const size_t n = a.sets.size();
+  size_t always = n, never = n;
+  for (size_t v = 0; v < n; v++) {
+    if (a.sets[v].label == "stosb_always")
+      always = v;
+    if (a.sets[v].label == "stosb_never")
+      never = v;
+  }
+  if (always == n || never == n)
+    return;
+  a.have_stosb_pair = true;
+  const auto &bands = band_grid();
+  Comparison c = compare_sets(a.sets[never], a.sets[always], a.options);
+  size_t from = bands.size();
+  while (from > 0 && (c.bands[from - 1].verdict == Verdict::Same ||
+                      c.bands[from - 1].verdict == Verdict::Faster))
+    from--;
+  if (from > 0 && c.bands[from - 1].verdict == Verdict::Unclear)
+    a.crossover_unclear = true;
+  else if (from < bands.size())
+    a.crossover = bands[from].from;
+}
+
+// The advice: a head decided in every band, nowhere slower than default,
+// with the largest gain over the sweep (log ratio weighted by lengths).
+// It stands only if no head still undecided somewhere could gain more,
+// even at the fast end of its intervals; otherwise nothing is advised yet.
+void advise_unweighted(TuneAdvice &a) {
+  double best_gain = 0, best_possible = 0;
+  for (size_t v = 1; v < a.sets.size(); v++) {
+    if (!a.is_head(v))
+      continue;
+    double gain = 0, possible = 0;
+    bool slower = false, decided = true;
+    for (const auto &br : a.vs_default[v].bands) {
+      double lengths = (double)(br.band.to - br.band.from + 1);
+      slower = slower || br.verdict == Verdict::Slower;
+      decided = decided && br.verdict != Verdict::Unclear;
+      if (br.verdict == Verdict::Faster)
+        gain -= std::log(br.est.ratio) * lengths;
+      if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower)
+        possible -= std::log(std::min(br.est.ratio, br.est.low)) * lengths;
+    }
+    if (slower)
+      continue;
+    if (!decided) {
+      best_possible = std::max(best_possible, possible);
+      a.undecided_candidates++;
+    } else if (gain > best_gain) {
+      best_gain = gain;
+      a.advised = v;
+    }
+  }
+  a.advice_undecided = best_possible > best_gain;
+  if (a.advice_undecided)
+    a.advised.reset();
+}
+
+} // namespace
+
+TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt,
+                  const std::optional<Weights> &weights) {
+  TuneAdvice a;
+  static_cast<Standings &>(a) = rank_variants(std::move(sets), opt);
+  find_crossover(a);
+  advise_unweighted(a);
+  if (weights)
+    advise_weighted(a, *weights);
+  return a;
+}
+
+} // namespace report

@@ -1,0 +1,296 @@
+// Campaigns: repeated runs of memset-bench into a folder, plain or with
+// variants interleaved round by round in a shuffled order. Plans, runs and
+// cleans up; the record it writes is the campaign folder format's to spell.
+
+#include "report/campaign/campaign.hpp"
+
+#include "report/campaign/plan.hpp"
+
+#include "report/campaign/machine.hpp"
+#include "report/campaign/preload.hpp"
+#include "report/formats/campaign_folder.hpp"
+#include "report/formats/result_file.hpp"
+#include "report/stats/splitmix.hpp"
+#include "report/sys/clock.hpp"
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+#include "report/sys/process.hpp"
+#include "report/sys/text.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace report {
+
+namespace {
+
+// The shuffled order of each round in turn, from one seed.
+std::vector<size_t> next_order(uint64_t &state, size_t variants) {
+  std::vector<size_t> order;
+  for (size_t v = 0; v < variants; v++)
+    order.push_back(v);
+  for (size_t i = variants; i > 1; i--)
+    std::swap(order[i - 1], order[next_random(state) % i]);
+  return order;
+}
+
+// Replaces the record whole: a reader sees the old one or the new one.
+void rewrite_record(const std::string &path, const Record &r) {
+  TempFile t(path);
+  t.write(format_record(r), path);
+  t.place(path, true);
+}
+
+// Removes what a campaign made that holds no complete round; the folders it
+// created go too, where empty.
+struct Cleanup {
+  std::vector<std::string> made_dirs; // in the order made
+  std::string record;
+  std::vector<std::vector<std::string>> round_files; // per round
+  size_t complete = 0;
+
+  void drop_round(size_t r) {
+    for (const auto &f : round_files[r])
+      unlink(f.c_str());
+    round_files[r].clear();
+  }
+  void drop_all_if_empty() {
+    if (complete > 0)
+      return;
+    if (!record.empty())
+      unlink(record.c_str());
+    for (auto it = made_dirs.rbegin(); it != made_dirs.rend(); ++it)
+      rmdir(it->c_str());
+  }
+};
+
+void make_dir(const std::string &dir, Cleanup &c) {
+  std::error_code ec;
+  if (fs::is_directory(dir, ec))
+    return;
+  fs::path p = fs::absolute(dir, ec);
+  std::vector<fs::path> missing;
+  for (; !p.empty() && !fs::exists(p, ec); p = p.parent_path())
+    missing.push_back(p);
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (mkdir(it->c_str(), 0755) != 0 && errno != EEXIST)
+      throw SystemError(os_error("create", dir, errno));
+    c.made_dirs.push_back(it->string());
+  }
+}
+
+[[noreturn]] void interrupted(int sig, const std::string &what) {
+  throw Interrupted(sig, what + " interrupted by " + signal_name(sig));
+}
+
+// One benchmark run into `round`'s file of `job`, checked before it takes
+// its name; the name is added to `made` once it is there. `what` names the
+// run in messages ("round 3 of 11 (a)").
+RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
+                 const std::string &what, std::vector<std::string> &made) {
+  std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
+  if (int sig = take_interrupt())
+    interrupted(sig, what);
+  // The benchmark writes under a temporary name; only a checked, complete
+  // result takes the run's name.
+  TempFile file(target);
+  Command cmd;
+  cmd.argv = {job.bench, file.path()};
+  cmd.env = child_env(job.env);
+  cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
+  cmd.timeout = opt.timeout;
+  cmd.output_to_stderr = true; // the tool's own output stays its own
+  Outcome out = run_program(cmd);
+  switch (out.kind) {
+  case Outcome::Interrupted:
+    interrupted(out.code, what);
+  case Outcome::TimedOut:
+    throw RunTimedOut(what + ": no result within " + fmt("%g", opt.timeout) +
+                      " s (--timeout); the run was killed");
+  case Outcome::NotStarted:
+    throw RunFailed(what + ": cannot run benchmark '" + job.bench +
+                    "': " + std::strerror(out.code));
+  default:
+    break;
+  }
+  if (!out.ok())
+    throw RunFailed(what + " failed: benchmark " + out.describe());
+  RunTicks curve;
+  try {
+    curve = read_result_file(file.path());
+  } catch (const InputError &e) {
+    std::string why = e.what();
+    why = why.substr(file.path().size()); // name the run, not our temporary file
+    throw RunFailed(what + ": benchmark exited 0 but wrote no complete result (" + target + why +
+                    ")");
+  }
+  file.place(target, false);
+  made.push_back(target);
+  return curve;
+}
+
+} // namespace
+
+namespace {
+
+// One campaign from its first round to its record's last word.
+class CampaignRun {
+public:
+  CampaignRun(const CampaignOptions &opt, RoundObserver *observer)
+      : opt_(opt), observer_(observer), more_(opt.earlier.has_value()),
+        interleaved_(!opt.variants.empty()), fixed_(opt.runs || !interleaved_),
+        last_(fixed_ ? opt.done + opt.runs.value_or(kDefaultRuns) : kMaxRounds),
+        unit_(interleaved_ ? "round" : "run"), progress_(isatty(STDERR_FILENO)) {
+    if (!more_)
+      check_folder(opt);
+    jobs_ = jobs_of(opt);
+    if (more_) // the record's variants carry their whole environment already
+      for (size_t v = 0; v < jobs_.size(); v++)
+        jobs_[v].env = opt.variants[v].env;
+    uint64_t seed =
+        opt.seed ? *opt.seed : ((uint64_t)std::random_device{}() << 32 | std::random_device{}());
+    record_ = more_ ? *opt.earlier : campaign_record(opt, jobs_, seed);
+    state_ = seed;
+    for (unsigned r = 0; r < opt.done; r++)
+      orders_.push_back(next_order(state_, jobs_.size()));
+    ctx_ = (fs::path(opt.out) / kRecordFile).string();
+    rounds_ = opt.done;
+  }
+
+  void run() {
+    if (!more_)
+      write_first_record();
+    std::string stop = fixed_ ? "runs" : "budget";
+    try {
+      for (const auto &j : jobs_)
+        make_dir(j.dir, cleanup_);
+      check_preloads();
+      double start = now_seconds();
+      while (rounds_ < last_ &&
+             (fixed_ || rounds_ < kMinRounds || now_seconds() - start < opt_.budget)) {
+        run_round();
+        if (!fixed_ && observer_ && observer_->round_done(rounds_)) {
+          stop = "decided";
+          break;
+        }
+      }
+      if (observer_ && stop != "decided" && observer_->final_look(rounds_))
+        stop = "decided";
+    } catch (const Failure &why) {
+      fail(why);
+    }
+    if (progress_)
+      std::fputc('\n', stderr);
+    finish(stop);
+  }
+
+private:
+  void write_first_record() {
+    make_dir(opt_.out, cleanup_);
+    std::error_code ec;
+    fs::remove(ctx_, ec); // at most an empty one: checked before
+    cleanup_.record = ctx_;
+    try {
+      write_new_file(ctx_, format_record(record_));
+    } catch (...) {
+      cleanup_.record.clear();
+      cleanup_.drop_all_if_empty();
+      throw;
+    }
+  }
+
+  // A preload that is not the memset bound would measure glibc's under
+  // another name: each is checked once before the first round.
+  void check_preloads() const {
+    for (const auto &j : jobs_)
+      if (std::any_of(j.env.begin(), j.env.end(), is_preload_entry))
+        check_preload(j.bench, child_env(j.env), j.name.empty() ? "(all runs)" : j.name,
+                      opt_.timeout);
+  }
+
+  void run_round() {
+    std::string at = std::string(unit_) + " " + std::to_string(rounds_ + 1) +
+                     (fixed_ ? " of " + std::to_string(last_) : "");
+    if (progress_)
+      std::fprintf(stderr, "\r%s%s\033[K", at.c_str(),
+                   observer_ ? (", " + observer_->progress()).c_str() : "");
+    orders_.push_back(next_order(state_, jobs_.size()));
+    cleanup_.round_files.emplace_back();
+    for (size_t v : orders_[rounds_]) {
+      std::string what = at + (jobs_[v].name.empty() ? "" : " (" + jobs_[v].name + ")");
+      RunTicks run = run_one(jobs_[v], rounds_ + 1, fixed_ ? last_ : 0, opt_, what,
+                             cleanup_.round_files.back());
+      if (observer_)
+        observer_->run_done(v, rounds_ + 1, run);
+    }
+    rounds_++;
+    cleanup_.complete++;
+  }
+
+  // Records what is there however the campaign ends.
+  void finish(const std::string &why) {
+    if (!interleaved_ || rounds_ == opt_.done)
+      return;
+    record_.rounds = rounds_;
+    if (fixed_)
+      record_.planned = rounds_;
+    if (observer_)
+      record_.looks = observer_->looks();
+    record_.stop = why;
+    record_.orders.clear();
+    for (unsigned i = 0; i < rounds_; i++) {
+      record_.orders.emplace_back();
+      for (size_t v : orders_[i])
+        record_.orders.back().push_back(jobs_[v].name);
+    }
+    rewrite_record(ctx_, record_);
+  }
+
+  // The round under way goes; complete ones stay, and the failure says so.
+  [[noreturn]] void fail(const Failure &why) {
+    if (progress_)
+      std::fputc('\n', stderr);
+    if (cleanup_.round_files.size() > cleanup_.complete)
+      cleanup_.drop_round(cleanup_.round_files.size() - 1);
+    cleanup_.drop_all_if_empty();
+    if (cleanup_.complete)
+      finish(why.status >= kInterrupted ? "interrupted" : "failed");
+    std::string kept = cleanup_.complete ? plural(cleanup_.complete, unit_) +
+                                               " complete, kept in '" + opt_.out + "'"
+                                         : std::string("no complete ") + unit_ + ", nothing kept";
+    throw Failure(why.status, std::string(why.what()) + "; campaign stopped, " + kept);
+  }
+
+  const CampaignOptions &opt_;
+  RoundObserver *observer_;
+  const bool more_, interleaved_, fixed_;
+  const unsigned last_; // the round after which a fixed count stops
+  const char *unit_;
+  const bool progress_; // a progress line on a terminal
+  SignalScope signals_;
+  Cleanup cleanup_;
+  std::vector<Job> jobs_;
+  Record record_;
+  std::string ctx_;
+  uint64_t state_ = 0; // of the round orders
+  std::vector<std::vector<size_t>> orders_;
+  unsigned rounds_ = 0; // complete, counting those of earlier sessions
+};
+
+} // namespace
+
+void run_campaign(const CampaignOptions &opt, RoundObserver *observer) {
+  CampaignRun(opt, observer).run();
+}
+
+} // namespace report

@@ -1,0 +1,66 @@
+#pragma once
+// Campaigns: repeated runs of memset-bench into a folder, plain or with
+// variants interleaved round by round in a shuffled order, for a fixed
+// count or until an observer says the rounds decide. Plans, runs and
+// cleans up; the record it writes is record.*'s to spell.
+
+#include "report/formats/campaign_folder.hpp"
+#include "report/stats/observer.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+struct VariantOptions {
+  std::string name;
+  std::vector<std::string> env; // NAME=VALUE for this variant alone
+  std::optional<std::string> bench;
+};
+
+// Plain campaigns have a fixed count: 11 runs, enough for a median and
+// quartiles that a slow run or two do not move.
+constexpr unsigned kDefaultRuns = 11;
+// No campaign runs more than this many runs (rounds), whatever its budget:
+// at about 0.2 s a run it is five hours, and summary holds every run in memory.
+constexpr unsigned kMaxRounds = 100000;
+// An interleaved campaign runs until decided or for this many seconds: a
+// minute gives some 100 to 200 rounds of two variants.
+constexpr double kDefaultBudget = 60;
+
+// A campaign as the command line asked for it, its values already checked.
+struct CampaignOptions {
+  std::string out;                      // campaign folder
+  std::optional<unsigned> runs;         // runs, or rounds; none: until decided (variants)
+  double budget = kDefaultBudget;       // seconds, when running until decided
+  std::optional<unsigned> cpu;          // processor to pin each run to
+  std::vector<std::string> env;         // NAME=VALUE for every run
+  std::string bench;                    // benchmark executable
+  std::vector<VariantOptions> variants; // none: a plain campaign
+  // A run of memset-bench takes well under a second; one that takes a
+  // minute hangs. 0: no limit.
+  double timeout = 60;
+  std::optional<uint64_t> seed;         // the shuffle's seed; none: a fresh one
+  std::vector<LibraryRecord> libraries; // C libraries preloaded by a census, for the record
+  // Set by continue_campaign: the rounds (and record) already there.
+  unsigned done = 0;
+  std::optional<Record> earlier;
+};
+
+// Variables that change which memset the C library picks or how it is bound:
+// recorded whether the runs inherit them or are given them.
+const std::vector<std::string> &steering_variables();
+
+// The settings of the interleaved campaign in `dir`, to add rounds with
+// the same ones. Refused (InputError) when the machine or the inherited
+// environment differs from the record's, or the rounds are not whole.
+CampaignOptions continue_campaign(const std::string &dir);
+
+// Runs the campaign. A new folder that already holds one is refused before
+// anything is written. Throws a Failure for a run that fails, times out or
+// is interrupted, after removing what is incomplete.
+void run_campaign(const CampaignOptions &opt, RoundObserver *observer = nullptr);
+
+} // namespace report

@@ -1,0 +1,61 @@
+#pragma once
+// Probing the machine for a campaign's record: date, host, processor,
+// kernel, C library, and the time-stamp counter's frequency and resolution.
+
+#include "report/formats/campaign_folder.hpp"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace report {
+
+// Everything a campaign records of the machine, probed now. Takes about a
+// quarter of a second: the counter's frequency is measured over 0.2 s.
+MachineFacts probe_machine();
+
+// The processor's feature flags, as /proc/cpuinfo names them.
+std::vector<std::string> cpu_flags();
+
+// "glibc 2.36": the C library this tool runs on.
+std::string libc_version();
+
+// The version of an installed Debian package ("1.2.3-1"); "" when dpkg
+// does not know it.
+std::string package_version(const std::string &package);
+
+// Counter ticks per second against the monotonic clock, over about 0.2 s.
+double measure_tsc_hz();
+
+// How finely the counter can tell two moments apart.
+struct Resolution {
+  double step = 1;      // the counter's granularity, in ticks; need not be whole
+  double read_cost = 0; // median of back-to-back readings, in ticks
+};
+
+// The step is the largest q from kMinStep up to kMaxStep, tried in
+// hundredths of a tick, such that kNearShare of the non-zero differences lie
+// within one tick of a multiple of q; 1 where none does. A counter that moves
+// at 100 MHz but is read in 2445 MHz ticks moves in steps of 24.45, so its
+// differences are 24 or 25, 49, 73 or 74 and so on: whole multiples would
+// never fit. Steps of 2 or 3, too small for "within one tick", are found
+// where kNearShare of the differences are exact multiples. The q found is
+// then refined by least squares over the
+// differences it explains, which weighs long differences most, where the
+// truncation of single readings matters least. Below 4 every value is within
+// a tick of some multiple, so no smaller step can be told. A reading one tick
+// late gives the "within one tick", an interrupt a far multiple; on a
+// counter that moves every tick the differences spread over neighbouring
+// values and no q passes. Zero differences say nothing of q and are left out.
+constexpr double kMinStep = 4;
+constexpr double kMaxStep = 1024;
+constexpr double kNearShare = 0.95;
+double estimate_step(const std::vector<uint64_t> &diffs);
+
+// Back-to-back pairs give the read cost, but cannot tell a step from a fixed
+// read cost: pairs with a varying amount of work between the readings are
+// taken too, and the step is judged on all of them.
+constexpr size_t kResolutionSamples = 20000;
+Resolution measure_resolution();
+
+} // namespace report

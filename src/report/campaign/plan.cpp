@@ -1,0 +1,178 @@
+// The plan of a campaign: its jobs and their environments, its record, and
+// the checks that come before anything is run.
+
+#include "report/campaign/plan.hpp"
+
+#include "report/campaign/machine.hpp"
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+extern char **environ;
+
+namespace fs = std::filesystem;
+
+namespace report {
+
+namespace {
+
+// The common settings with a variant's own replacing those of the same name.
+std::vector<std::string> merged_env(const std::vector<std::string> &common,
+                                    const std::vector<std::string> &own) {
+  std::vector<std::string> out;
+  for (const auto &c : common)
+    if (std::none_of(own.begin(), own.end(),
+                     [&](const std::string &o) { return env_name(o) == env_name(c); }))
+      out.push_back(c);
+  out.insert(out.end(), own.begin(), own.end());
+  return out;
+}
+
+} // namespace
+
+std::vector<std::string> child_env(const std::vector<std::string> &added) {
+  std::vector<std::string> own;
+  for (char **e = environ; *e; ++e)
+    own.push_back(*e);
+  return merged_env(own, added);
+}
+
+namespace {
+
+// NAME=VALUE of the steering variables this tool's environment holds.
+std::vector<std::string> inherited_steering() {
+  std::vector<std::string> out;
+  for (const auto &var : steering_variables())
+    if (const char *v = getenv(var.c_str()))
+      out.push_back(var + "=" + v);
+  return out;
+}
+
+std::string absolute_bench(const std::string &bench) {
+  std::error_code ec;
+  auto abs = fs::canonical(bench, ec);
+  return ec ? bench : abs.string();
+}
+
+} // namespace
+
+Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed) {
+  Record r;
+  r.machine = probe_machine();
+  r.planned = opt.runs               ? opt.runs
+              : opt.variants.empty() ? std::optional<unsigned>(kDefaultRuns)
+                                     : std::nullopt;
+  if (!opt.variants.empty() && !opt.runs)
+    r.budget = opt.budget;
+  r.cpu = opt.cpu;
+  if (opt.timeout > 0)
+    r.timeout = opt.timeout;
+  r.env = opt.env;
+  r.env_inherited = inherited_steering();
+  r.bench = absolute_bench(opt.bench);
+  r.libraries = opt.libraries;
+  if (opt.variants.empty())
+    return r;
+  r.seed = seed;
+  for (const auto &j : jobs)
+    r.variants.push_back({j.name, j.env, absolute_bench(j.bench)});
+  return r;
+}
+
+// A folder that holds a campaign is never written into. A record left empty
+// by a full disk is none.
+void check_folder(const CampaignOptions &opt) {
+  std::error_code ec;
+  if (!fs::exists(opt.out, ec))
+    return;
+  if (!fs::is_directory(opt.out, ec))
+    throw InputError("'" + opt.out + "' exists and is not a folder");
+  fs::path ctx = fs::path(opt.out) / kRecordFile;
+  bool has_record = fs::exists(fs::symlink_status(ctx, ec)) &&
+                    !(fs::is_regular_file(ctx, ec) && fs::file_size(ctx, ec) == 0);
+  bool has_runs = !run_files_in(opt.out).empty();
+  for (const auto &v : opt.variants)
+    has_runs = has_runs || (fs::is_directory(fs::path(opt.out) / v.name, ec) &&
+                            !run_files_in((fs::path(opt.out) / v.name).string()).empty());
+  if (has_record || has_runs)
+    throw InputError("'" + opt.out + "' already holds a campaign; choose a new folder");
+}
+
+std::vector<Job> jobs_of(const CampaignOptions &opt) {
+  std::vector<Job> jobs;
+  if (opt.variants.empty())
+    jobs.push_back({opt.out, "", opt.env, opt.bench});
+  for (const auto &v : opt.variants)
+    jobs.push_back({(fs::path(opt.out) / v.name).string(), v.name, merged_env(opt.env, v.env),
+                    v.bench.value_or(opt.bench)});
+  return jobs;
+}
+
+const std::vector<std::string> &steering_variables() {
+  static const std::vector<std::string> vars = {"GLIBC_TUNABLES", "LD_PRELOAD", "LD_LIBRARY_PATH",
+                                                "LD_BIND_NOW", "LD_AUDIT"};
+  return vars;
+}
+
+CampaignOptions continue_campaign(const std::string &dir) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec))
+    throw InputError(dir + ": " + (fs::exists(dir, ec) ? "not a folder" : std::strerror(ENOENT)));
+  Record r = read_record(dir);
+  if (r.variants.empty())
+    throw InputError(dir + ": not an interleaved campaign (no variants in its " + kRecordFile +
+                     "); only those can take more rounds");
+  MachineFacts now = probe_machine();
+  const MachineFacts &then = r.machine;
+  auto differs = [&](const char *what, const std::string &a, const std::string &b) {
+    if (a != b)
+      throw InputError(dir + ": the " + what + " differs from the campaign's ('" + b + "' now, '" +
+                       a + "' then); start a new campaign");
+  };
+  differs("host", then.host, now.host);
+  differs("processor", then.cpu_model, now.cpu_model);
+  differs("kernel", then.kernel, now.kernel);
+  differs("C library", then.libc, now.libc);
+  // Measured afresh: a counter frequency within 1% and a step within 10%
+  // are the same counter.
+  if (then.tsc_mhz && std::fabs(*now.tsc_mhz / *then.tsc_mhz - 1) > 0.01)
+    differs("counter frequency", fmt("%.1f MHz", *then.tsc_mhz), fmt("%.1f MHz", *now.tsc_mhz));
+  if (then.tsc_step && std::fabs(*now.tsc_step / *then.tsc_step - 1) > 0.10)
+    differs("counter step", fmt("%.2f", *then.tsc_step), fmt("%.2f", *now.tsc_step));
+  differs("inherited environment", joined(r.env_inherited), joined(inherited_steering()));
+
+  CampaignOptions opt;
+  opt.out = dir;
+  opt.cpu = r.cpu;
+  opt.timeout = r.timeout.value_or(0);
+  opt.bench = r.bench;
+  opt.seed = r.seed;
+  for (const auto &v : r.variants)
+    opt.variants.push_back({v.name, v.env, v.bench});
+  // The rounds there must be whole: 1..N in every variant.
+  std::vector<unsigned> counts;
+  for (const auto &v : r.variants) {
+    auto files = run_files_in((fs::path(dir) / v.name).string());
+    for (size_t i = 0; i < files.size(); i++)
+      if (run_number(files[i]) != i + 1)
+        throw InputError(dir + "/" + v.name + ": run files are not numbered 1 to " +
+                         std::to_string(files.size()) + "; cannot add rounds");
+    counts.push_back((unsigned)files.size());
+  }
+  if (*std::min_element(counts.begin(), counts.end()) !=
+      *std::max_element(counts.begin(), counts.end()))
+    throw InputError(dir + ": a round is missing in some variant (a campaign killed in the "
+                           "middle of a round); cannot add rounds");
+  opt.done = counts[0];
+  opt.earlier = r;
+  return opt;
+}
+
+} // namespace report

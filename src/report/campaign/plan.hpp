@@ -1,0 +1,33 @@
+#pragma once
+// The plan of a campaign: its jobs and their environments, its record, and
+// the checks that come before anything is run. For campaign.cpp alone.
+
+#include "report/campaign/campaign.hpp"
+#include "report/formats/campaign_folder.hpp"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace report {
+
+// One benchmark run as the campaign makes it.
+struct Job {
+  std::string dir, name; // where its file goes, and the variant ("" for none)
+  std::vector<std::string> env;
+  std::string bench;
+};
+
+std::vector<Job> jobs_of(const CampaignOptions &opt);
+
+// The benchmark's whole environment: this tool's, with the added variables
+// replacing any of the same name.
+std::vector<std::string> child_env(const std::vector<std::string> &added);
+
+// The record of a new campaign: the machine probed now, and its settings.
+Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed);
+
+// Refuses (InputError) a folder that already holds a campaign.
+void check_folder(const CampaignOptions &opt);
+
+} // namespace report

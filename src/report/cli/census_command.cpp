@@ -1,0 +1,31 @@
+// census: runs the census campaign (unless --from names one), then ranks.
+
+#include "report/advice/census.hpp"
+#include "report/campaign/decide.hpp"
+#include "report/campaign/variants.hpp"
+#include "report/cli/commands.hpp"
+#include "report/render/render.hpp"
+#include "report/sys/errors.hpp"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace report {
+
+int census_command(const Options &o) {
+  std::optional<Weights> weights = weights_of(o);
+  std::string dir = o.from;
+  if (dir.empty()) {
+    std::string here = std::filesystem::path(beside_this_tool("memset-report")).parent_path();
+    CensusPlan plan = census_plan(o.campaign, here);
+    for (const auto &why : plan.left_out)
+      std::fprintf(stderr, "memset-report: census: %s\n", why.c_str());
+    run_until_decided(plan.campaign, o.compare);
+    dir = plan.campaign.out;
+  }
+  std::vector<Set> sets = load_baseline_campaign(dir, "a census");
+  write_out(render_census(take_census(std::move(sets), o.compare, weights), o.weights));
+  return kOk;
+}
+
+} // namespace report

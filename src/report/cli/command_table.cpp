@@ -1,0 +1,178 @@
+// The commands of memset-report: their options, in the order --help lists
+// them, with the help of each where it differs from the option's own, and
+// the texts around them.
+
+#include "report/cli/option_table.hpp"
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+constexpr const char *kAsForRun = "as for run";
+constexpr const char *kAsForSummary = "as for summary";
+
+const CommandDef kRun{
+    "run",
+    {{&kOut},
+     {&kRuns},
+     {&kBudget},
+     {&kCpu},
+     {&kTimeout},
+     {&kSeed},
+     {&kEnv},
+     {&kBench},
+     {&kVariant},
+     {&kPreload},
+     {&kMore}},
+    false,
+    "usage: memset-report run --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
+    "                         [--seed N] [--env NAME=VALUE]... [--preload PATH]\n"
+    "                         [--bench PATH] [--variant NAME [--env NAME=VALUE]...\n"
+    "                         [--preload PATH] [--bench PATH]]...\n"
+    "       memset-report run --more DIR [--runs N | --budget S]\n",
+    "Runs memset-bench repeatedly, each run a separate process, and records the\n"
+    "machine and conditions in DIR/context.txt. Without --variant: N runs (default\n"
+    "11), DIR/run-001.txt, DIR/run-002.txt, ... With variants, rounds: each round\n"
+    "runs every variant once, in an order shuffled afresh for each round, into\n"
+    "DIR/NAME/run-NNN.txt, so that runs with one number were taken side by side.\n"
+    "Rounds go on until every band of every comparison with the first variant is\n"
+    "decided (faster, slower or same), at least 11 and for at most S seconds\n"
+    "(default 60); --runs N fixes the count instead. DIR must not hold a campaign\n"
+    "already; nothing is replaced. --more DIR adds rounds to an interleaved\n"
+    "campaign with its own settings, on the same machine.\n",
+    "A failing run stops the campaign; complete runs (rounds) stay.\n"};
+
+const CommandDef kSummary{
+    "summary",
+    {{&kCsv},
+     {&kJson},
+     {&kLengthList},
+     {&kUnit},
+     {&kTscMhz},
+     {&kStatistic},
+     {&kThreshold},
+     {&kDrift},
+     {&kBands},
+     {&kGate},
+     {&kAllowUnclear},
+     {&kWeights},
+     {&kWeightsFormat}},
+    true,
+    "usage: memset-report summary [--csv | --json [--lengths LIST] | --unit ticks|ns]\n"
+    "                             [--tsc-mhz F] [--statistic low|median] [--threshold PCT]\n"
+    "                             [--drift PCT] [--bands]\n"
+    "                             [--weights FILE [--weights-format F]]\n"
+    "                             [--fail-if-slower PCT [--allow-unclear]] [--] SET...\n",
+    "For each set: the counter's resolution, the floor (lengths 1 to 16: the\n"
+    "counter readings and the call themselves), the steps (lengths where the curve\n"
+    "jumps up and stays up), runs shifted as a whole, and a table at powers of\n"
+    "two of the chosen statistic (the low one unless --statistic median). Every\n"
+    "set after the first is compared with the first: one 'range:' line per range\n"
+    "of lengths, with the ratio (B over A), its interval and a verdict: faster,\n"
+    "slower, same (shown within the threshold) or unclear. Variants of one\n"
+    "interleaved campaign are resampled round by round.\n",
+    ""};
+
+const CommandDef kPlot{
+    "plot",
+    {{&kOutput},
+     {&kForce},
+     {&kLogY},
+     {&kStatistic, "as for summary (default low)"},
+     {&kThreshold, "as for summary (default 2)"},
+     {&kDrift, "as for summary (default 70)"},
+     {&kWeights, "as for summary: the weighted ratio as a note"},
+     {&kWeightsFormat, kAsForSummary}},
+    true,
+    "usage: memset-report plot -o FILE [--force] [--log-y] [--statistic low|median]\n"
+    "                          [--threshold PCT] [--drift PCT]\n"
+    "                          [--weights FILE [--weights-format F]] [--] SET...\n",
+    "Draws each set's ticks per call against fill length (logarithmic length\n"
+    "axis), of the chosen statistic (the low one unless --statistic median), with\n"
+    "the interquartile range shaded and its steps marked, with gnuplot. With two\n"
+    "or more sets a lower panel shows each set's ratio to the first, band by band\n"
+    "with intervals coloured by verdict. FILE ends in .png or .svg.\n",
+    ""};
+
+const CommandDef kTune{
+    "tune",
+    {{&kOut, "campaign folder (as for run)"},
+     {&kRuns, "a fixed count of rounds instead"},
+     {&kBudget, kAsForRun},
+     {&kCpu, kAsForRun},
+     {&kTimeout, kAsForRun},
+     {&kSeed, kAsForRun},
+     {&kBench, kAsForRun},
+     {&kStatistic, "as for summary (default low)"},
+     {&kThreshold, "smallest difference that counts (default 2)"},
+     {&kFrom, "advise from a tuning campaign already run, without running"},
+     {&kWeights, "advise the setting best for this distribution of lengths and\n"
+                 "slower at none of its lengths (as for summary)"},
+     {&kWeightsFormat, kAsForSummary}},
+    false,
+    "usage: memset-report tune --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
+    "                          [--seed N] [--bench PATH] [--statistic low|median]\n"
+    "                          [--threshold PCT] [--weights FILE [--weights-format F]]\n"
+    "       memset-report tune --from DIR [--statistic low|median] [--threshold PCT]\n"
+    "                          [--weights FILE [--weights-format F]]\n",
+    "Runs one interleaved campaign whose variants differ only in how glibc picks\n"
+    "and runs memset (the default; rep stosb at every length and never; each\n"
+    "instruction-set mask this processor allows), until decided as 'run' does,\n"
+    "then prints the fastest variant per range of lengths, the rep stosb crossover\n"
+    "and one line of advice: 'advice: GLIBC_TUNABLES=...' for the setting decided\n"
+    "nowhere slower and faster by the most, 'advice: default' where none is, or\n"
+    "'advice: none yet' while a setting still undecided somewhere could gain more\n"
+    "than the advice would. The advice holds for this machine and this C library\n"
+    "only.\n",
+    ""};
+
+const CommandDef kCensus{
+    "census",
+    {{&kOut, "campaign folder (as for run)"},
+     {&kRuns, kAsForRun},
+     {&kBudget, kAsForRun},
+     {&kCpu, kAsForRun},
+     {&kTimeout, kAsForRun},
+     {&kSeed, kAsForRun},
+     {&kBench, kAsForRun},
+     {&kVariant, "add your own memset build (a shared library that exports\n"
+                 "memset) as variant NAME; --preload PATH after it is the build"},
+     {&kPreload, "the variant's library, checked to be the memset bound"},
+     {&kStatistic, kAsForSummary},
+     {&kThreshold, kAsForSummary},
+     {&kFrom, "report on a census already run, without running"},
+     {&kWeights, "rank by this program's lengths (as for summary) instead\n"
+                 "of every length from 2 to 32768 alike"},
+     {&kWeightsFormat, kAsForSummary}},
+    false,
+    "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
+    "                            [--seed N] [--bench PATH] [--variant NAME --preload PATH]...\n"
+    "                            [--statistic low|median] [--threshold PCT]\n"
+    "                            [--weights FILE [--weights-format F]]\n"
+    "       memset-report census --from DIR [--statistic low|median] [--threshold PCT]\n"
+    "                            [--weights FILE [--weights-format F]]\n",
+    "Runs one interleaved campaign, until decided as 'run' does, of glibc's own\n"
+    "choice of memset (default), glibc's other implementations (as tune picks\n"
+    "them), the memset of each other C library the build found (musl, dietlibc,\n"
+    "klibc, LLVM libc, preloaded from libmemset-NAME.so beside this tool) and your\n"
+    "own preloads. Prints the fastest implementation, or group of equivalent\n"
+    "ones, per range of lengths with its ratio to default, and a ranking of all by\n"
+    "the expected cost per call. Every preload is checked to be the memset bound.\n",
+    ""};
+
+} // namespace
+
+const std::vector<CommandDef> &commands() {
+  static const std::vector<CommandDef> c = {kRun, kSummary, kPlot, kTune, kCensus};
+  return c;
+}
+
+const CommandDef *find_command(const std::string &name) {
+  auto it = std::find_if(commands().begin(), commands().end(),
+                         [&](const CommandDef &c) { return name == c.name; });
+  return it == commands().end() ? nullptr : &*it;
+}
+
+} // namespace report

@@ -1,0 +1,53 @@
+// What the commands share: where this tool is, writing standard output, and
+// loading what they read.
+
+#include "report/cli/commands.hpp"
+
+#include "report/sys/errors.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace report {
+
+std::string beside_this_tool(const std::string &name) {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? name : (self.parent_path() / name).string();
+}
+
+void write_out(const std::string &text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+    throw SystemError(std::string("cannot write to standard output: ") + std::strerror(errno));
+}
+
+std::optional<Weights> weights_of(const Options &o) {
+  if (o.weights.empty())
+    return std::nullopt;
+  return read_weights(o.weights, o.weights_format);
+}
+
+// --tsc-mhz is for sets without a campaign record; given where every set
+// has one, it would be ignored.
+Report load_report(const Options &o) {
+  Report r = build_report(load_all_sets(o.sets), o.compare, o.tsc_mhz, weights_of(o));
+  r.weights_file = o.weights;
+  if (o.tsc_mhz && std::all_of(r.sets.begin(), r.sets.end(), [](const SetReport &s) {
+        return s.set.record.machine.tsc_mhz.has_value();
+      }))
+    throw UsageError("--tsc-mhz: every SET has its campaign's measured counter frequency");
+  return r;
+}
+
+std::vector<Set> load_baseline_campaign(const std::string &dir, const char *what) {
+  std::vector<Set> sets = load_sets(dir);
+  if (sets.empty() || sets[0].label != "default" || sets[0].campaign.empty())
+    throw InputError(dir + ": not " + what +
+                     " (an interleaved campaign whose first variant is 'default')");
+  return sets;
+}
+
+} // namespace report

@@ -1,0 +1,40 @@
+#pragma once
+// The commands of memset-report, each from checked options to what it
+// writes; and what they share. Each returns the exit status of a success;
+// failures are thrown (sys/errors.hpp).
+
+#include "report/cli/options.hpp"
+#include "report/formats/sets.hpp"
+#include "report/stats/summary.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+int run_command(const Options &o);
+int summary_command(const Options &o);
+int plot_command(const Options &o);
+int tune_command(const Options &o);
+int census_command(const Options &o);
+
+// The path of `name` in the folder of this tool's own executable; `name`
+// alone where that cannot be told.
+std::string beside_this_tool(const std::string &name);
+
+// Standard output is checked like every file: a full disk or a closed pipe
+// is a failure, never a silent success.
+void write_out(const std::string &text);
+
+// The --weights file, read; none without --weights.
+std::optional<Weights> weights_of(const Options &o);
+
+// The sets with their summaries and comparisons.
+Report load_report(const Options &o);
+
+// The sets of an interleaved campaign whose first variant is glibc's own
+// choice, as tune and census run them; `what` names it in the refusal.
+std::vector<Set> load_baseline_campaign(const std::string &dir, const char *what);
+
+} // namespace report

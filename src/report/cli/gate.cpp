@@ -1,0 +1,41 @@
+// summary --fail-if-slower: the gate a CI job puts on a comparison.
+
+#include "report/cli/gate.hpp"
+
+#include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
+
+namespace report {
+
+namespace {
+
+// "[2] b against [1] a"-style names of a comparison's sides.
+std::string side(const Report &r, size_t set) {
+  return "[" + std::to_string(set + 1) + "] " + r.sets[set].set.label;
+}
+
+std::string lengths(const Range &rg) {
+  return std::to_string(rg.from) + ".." + std::to_string(rg.to);
+}
+
+} // namespace
+
+void check_gate(const Report &r, double max_slower, bool allow_unclear) {
+  for (const auto &c : r.comparisons)
+    if (const Range *rg = worst_slower(c); rg && rg->ratio > 1 + max_slower)
+      throw Failure(kSlower, side(r, c.other) + " is slower than " + side(r, 0) + " over " +
+                                 lengths(*rg) + " by " +
+                                 fmt("%.1f%% > %.1f%%", 100 * (rg->ratio - 1), 100 * max_slower) +
+                                 " (--fail-if-slower)");
+  if (allow_unclear)
+    return;
+  for (const auto &c : r.comparisons)
+    for (const auto &rg : c.ranges)
+      if (rg.verdict == Verdict::Unclear)
+        throw Failure(kUndecided, side(r, c.other) + " against " + side(r, 0) +
+                                      " is unclear over " + lengths(rg) +
+                                      ": the gate cannot pass (--fail-if-slower; more rounds "
+                                      "would decide, or --allow-unclear)");
+}
+
+} // namespace report

@@ -1,0 +1,86 @@
+// The help of memset-report: the tool's own, and each command's, made from
+// the same definitions the parser uses.
+
+#include "report/cli/option_table.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace report {
+
+namespace {
+
+const char *const kToolUsage =
+    "usage: memset-report COMMAND [OPTIONS]\n"
+    "\n"
+    "Repeated runs, robust summaries, comparisons and plots for memset-bench.\n"
+    "\n"
+    "commands:\n"
+    "  run      run the benchmark repeatedly into a new campaign folder, optionally\n"
+    "           several variants interleaved round by round\n"
+    "  summary  per-length levels (the low statistic unless asked for the median),\n"
+    "           floor, steps and shifted runs of result sets, and ranges of lengths\n"
+    "           where one set is faster or slower than the first\n"
+    "  plot     draw ticks per call against fill length with gnuplot\n"
+    "  tune     measure which memset the C library should pick on this machine\n"
+    "  census   rank glibc's memset against musl's, dietlibc's, klibc's, LLVM libc's\n"
+    "           and your own builds'\n"
+    "  help     'memset-report help COMMAND' shows a command's options\n"
+    "\n"
+    "A SET is a result file, a campaign folder written by 'run' (all its run-*.txt\n"
+    "files), or an interleaved campaign folder, which stands for all its variants.\n"
+    "'memset-report COMMAND --help' tells more.\n";
+
+// "  --out DIR" or "  -o, --output FILE".
+std::string option_words(const OptionDef &d) {
+  std::string w = "  ";
+  if (d.alias)
+    w += std::string(d.alias) + ", ";
+  w += d.name;
+  if (d.arg)
+    w += std::string(" ") + d.arg;
+  return w;
+}
+
+// The options, their help in one column after the widest of them.
+std::string option_lines(const CommandDef &c) {
+  size_t width = 0;
+  for (const auto &o : c.options)
+    width = std::max(width, option_words(*o.def).size());
+  std::string s;
+  for (const auto &o : c.options) {
+    std::string words = option_words(*o.def);
+    s += words + std::string(width + 2 - words.size(), ' ');
+    for (const char *h = o.help ? o.help : o.def->help; *h; h++)
+      s += *h == '\n' ? "\n" + std::string(width + 2, ' ') : std::string(1, *h);
+    s += "\n";
+  }
+  return s;
+}
+
+} // namespace
+
+std::string usage_text(const std::string &command) {
+  if (command.empty())
+    return kToolUsage;
+  const CommandDef *c = find_command(command);
+  if (!c)
+    return "";
+  std::string s = std::string(c->synopsis) + "\n" + c->description + "\n" + option_lines(*c);
+  if (*c->note)
+    s += std::string("\n") + c->note;
+  return s;
+}
+
+std::vector<std::string> command_options(const std::string &command) {
+  std::vector<std::string> names;
+  if (const CommandDef *c = find_command(command))
+    for (const auto &o : c->options) {
+      names.push_back(o.def->name);
+      if (o.def->alias)
+        names.push_back(o.def->alias);
+    }
+  return names;
+}
+
+} // namespace report

@@ -1,0 +1,124 @@
+// The values of command-line options, checked: plain decimal numbers,
+// environment entries, benchmark paths, variant names and length lists.
+
+#include "report/cli/option_values.hpp"
+
+#include "report/formats/campaign_folder.hpp"
+#include "report/formats/result_file.hpp"
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace report {
+
+unsigned long count_value(const std::string &option, const std::string &s, unsigned long max) {
+  bool digits = !s.empty() && s.size() <= 19 && s.find_first_not_of("0123456789") == s.npos;
+  unsigned long v = digits ? std::strtoul(s.c_str(), nullptr, 10) : 0;
+  if (!digits || v > max)
+    throw UsageError(option + " takes a whole number up to " + std::to_string(max) + ", got '" + s +
+                     "'");
+  return v;
+}
+
+double decimal_value(const std::string &option, const std::string &s, double lo, double hi) {
+  size_t dot = s.find('.');
+  auto digits = [](const std::string &d) {
+    return !d.empty() && d.size() <= 15 && d.find_first_not_of("0123456789") == d.npos;
+  };
+  bool ok = digits(s.substr(0, dot)) && (dot == s.npos || digits(s.substr(dot + 1)));
+  double v = ok ? std::strtod(s.c_str(), nullptr) : 0;
+  if (!ok || v < lo || v > hi)
+    throw UsageError(option + " takes a decimal number from " + std::to_string((long)lo) + " to " +
+                     std::to_string((long)hi) + ", got '" + s + "'");
+  return v;
+}
+
+void check_env_entry(const std::string &e, const std::vector<std::string> &list) {
+  std::string name = env_name(e);
+  bool valid = e.find('=') != e.npos && !name.empty() && !std::isdigit((unsigned char)name[0]) &&
+               std::all_of(name.begin(), name.end(),
+                           [](char c) { return std::isalnum((unsigned char)c) || c == '_'; });
+  if (!valid)
+    throw UsageError("--env takes NAME=VALUE with NAME of letters, digits and '_', got '" + e +
+                     "'");
+  // A line feed would forge lines of the campaign's record.
+  if (std::any_of(e.begin(), e.end(), [](char c) { return std::iscntrl((unsigned char)c); }))
+    throw UsageError("--env " + name + ": control characters are not allowed in a value");
+  // The loader would apply the last, getenv() return the first: refuse both.
+  for (const auto &other : list)
+    if (env_name(other) == name)
+      throw UsageError("--env " + name + " is given twice for the same runs");
+}
+
+void check_bench(const std::string &bench) {
+  if (bench.empty())
+    throw UsageError("--bench needs a path");
+  if (std::any_of(bench.begin(), bench.end(),
+                  [](char c) { return std::iscntrl((unsigned char)c); }))
+    throw UsageError("--bench: control characters are not allowed in the path");
+  struct stat st;
+  if (stat(bench.c_str(), &st) != 0)
+    throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode))
+    throw UsageError("cannot run benchmark '" + bench + "': not a regular file");
+  if (access(bench.c_str(), X_OK) != 0)
+    throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
+}
+
+std::string preload_path(const std::string &path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0)
+    throw UsageError("--preload '" + path + "': " + std::strerror(path.empty() ? ENOENT : errno));
+  if (!S_ISREG(st.st_mode))
+    throw UsageError("--preload '" + path + "': not a regular file");
+  std::error_code ec;
+  std::string abs = std::filesystem::canonical(path, ec).string();
+  if (ec || abs.find_first_of(" :\t") != std::string::npos ||
+      std::any_of(abs.begin(), abs.end(), [](char c) { return std::iscntrl((unsigned char)c); }))
+    throw UsageError("--preload '" + path +
+                     "': LD_PRELOAD cannot carry a path with spaces, ':' or control characters");
+  return abs;
+}
+
+void check_variant_name(const std::string &s, const std::vector<VariantOptions> &earlier) {
+  bool valid = !s.empty() && s.size() <= 32 && s != "." && s != ".." &&
+               std::all_of(s.begin(), s.end(), [](char c) {
+                 return std::isalnum((unsigned char)c) || c == '_' || c == '.' || c == '-';
+               });
+  if (!valid)
+    throw UsageError("--variant takes a short name of letters, digits, '_', '.' and '-', got '" +
+                     s + "'");
+  // The folder's own files: the record (and its temporary copies) and runs.
+  if (s.rfind(kRecordFile, 0) == 0 || run_number(s) > 0)
+    throw UsageError("--variant " + s + ": the name of a campaign folder's own file");
+  for (const auto &v : earlier)
+    if (v.name == s)
+      throw UsageError("--variant " + s + " is given twice");
+}
+
+std::vector<size_t> lengths_value(const std::string &s) {
+  std::vector<size_t> out;
+  if (s == "all") {
+    for (size_t k = 1; k <= kLengths; k++)
+      out.push_back(k);
+    return out;
+  }
+  for (size_t start = 0; start <= s.size();) {
+    size_t end = std::min(s.find(',', start), s.size());
+    out.push_back(count_value("--lengths", s.substr(start, end - start), kLengths));
+    if (out.back() == 0)
+      throw UsageError("--lengths: lengths run from 1 to 32768");
+    start = end + 1;
+  }
+  return out;
+}
+
+} // namespace report

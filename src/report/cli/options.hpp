@@ -1,0 +1,53 @@
+#pragma once
+// The command line's words as typed, checked options: which options each
+// command takes, their values, and the combinations it refuses.
+
+#include "report/campaign/campaign.hpp"
+#include "report/formats/weights.hpp"
+#include "report/render/render.hpp"
+#include "report/stats/compare.hpp"
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace report {
+
+enum class Format { Text, Csv, Json };
+
+struct Options {
+  std::string command;         // run, summary, plot, tune; "" for the tool's own help
+  bool help = false;           // show the command's usage and do nothing else
+  std::set<std::string> given; // the options given, by their long names
+  CampaignOptions campaign;    // run, tune
+  std::vector<std::string> sets;
+  CompareOptions compare;
+  std::optional<double> tsc_mhz;
+  Format format = Format::Text;
+  Unit unit = Unit::Ticks;
+  std::optional<std::vector<size_t>> lengths;
+  std::optional<double> fail_if_slower; // a fraction: 0.05 for 5%
+  std::string plot_out;
+  bool force = false, log_y = false;
+  std::string from; // tune --from DIR
+  std::string more; // run --more DIR
+  bool bands = false, allow_unclear = false;
+  std::string weights; // --weights FILE
+  WeightsFormat weights_format = WeightsFormat::Auto;
+
+  bool has(const char *option) const { return given.count(option) > 0; }
+};
+
+// Parses `words` (argv without the program). `default_bench` is the
+// benchmark beside this tool. Throws UsageError for every option a command
+// does not take, every bad value and every combination it cannot honour.
+Options parse_command_line(const std::vector<std::string> &words, const std::string &default_bench);
+
+// A command's usage text, or the tool's for ""; "" for no such command.
+std::string usage_text(const std::string &command);
+
+// The options a command takes, by their long names and aliases.
+std::vector<std::string> command_options(const std::string &command);
+
+} // namespace report

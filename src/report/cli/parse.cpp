@@ -1,0 +1,144 @@
+// The command line's words as typed, checked options: the options each
+// command takes (as its definitions say), their values, and the
+// combinations it refuses.
+
+#include "report/cli/option_table.hpp"
+
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+void refuse_together(const Options &o, const char *a, const char *b, const std::string &why) {
+  if (o.has(a) && o.has(b))
+    throw UsageError(std::string(a) + " and " + b + " do not go together: " + why);
+}
+
+// The combinations each command cannot honour.
+void check_combinations(const Options &o) {
+  if (o.command == "run") {
+    if (!o.more.empty()) {
+      for (const char *c :
+           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed"})
+        refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
+    } else if (o.campaign.out.empty()) {
+      throw UsageError("run needs --out DIR (or --more DIR)");
+    }
+    if (o.more.empty() && o.campaign.variants.empty() && o.has("--budget"))
+      throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
+  }
+  if (o.command == "run" || o.command == "tune")
+    refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
+  if (o.command == "summary") {
+    refuse_together(o, "--csv", "--json", "choose one format");
+    refuse_together(o, "--csv", "--unit", "CSV holds exact ticks");
+    refuse_together(o, "--json", "--unit", "JSON holds both ns and ticks");
+    for (const char *c : {"--threshold", "--drift", "--fail-if-slower", "--bands"})
+      refuse_together(o, "--csv", c, "CSV holds no comparisons");
+    refuse_together(o, "--json", "--bands", "the JSON holds every band");
+    if (o.has("--allow-unclear") && !o.has("--fail-if-slower"))
+      throw UsageError("--allow-unclear goes with --fail-if-slower");
+    if (o.has("--lengths") && o.format != Format::Json)
+      throw UsageError("--lengths goes with --json");
+    if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json)
+      throw UsageError("--tsc-mhz is used only for times in ns: give --unit ns or --json");
+  }
+  if (o.command == "plot" && o.plot_out.empty())
+    throw UsageError("plot needs -o FILE");
+  if (o.command == "census") {
+    for (const auto &v : o.campaign.variants)
+      if (std::none_of(v.env.begin(), v.env.end(), is_preload_entry))
+        throw UsageError("census --variant " + v.name + " needs --preload PATH");
+    if (o.campaign.variants.empty() && o.has("--preload"))
+      throw UsageError("census --preload goes after --variant NAME");
+    refuse_together(o, "--from", "--variant", "--from reads a census already run");
+  }
+  if (o.command == "tune" || o.command == "census") {
+    if (!o.from.empty()) {
+      for (const char *c :
+           {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench"})
+        refuse_together(o, "--from", c, "--from reads a campaign already run");
+    } else if (o.campaign.out.empty()) {
+      throw UsageError(o.command + " needs --out DIR (or --from DIR)");
+    }
+  }
+  if (o.has("--weights-format") && !o.has("--weights"))
+    throw UsageError("--weights-format goes with --weights");
+  refuse_together(o, "--csv", "--weights", "CSV holds no comparisons");
+  if (o.command == "summary" || o.command == "plot")
+    if (o.sets.empty())
+      throw UsageError("no SET given");
+}
+
+} // namespace
+
+Options parse_command_line(const std::vector<std::string> &words,
+                           const std::string &default_bench) {
+  Options o;
+  o.campaign.bench = default_bench;
+  if (words.empty())
+    throw UsageError("no command given");
+  const std::string &first = words[0];
+  if (first == "--help" || first == "-h" || first == "help") {
+    o.help = true;
+    if (words.size() > 2)
+      throw UsageError("help takes at most one COMMAND");
+    o.command = words.size() > 1 ? words[1] : "";
+    if (usage_text(o.command).empty())
+      throw UsageError("help: unknown command '" + o.command + "'");
+    return o;
+  }
+  const CommandDef *cmd = find_command(first);
+  if (!cmd)
+    throw UsageError("unknown command '" + first + "'");
+  o.command = cmd->name;
+
+  bool options_ended = false;
+  for (size_t i = 1; i < words.size(); i++) {
+    const std::string &w = words[i];
+    bool looks_like_option = !options_ended && w.size() > 1 && w[0] == '-';
+    if (!looks_like_option) {
+      if (!cmd->takes_sets)
+        throw UsageError(o.command + ": unknown argument '" + w + "'");
+      if (w.empty())
+        throw UsageError(o.command + ": an empty SET path");
+      o.sets.push_back(w);
+      continue;
+    }
+    if (w == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (w == "--help" || w == "-h") {
+      o.help = true;
+      return o;
+    }
+    std::string name = w.substr(0, w.find('=')), value;
+    auto it = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const CommandOption &s) {
+      return name == s.def->name || (s.def->alias && name == s.def->alias);
+    });
+    if (it == cmd->options.end())
+      throw UsageError(o.command + ": unknown option '" + w + "'");
+    const OptionDef *def = it->def;
+    if (def->arg) {
+      if (name.size() < w.size())
+        value = w.substr(name.size() + 1);
+      else if (i + 1 < words.size())
+        value = words[++i];
+      else
+        throw UsageError(std::string(def->name) + " needs a value");
+    } else if (name.size() < w.size()) {
+      throw UsageError(std::string(def->name) + " takes no value");
+    }
+    def->apply(o, value);
+    o.given.insert(def->name);
+  }
+  check_combinations(o);
+  return o;
+}
+
+} // namespace report

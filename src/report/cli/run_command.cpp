@@ -1,0 +1,21 @@
+// run: a campaign, new or continued with --more.
+
+#include "report/campaign/decide.hpp"
+#include "report/cli/commands.hpp"
+#include "report/sys/errors.hpp"
+
+namespace report {
+
+int run_command(const Options &o) {
+  if (o.more.empty()) {
+    run_until_decided(o.campaign, o.compare);
+    return kOk;
+  }
+  CampaignOptions c = continue_campaign(o.more);
+  c.runs = o.campaign.runs;
+  c.budget = o.campaign.budget;
+  run_until_decided(c, o.compare);
+  return kOk;
+}
+
+} // namespace report

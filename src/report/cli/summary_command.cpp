@@ -1,0 +1,50 @@
+// summary and plot: the sets' report, written as text, CSV, JSON or a picture.
+
+#include "report/cli/commands.hpp"
+#include "report/cli/gate.hpp"
+#include "report/render/plot.hpp"
+#include "report/render/render.hpp"
+#include "report/sys/errors.hpp"
+
+namespace report {
+
+namespace {
+
+void need_frequency(const Report &r, const char *why) {
+  for (const auto &s : r.sets)
+    if (!s.mhz)
+      throw UsageError(
+          std::string(why) + ": '" + s.set.label +
+          "' has no measured counter frequency (no campaign record); give --tsc-mhz F");
+}
+
+} // namespace
+
+int summary_command(const Options &o) {
+  if (o.format == Format::Json)
+    need_json_support(); // before reading anything
+  Report r = load_report(o);
+  if (o.format == Format::Json) {
+    need_frequency(r, "--json gives times in ns");
+    render_json(r, o.lengths ? *o.lengths : default_json_lengths(), write_out);
+  } else if (o.format == Format::Csv) {
+    write_out(render_csv(r));
+  } else {
+    if (o.unit == Unit::Ns)
+      need_frequency(r, "--unit ns");
+    write_out(render_text(r, o.unit, o.bands));
+  }
+  if (o.fail_if_slower)
+    check_gate(r, *o.fail_if_slower, o.allow_unclear);
+  return kOk;
+}
+
+int plot_command(const Options &o) {
+  terminal_for(o.plot_out); // refuse a bad ending before reading anything
+  PlotOptions popt;
+  popt.log_y = o.log_y;
+  draw_plot(load_report(o), o.plot_out, o.force, popt);
+  return kOk;
+}
+
+} // namespace report

@@ -1,0 +1,92 @@
+#pragma once
+// The campaign folder's format, both ways: the record in context.txt, and the
+// names of its run files. Every key of the record is spelled here and nowhere else.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace report {
+
+// The record's file name inside a campaign folder.
+constexpr const char *kRecordFile = "context.txt";
+
+// A record holds a few dozen short lines and one per round; a megabyte is
+// far beyond any real one, and bounds what a wrong file can cost to read.
+constexpr size_t kMaxRecordBytes = 1 << 20;
+
+// What a campaign knew of the machine it ran on.
+struct MachineFacts {
+  std::string date, host, cpu_model, kernel, libc;
+  std::optional<unsigned> num_cpus;
+  std::optional<double> tsc_mhz;       // counter ticks per microsecond, measured
+  std::string tsc_constant_nonstop;    // "yes", or "no (...)" naming the missing flags
+  std::optional<double> tsc_step;      // the counter's granularity, in ticks
+  std::optional<double> tsc_read_cost; // one back-to-back reading, in ticks
+};
+
+// One variant of an interleaved campaign.
+struct VariantRecord {
+  std::string name;
+  std::vector<std::string> env; // NAME=VALUE added to its runs
+  std::string bench;            // its benchmark, absolute
+};
+
+// A C library whose memset a census preloads, as its package names it.
+struct LibraryRecord {
+  std::string name, package, version; // "musl", "musl-dev", "1.2.3-1"
+};
+
+struct Record {
+  MachineFacts machine;
+  std::optional<unsigned> planned;              // runs, or rounds, planned ("runs")
+  std::optional<unsigned> cpu;                  // the processor every run was pinned to
+  std::optional<double> timeout;                // seconds; none: no limit
+  std::vector<std::string> env;                 // NAME=VALUE added to every run
+  std::vector<std::string> env_inherited;       // NAME=VALUE inherited that steer the C library
+  std::string bench;                            // the benchmark, absolute
+  std::optional<uint64_t> seed;                 // of the round orders
+  std::vector<VariantRecord> variants;          // none: a plain campaign
+  std::vector<LibraryRecord> libraries;         // a census's preloaded C libraries
+  std::vector<std::vector<std::string>> orders; // per round, the variants in run order
+  // A campaign that ran until its comparisons were decided:
+  std::optional<double> budget;   // seconds it was given
+  std::optional<unsigned> rounds; // complete rounds
+  unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
+  std::string stop;               // why it stopped: decided, budget, interrupted, runs
+  // Lines this version does not know, kept as they were, in order.
+  std::vector<std::pair<std::string, std::string>> unknown;
+
+  const VariantRecord *variant(const std::string &name) const;
+};
+
+// The record as key and value pairs, in the order context.txt holds them;
+// without the variants and round orders unless `all`.
+std::vector<std::pair<std::string, std::string>> record_fields(const Record &r, bool all = true);
+
+// The record as context.txt holds it: "key: value" lines. Control characters
+// and backslashes in values are written as \xNN and \\, so that no value can
+// forge a line.
+std::string format_record(const Record &r);
+
+// Reads what format_record writes. A number that does not parse reads as
+// absent; an unknown key is kept; a line without ": " is ignored.
+Record parse_record(const std::string &text);
+
+// The record of the campaign folder `dir`: empty when there is none; an
+// InputError when it is there but cannot be read, is not a regular file or
+// is larger than kMaxRecordBytes.
+Record read_record(const std::string &dir);
+
+// "run-001.txt": at least three digits, more where `planned` needs them, so
+// that the names sort as the runs were made.
+std::string run_file_name(unsigned number, unsigned planned);
+// The number in a run file's name; 0 for any other name.
+unsigned run_number(const std::string &file_name);
+// The run files of a folder, in the order of their numbers; an InputError
+// when the folder cannot be listed.
+std::vector<std::string> run_files_in(const std::string &dir);
+
+} // namespace report

@@ -1,0 +1,41 @@
+#pragma once
+// Sets of result files as the user names them: single files, campaign folders,
+// interleaved campaigns and their variants, each with its campaign's record.
+
+#include "report/formats/campaign_folder.hpp"
+#include "report/formats/result_file.hpp"
+
+#include <string>
+#include <vector>
+
+namespace report {
+
+// What one SET stands for.
+struct Set {
+  std::string label;              // unique among the sets of one command
+  std::string path;               // where its files are
+  std::vector<std::string> files; // file names, for naming runs
+  std::vector<unsigned> rounds;   // run number of each file (run-NNN); 0 for a lone file
+  std::vector<RunTicks> runs;
+  Record record;                          // the campaign's record; empty for a lone file
+  std::vector<std::string> env;           // NAME=VALUE added to its runs
+  std::vector<std::string> inherited_env; // NAME=VALUE the runs inherited that steer the C library
+  std::string campaign;       // the interleaved campaign's folder, canonical; "" for none
+  std::string campaign_given; // the same folder as the user named it, for labels
+  unsigned planned = 0;       // runs (rounds) the campaign set out to make; 0 if unknown
+  // Runs left out because their round is missing in another variant: a
+  // campaign stopped in the middle of a round (its tool killed) leaves them.
+  std::vector<std::string> incomplete_rounds;
+};
+
+// A SET argument: a result file, a campaign folder, one variant's folder of
+// an interleaved campaign, or an interleaved campaign folder, which stands
+// for all its variants in the order the campaign gave them. Paths are
+// resolved ("cmp/a/.", symbolic links) before deciding which it is.
+std::vector<Set> load_sets(const std::string &path);
+
+// All the SETs of one command, with labels made unique: a variant's name is
+// prefixed with its campaign's folder where two sets would share a label.
+std::vector<Set> load_all_sets(const std::vector<std::string> &paths);
+
+} // namespace report

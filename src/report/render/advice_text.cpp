@@ -1,0 +1,142 @@
+// Renders a tuning campaign's advice and a census as text: variants, groups,
+// the fastest per range, the crossover and the advice; the ranking of a census.
+
+#include "report/render/render.hpp"
+
+#include "report/render/pieces.hpp"
+
+namespace report {
+
+namespace {
+
+// The variant's setting as a user pastes it: "GLIBC_TUNABLES=...".
+std::string setting_of(const Set &variant) {
+  std::string s;
+  for (const auto &e : variant.env)
+    s += (s.empty() ? "" : " ") + e;
+  return s.empty() ? "(no setting)" : printable(s);
+}
+
+std::string ratio_text(double ratio, double low, double high) {
+  return fmt("%.2f [%.2f, %.2f]", ratio, low, high);
+}
+
+// What a tuning campaign and a census both say: the variants, the groups
+// of equivalent ones, and the fastest per range.
+std::string common_lines(const char *what, const Standings &a) {
+  double confidence = a.sets.size() > 1 ? a.vs_default[1].options.confidence : 0.95;
+  std::string o = std::string("== ") + what + ": " + plural(a.rounds, "round") + ", " +
+                  plural(a.sets.size(), "variant") +
+                  fmt(", paired; ratios are to default, with %.4g%% intervals\n", 100 * confidence);
+  const MachineFacts &m = a.sets[0].record.machine;
+  o += "machine: " + printable(m.cpu_model) + ", " + printable(m.libc) + "\n";
+  for (const auto &l : a.sets[0].record.libraries)
+    o += "library: " + printable(l.name) + " (" + printable(l.package) + " " +
+         printable(l.version.empty() ? "version unknown" : l.version) + ")\n";
+  for (const auto &set : a.sets)
+    o += "variant: " + printable(set.label) + " = " + setting_of(set) + "\n";
+  for (const auto &g : a.groups)
+    if (g.size() > 1) {
+      std::vector<std::string> names;
+      for (size_t v : g)
+        names.push_back(printable(a.sets[v].label));
+      o += "same implementation: " + joined(names) +
+           " (same everywhere: these settings did not change what was measured)\n";
+    }
+  for (const auto &w : a.fastest) {
+    o += fmt("fastest: %zu..%zu ", w.from, w.to);
+    if (w.variants.empty()) {
+      o += "default (nothing faster)\n";
+    } else if (w.variants[0] == kUnclear) {
+      o += "unclear (not decided: more rounds would tell)\n";
+    } else {
+      std::vector<std::string> names;
+      for (size_t v : w.variants)
+        names.push_back(printable(a.sets[v].label));
+      o += joined(names) + " " + ratio_text(w.ratio, w.low, w.high) + "\n";
+    }
+  }
+  return o;
+}
+
+} // namespace
+
+std::string render_census(const Census &c, const std::string &weights_file) {
+  const Standings &a = c.standings;
+  std::string o = common_lines("census", a);
+  o += "ranking: by the expected cost per call, " +
+       (c.weighted ? "weighted by " + printable(weights_file)
+                   : std::string("every length from 2 to 32768 alike")) +
+       "; ratio to default, verdict\n";
+  for (size_t i = 0; i < c.ranking.size(); i++) {
+    const Ranked &r = c.ranking[i];
+    o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
+         fmt(" %.2f ticks per call", r.cost);
+    if (r.variant > 0)
+      o += fmt(" %.3f", r.w.est.ratio) + interval_suffix(r.w.est) + " " + verdict_name(r.w.verdict);
+    o += "\n";
+  }
+  return o;
+}
+
+std::string render_advice(const TuneAdvice &a) {
+  std::string o = common_lines("tune", a);
+  if (a.have_stosb_pair)
+    o += "crossover: " +
+         (a.crossover_unclear ? std::string("unclear")
+          : a.crossover       ? std::to_string(*a.crossover)
+                              : std::string("none")) +
+         "\n";
+  for (size_t v = 1; v < a.weighted.size(); v++) {
+    const WeightedComparison &w = a.weighted[v];
+    o += "weighted: " + printable(a.sets[v].label) + " " + verdict_name(w.verdict) +
+         fmt(" %.3f", w.est.ratio) + interval_suffix(w.est) + "\n";
+  }
+  if (a.advice_undecided) {
+    std::string dir = printable(a.sets[0].campaign_given);
+    std::string what = a.weighted.empty() ? plural(a.unclear, "band") + " not decided"
+                                          : "the weighted ratios are not decided";
+    o += "advice: none yet: " + what + "; add rounds with 'memset-report run --more " + dir +
+         "', then 'memset-report tune --from " + dir + "'\n";
+    return o;
+  }
+  if (!a.advised) {
+    // Say why, where a setting gains somewhere: it loses elsewhere.
+    std::string why;
+    for (size_t v = 1; v < a.sets.size() && why.empty(); v++) {
+      std::vector<std::string> faster, slower;
+      for (const auto &rg : a.vs_default[v].ranges) {
+        if (rg.verdict == Verdict::Faster)
+          faster.push_back(fmt("%zu..%zu", rg.from, rg.to));
+        if (rg.verdict == Verdict::Slower)
+          slower.push_back(fmt("%zu..%zu", rg.from, rg.to));
+      }
+      if (!faster.empty() && !slower.empty())
+        why =
+            " (every setting faster somewhere is slower elsewhere: " + printable(a.sets[v].label) +
+            " is faster over " + joined(faster) + " and slower over " + joined(slower) + ")";
+    }
+    if (!a.weighted.empty())
+      why = " (no setting is decided faster for this distribution without being slower at "
+            "some length it calls)";
+    o += "advice: default" + why + "\n";
+    return o;
+  }
+  const Set &v = a.sets[*a.advised];
+  std::vector<std::string> gains;
+  for (const auto &rg : a.vs_default[*a.advised].ranges)
+    if (rg.verdict == Verdict::Faster)
+      gains.push_back(fmt("%zu..%zu faster by %.0f%% [%.0f%%, %.0f%%]", rg.from, rg.to,
+                          100 * (1 - rg.ratio), 100 * (1 - rg.high), 100 * (1 - rg.low)));
+  if (!a.weighted.empty()) {
+    const Estimate &e = a.weighted[*a.advised].est;
+    gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",
+                                    100 * (1 - e.ratio), 100 * (1 - e.high), 100 * (1 - e.low)));
+  }
+  o += "advice: " + setting_of(v) + " (" + printable(v.label) + "; " + joined(gains) +
+       (a.weighted.empty() ? "; same elsewhere)\n"
+                           : "; nowhere slower at the lengths the distribution calls)\n");
+  return o;
+}
+
+} // namespace report

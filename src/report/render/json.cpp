@@ -1,0 +1,280 @@
+// Renders a Report in Google Benchmark's JSON layout, for compare.py and the
+// dashboards that read that format.
+
+#include "report/render/render.hpp"
+
+#include "report/sys/errors.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+#ifdef MEMSET_REPORT_JSON
+#include <nlohmann/json.hpp>
+#endif
+
+namespace report {
+
+std::vector<size_t> default_json_lengths() {
+  std::vector<size_t> out;
+  for (size_t p = 1; p <= kLengths; p *= 2) {
+    out.push_back(p);
+    if (p >= 2 && p * 3 / 2 <= kLengths && p < kLengths)
+      out.push_back(p * 3 / 2);
+  }
+  return out;
+}
+
+#ifdef MEMSET_REPORT_JSON
+
+namespace {
+
+using nlohmann::ordered_json;
+
+// JSON strings must be UTF-8: a byte that is not part of a valid sequence
+// (a file name or an --env value in Latin-1, say) is written as the text
+// \xNN, which every reader accepts and a person can still read.
+std::string utf8(const std::string &s) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = (unsigned char)s[i];
+    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool ok = len > 0 && i + len <= s.size() && !(len == 2 && c < 0xc2);
+    for (size_t j = 1; ok && j < len; j++)
+      ok = ((unsigned char)s[i + j] >> 6) == 2;
+    if (ok && len == 3) { // no overlong forms, no surrogates
+      unsigned char d = (unsigned char)s[i + 1];
+      ok = !(c == 0xe0 && d < 0xa0) && !(c == 0xed && d >= 0xa0);
+    }
+    if (ok && len == 4) {
+      unsigned char d = (unsigned char)s[i + 1];
+      ok = c <= 0xf4 && !(c == 0xf0 && d < 0x90) && !(c == 0xf4 && d >= 0x90);
+    }
+    if (ok) {
+      out.append(s, i, len);
+      i += len;
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+      i++;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> utf8(const std::vector<std::string> &v) {
+  std::vector<std::string> out;
+  for (const auto &s : v)
+    out.push_back(utf8(s));
+  return out;
+}
+
+ordered_json context_of(const Set &set) {
+  ordered_json c = ordered_json::object();
+  for (const auto &[k, v] : record_fields(set.record, false))
+    c[k] = utf8(v);
+  c["env"] = utf8(set.env);
+  c["env_inherited"] = utf8(set.inherited_env);
+  c["runs"] = set.runs.size();
+  if (set.planned)
+    c["planned_runs"] = set.planned;
+  return c;
+}
+
+// One benchmark entry, in the fields and order Google Benchmark writes.
+ordered_json entry(const std::string &name, const std::string &run_name, size_t family,
+                   size_t repetitions) {
+  ordered_json e;
+  e["name"] = name;
+  e["family_index"] = family;
+  e["per_family_instance_index"] = 0;
+  e["run_name"] = run_name;
+  e["run_type"] = "iteration";
+  e["repetitions"] = repetitions;
+  return e;
+}
+
+void set_time(ordered_json &e, double ns) {
+  e["real_time"] = ns;
+  e["cpu_time"] = ns;
+  e["time_unit"] = "ns";
+}
+
+// A value dumped as it would sit at `depth` inside the whole document.
+std::string nested(const ordered_json &j, int depth) {
+  std::string text = j.dump(2), pad(2 * (size_t)depth, ' '), out;
+  for (char c : text) {
+    out += c;
+    if (c == '\n')
+      out += pad;
+  }
+  return out;
+}
+
+ordered_json context_json(const Report &r) {
+  const Set &first = r.sets[0].set;
+  const MachineFacts &m = first.record.machine;
+  ordered_json ctx;
+  ctx["date"] = utf8(m.date);
+  ctx["host_name"] = utf8(m.host);
+  ctx["executable"] = utf8(first.record.bench);
+  // The machine that ran the campaign, not the one reading it; unknown for
+  // records written before it was kept.
+  if (m.num_cpus)
+    ctx["num_cpus"] = *m.num_cpus;
+  ctx["mhz_per_cpu"] = (long)std::lround(*r.sets[0].mhz);
+  ctx["cpu_scaling_enabled"] = false;
+  ctx["caches"] = ordered_json::array();
+  ctx["library_build_type"] = "release";
+  ctx["library_version"] = utf8(m.libc);
+  ctx["memset_report_statistic"] = statistic_name(r.statistic);
+  ordered_json sets = ordered_json::array();
+  for (const auto &sr : r.sets) {
+    ordered_json one = context_of(sr.set);
+    one["label"] = utf8(sr.set.label);
+    one["path"] = utf8(sr.set.path);
+    if (sr.summary.shifted)
+      one["shifted_runs"] = sr.summary.shifted->size();
+    if (sr.weighted) {
+      one["weighted_cost_ticks"] = sr.weighted->cost;
+      one["weighted_cost_ns"] = sr.weighted->cost * 1000.0 / *sr.mhz;
+    }
+    sets.push_back(one);
+  }
+  ctx["memset_report_sets"] = sets;
+  if (r.weights) {
+    const Weights &w = *r.weights;
+    ctx["memset_report_weights"] = {{"file", utf8(r.weights_file)},
+                                    {"format", weights_format_name(w.format)},
+                                    {"calls", w.total},
+                                    {"measured_share", w.measured() / w.total},
+                                    {"zero_share", w.zero / w.total},
+                                    {"one_share", w.one / w.total},
+                                    {"above_share", w.above / w.total},
+                                    {"open_share", w.open / w.total}};
+  }
+  ordered_json variants = ordered_json::array();
+  for (const auto &v : first.record.variants)
+    variants.push_back({{"name", utf8(v.name)}, {"env", utf8(v.env)}, {"bench", utf8(v.bench)}});
+  ctx["variants"] = variants;
+  return ctx;
+}
+
+ordered_json estimate_json(size_t from, size_t to, Verdict v, double ratio, bool interval,
+                           double low, double high) {
+  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(v)}, {"ratio", ratio}};
+  if (interval) {
+    j["low"] = low;
+    j["high"] = high;
+  }
+  return j;
+}
+
+ordered_json comparisons_json(const Report &r) {
+  ordered_json comparisons = ordered_json::array();
+  for (const auto &c : r.comparisons) {
+    ordered_json j;
+    j["base"] = utf8(r.sets[c.base].set.label);
+    j["other"] = utf8(r.sets[c.other].set.label);
+    j["paired"] = c.paired;
+    j["runs_base"] = c.runs_base;
+    j["runs_other"] = c.runs_other;
+    j["statistic"] = statistic_name(c.options.statistic);
+    j["confidence"] = c.options.confidence;
+    j["threshold"] = c.options.threshold;
+    if (!c.paired)
+      j["drift_allowance"] = c.options.drift;
+    ordered_json ranges = ordered_json::array(), bands = ordered_json::array();
+    for (const auto &rg : c.ranges)
+      ranges.push_back(
+          estimate_json(rg.from, rg.to, rg.verdict, rg.ratio, rg.interval, rg.low, rg.high));
+    for (const auto &b : c.bands)
+      bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.est.ratio, b.est.interval,
+                                    b.est.low, b.est.high));
+    j["ranges"] = ranges;
+    j["bands"] = bands;
+    if (!r.weighted.empty()) {
+      const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
+      j["weighted"] =
+          estimate_json(1, kLengths, w.verdict, w.est.ratio, w.est.interval, w.est.low, w.est.high);
+    }
+    comparisons.push_back(j);
+  }
+  return comparisons;
+}
+
+} // namespace
+
+void render_json(const Report &r, const std::vector<size_t> &lengths,
+                 const std::function<void(const std::string &)> &write) {
+  // Written entry by entry: memory stays bounded by one entry, however many
+  // runs and lengths go out.
+  write("{\n  \"context\": " + nested(context_json(r), 1) + ",\n  \"benchmarks\": [");
+  bool first_entry = true;
+  auto put = [&](const ordered_json &e) {
+    write((first_entry ? "\n    " : ",\n    ") + nested(e, 2));
+    first_entry = false;
+  };
+  size_t family = 0;
+  for (const auto &sr : r.sets) {
+    const Set &set = sr.set;
+    double ns_per_tick = 1000.0 / *sr.mhz;
+    std::string prefix = r.sets.size() > 1 ? utf8(set.label) + "/" : "";
+    size_t n = set.runs.size();
+    for (size_t len : lengths) {
+      std::string run_name = prefix + "memset/" + std::to_string(len);
+      for (size_t i = 0; i < n; i++) {
+        ordered_json e = entry(run_name, run_name, family, n);
+        // The round for interleaved campaigns, else the run's place in the set.
+        e["repetition_index"] = set.rounds[i] ? set.rounds[i] - 1 : i;
+        e["threads"] = 1;
+        e["iterations"] = 8; // fills averaged into each value
+        uint64_t t = set.runs[i][len - 1];
+        set_time(e, (double)t * ns_per_tick);
+        e["ticks"] = t;
+        put(e);
+      }
+      std::vector<std::pair<const char *, double>> aggregates = {
+          {"median", sr.median[len - 1].value()},
+          {"mean", sr.moments.mean[len - 1]},
+          {"stddev", sr.moments.stddev[len - 1]}};
+      if (r.statistic != Statistic::Median)
+        aggregates.push_back({statistic_name(r.statistic), sr.levels[len - 1].value()});
+      for (auto [agg, ticks] : aggregates) {
+        ordered_json e = entry(run_name + "_" + agg, run_name, family, n);
+        e["run_type"] = "aggregate";
+        e["threads"] = 1;
+        e["aggregate_name"] = agg;
+        e["aggregate_unit"] = "time";
+        e["iterations"] = n;
+        set_time(e, ticks * ns_per_tick);
+        e["ticks"] = ticks;
+        put(e);
+      }
+      family++;
+    }
+  }
+  write(std::string(first_entry ? "]" : "\n  ]") +
+        ",\n  \"memset_report_comparisons\": " + nested(comparisons_json(r), 1) + "\n}\n");
+}
+
+bool json_supported() { return true; }
+
+#else
+
+bool json_supported() { return false; }
+
+void render_json(const Report &, const std::vector<size_t> &,
+                 const std::function<void(const std::string &)> &) {
+  need_json_support();
+}
+
+#endif
+
+void need_json_support() {
+  if (!json_supported())
+    throw SystemError("this memset-report was built without JSON support; install "
+                      "nlohmann-json3-dev (Debian) and build again");
+}
+
+} // namespace report

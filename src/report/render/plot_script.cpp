@@ -1,0 +1,195 @@
+// The gnuplot script of a plot: the data inline, the panel of curves and,
+// with two sets or more, the panel of ratios to the first.
+
+#include "report/render/pieces.hpp"
+#include "report/render/plot.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+// Eight colours that stay apart in print; beyond eight sets the dash pattern
+// changes instead, so every set stays distinguishable.
+const char *kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                          "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+constexpr size_t kNumColours = sizeof kColours / sizeof kColours[0];
+
+// gnuplot single-quoted string: no escapes but a doubled quote. Control
+// characters would end the command, so they are shown as '?'.
+std::string quoted(const std::string &s) {
+  std::string q = "'";
+  for (char c : s)
+    q += c == '\'' ? std::string("''") : std::string(1, std::iscntrl((unsigned char)c) ? '?' : c);
+  return q + "'";
+}
+
+std::string line_style(size_t s) {
+  return fmt("lc rgb '%s' dt %zu", kColours[s % kNumColours], 1 + s / kNumColours);
+}
+
+std::string ticks(double v) { return fmt(v == std::floor(v) ? "%.0f" : "%.1f", v); }
+
+// A verdict's colour, as gnuplot's "rgb variable" takes it.
+int verdict_colour(Verdict v) {
+  switch (v) {
+  case Verdict::Faster:
+    return 0x2ca02c;
+  case Verdict::Slower:
+    return 0xd62728;
+  case Verdict::Same:
+    return 0x7f7f7f;
+  default:
+    return 0xff7f0e;
+  }
+}
+
+// The range of the curves' levels over lengths 2 and up. It follows the
+// curves, not their spread: one noisy length whose runs spread over ten times
+// the curve would flatten all the rest; and length 1 carries the first-call
+// binding of memset and would squash every other length.
+struct YRange {
+  double lo = INFINITY, hi = 0;
+};
+
+// The data: length, then per set its level, first and third quartile, and
+// for every set after the first its ratio to the first. Length 1 is left out.
+std::string data_block(const Report &r, YRange &y) {
+  std::string s = "$data << EOD\n";
+  for (size_t k = 1; k < kLengths; k++) {
+    s += std::to_string(k + 1);
+    for (const auto &sr : r.sets) {
+      double q1 = sr.quartiles.q1[k], q3 = sr.quartiles.q3[k];
+      s += " " + ticks(sr.level_values[k]) + " " + ticks(q1) + " " + ticks(q3);
+      y.lo = std::min(y.lo, sr.level_values[k]);
+      y.hi = std::max(y.hi, sr.level_values[k]);
+    }
+    for (const auto &c : r.comparisons)
+      s += std::isfinite(c.per_length[k]) ? fmt(" %.4f", c.per_length[k]) : " NaN";
+    s += "\n";
+  }
+  if (!(y.hi > 0))
+    y.hi = 1;
+  return s + "EOD\n";
+}
+
+// The upper panel (or the only one): each set's curve with its spread shaded
+// and its steps marked.
+std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &y,
+                         bool ratio_panel) {
+  const size_t n = r.sets.size();
+  std::string s = "set multiplot\n"
+                  "set lmargin at screen 0.08\nset rmargin at screen 0.97\n"
+                  "set logscale x 2\nset xrange [2:32768]\nset grid\nset key top left\n";
+  if (ratio_panel)
+    s += "set origin 0,0.36\nset size 1,0.64\nset bmargin 1\nset format x ''\n";
+  else
+    s += "set xlabel 'fill length (bytes)'\n";
+  s += "set title " +
+       quoted(std::string("memset: ") + statistic_name(r.statistic) +
+              " ticks per call across runs, shaded: interquartile range") +
+       "\n"
+       "set ylabel 'time-stamp-counter ticks per call'\n";
+  if (opt.log_y)
+    s += fmt("set logscale y\nset yrange [%g:%g]\n", std::max(1.0, y.lo * 0.8), y.hi * 1.3);
+  else
+    s += fmt("set yrange [0:%g]\n", y.hi * 1.2);
+  std::string first;
+  for (size_t i = 0; i < n; i++)
+    first += (i ? ", " : "") + r.sets[i].set.label + " " + r.sets[i].levels[0].str();
+  s += "set label 1 " +
+       quoted("length 1 left out (its first call also binds memset): " + first + " ticks") +
+       " at graph 0.99, graph 0.04 right font ',9'\n";
+  size_t arrow = 1;
+  for (size_t i = 0; i < n; i++)
+    for (size_t len : r.sets[i].summary.steps)
+      s +=
+          fmt("set arrow %zu from %zu, graph 0 to %zu, graph 1 nohead lw 0.8 ", arrow++, len, len) +
+          line_style(i) + "\n";
+  s += "plot ";
+  for (size_t i = 0; i < n; i++)
+    s += fmt("%s$data using 1:%zu:%zu with filledcurves fs transparent solid 0.18 noborder "
+             "lc rgb '%s' notitle",
+             i ? ", \\\n     " : "", 3 + 3 * i, 4 + 3 * i, kColours[i % kNumColours]);
+  for (size_t i = 0; i < n; i++)
+    s += fmt(", \\\n     $data using 1:%zu with lines lw 1.5 ", 2 + 3 * i) + line_style(i) +
+         " title " + quoted(fmt("[%zu] ", i + 1) + r.sets[i].set.label);
+  return s + "\n";
+}
+
+// Each band of each comparison: its estimate and interval, coloured by its
+// verdict; `rlo`..`rhi` grow to hold them.
+std::string band_blocks(const Report &r, double &rlo, double &rhi) {
+  std::string s;
+  for (size_t i = 0; i < r.comparisons.size(); i++) {
+    s += fmt("$bands%zu << EOD\n", i);
+    for (const auto &b : r.comparisons[i].bands) {
+      double mid = std::sqrt((double)b.band.from * (double)b.band.to);
+      double low = b.est.interval ? b.est.low : b.est.ratio;
+      double high = b.est.interval ? b.est.high : b.est.ratio;
+      rlo = std::min(rlo, low);
+      rhi = std::max(rhi, high);
+      s += fmt("%g %.4f %.4f %.4f %d\n", mid, b.est.ratio, low, high, verdict_colour(b.verdict));
+    }
+    s += "EOD\n";
+  }
+  return s;
+}
+
+// The lower panel: each set's ratio to the first, faintly per length and
+// band by band with intervals, the threshold, and the weighted ratios.
+std::string ratio_panel(const Report &r) {
+  const size_t n = r.sets.size();
+  std::string s = "unset label 1\nunset arrow\nunset title\nset format x '%g'\n"
+                  "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 5\n"
+                  "unset logscale y\nset xlabel 'fill length (bytes)'\n"
+                  "set ylabel 'ratio to [1]'\nset key below horizontal maxrows 2\n";
+  double rlo = 0.9, rhi = 1.1;
+  s += band_blocks(r, rlo, rhi);
+  double thr = r.comparisons.empty() ? 0 : r.comparisons.back().options.threshold;
+  s += fmt("set yrange [%g:%g]\n", std::max(0.25, rlo * 0.97), std::min(4.0, rhi * 1.03));
+  // What the comparisons mean for the program whose lengths weigh them.
+  for (size_t i = 0; i < r.weighted.size(); i++) {
+    const WeightedComparison &w = r.weighted[i];
+    std::string text = fmt("weighted by %s: [%zu]/[1] %s %.3f", r.weights_file.c_str(),
+                           r.comparisons[i].other + 1, verdict_name(w.verdict), w.est.ratio) +
+                       interval_suffix(w.est);
+    s += fmt("set label %zu ", 10 + i) + quoted(text) +
+         fmt(" at graph 0.01, graph %g left font ',9'\n", 0.93 - 0.07 * (double)i);
+  }
+  s += fmt("plot 1 with lines lc rgb 'black' lw 1 notitle, \\\n"
+           "     %g with lines lc rgb 'gray50' dt 2 notitle, \\\n"
+           "     %g with lines lc rgb 'gray50' dt 2 title 'threshold %.0f%%'",
+           1 - thr, 1 + thr, 100 * thr);
+  for (size_t i = 1; i < n; i++)
+    // Per length the ratio is noisy: drawn faintly, under the bands.
+    s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#c0%s' dt %zu ",
+             2 + 3 * n + (i - 1), kColours[i % kNumColours] + 1, 1 + i / kNumColours) +
+         " title " + quoted(fmt("[%zu]/[1] per length", i + 1));
+  for (size_t i = 0; i < r.comparisons.size(); i++)
+    s += fmt(", \\\n     $bands%zu using 1:2:3:4:5 with yerrorbars lc rgb variable pt %zu "
+             "ps 0.6 title ",
+             i, 7 + 2 * i) +
+         quoted(fmt("[%zu]/[1] bands, %.4g%%: green faster, red slower, "
+                    "grey same, orange unclear",
+                    r.comparisons[i].other + 1, 100 * r.comparisons[i].options.confidence));
+  return s + "\n";
+}
+
+} // namespace
+
+std::string plot_script(const Report &r, const std::string &terminal, const PlotOptions &opt) {
+  const bool two_panels = r.sets.size() >= 2;
+  std::string s = "set terminal " + fmt(terminal.c_str(), two_panels ? 950 : 700) + "\n";
+  YRange y;
+  s += data_block(r, y);
+  s += curves_panel(r, opt, y, two_panels);
+  if (two_panels)
+    s += ratio_panel(r);
+  return s + "unset multiplot\n";
+}
+
+} // namespace report

@@ -1,0 +1,49 @@
+#pragma once
+// Renderers of computed results: text for people, CSV and JSON for programs.
+// They format what summary.* and tune.* computed, and compute nothing.
+
+#include "report/advice/census.hpp"
+#include "report/advice/standings.hpp"
+#include "report/stats/summary.hpp"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+enum class Unit { Ticks, Ns };
+
+// The summary as text: one section per set, then one per comparison, one
+// "key: value" line per fact so that it greps well. With Unit::Ns every set
+// needs a counter frequency (SetReport::mhz). With `bands`, every band's
+// estimate follows its comparison's ranges.
+std::string render_text(const Report &r, Unit unit, bool bands = false);
+
+// "length" and one median column per set, for all 32768 lengths, exactly.
+std::string render_csv(const Report &r);
+
+// Lengths a JSON export carries by default: powers of two and their midpoints.
+std::vector<size_t> default_json_lengths();
+
+// Whether this build can write JSON (it needs nlohmann-json); render_json
+// throws a SystemError saying what to install where it cannot.
+bool json_supported();
+void need_json_support();
+
+// Google Benchmark's JSON layout, so that its compare.py and the dashboards
+// that read it take the runs as they are. Every set needs a counter
+// frequency. Written piece by piece through `write`, so that memory stays
+// bounded however much goes out.
+void render_json(const Report &r, const std::vector<size_t> &lengths,
+                 const std::function<void(const std::string &)> &write);
+
+// The advice of a tuning campaign as text: variants, groups, the fastest
+// variant per range, the crossover and one line of advice.
+std::string render_advice(const TuneAdvice &a);
+
+// A census as text: the libraries and their versions, the variants, the
+// fastest per range and the ranking.
+std::string render_census(const Census &c, const std::string &weights_file);
+
+} // namespace report

@@ -1,0 +1,149 @@
+// Renders a Report as text for people: one section per set and per comparison.
+
+#include "report/render/render.hpp"
+
+#include "report/render/pieces.hpp"
+
+namespace report {
+
+namespace {
+
+// A tick count as the benchmark's integers are: whole, or with two decimals.
+std::string ticks(double v) { return fmt(v == (double)(long long)v ? "%.0f" : "%.2f", v); }
+
+void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Statistic statistic) {
+  const Set &set = sr.set;
+  const SetSummary &sum = sr.summary;
+  bool ns = unit == Unit::Ns;
+  double ns_per_tick = ns ? 1000.0 / *sr.mhz : 1.0;
+  const char *unit_word = sum.rounds ? "round" : "run";
+
+  o += fmt("%s== [%zu] ", s ? "\n" : "", s + 1) + printable(set.label) + " (" +
+       plural(sum.runs, unit_word) + ")\n";
+  if (sum.planned > sum.runs)
+    o += fmt("incomplete: %zu of %u %ss\n", sum.runs, sum.planned, unit_word);
+  else if (set.record.stop == "interrupted" || set.record.stop == "failed")
+    o += "stopped: " + set.record.stop + " before it was decided\n";
+  if (!set.incomplete_rounds.empty())
+    o += "ignored: " + printable(joined(set.incomplete_rounds)) +
+         " (the round is missing in another variant)\n";
+  for (const auto &e : set.env)
+    o += "env: " + printable(e) + "\n";
+  for (const auto &e : set.inherited_env)
+    o += "inherited env: " + printable(e) + "\n";
+  if (sum.resolution)
+    o += "resolution: " + ticks(*sum.resolution) + (*sum.resolution == 1 ? " tick" : " ticks") +
+         (sum.read_cost ? " (one back-to-back reading costs " + ticks(*sum.read_cost) + ")" : "") +
+         "\n";
+  if (ns)
+    o += fmt("floor: %.2f ns\n", sum.floor * ns_per_tick);
+  else
+    o += "floor: " + (sum.exact_floor ? sum.exact_floor->str() : fmt("%.2f", sum.floor)) +
+         " ticks\n";
+  std::vector<std::string> steps;
+  for (size_t l : sum.steps)
+    steps.push_back(std::to_string(l));
+  o += "steps: " + (steps.empty() ? std::string("none") : joined(steps)) + "\n";
+  std::string shifted = "n/a (fewer than 3 runs)";
+  if (sum.shifted) {
+    std::vector<std::string> named;
+    for (const auto &sh : *sum.shifted)
+      named.push_back(printable(set.files[sh.run]) + fmt(" x%.2f", sh.factor));
+    shifted = named.empty() ? "none"
+                            : fmt("%zu of %zu (%.0f%%): ", named.size(), sum.runs,
+                                  100.0 * (double)named.size() / (double)sum.runs) +
+                                  joined(named);
+  }
+  o += "shifted runs: " + shifted + "\n";
+  if (sr.weighted)
+    o += "weighted: " +
+         (ns ? fmt("%.2f ns", sr.weighted->cost * ns_per_tick)
+             : fmt("%.2f ticks", sr.weighted->cost)) +
+         " per call (" + statistic_name(statistic) + ")\n";
+
+  std::string level = statistic_name(statistic);
+  o += fmt("%8s %12s %14s %11s %8s\n", "length", (ns ? level + "_ns" : level).c_str(),
+           ns ? "above_floor_ns" : "above_floor", ns ? "GB/s" : "bytes/tick", "spread");
+  for (const SummaryRow &row : sum.rows) {
+    std::string med = ns ? fmt("%.2f", row.level * ns_per_tick) : sr.levels[row.length - 1].str();
+    std::string rate = row.bytes_per_tick ? fmt("%.2f", *row.bytes_per_tick / ns_per_tick) : "n/a";
+    std::string spread = row.spread ? fmt("%.1f%%", 100 * *row.spread) : "n/a";
+    o += fmt("%8zu %12s %14.*f %11s %8s\n", row.length, med.c_str(), ns ? 2 : 1,
+             row.above_floor * ns_per_tick, rate.c_str(), spread.c_str());
+  }
+}
+
+std::string interval_text(bool interval, double low, double high) {
+  // Without an interval there is no bracket: a span of single ratios is none.
+  return interval ? fmt(" [%.2f, %.2f]", low, high) : "";
+}
+
+void compare_section(std::string &o, const Report &r, const Comparison &c, bool bands) {
+  const Set &a = r.sets[c.base].set, &b = r.sets[c.other].set;
+  const CompareOptions &opt = c.options;
+  o += fmt("\n== compare [%zu] ", c.other + 1) + printable(b.label) +
+       fmt(" with [%zu] ", c.base + 1) + printable(a.label) + ": ";
+  if (c.paired)
+    o += plural(c.runs_base, "round") + ", paired";
+  else
+    o += fmt("%zu and %zu runs, unpaired", c.runs_base, c.runs_other);
+  o +=
+      fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(opt.statistic), 100 * opt.confidence);
+  if (!c.paired)
+    o += fmt("unpaired: separate campaigns can drift as a whole; each interval is widened by "
+             "%.0f%% for that (--drift); interleave them with 'run --variant' instead\n",
+             100 * opt.drift);
+  if (c.runs_base < kMinRunsForInterval || c.runs_other < kMinRunsForInterval)
+    o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
+             kMinRunsForInterval, c.paired ? "rounds" : "runs");
+  for (const auto &rg : c.ranges) {
+    o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.ratio) +
+         interval_text(rg.interval, rg.low, rg.high);
+    if (rg.band_max > rg.band_min * (1 + opt.threshold))
+      o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
+    o += "\n";
+  }
+  if (!r.weighted.empty()) {
+    const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
+    o += fmt("weighted: %s %.3f", verdict_name(w.verdict), w.est.ratio) + interval_suffix(w.est) +
+         "\n";
+  }
+  if (bands)
+    for (const auto &br : c.bands)
+      o += fmt("band: %zu..%zu %s %.3f", br.band.from, br.band.to, verdict_name(br.verdict),
+               br.est.ratio) +
+           interval_suffix(br.est) + "\n";
+}
+
+// What the weights are, and the calls they leave out.
+std::string weights_section(const Report &r) {
+  const Weights &w = *r.weights;
+  auto share = [&](double calls) { return fmt("%.3g%%", 100 * calls / w.total); };
+  std::string o = "== weights: " + printable(r.weights_file) + " (" +
+                  weights_format_name(w.format) + "), " + fmt("%.0f calls", w.total) + "\n";
+  o += "measured: " + share(w.measured()) + " of calls, at lengths 2..32768\n";
+  std::vector<std::string> out;
+  if (w.zero > 0)
+    out.push_back("0 bytes " + share(w.zero));
+  if (w.one > 0)
+    out.push_back("1 byte " + share(w.one) + " (its value carries the first-call binding)");
+  if (w.above > 0)
+    out.push_back("above 32768 " + share(w.above));
+  if (w.open > 0)
+    out.push_back("open-ended buckets " + share(w.open));
+  o += "not measured: " + (out.empty() ? std::string("none") : joined(out)) + "\n\n";
+  return o;
+}
+
+} // namespace
+
+std::string render_text(const Report &r, Unit unit, bool bands) {
+  std::string o = r.weights ? weights_section(r) : "";
+  for (size_t s = 0; s < r.sets.size(); s++)
+    set_section(o, r.sets[s], s, unit, r.statistic);
+  for (const auto &c : r.comparisons)
+    compare_section(o, r, c, bands);
+  return o;
+}
+
+} // namespace report

@@ -1,0 +1,176 @@
+// Comparisons of two sets as plain data: per band of lengths a ratio of the
+// chosen statistic with an interval and one of four verdicts, and the
+// ranges that adjacent bands make.
+
+#include "report/stats/compare.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+// One run's level in one band: the mean of the band's lower three quarters
+// of values. A mean, so that ticks counted in whole numbers average out over
+// the band's lengths; without the top quarter, so that an interrupt that
+// hit one length does not move the band.
+double band_level(const RunTicks &run, const Band &b) {
+  std::vector<double> v(run.begin() + (b.from - 1), run.begin() + b.to);
+  size_t keep = (v.size() * 3 + 3) / 4;
+  std::nth_element(v.begin(), v.begin() + (keep - 1), v.end());
+  double sum = 0;
+  for (size_t i = 0; i < keep; i++)
+    sum += v[i];
+  return sum / (double)keep;
+}
+
+// A fixed seed per band: the same files always give the same intervals.
+constexpr uint64_t kSeed = 0x6d656d736574ULL;
+
+} // namespace
+
+const char *verdict_name(Verdict v) {
+  switch (v) {
+  case Verdict::Faster:
+    return "faster";
+  case Verdict::Slower:
+    return "slower";
+  case Verdict::Same:
+    return "same";
+  default:
+    return "unclear";
+  }
+}
+
+Verdict verdict_of(const Estimate &e, double threshold) {
+  if (!e.interval)
+    return Verdict::Unclear;
+  if (e.high < 1 && e.ratio < 1 - threshold)
+    return Verdict::Faster;
+  if (e.low > 1 && e.ratio > 1 + threshold)
+    return Verdict::Slower;
+  if (e.low >= 1 - threshold && e.high <= 1 + threshold)
+    return Verdict::Same;
+  return Verdict::Unclear;
+}
+
+const std::vector<Band> &band_grid() {
+  static const std::vector<Band> grid = [] {
+    std::vector<size_t> edges = {2, 8, 16, 32};
+    for (int k = 24; k < 60; k++) {
+      auto e = (size_t)std::floor(std::pow(2.0, k / 4.0));
+      if (e != edges.back())
+        edges.push_back(e);
+    }
+    std::vector<Band> g;
+    for (size_t i = 0; i < edges.size(); i++)
+      g.push_back({edges[i], i + 1 < edges.size() ? edges[i + 1] - 1 : kLengths});
+    return g;
+  }();
+  return grid;
+}
+
+void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
+  std::vector<double> levels;
+  for (const Band &b : band_grid())
+    levels.push_back(band_level(run, b));
+  series.rounds.push_back(round);
+  series.levels.push_back(std::move(levels));
+}
+
+BandSeries band_series(const Set &set) {
+  BandSeries s;
+  s.campaign = set.campaign;
+  for (size_t i = 0; i < set.runs.size(); i++)
+    add_run(s, set.rounds[i], set.runs[i]);
+  return s;
+}
+
+std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
+                              const std::vector<size_t> &key) {
+  std::vector<Span> out;
+  for (size_t i = 0; i < bands.size();) {
+    size_t j = i;
+    std::vector<std::pair<double, size_t>> ratios; // ratio, lengths
+    double low = INFINITY, high = -INFINITY;
+    for (; j < bands.size() && key[j] == key[i]; j++) {
+      ratios.push_back({est[j].ratio, bands[j].to - bands[j].from + 1});
+      low = std::min(low, est[j].low);
+      high = std::max(high, est[j].high);
+    }
+    // The median over the span's lengths: each band weighs as many as it holds.
+    std::sort(ratios.begin(), ratios.end());
+    size_t total = 0, seen = 0;
+    for (const auto &r : ratios)
+      total += r.second;
+    double ratio = ratios.back().first;
+    for (const auto &r : ratios)
+      if (2 * (seen += r.second) >= total) {
+        ratio = r.first;
+        break;
+      }
+    out.push_back({bands[i].from, bands[j - 1].to, key[i], ratio, low, high, ratios.front().first,
+                   ratios.back().first});
+    i = j;
+  }
+  return out;
+}
+
+Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt) {
+  Comparison c;
+  Pairing p = pair_runs(a.campaign, a.rounds, b.campaign, b.rounds, opt.drift);
+  c.paired = p.paired;
+  c.options = opt;
+  c.options.drift = p.drift;
+  c.runs_base = p.runs_a;
+  c.runs_other = p.runs_b;
+
+  const auto &grid = band_grid();
+  std::vector<double> la, lb;
+  for (size_t g = 0; g < grid.size(); g++) {
+    la.clear();
+    lb.clear();
+    for (const auto &r : a.levels)
+      la.push_back(r[g]);
+    for (const auto &r : b.levels)
+      lb.push_back(r[g]);
+    Estimate e = ratio_of(p, la, lb, opt.statistic, opt.confidence, kSeed + g);
+    c.bands.push_back({grid[g], e, verdict_of(e, opt.threshold)});
+  }
+
+  std::vector<Estimate> est;
+  std::vector<size_t> verdicts;
+  for (const auto &br : c.bands) {
+    est.push_back(br.est);
+    verdicts.push_back((size_t)br.verdict);
+  }
+  for (const Span &sp : merge_bands(grid, est, verdicts)) {
+    bool interval = true;
+    for (const auto &br : c.bands)
+      if (br.band.from >= sp.from && br.band.to <= sp.to)
+        interval = interval && br.est.interval;
+    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high, interval,
+                        sp.band_min, sp.band_max});
+  }
+  return c;
+}
+
+Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
+  return compare_series(band_series(a), band_series(b), opt);
+}
+
+size_t unclear_bands(const Comparison &c) {
+  return (size_t)std::count_if(c.bands.begin(), c.bands.end(),
+                               [](const BandResult &b) { return b.verdict == Verdict::Unclear; });
+}
+
+const Range *worst_slower(const Comparison &c) {
+  const Range *worst = nullptr;
+  for (const auto &r : c.ranges)
+    if (r.verdict == Verdict::Slower && (!worst || r.ratio > worst->ratio))
+      worst = &r;
+  return worst;
+}
+
+} // namespace report

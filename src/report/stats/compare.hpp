@@ -1,0 +1,116 @@
+#pragma once
+// Comparisons of two sets as plain data: per band of lengths a ratio of the
+// chosen statistic with an interval and one of four verdicts, and the
+// ranges that adjacent bands make.
+
+#include "report/formats/sets.hpp"
+#include "report/stats/interval.hpp"
+#include "report/stats/pairing.hpp"
+#include "report/stats/statistics.hpp"
+
+#include <string>
+#include <vector>
+
+namespace report {
+
+// faster or slower: the interval excludes 1 and the estimate is more than
+// the threshold away from it; same: the whole interval lies within the
+// threshold (shown equivalence); unclear: anything else, and wherever there
+// is no interval at all.
+enum class Verdict { Same, Faster, Slower, Unclear };
+const char *verdict_name(Verdict v);
+Verdict verdict_of(const Estimate &e, double threshold);
+
+// Lengths from..to, both included.
+struct Band {
+  size_t from, to;
+};
+
+// The fixed grid of bands: 2..7, 8..15, 16..31, 32..63, then quarter
+// octaves, whose lower edges are the values of floor(2^(k/4)) for k = 24 to
+// 59: 64, 76, 90, 107, 128, 152, ... 27554, the last band ending at 32768.
+// A quarter octave keeps the width in proportion to the length, so that a
+// band holds lengths that memset treats alike, while a step of the curve
+// still moves only one or two bands. Below 64 bytes a quarter octave holds
+// too few lengths to average out a coarse counter's steps (a fill there
+// costs about one step), and memset's own size classes are powers of two:
+// the bands there are whole octaves and one of 6 lengths. Length 1 is in no
+// band: it carries the first-call binding of memset.
+const std::vector<Band> &band_grid();
+
+// One set as comparisons see it: per run its round and its level in each
+// band (the mean of the band's lower three quarters of values). A run stays
+// the unit: the lengths of one run are never taken as samples of their own.
+struct BandSeries {
+  std::string campaign;         // canonical folder of an interleaved campaign; "" for none
+  std::vector<unsigned> rounds; // per run
+  std::vector<std::vector<double>> levels; // per run, per band
+};
+BandSeries band_series(const Set &set);
+void add_run(BandSeries &series, unsigned round, const RunTicks &run);
+
+struct CompareOptions {
+  // A difference smaller than this is no finding however sure, and an
+  // interval within it is shown equivalence: interleaved A/A campaigns on a
+  // shared machine still differ by up to about 1.4% over long ranges.
+  double threshold = 0.02;
+  // Unpaired intervals are widened by this factor each way, because
+  // separate campaigns drift as a whole and nothing inside either shows it.
+  // Measured between campaigns with identical settings on this project's
+  // machines (bench/drift.sh): up to 34% a minute apart, and x1.66 fifteen
+  // minutes apart on an AMD EPYC (Zen 3) whose single runs ranged over x1.9.
+  // 70% covers the largest of these: an A/A pair that far apart is not
+  // called slower.
+  double drift = 0.70;
+  Statistic statistic = Statistic::Low;
+  // Of each interval; a sequential campaign's record lowers the error per
+  // look (look_confidence).
+  double confidence = 0.95;
+};
+
+struct BandResult {
+  Band band;
+  Estimate est;
+  Verdict verdict;
+};
+
+// Adjacent bands with one verdict. Its ratio is the median over its lengths
+// of its bands' ratios; its interval spans its bands' intervals.
+struct Range {
+  size_t from, to;
+  Verdict verdict;
+  double ratio, low, high;
+  bool interval = true;              // false: some band had none; low..high mean nothing
+  double band_min = 1, band_max = 1; // the bands' own estimates
+};
+
+// Adjacent bands with the same key, merged as ranges are: lengths from..to,
+// the median over its lengths of the bands' ratios, an interval spanning theirs.
+struct Span {
+  size_t from, to, key;
+  double ratio, low, high;
+  double band_min, band_max;
+};
+std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
+                              const std::vector<size_t> &key);
+
+struct Comparison {
+  size_t base = 0, other = 0; // indices of A and B among the sets
+  bool paired = false;
+  size_t runs_base = 0, runs_other = 0; // rounds in common when paired
+  CompareOptions options;
+  std::vector<BandResult> bands;
+  std::vector<Range> ranges;
+  Levels per_length; // B's curve over A's, length by length (a picture, not a test)
+};
+
+Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt);
+Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt);
+
+// Bands whose verdict is `unclear`.
+size_t unclear_bands(const Comparison &c);
+
+// The `slower` range with the largest ratio; none when no range is slower.
+const Range *worst_slower(const Comparison &c);
+
+} // namespace report

@@ -1,0 +1,131 @@
+// Intervals for the ratio of one statistic of two sets of runs, by
+// resampling whole rounds, and the confidence each look of a sequential
+// campaign may claim.
+
+#include "report/stats/interval.hpp"
+
+#include "report/stats/splitmix.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace report {
+
+namespace {
+
+// The estimate from the log ratios of the resamples: est * exp(+-t sd),
+// with t of Student's distribution for `df` degrees of freedom.
+Estimate from_resamples(double a, double b, const std::vector<double> &logs, double confidence,
+                        double df) {
+  Estimate e;
+  if (!(a > 0) || !(b > 0))
+    return e;
+  e.ratio = b / a;
+  double mean = 0, var = 0;
+  for (double x : logs)
+    mean += x / (double)logs.size();
+  for (double x : logs)
+    var += (x - mean) * (x - mean) / (double)(logs.size() - 1);
+  double half = two_sided_t(confidence, df) * std::sqrt(var);
+  e.low = e.ratio * std::exp(-half);
+  e.high = e.ratio * std::exp(half);
+  e.interval = true;
+  return e;
+}
+
+} // namespace
+
+double two_sided_t(double confidence, double df) {
+  // P(|T| > t) by Simpson's rule on the density, bisected; cached, as the
+  // same few pairs recur for every band.
+  static thread_local std::map<std::pair<double, double>, double> cache;
+  auto key = std::make_pair(confidence, df);
+  if (auto it = cache.find(key); it != cache.end())
+    return it->second;
+  double norm = std::lgamma((df + 1) / 2) - std::lgamma(df / 2) - 0.5 * std::log(df * M_PI);
+  auto density = [&](double x) { return std::exp(norm - (df + 1) / 2 * std::log1p(x * x / df)); };
+  auto tail = [&](double t) { // P(|T| > t)
+    const int steps = 2000;
+    double h = t / steps, sum = density(0) + density(t);
+    for (int k = 1; k < steps; k++)
+      sum += density(k * h) * (k % 2 ? 4 : 2);
+    return 1 - 2 * sum * h / 3;
+  };
+  double lo = 0, hi = 1;
+  while (tail(hi) > 1 - confidence && hi < 1e6)
+    hi *= 2;
+  for (int i = 0; i < 60; i++) {
+    double mid = (lo + hi) / 2;
+    (tail(mid) > 1 - confidence ? lo : hi) = mid;
+  }
+  return cache[key] = (lo + hi) / 2;
+}
+
+namespace {
+
+// The estimate of B / A and its interval, from `resample`, which fills ra
+// and rb with one resample of A's and B's runs.
+template <typename Resample>
+Estimate resampled_ratio(std::vector<double> ra, std::vector<double> rb, size_t runs, Statistic s,
+                         double confidence, Resample resample) {
+  // The runs the statistic rests on: its share of the smaller set, and at
+  // least one. A low tail of a few runs is a small sample however many runs
+  // there are, and resampling a few runs understates how far it can move.
+  double share = s == Statistic::Low ? kLowShare : 0.5;
+  double df = std::max(1.0, share * (double)runs - 1);
+  double sa = statistic_of(ra, s), sb = statistic_of(rb, s);
+  if (runs < kMinRunsForInterval) {
+    Estimate e;
+    e.ratio = sa > 0 ? sb / sa : 1;
+    return e;
+  }
+  std::vector<double> logs;
+  logs.reserve(kResamples);
+  for (size_t i = 0; i < kResamples; i++) {
+    resample(ra, rb);
+    double x = statistic_of(ra, s), y = statistic_of(rb, s);
+    if (x > 0 && y > 0)
+      logs.push_back(std::log(y / x));
+  }
+  if (logs.size() < kResamples / 2)
+    return {};
+  return from_resamples(sa, sb, logs, confidence, df);
+}
+
+} // namespace
+
+Estimate paired_ratio(const std::vector<double> &a, const std::vector<double> &b, Statistic s,
+                      double confidence, uint64_t seed) {
+  size_t n = std::min(a.size(), b.size());
+  uint64_t state = seed;
+  return resampled_ratio({a.begin(), a.begin() + n}, {b.begin(), b.begin() + n}, n, s, confidence,
+                         [&](std::vector<double> &ra, std::vector<double> &rb) {
+                           for (size_t j = 0; j < n; j++) {
+                             size_t r = next_random(state) % n;
+                             ra[j] = a[r];
+                             rb[j] = b[r];
+                           }
+                         });
+}
+
+Estimate unpaired_ratio(const std::vector<double> &a, const std::vector<double> &b, Statistic s,
+                        double confidence, uint64_t seed) {
+  uint64_t state = seed;
+  return resampled_ratio(a, b, std::min(a.size(), b.size()), s, confidence,
+                         [&](std::vector<double> &ra, std::vector<double> &rb) {
+                           for (size_t j = 0; j < a.size(); j++)
+                             ra[j] = a[next_random(state) % a.size()];
+                           for (size_t j = 0; j < b.size(); j++)
+                             rb[j] = b[next_random(state) % b.size()];
+                         });
+}
+
+double look_confidence(unsigned look) {
+  if (look == 0)
+    return 1 - kErrorRate;
+  const double pi = 3.14159265358979323846;
+  return 1 - kErrorRate * 6 / (pi * pi * (double)look * (double)look);
+}
+
+} // namespace report

@@ -1,0 +1,53 @@
+#pragma once
+// Intervals for the ratio of one statistic of two sets of runs, by
+// resampling whole rounds, and the confidence each look of a sequential
+// campaign may claim.
+
+#include "report/stats/statistics.hpp"
+
+#include <cstdint>
+#include <vector>
+
+namespace report {
+
+// An estimate of the ratio B / A with its interval; `interval` is false
+// where the data give none (too few runs), and then low..high mean nothing.
+struct Estimate {
+  double ratio = 1, low = 1, high = 1;
+  bool interval = false;
+};
+
+// Fewer runs than this give no interval: a tenth of five is no quantile, and
+// a resampled five runs is mostly the same few values.
+constexpr size_t kMinRunsForInterval = 6;
+
+// Resamples per interval. The interval is the estimate plus or minus t
+// standard errors on the log scale, with as many degrees of freedom as the
+// statistic has runs under it, less one: a bootstrap of a mean of a few
+// low runs understates its spread (on synthetic A/A campaigns with z, one
+// in nine decided a difference). A standard error settles within a few
+// percent by a thousand resamples (tails would need ten times more).
+constexpr size_t kResamples = 1000;
+
+// Student's t of a two-sided interval of this confidence for `df` degrees
+// of freedom (0.95 and 10 give 2.228; many give the normal's 1.960).
+double two_sided_t(double confidence, double df);
+
+// Paired: a[i] and b[i] come from one round. Rounds are resampled whole, so
+// that whatever a round's runs share cancels in the ratio. `seed` makes the
+// resampling the same on every call with the same data.
+Estimate paired_ratio(const std::vector<double> &a, const std::vector<double> &b, Statistic s,
+                      double confidence, uint64_t seed);
+
+// Unpaired: the runs of A and of B resampled each on its own.
+Estimate unpaired_ratio(const std::vector<double> &a, const std::vector<double> &b, Statistic s,
+                        double confidence, uint64_t seed);
+
+// The error rate of the whole campaign, spent over its looks: look j (from
+// 1) may claim 1 - 0.05 * 6 / (pi^2 j^2), so that the looks together keep
+// false verdicts within 5% however many there are. Look 0 is a campaign of a
+// fixed size, looked at once: 95%.
+constexpr double kErrorRate = 0.05;
+double look_confidence(unsigned look);
+
+} // namespace report

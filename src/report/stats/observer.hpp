@@ -1,0 +1,28 @@
+#pragma once
+// What a campaign tells whoever decides how long it runs: each run as it is
+// made, and each complete round.
+
+#include "report/formats/result_file.hpp"
+
+#include <string>
+
+namespace report {
+
+// Fewer rounds than this decide nothing: a tenth of the runs must be at
+// least a run or two for the low statistic to see past slow runs.
+constexpr unsigned kMinRounds = 11;
+
+// Sees each run as it is made, and says when the rounds are enough.
+class RoundObserver {
+public:
+  virtual ~RoundObserver() = default;
+  virtual void run_done(size_t variant, unsigned round, const RunTicks &run) = 0;
+  // After each complete round; true when no more are needed.
+  virtual bool round_done(unsigned rounds) = 0;
+  // When the budget is spent or a fixed count is done; true when decided.
+  virtual bool final_look(unsigned rounds) = 0;
+  virtual unsigned looks() const = 0;
+  virtual std::string progress() const = 0; // for the progress line
+};
+
+} // namespace report

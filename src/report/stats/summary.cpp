@@ -1,0 +1,94 @@
+// A set's summary as plain data (floor, steps, shifted runs, table rows), and
+// everything one summary command says, computed before anything is written.
+
+#include "report/stats/summary.hpp"
+#include "report/sys/parallel.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace report {
+
+SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
+                     const Quartiles &quartiles, const Levels &median) {
+  SetSummary s;
+  s.runs = set.runs.size();
+  s.planned = set.planned;
+  s.rounds = !set.campaign.empty();
+  s.floor = floor_of(curve);
+  s.exact_floor = exact_floor(exact);
+  s.steps = find_steps(curve);
+  s.shifted = shifted_runs(set.runs, median);
+  s.resolution = set.record.machine.tsc_step;
+  s.read_cost = set.record.machine.tsc_read_cost;
+  Levels spread = spread_curve(quartiles, curve);
+  // Below this many ticks above the floor, a rate is the counter's noise.
+  double rate_min =
+      std::max(kRateMinSteps * s.resolution.value_or(1.0), kRateMinFloorShare * s.floor);
+  for (size_t len = 1; len <= curve.size(); len *= 2) {
+    SummaryRow row{len, curve[len - 1], curve[len - 1] - s.floor, std::nullopt, std::nullopt};
+    // Length 1 carries the first-call binding of memset: no rate there.
+    if (len > 1 && row.above_floor >= rate_min)
+      row.bytes_per_tick = len / row.above_floor;
+    if (set.runs.size() > 1)
+      row.spread = spread[len - 1];
+    s.rows.push_back(row);
+  }
+  return s;
+}
+
+namespace {
+
+SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz,
+                     const std::optional<Weights> &weights) {
+  SetReport one;
+  LengthStats st = length_stats(set.runs, statistic);
+  one.levels = std::move(st.level);
+  one.median = std::move(st.median);
+  one.level_values = levels_of(one.levels);
+  one.quartiles = std::move(st.quartiles);
+  one.moments = std::move(st.moments);
+  one.summary = summarize(set, one.levels, one.level_values, one.quartiles, levels_of(one.median));
+  auto own = set.record.machine.tsc_mhz;
+  one.mhz = own && *own > 0 ? own : tsc_mhz;
+  one.series = band_series(set);
+  if (weights)
+    one.weighted = weigh_set(set, *weights, statistic);
+  one.set = std::move(set);
+  return one;
+}
+
+} // namespace
+
+Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optional<double> tsc_mhz,
+                    const std::optional<Weights> &weights) {
+  Report r;
+  r.statistic = opt.statistic;
+  r.weights = weights;
+  // Sets are summarised each on its own, several at a time.
+  r.sets.resize(sets.size());
+  for_each_parallel(sets.size(), [&](size_t s) {
+    r.sets[s] = set_report(std::move(sets[s]), opt.statistic, tsc_mhz, weights);
+  });
+  for (size_t s = 1; s < r.sets.size(); s++) {
+    // A campaign that looked at its data as it went claims less per look.
+    CompareOptions one = opt;
+    if (side_by_side(r.sets[0].set.campaign, r.sets[s].set.campaign))
+      one.confidence = look_confidence(r.sets[0].set.record.looks);
+    Comparison c = compare_series(r.sets[0].series, r.sets[s].series, one);
+    c.base = 0;
+    c.other = s;
+    const Levels &a = r.sets[0].level_values, &b = r.sets[s].level_values;
+    c.per_length.resize(a.size());
+    for (size_t k = 0; k < a.size(); k++)
+      c.per_length[k] = a[k] > 0 ? b[k] / a[k] : NAN;
+    if (weights)
+      r.weighted.push_back(weigh_comparison(r.sets[0].set, *r.sets[0].weighted, r.sets[s].set,
+                                            *r.sets[s].weighted, one));
+    r.comparisons.push_back(std::move(c));
+  }
+  return r;
+}
+
+} // namespace report

@@ -1,0 +1,83 @@
+#pragma once
+// A set's summary as plain data (floor, steps, shifted runs, table rows), and
+// everything one summary command says, computed before anything is written.
+
+#include "report/formats/sets.hpp"
+#include "report/stats/compare.hpp"
+#include "report/stats/statistics.hpp"
+#include "report/stats/weighted.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+struct SummaryRow {
+  size_t length;
+  double level;                         // ticks, of the report's statistic
+  double above_floor;                   // ticks
+  std::optional<double> bytes_per_tick; // above the floor; none where it cannot be told
+  std::optional<double> spread;         // interquartile range / median; none for one run
+};
+
+struct SetSummary {
+  size_t runs = 0;
+  unsigned planned = 0; // > runs for a campaign that did not finish
+  bool rounds = false;  // its runs are rounds of an interleaved campaign
+  double floor = 0;
+  std::optional<ExactQuarters> exact_floor; // where the curve is exact
+  std::vector<size_t> steps;
+  // Runs shifted as a whole against the set's median curve; none: too few
+  // runs to tell. A set that lands in slow runs more often than another is
+  // a finding of its own.
+  std::optional<std::vector<ShiftedRun>> shifted;
+  std::optional<double> resolution; // counter step in ticks, from the record
+  std::optional<double> read_cost;  // median back-to-back reading, from the record
+  std::vector<SummaryRow> rows;     // at 1, 2, 4, ... 32768 bytes
+};
+
+// A rate in bytes per tick means something only where the fill costs clearly
+// more than the floor: at least two counter steps (within that it is the
+// counter's granularity) and a quarter of the floor (the jitter of the
+// readings themselves, which grows with the floor).
+constexpr double kRateMinSteps = 2.0;
+constexpr double kRateMinFloorShare = 0.25;
+
+// Everything a summary says of one set.
+struct SetReport {
+  Set set;
+  std::vector<Level> levels; // per length, the statistic across runs
+  Levels level_values;       // the same as plain numbers
+  std::vector<Level> median; // per length, the median across runs
+  Quartiles quartiles;
+  Moments moments;
+  SetSummary summary;
+  std::optional<double> mhz;           // counter frequency: the campaign's, or one given
+  BandSeries series;                   // its runs as comparisons see them
+  std::optional<WeightedSet> weighted; // its expected cost per call, with --weights
+};
+
+// `curve` is of the report's statistic; shifted runs are judged against
+// the median curve whatever it is.
+SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
+                     const Quartiles &quartiles, const Levels &median);
+
+// What a summary reports: the sets, and every set after the first compared
+// with the first.
+struct Report {
+  Statistic statistic = Statistic::Low;
+  std::vector<SetReport> sets;
+  std::vector<Comparison> comparisons;
+  // With --weights: the distribution, its file, and per comparison the
+  // weighted ratio (in the order of `comparisons`).
+  std::optional<Weights> weights;
+  std::string weights_file;
+  std::vector<WeightedComparison> weighted;
+};
+
+Report build_report(std::vector<Set> sets, const CompareOptions &opt,
+                    std::optional<double> tsc_mhz = std::nullopt,
+                    const std::optional<Weights> &weights = std::nullopt);
+
+} // namespace report

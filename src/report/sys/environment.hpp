@@ -1,0 +1,26 @@
+#pragma once
+// Environment entries as the tools pass them to children ("NAME=VALUE"), the
+// preload entry among them, and where temporary files go.
+
+#include <cstdlib>
+#include <string>
+
+namespace report {
+
+// "NAME" of "NAME=VALUE" (the whole entry where it has no '=').
+inline std::string env_name(const std::string &entry) { return entry.substr(0, entry.find('=')); }
+
+// The entry that preloads a library into the benchmark.
+constexpr const char *kPreloadPrefix = "LD_PRELOAD=";
+inline std::string preload_entry(const std::string &path) { return kPreloadPrefix + path; }
+inline bool is_preload_entry(const std::string &entry) {
+  return entry.rfind(kPreloadPrefix, 0) == 0;
+}
+
+// The folder for temporary files: TMPDIR where it is set, /tmp otherwise.
+inline std::string temp_dir() {
+  const char *tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
+} // namespace report

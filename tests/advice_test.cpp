@@ -1,0 +1,126 @@
+// Tuning advice and the census on synthetic campaigns whose answer is known.
+
+#include "report/advice/census.hpp"
+#include "report/advice/tune.hpp"
+#include "report/formats/weights.hpp"
+#include "report/render/render.hpp"
+#include "synthetic.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace report;
+
+namespace {
+
+using namespace report::synthetic;
+
+// A tuning campaign: default has glibc's step to rep stosb at 2049; never
+// using rep stosb is 20% faster above it; always using it is slower from 402
+// on, up to `always_slower_to`.
+std::vector<Set> tune_sets(size_t always_slower_to, Noise noise = {0, 0, 1}, size_t rounds = 11) {
+  auto dflt = [](size_t len) { return len > 2048 ? 1.25 : 1.0; };
+  auto never = [](size_t) { return 1.0; };
+  auto always = [=](size_t len) { return len >= 402 && len <= always_slower_to ? 1.5 : 1.0; };
+  std::vector<Set> s = {make_set("default", rounds, dflt, noise, 1),
+                        make_set("stosb_always", rounds, always, noise, 2),
+                        make_set("stosb_never", rounds, never, noise, 3),
+                        make_set("no_avx512", rounds, dflt, noise, 4),
+                        make_set("no_erms", rounds, never, noise, 5)};
+  s[0].record = parse_record("libc: glibc 2.36\n");
+  s[1].env = {"GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=1"};
+  s[2].env = {"GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=1000000"};
+  s[3].env = {"GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F"};
+  s[4].env = {"GLIBC_TUNABLES=glibc.cpu.hwcaps=-ERMS"};
+  return s;
+}
+
+TEST(Tune, CrossoverGroupsAndAdvice) {
+  TuneAdvice a = advise(tune_sets(8191), {});
+  ASSERT_EQ(a.unclear, 0u) << render_advice(a);
+  ASSERT_TRUE(a.crossover);
+  EXPECT_EQ(*a.crossover, 8192u);
+  // The masks changed nothing beyond what a threshold does: one implementation
+  // each, named by its least invasive setting.
+  ASSERT_EQ(a.groups.size(), 3u);
+  EXPECT_EQ(a.groups[0], (std::vector<size_t>{0, 3}));
+  EXPECT_EQ(a.groups[2], (std::vector<size_t>{2, 4}));
+  ASSERT_TRUE(a.advised);
+  EXPECT_EQ(*a.advised, 2u);
+  std::string text = render_advice(a);
+  EXPECT_NE(text.find("advice: GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=1000000"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("same implementation: default, no_avx512"), std::string::npos);
+  // The fastest is one group in one range, never alternating within it.
+  EXPECT_NE(text.find("fastest: 2048..8191 stosb_never 0.80"), std::string::npos) << text;
+  EXPECT_NE(text.find("fastest: 8192..32768 stosb_always, stosb_never 0.80"), std::string::npos)
+      << text;
+
+  EXPECT_FALSE(advise(tune_sets(kLengths), {}).crossover);
+  // Where nothing is faster than default, the advice is default.
+  auto same = tune_sets(kLengths);
+  same[2] = make_set(
+      "stosb_never", 11, [](size_t len) { return len > 2048 ? 1.25 : 1.0; }, {0, 0, 1}, 3);
+  same[4] = same[2];
+  same[4].label = "no_erms";
+  EXPECT_FALSE(advise(same, {}).advised);
+  EXPECT_NE(render_advice(advise(same, {})).find("advice: default\n"), std::string::npos);
+}
+
+TEST(Tune, WeightsAdviseWhatIsBestWhereTheProgramCalls) {
+  // Never using rep stosb: faster from 2048, but 10% slower from 16384 on.
+  auto sets = tune_sets(8191);
+  sets[2] = make_set(
+      "stosb_never", 11, [](size_t len) { return len >= 16384 ? 1.375 : 1.0; }, {0, 0, 1}, 3);
+  sets[2].env = {"GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=1000000"};
+  sets[4] = sets[2];
+  sets[4].label = "no_erms";
+  EXPECT_FALSE(advise(sets, {}).advised);
+  // A program that never fills more than 4 KiB gains, and loses nothing.
+  Weights small = parse_weights("8 10\n4000 1\n", "w", {});
+  TuneAdvice a = advise(sets, {}, small);
+  ASSERT_TRUE(a.advised) << render_advice(a);
+  EXPECT_EQ(*a.advised, 2u);
+  EXPECT_EQ(a.weighted[2].verdict, Verdict::Faster);
+  // One that also fills 32 KiB does not.
+  EXPECT_FALSE(advise(sets, {}, parse_weights("8 10\n4000 1\n32000 1\n", "w", {})).advised);
+}
+
+TEST(Census, RanksByCostPerCallWithEachVerdict) {
+  auto sets = tune_sets(8191);
+  sets.push_back(make_set(
+      "slowlib", 11, [](size_t) { return 2.0; }, {0, 0, 1}, 6));
+  Census c = take_census(sets, {}, std::nullopt);
+  ASSERT_EQ(c.ranking.size(), sets.size());
+  for (size_t i = 1; i < c.ranking.size(); i++)
+    EXPECT_LE(c.ranking[i - 1].cost, c.ranking[i].cost);
+  EXPECT_EQ(sets[c.ranking.back().variant].label, "slowlib");
+  EXPECT_EQ(c.ranking.back().w.verdict, Verdict::Slower);
+  // Every length alike: twice the base cost over default's, which is 25%
+  // dearer above 2048 bytes.
+  double slow = 0, dflt = 0;
+  for (size_t len = 2; len <= kLengths; len++) {
+    slow += 2 * base_cost(len);
+    dflt += base_cost(len) * (len > 2048 ? 1.25 : 1.0);
+  }
+  EXPECT_NEAR(c.ranking.back().w.est.ratio, slow / dflt, 0.01);
+  // Weighted by small lengths only, where nothing differs, the ranking says same.
+  Census small = take_census(sets, {}, parse_weights("8 1\n16 1\n", "w", {}));
+  for (const auto &r : small.ranking) {
+    if (r.variant > 0 && sets[r.variant].label != "slowlib") {
+      EXPECT_EQ(r.w.verdict, Verdict::Same) << sets[r.variant].label;
+    }
+  }
+}
+
+TEST(Tune, TooFewRoundsToDecideAdviseNothing) {
+  TuneAdvice a = advise(tune_sets(8191, {0.05, 0, 1}, 5), {});
+  EXPECT_GT(a.unclear, 0u);
+  EXPECT_FALSE(a.advised);
+  std::string text = render_advice(a);
+  EXPECT_NE(text.find("advice: none yet"), std::string::npos) << text;
+  EXPECT_EQ(text.find("advice: GLIBC"), std::string::npos) << text;
+  EXPECT_NE(text.find("unclear"), std::string::npos) << text;
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+// The command line's rules: what each command refuses, the values it
+// takes, and the help it shows, on the parser itself.
+
+#include "report/cli/options.hpp"
+#include "report/sys/errors.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace report;
+
+namespace {
+
+// The usage error that parsing `line` raises, or "" when it parses.
+std::string refusal(const std::vector<std::string> &words) {
+  try {
+    parse_command_line(words, "/bin/true");
+  } catch (const UsageError &e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(Options, EachCommandRefusesWhatItWouldIgnore) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string want;
+  } cases[] = {
+      {{"plot", "-o", "x.png", "--tsc-mhz", "5", "s"}, "unknown option '--tsc-mhz'"},
+      {{"summary", "--csv", "--json", "s"}, "do not go together"},
+      {{"summary", "--csv", "--unit", "ns", "s"}, "do not go together"},
+      {{"summary", "--unit", "ticks", "--tsc-mhz", "5", "s"}, "only for times in ns"},
+      {{"summary", "--allow-unclear", "s"}, "goes with --fail-if-slower"},
+      {{"summary", "--weights-format", "map", "s"}, "goes with --weights"},
+      {{"tune", "--from", "d", "--runs", "3"}, "do not go together"},
+      {{"tune", "--from", "d", "--out", "e"}, "do not go together"},
+      {{"run", "--out", "d", "--runs", "3", "--budget", "5", "--variant", "a"},
+       "do not go together"},
+      {{"run", "--out", "d", "--budget", "5"}, "goes with --variant"},
+      {{"run", "--more", "d", "--variant", "a"}, "do not go together"},
+      {{"census", "--out", "d", "--variant", "a"}, "needs --preload"},
+      {{"summary"}, "no SET given"},
+      {{"run"}, "run needs --out"},
+      {{"run", "--out"}, "--out needs a value"},
+      {{"summary", "--csv=yes", "s"}, "takes no value"},
+  };
+  for (const auto &c : cases)
+    EXPECT_NE(refusal(c.words).find(c.want), std::string::npos)
+        << c.words[0] << " " << c.words[1] << ": got '" << refusal(c.words) << "'";
+}
+
+TEST(Options, NumbersArePlainDecimalWithinTheirLimits) {
+  for (const char *bad : {"0x10", " 5", "5 ", "+5", "-1", "1e3", "5.", ".5", "", "86401"})
+    EXPECT_NE(refusal({"run", "--out", "d", "--timeout", bad}).find("--timeout takes"),
+              std::string::npos)
+        << "'" << bad << "'";
+  Options o = parse_command_line({"run", "--out", "d", "--timeout=2.5", "--runs", "7"}, "b");
+  EXPECT_EQ(o.campaign.timeout, 2.5);
+  EXPECT_EQ(o.campaign.runs, 7u);
+  EXPECT_NE(refusal({"run", "--out", "d", "--runs", "0"}).find("at least 1"), std::string::npos);
+}
+
+TEST(Options, EnvironmentsAreOrderAwareAndGuarded) {
+  Options o = parse_command_line(
+      {"run", "--out", "d", "--env", "A=1", "--variant", "x", "--env", "A=2", "--variant", "y"},
+      "b");
+  EXPECT_EQ(o.campaign.env, std::vector<std::string>{"A=1"});
+  ASSERT_EQ(o.campaign.variants.size(), 2u);
+  EXPECT_EQ(o.campaign.variants[0].env, std::vector<std::string>{"A=2"});
+  EXPECT_TRUE(o.campaign.variants[1].env.empty());
+  EXPECT_NE(refusal({"run", "--out", "d", "--variant", "x", "--env", "A=1", "--env", "A=2"})
+                .find("given twice"),
+            std::string::npos);
+  EXPECT_NE(refusal({"run", "--out", "d", "--env", "A=1\nenv: forged"}).find("control"),
+            std::string::npos);
+  EXPECT_NE(refusal({"run", "--out", "d", "--variant", "context.txt"}).find("own file"),
+            std::string::npos);
+  EXPECT_NE(refusal({"run", "--out", "d", "--variant", "run-001.txt"}).find("own file"),
+            std::string::npos);
+}
+
+TEST(Options, DoubleDashEndsTheOptions) {
+  Options o = parse_command_line({"summary", "--", "--csv", "-x"}, "b");
+  EXPECT_EQ(o.sets, (std::vector<std::string>{"--csv", "-x"}));
+  EXPECT_EQ(o.format, Format::Text);
+  EXPECT_NE(refusal({"run", "--out", "d", "--", "x"}).find("unknown argument"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,284 @@
+// The readers and writers of outside input: result files read strictly, the
+// campaign record both ways with its run-file names, and length distributions
+// in each format.
+
+#include "report/formats/campaign_folder.hpp"
+#include "report/formats/result_file.hpp"
+#include "report/formats/weights.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace report;
+
+namespace {
+
+std::string file_of(size_t count, uint64_t value = 42) {
+  std::string s;
+  for (size_t i = 0; i < count; i++)
+    s += (i ? "\n" : "") + std::to_string(value);
+  return s;
+}
+
+// The message of the error that parsing `text` raises, or "" if it parses.
+std::string error_of(const std::string &text) {
+  try {
+    parse_result(text, "r.txt");
+  } catch (const InputError &e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(ResultFile, AcceptsExactlyTheBenchmarksFormat) {
+  std::string text = "0\n18446744073709551615\n" + file_of(kLengths - 2, 7);
+  RunTicks c = parse_result(text, "r.txt");
+  ASSERT_EQ(c.size(), kLengths);
+  EXPECT_EQ(c[0], 0u);
+  EXPECT_EQ(c[1], UINT64_MAX);
+  EXPECT_EQ(c.back(), 7u);
+}
+
+TEST(ResultFile, RefusesAnythingElseNamingFileAndLine) {
+  std::string good = file_of(kLengths);
+  struct Case {
+    std::string text, where, what;
+  } cases[] = {
+      {"", "r.txt: ", "empty"},
+      {good + "\n", "r.txt:32768: ", "line feed after the last value"},
+      {file_of(kLengths - 1), "r.txt: ", "32767 values, expected 32768"},
+      {file_of(333) + "\n", "r.txt: ", "333 values, expected 32768"},
+      {good + "\n1", "r.txt:32769: ", "more than 32768 values"},
+      {"42\r\n" + file_of(kLengths - 1), "r.txt:1: ", "carriage return"},
+      {"42\n\n" + file_of(kLengths - 2), "r.txt:2: ", "found a line feed"},
+      {"42\n-1\n" + file_of(kLengths - 2), "r.txt:2: ", "found '-'"},
+      {"42\n 1\n" + file_of(kLengths - 2), "r.txt:2: ", "found ' '"},
+      {"42\n007\n" + file_of(kLengths - 2), "r.txt:2: ", "leading zero"},
+      {"42\n12x\n" + file_of(kLengths - 2), "r.txt:2: ", "'x' after the value"},
+      {"42\n18446744073709551616\n" + file_of(kLengths - 2), "r.txt:2: ", "64 bits"},
+  };
+  for (const auto &c : cases) {
+    std::string e = error_of(c.text);
+    EXPECT_EQ(e.rfind(c.where, 0), 0u) << "got: " << e;
+    EXPECT_NE(e.find(c.what), std::string::npos) << "got: " << e;
+  }
+}
+
+Record full_record(bool interleaved) {
+  Record r;
+  r.machine = {"2026-12-08 12:00:00 +0000",
+               "host",
+               "Some CPU",
+               "6.1.0",
+               "glibc 2.36",
+               2u,
+               2445.4,
+               "yes",
+               24.45,
+               49};
+  r.planned = 11;
+  r.cpu = 1;
+  r.timeout = 2.5;
+  r.env = {"A=1", "B=x y"};
+  r.env_inherited = {"GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192"};
+  r.bench = "/opt/memset-bench";
+  if (interleaved) {
+    r.seed = 7;
+    r.variants = {{"a", {"A=1", "C=2"}, "/opt/memset-bench"}, {"b", {}, "/opt/other"}};
+    r.orders = {{"a", "b"}, {"b", "a"}};
+    r.libraries = {{"musl", "musl-dev", "1.2.3-1"}, {"llvmlibc", "libllvmlibc-19-dev", "1:19.1.7"}};
+    r.budget = 60;
+    r.rounds = 2;
+    r.looks = 1;
+    r.stop = "decided";
+  }
+  return r;
+}
+
+void expect_same(const Record &a, const Record &b) {
+  EXPECT_EQ(format_record(a), format_record(b));
+  EXPECT_EQ(a.machine.tsc_step, b.machine.tsc_step);
+  EXPECT_EQ(a.machine.num_cpus, b.machine.num_cpus);
+  EXPECT_EQ(a.planned, b.planned);
+  EXPECT_EQ(a.cpu, b.cpu);
+  EXPECT_EQ(a.timeout, b.timeout);
+  EXPECT_EQ(a.env, b.env);
+  EXPECT_EQ(a.env_inherited, b.env_inherited);
+  EXPECT_EQ(a.seed, b.seed);
+  ASSERT_EQ(a.variants.size(), b.variants.size());
+  for (size_t i = 0; i < a.variants.size(); i++) {
+    EXPECT_EQ(a.variants[i].name, b.variants[i].name);
+    EXPECT_EQ(a.variants[i].env, b.variants[i].env);
+    EXPECT_EQ(a.variants[i].bench, b.variants[i].bench);
+  }
+  EXPECT_EQ(a.orders, b.orders);
+  ASSERT_EQ(a.libraries.size(), b.libraries.size());
+  for (size_t i = 0; i < a.libraries.size(); i++)
+    EXPECT_EQ(a.libraries[i].package + " " + a.libraries[i].version,
+              b.libraries[i].package + " " + b.libraries[i].version);
+  EXPECT_EQ(a.budget, b.budget);
+  EXPECT_EQ(a.rounds, b.rounds);
+  EXPECT_EQ(a.looks, b.looks);
+  EXPECT_EQ(a.stop, b.stop);
+  EXPECT_EQ(a.unknown, b.unknown);
+}
+
+TEST(Record, PlainAndInterleavedRecordsSurviveAWriteAndARead) {
+  for (bool interleaved : {false, true}) {
+    Record r = full_record(interleaved);
+    expect_same(parse_record(format_record(r)), r);
+  }
+  // Nothing set: the "none" words read back as nothing.
+  Record none;
+  none.planned = 3;
+  Record back = parse_record(format_record(none));
+  EXPECT_FALSE(back.cpu);
+  EXPECT_FALSE(back.timeout);
+  EXPECT_TRUE(back.env.empty());
+  EXPECT_TRUE(back.env_inherited.empty());
+}
+
+TEST(Record, UnknownKeysAreKeptAndBadNumbersReadAsAbsent) {
+  Record r = parse_record("future_key: some value\nruns: 1x\ntsc_mhz: 0x10\ntsc_step: -3\n"
+                          "timeout: 5 minutes\nnot a line\nlater: 2\n");
+  EXPECT_FALSE(r.planned);
+  EXPECT_FALSE(r.machine.tsc_mhz);
+  EXPECT_FALSE(r.machine.tsc_step);
+  EXPECT_FALSE(r.timeout);
+  ASSERT_EQ(r.unknown.size(), 2u);
+  EXPECT_EQ(r.unknown[0], std::make_pair(std::string("future_key"), std::string("some value")));
+  EXPECT_NE(format_record(r).find("future_key: some value\nlater: 2\n"), std::string::npos);
+}
+
+TEST(Record, NoValueCanForgeALine) {
+  Record r = full_record(false);
+  r.bench = "/tmp/x\nenv: FORGED=1";
+  r.env_inherited = {"LD_PRELOAD=a\\x0ab\rc"};
+  std::string text = format_record(r);
+  EXPECT_EQ(text.find("\nenv: FORGED"), std::string::npos) << text;
+  Record back = parse_record(text);
+  EXPECT_EQ(back.bench, r.bench);
+  EXPECT_EQ(back.env_inherited, r.env_inherited);
+  EXPECT_EQ(back.env, r.env);
+}
+
+TEST(Record, RunFileNamesSortAndReadBack) {
+  EXPECT_EQ(run_file_name(7, 11), "run-007.txt");
+  EXPECT_EQ(run_file_name(7, 12000), "run-00007.txt");
+  EXPECT_EQ(run_number("run-00007.txt"), 7u);
+  for (const char *other : {"run-.txt", "run-1a.txt", "run-001.txt~", "context.txt"})
+    EXPECT_EQ(run_number(other), 0u) << other;
+  // Rounds past the names' width still list in their order.
+  std::string dir = testing::TempDir() + "/runs-in-order";
+  std::filesystem::create_directories(dir);
+  for (unsigned n : {999u, 1000u, 101u, 2u})
+    std::ofstream(dir + "/" + run_file_name(n, 0)) << "x";
+  EXPECT_EQ(run_files_in(dir), (std::vector<std::string>{"run-002.txt", "run-101.txt",
+                                                         "run-999.txt", "run-1000.txt"}));
+  std::filesystem::remove_all(dir);
+}
+
+double at(const Weights &w, size_t len) { return w.at[len - 1]; }
+
+std::string weights_error(const std::string &text, WeightsFormat f = WeightsFormat::Auto) {
+  try {
+    parse_weights(text, "w.txt", f);
+  } catch (const InputError &e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(Weights, EachFormatIsReadAndDetected) {
+  Weights plain = parse_weights("# LENGTH COUNT\n8 100\n64 50  # trailing\n\n", "w", {});
+  EXPECT_EQ(plain.format, WeightsFormat::Plain);
+  EXPECT_EQ(at(plain, 8), 100);
+  EXPECT_EQ(at(plain, 64), 50);
+  EXPECT_EQ(plain.total, 150);
+
+  Weights map = parse_weights("Attaching 1 probe...\n\n@bytes[8]: 1234\n@bytes[40]: 7\n", "w", {});
+  EXPECT_EQ(map.format, WeightsFormat::Map);
+  EXPECT_EQ(at(map, 8), 1234);
+  EXPECT_EQ(at(map, 40), 7);
+
+  // As bpftrace prints hist(): a header with a trailing space, K suffixes.
+  Weights hist = parse_weights("@h: \n[1]          2 |@@     |\n[2, 4)       4 |@@@@   |\n"
+                               "[1K, 2K)     1024 |@@@@@@@|\n",
+                               "w", {});
+  EXPECT_EQ(hist.format, WeightsFormat::Hist);
+  EXPECT_EQ(hist.one, 2);
+  EXPECT_EQ(at(hist, 2), 2);
+  EXPECT_EQ(at(hist, 3), 2);
+  EXPECT_EQ(at(hist, 1024), 1);
+  EXPECT_EQ(at(hist, 2047), 1);
+  EXPECT_EQ(at(hist, 2048), 0);
+
+  // lhist() with its open last bucket.
+  Weights lhist = parse_weights("@l:\n[5, 10)   5 |@|\n[20, ...)   3 |@|\n", "w", {});
+  EXPECT_EQ(at(lhist, 5), 1);
+  EXPECT_EQ(at(lhist, 9), 1);
+  EXPECT_EQ(lhist.open, 3);
+
+#ifdef MEMSET_REPORT_JSON
+  Weights json = parse_weights(
+      "{\"type\": \"attached_probes\", \"data\": {\"probes\": 1}}\n"
+      "{\"type\": \"hist\", \"data\": {\"@h\": [{\"min\": 0, \"max\": 0, \"count\": 3}, "
+      "{\"min\": 2, \"max\": 3, \"count\": 4}, {\"min\": 40000, \"count\": 1}]}}\n",
+      "w", {});
+  EXPECT_EQ(json.format, WeightsFormat::Json);
+  EXPECT_EQ(json.zero, 3);
+  EXPECT_EQ(at(json, 2), 2);
+  EXPECT_EQ(at(json, 3), 2);
+  EXPECT_EQ(json.above, 1); // an open bucket wholly beyond the sweep
+  Weights jmap = parse_weights("{\"type\": \"map\", \"data\": {\"@m\": {\"40\": 1, \"8\": 2}}}",
+                               "w", WeightsFormat::Json);
+  EXPECT_EQ(at(jmap, 8), 2);
+  EXPECT_EQ(at(jmap, 40), 1);
+#endif
+}
+
+TEST(Weights, BucketsSpreadEvenlyAndOutOfRangeLengthsAreReportedNotMoved) {
+  // [0, 4) holds lengths 0, 1, 2, 3: a quarter each.
+  Weights w = parse_weights("@h:\n[0, 4)  8 |@|\n[32K, 64K)  10 |@|\n", "w", {});
+  EXPECT_EQ(w.zero, 2);
+  EXPECT_EQ(w.one, 2);
+  EXPECT_EQ(at(w, 2), 2);
+  EXPECT_EQ(at(w, 3), 2);
+  // 32768 is the last length measured; the rest of the bucket lies beyond.
+  EXPECT_NEAR(at(w, 32768), 10.0 / 32768, 1e-12);
+  EXPECT_NEAR(w.above, 10.0 * 32767 / 32768, 1e-9);
+  EXPECT_NEAR(w.measured(), 4 + 10.0 / 32768, 1e-9);
+  // Suffixes are powers of 1024; the lower open bucket is not measured.
+  Weights big = parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n", "w", {});
+  EXPECT_EQ(big.open, 7);
+  EXPECT_EQ(big.above, 5);
+  EXPECT_EQ(big.measured(), 0);
+  Weights plain = parse_weights("0 1\n1 2\n40000 3\n100 4\n", "w", {});
+  EXPECT_EQ(plain.zero, 1);
+  EXPECT_EQ(plain.one, 2);
+  EXPECT_EQ(plain.above, 3);
+  EXPECT_EQ(plain.measured(), 4);
+}
+
+TEST(Weights, MalformedInputIsRefusedWithFileAndLine) {
+  struct Case {
+    std::string text, want;
+  } cases[] = {
+      {"8 100\n64\n", "w.txt:2: expected a count"},
+      {"8 100\nx 5\n", "w.txt:2: expected 'LENGTH COUNT'"},
+      {"8 -5\n", "w.txt:1: expected a count"},
+      {"8 100 7\n", "w.txt:1: unexpected text after the count"},
+      {"@a[8]: 1\n@b[9]: 1\n", "w.txt:2: a second map"},
+      {"@a[8, 1]: 1\n", "w.txt:1: the key must be one length"},
+      {"@h:\n[16, 32 4 |@|\n", "w.txt:2: expected '[LOW, HIGH)'"},
+      {"@h:\n[32, 16)  4 |@|\n", "w.txt:2: a bucket whose end comes before its start"},
+      {"# nothing\n", "w.txt: no calls in this file"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(weights_error(c.text).rfind(c.want, 0), 0u)
+        << c.text << " -> " << weights_error(c.text);
+}
+
+} // namespace

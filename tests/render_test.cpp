@@ -1,0 +1,71 @@
+// The renderers on synthetic campaigns: text in ns, and the plot's range,
+// panels and verdict colours.
+
+#include "report/render/plot.hpp"
+#include "report/render/render.hpp"
+#include "synthetic.hpp"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace report;
+
+namespace {
+
+using namespace report::synthetic;
+
+TEST(Render, NanosecondsAndGigabytesUseTheCampaignsFrequency) {
+  Set a = make_set("a", 3, one, {0, 0, 1}, 1);
+  a.record = parse_record("tsc_mhz: 2000.0\n");
+  Report r = build_report({a}, {});
+  std::string text = render_text(r, Unit::Ns);
+  // 2000 MHz: half a nanosecond a tick, two bytes per ns for each byte per tick.
+  char want[128];
+  std::snprintf(want, sizeof want, "floor: %.2f ns\n", r.sets[0].summary.floor / 2);
+  EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+  const SummaryRow &row = r.sets[0].summary.rows.back();
+  std::snprintf(want, sizeof want, "%8zu %12.2f %14.2f %11.2f", row.length, row.level / 2,
+                row.above_floor / 2, *row.bytes_per_tick * 2);
+  EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+}
+
+TEST(Plot, LengthOneIsLeftOutOfTheRangeAndTwoSetsGetTwoPanels) {
+  Set a = make_set("a", 3, one, {}, 1), b = make_set("b", 3, one, {}, 2);
+  a.runs[0][0] = a.runs[1][0] = a.runs[2][0] = 1000000;
+  for (size_t sets : {1, 2}) {
+    Report r = build_report(sets == 1 ? std::vector<Set>{a} : std::vector<Set>{a, b}, {});
+    std::string s = plot_script(r, terminal_for("x.png"), {});
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(s, m, std::regex("\nset yrange \\[0:([0-9.e+]+)\\]")));
+    double top = std::stod(m[1]);
+    EXPECT_GT(top, base_cost(kLengths));
+    EXPECT_LT(top, 2 * base_cost(kLengths) * 1.2 * 1.03);
+    size_t plots = 0;
+    for (size_t at = s.find("\nplot "); at != std::string::npos; at = s.find("\nplot ", at + 1))
+      plots++;
+    EXPECT_EQ(plots, sets);
+    EXPECT_EQ(s.find("\n1 "), std::string::npos) << "length 1 is in the data";
+  }
+}
+
+TEST(Plot, OneNoisyLengthDoesNotSetTheRangeAndBandsWearTheirVerdict) {
+  auto slower = [](size_t len) { return len >= 4096 ? 1.5 : 1.0; };
+  Set a = make_set("a", 11, one, {0, 0, 1}, 1), b = make_set("b", 11, slower, {0, 0, 1}, 2);
+  // One run spreads one length over ten times every curve's top.
+  a.runs[5][999] = 100 * (uint64_t)base_cost(kLengths);
+  a.runs[6][999] = 100 * (uint64_t)base_cost(kLengths);
+  a.runs[7][999] = 100 * (uint64_t)base_cost(kLengths);
+  Report r = build_report({a, b}, {});
+  std::string s = plot_script(r, terminal_for("x.svg"), {});
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(s, m, std::regex("\nset yrange \\[0:([0-9.e+]+)\\]")));
+  EXPECT_LT(std::stod(m[1]), 2 * 1.5 * base_cost(kLengths));
+  // Bands from 4096 are slower (red), those below same (grey).
+  EXPECT_TRUE(std::regex_search(s, std::regex("\\n[0-9.e+]+ 1\\.(49|50)[0-9]* [0-9.]+ [0-9.]+ " +
+                                              std::to_string(0xd62728) + "\\n")));
+  EXPECT_TRUE(std::regex_search(
+      s, std::regex("\\n[0-9.e+]+ 1\\.0000 [0-9.]+ [0-9.]+ " + std::to_string(0x7f7f7f) + "\\n")));
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// The robust summary of runs: medians, quartiles, steps, shifted runs and
+// levels held exactly.
+
+#include "report/stats/statistics.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace report;
+
+namespace {
+
+TEST(Median, OddEvenAndPerLength) {
+  EXPECT_EQ(median({3, 1, 2}), 2);
+  EXPECT_EQ(median({4, 1, 3, 2}), 2.5);
+  std::vector<RunTicks> runs = {{1, 10, 7}, {2, 30, 7}, {900, 20, 7}};
+  EXPECT_EQ(median_curve(runs), (Levels{2, 20, 7}));
+  // The floor ignores the first-call binding carried by length 1.
+  Levels curve(64, 30);
+  curve[0] = 300;
+  curve[5] = 31;
+  EXPECT_EQ(floor_of(curve), 30);
+}
+
+// A curve like memset's: a floor, slow growth, and steps where given.
+Levels synthetic(std::vector<std::pair<size_t, double>> steps, double noise = 0,
+                 unsigned seed = 1) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> jitter(-noise, noise);
+  Levels c(kLengths);
+  for (size_t len = 1; len <= kLengths; len++) {
+    double v = 30 + len / 40.0 + jitter(rng);
+    for (auto [at, rise] : steps)
+      if (len >= at)
+        v += rise;
+    c[len - 1] = v;
+  }
+  c[0] = 250; // first-call binding
+  return c;
+}
+
+TEST(Steps, FindsJumpsThatStayUp) {
+  EXPECT_EQ(find_steps(synthetic({})), std::vector<size_t>{});
+  EXPECT_EQ(find_steps(synthetic({{2049, 80}})), std::vector<size_t>{2049});
+  EXPECT_EQ(find_steps(synthetic({{1921, 25}, {8193, 60}})), (std::vector<size_t>{1921, 8193}));
+  // With noise the step is still found, within a few bytes.
+  auto noisy = find_steps(synthetic({{2049, 80}}, 4, 7));
+  ASSERT_EQ(noisy.size(), 1u);
+  EXPECT_NEAR((double)noisy[0], 2049, 3);
+}
+
+TEST(Steps, IgnoresSpikesAndPlateausThatComeBackDown) {
+  Levels c = synthetic({});
+  for (size_t k : {100, 3000, 3001, 20000})
+    c[k] += 500;
+  for (size_t k = 5000; k < 5600; k++) // up for 600 lengths, then back
+    c[k] += 150;
+  EXPECT_EQ(find_steps(c), std::vector<size_t>{});
+  // A jump too small against the level before is not a step.
+  EXPECT_EQ(find_steps(synthetic({{16000, 20}})), std::vector<size_t>{});
+}
+
+TEST(ShiftFactor, NamesAWholeRunShift) {
+  Levels med = synthetic({{2049, 80}});
+  RunTicks same(kLengths), slow(kLengths);
+  for (size_t k = 0; k < kLengths; k++) {
+    same[k] = (uint64_t)std::lround(med[k]);
+    slow[k] = (uint64_t)std::lround(med[k] * 1.3);
+  }
+  slow[0] = 5; // length 1 does not count
+  EXPECT_NEAR(shift_factor(same, med), 1.0, 0.01);
+  EXPECT_NEAR(shift_factor(slow, med), 1.3, 0.01);
+}
+
+TEST(Spread, IsTheInterquartileRangeOverTheMedian) {
+  // Five runs at one length: 10, 20, 30, 40, 100. Quartiles 20 and 40, median 30.
+  std::vector<RunTicks> runs = {{10}, {20}, {30}, {40}, {100}};
+  Levels med = median_curve(runs);
+  ASSERT_EQ(med, Levels{30});
+  EXPECT_DOUBLE_EQ(spread_curve(length_stats(runs, Statistic::Median).quartiles, med)[0],
+                   20.0 / 30);
+}
+
+TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
+  RunTicks base(kLengths);
+  for (size_t k = 0; k < kLengths; k++)
+    base[k] = 1000 + k;
+  auto scaled = [&](double f) {
+    RunTicks c(kLengths);
+    for (size_t k = 0; k < kLengths; k++)
+      c[k] = (uint64_t)std::lround((double)base[k] * f);
+    return c;
+  };
+  std::vector<RunTicks> runs = {base, base, scaled(1.05), base, scaled(1.15)};
+  auto shifted = shifted_runs(runs, median_curve(runs));
+  ASSERT_TRUE(shifted);
+  ASSERT_EQ(shifted->size(), 1u);
+  EXPECT_EQ((*shifted)[0].run, 4u);
+  EXPECT_NEAR((*shifted)[0].factor, 1.15, 0.001);
+  EXPECT_FALSE(shifted_runs({base}, median_curve({base})));
+  EXPECT_FALSE(shifted_runs({base, scaled(1.5)}, median_curve({base, scaled(1.5)})));
+}
+
+TEST(Level, PrintsValuesNearTwoToTheSixtyFourExactly) {
+  std::vector<RunTicks> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
+  auto m = length_stats(runs, Statistic::Median).median;
+  EXPECT_EQ(m[0].str(), "18446744073709551614"); // (2^64 - 1 + 2^64 - 3) / 2
+  EXPECT_EQ(m[1].str(), "7.5");
+  runs.push_back({UINT64_MAX, 9});
+  EXPECT_EQ(length_stats(runs, Statistic::Median).median[0].str(), "18446744073709551615");
+  // The floor too: a mean of two medians, in quarters.
+  std::vector<RunTicks> top(3, RunTicks(kLengths, UINT64_MAX));
+  EXPECT_EQ(exact_floor(length_stats(top, Statistic::Median).median)->str(),
+            "18446744073709551615");
+  std::vector<Level> quarter(16, {10, 11, std::nullopt});
+  for (size_t k = 8; k < 16; k++)
+    quarter[k] = {11, 11, std::nullopt}; // medians 10.5 and 11: the floor is their mean
+  EXPECT_EQ(exact_floor(quarter)->str(), "10.75");
+}
+
+} // namespace

@@ -1,0 +1,40 @@
+// What a weighting makes of a campaign whose answer is known by hand.
+
+#include "report/formats/weights.hpp"
+#include "report/stats/weighted.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace report;
+
+namespace {
+
+TEST(Weighted, ARatioKnownByHand) {
+  // A costs 10 ticks at 8 bytes and 100 at 1000; B costs 10 and 50. With
+  // three calls of 8 bytes for each of 1000, A's cost per call is
+  // (3*10 + 100) / 4 = 32.5 and B's (3*10 + 50) / 4 = 20: a ratio of 8/13.
+  Weights w = parse_weights("8 3\n1000 1\n1 99\n", "w", {});
+  auto set = [](uint64_t at1000, const char *name) {
+    Set s;
+    s.label = name;
+    s.campaign = "camp";
+    for (unsigned r = 1; r <= 11; r++) {
+      RunTicks c(kLengths, 10);
+      c[0] = 5000; // the first call's binding: length 1 is left out
+      c[999] = at1000;
+      s.runs.push_back(c);
+      s.rounds.push_back(r);
+    }
+    return s;
+  };
+  Set a = set(100, "a"), b = set(50, "b");
+  WeightedSet wa = weigh_set(a, w, Statistic::Low), wb = weigh_set(b, w, Statistic::Low);
+  EXPECT_DOUBLE_EQ(wa.cost, 32.5);
+  EXPECT_DOUBLE_EQ(wb.cost, 20);
+  WeightedComparison c = weigh_comparison(a, wa, b, wb, {});
+  EXPECT_DOUBLE_EQ(c.est.ratio, 20 / 32.5);
+  EXPECT_EQ(c.verdict, Verdict::Faster);
+  EXPECT_EQ(weigh_comparison(a, wa, a, wa, {}).verdict, Verdict::Same);
+}
+
+} // namespace
