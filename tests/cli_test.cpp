@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace report;
 
 namespace {
@@ -83,6 +85,37 @@ TEST(Options, DoubleDashEndsTheOptions) {
   EXPECT_EQ(o.sets, (std::vector<std::string>{"--csv", "-x"}));
   EXPECT_EQ(o.format, Format::Text);
   EXPECT_NE(refusal({"run", "--out", "d", "--", "x"}).find("unknown argument"), std::string::npos);
+}
+
+TEST(Help, NamesEveryOptionACommandTakesInItsSynopsisAndItsList) {
+  for (const char *command : {"run", "summary", "plot", "tune", "census"}) {
+    std::string help = usage_text(command);
+    ASSERT_FALSE(help.empty()) << command;
+    std::string synopsis = help.substr(0, help.find("\n\n"));
+    std::vector<std::string> options = command_options(command);
+    ASSERT_FALSE(options.empty()) << command;
+    for (const auto &option : options) {
+      // In the synopsis by some name of its own, and listed at a line's start.
+      bool short_alias = option.size() == 2;
+      if (!short_alias) {
+        EXPECT_TRUE(synopsis.find(option + " ") != std::string::npos ||
+                    synopsis.find(option + "]") != std::string::npos ||
+                    (option == "--output" && synopsis.find("-o ") != std::string::npos))
+            << command << " synopsis lacks " << option;
+      }
+      EXPECT_TRUE(help.find("\n  " + option + " ") != std::string::npos ||
+                  help.find("\n  " + option + ", ") != std::string::npos ||
+                  help.find(", " + option + " ") != std::string::npos)
+          << command << " --help does not list " << option;
+    }
+    // Every option --help lists is one the command takes.
+    for (size_t at = help.find("\n  -"); at != std::string::npos; at = help.find("\n  -", at + 1)) {
+      std::string listed = help.substr(at + 3, help.find_first_of(" ,\n", at + 3) - at - 3);
+      EXPECT_NE(std::find(options.begin(), options.end(), listed), options.end())
+          << command << " --help lists " << listed << ", which it refuses";
+    }
+  }
+  EXPECT_EQ(usage_text("nonsense"), "");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // Campaigns: repeated runs of memset-bench into a folder, plain or with
 // variants interleaved round by round in a shuffled order, for a fixed
 // count or until an observer says the rounds decide. Plans, runs and
-// cleans up; the record it writes is record.*'s to spell.
+// cleans up; the record it writes is formats/campaign_folder's to spell.
 
 #include "report/formats/campaign_folder.hpp"
 #include "report/stats/observer.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 // Renderers of computed results: text for people, CSV and JSON for programs.
-// They format what summary.* and tune.* computed, and compute nothing.
+// They format what stats/ and advice/ computed, and compute nothing.
 
 #include "report/advice/census.hpp"
 #include "report/advice/standings.hpp"
@@ -20,7 +20,8 @@ enum class Unit { Ticks, Ns };
 // estimate follows its comparison's ranges.
 std::string render_text(const Report &r, Unit unit, bool bands = false);
 
-// "length" and one median column per set, for all 32768 lengths, exactly.
+// "length" and one column per set of the report's statistic, for all 32768
+// lengths, exactly.
 std::string render_csv(const Report &r);
 
 // Lengths a JSON export carries by default: powers of two and their midpoints.

@@ -17,8 +17,9 @@ struct Estimate {
   bool interval = false;
 };
 
-// Fewer runs than this give no interval: a tenth of five is no quantile, and
-// a resampled five runs is mostly the same few values.
+// Fewer runs than this give no interval: the fastest 15% of five runs is
+// less than one run (kLowShare), and a resampled five runs is mostly the
+// same few values.
 constexpr size_t kMinRunsForInterval = 6;
 
 // Resamples per interval. The interval is the estimate plus or minus t

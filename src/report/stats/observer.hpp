@@ -8,8 +8,9 @@
 
 namespace report {
 
-// Fewer rounds than this decide nothing: a tenth of the runs must be at
-// least a run or two for the low statistic to see past slow runs.
+// Fewer rounds than this decide nothing: the fastest 15% of the runs
+// (kLowShare) must be at least a run or two, 1.65 at 11, for the low
+// statistic to see past slow runs.
 constexpr unsigned kMinRounds = 11;
 
 // Sees each run as it is made, and says when the rounds are enough.
