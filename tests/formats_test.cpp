@@ -152,6 +152,19 @@ TEST(Record, UnknownKeysAreKeptAndBadNumbersReadAsAbsent) {
   EXPECT_NE(format_record(r).find("future_key: some value\nlater: 2\n"), std::string::npos);
 }
 
+TEST(Record, ALineThatNamesNoVariantIsKeptNotMisread) {
+  // A name with a space would be read back as another variant with the
+  // rest as its bench: such lines stay as they are, and the record writes
+  // the same text every time it is read.
+  Record r = parse_record("variant: a\nvariant: ab a.so\nvariant_bench: x/y /b\n"
+                          "variant_env: .. X=1\n");
+  ASSERT_EQ(r.variants.size(), 1u);
+  EXPECT_EQ(r.variants[0].name, "a");
+  EXPECT_EQ(r.unknown.size(), 3u);
+  std::string once = format_record(r);
+  EXPECT_EQ(format_record(parse_record(once)), once);
+}
+
 TEST(Record, NoValueCanForgeALine) {
   Record r = full_record(false);
   r.bench = "/tmp/x\nenv: FORGED=1";

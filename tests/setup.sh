@@ -2,7 +2,7 @@
 # Installs, from Debian's packages, whatever the tests need that this machine
 # lacks: nothing is fetched when all of it is there. As root, or through sudo.
 set -euo pipefail
-packages=(cmake g++ clang binutils libgtest-dev nlohmann-json3-dev gnuplot-nox gdb perl
+packages=(cmake g++ clang libclang-rt-14-dev binutils libgtest-dev nlohmann-json3-dev gnuplot-nox gdb perl
   libbenchmark-tools python3-scipy musl-dev dietlibc-dev libklibc-dev libllvmlibc-19-dev)
 missing=()
 for p in "${packages[@]}"; do

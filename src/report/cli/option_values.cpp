@@ -89,11 +89,7 @@ std::string preload_path(const std::string &path) {
 }
 
 void check_variant_name(const std::string &s, const std::vector<VariantOptions> &earlier) {
-  bool valid = !s.empty() && s.size() <= 32 && s != "." && s != ".." &&
-               std::all_of(s.begin(), s.end(), [](char c) {
-                 return std::isalnum((unsigned char)c) || c == '_' || c == '.' || c == '-';
-               });
-  if (!valid)
+  if (!is_variant_name(s))
     throw UsageError("--variant takes a short name of letters, digits, '_', '.' and '-', got '" +
                      s + "'");
   // The folder's own files: the record (and its temporary copies) and runs.

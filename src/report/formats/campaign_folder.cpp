@@ -42,7 +42,13 @@ struct Key {
   void (*write)(const Record &r, const char *key, Fields &out);
   void (*read)(Record &r, const std::string &value);
   bool detail = false; // variants and round orders: written only for the whole record
+  // Whether a value can be read at all; a line whose value cannot is kept
+  // as it is, with the lines of unknown keys. None: every value can.
+  bool (*readable)(const std::string &value) = nullptr;
 };
+
+// A line that names a variant first: "NAME" or "NAME REST".
+bool names_a_variant(const std::string &v) { return is_variant_name(split_first(v).first); }
 
 void text_line(Fields &out, const char *key, const std::string &v) {
   if (!v.empty())
@@ -176,7 +182,7 @@ std::vector<Key> variant_keys() {
          for (const auto &v : r.variants)
            o.emplace_back(n, v.name);
        },
-       [](Record &r, const std::string &v) { variant_named(r, v); }, true},
+       [](Record &r, const std::string &v) { variant_named(r, v); }, true, is_variant_name},
       {"variant_env",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &v : r.variants)
@@ -187,7 +193,7 @@ std::vector<Key> variant_keys() {
          auto [name, entry] = split_first(v);
          variant_named(r, name).env.push_back(entry);
        },
-       true},
+       true, names_a_variant},
       {"variant_bench",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &v : r.variants)
@@ -197,7 +203,7 @@ std::vector<Key> variant_keys() {
          auto [name, bench] = split_first(v);
          variant_named(r, name).bench = bench;
        },
-       true},
+       true, names_a_variant},
       {"order",
        [](const Record &r, const char *n, Fields &o) {
          for (size_t i = 0; i < r.orders.size(); i++) {
@@ -211,7 +217,8 @@ std::vector<Key> variant_keys() {
          std::vector<std::string> names;
          for (std::string more = split_first(v).second; !more.empty();) {
            auto [name, after] = split_first(more);
-           names.push_back(name);
+           if (!name.empty()) // a doubled space names nothing
+             names.push_back(name);
            more = after;
          }
          r.orders.push_back(names);
@@ -232,6 +239,13 @@ const std::vector<Key> &keys() {
 }
 
 } // namespace
+
+bool is_variant_name(const std::string &s) {
+  return !s.empty() && s.size() <= 32 && s != "." && s != ".." &&
+         std::all_of(s.begin(), s.end(), [](char c) {
+           return std::isalnum((unsigned char)c) || c == '_' || c == '.' || c == '-';
+         });
+}
 
 const VariantRecord *Record::variant(const std::string &name) const {
   for (const auto &v : variants)
@@ -268,7 +282,7 @@ Record parse_record(const std::string &text) {
     std::string k = line.substr(0, colon), v = unescaped(line.substr(colon + 2));
     auto key =
         std::find_if(keys().begin(), keys().end(), [&](const Key &x) { return k == x.name; });
-    if (key != keys().end())
+    if (key != keys().end() && (!key->readable || key->readable(v)))
       key->read(r, v);
     else
       r.unknown.emplace_back(k, v);

@@ -28,6 +28,10 @@ struct MachineFacts {
 };
 
 // One variant of an interleaved campaign.
+// A variant's name is a folder of the campaign and one word of the record:
+// at most 32 letters, digits, '_', '.' and '-', and not "." or "..".
+bool is_variant_name(const std::string &name);
+
 struct VariantRecord {
   std::string name;
   std::vector<std::string> env; // NAME=VALUE added to its runs

@@ -1,0 +1,17 @@
+// Fuzzes the campaign record: whatever context.txt holds, reading never
+// fails, and a record written and read back writes the same text again.
+
+#include "report/formats/campaign_folder.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::string text(reinterpret_cast<const char *>(data), size);
+  std::string once = report::format_record(report::parse_record(text));
+  std::string twice = report::format_record(report::parse_record(once));
+  if (once != twice)
+    std::abort();
+  return 0;
+}
