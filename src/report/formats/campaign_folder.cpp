@@ -240,13 +240,6 @@ const std::vector<Key> &keys() {
 
 } // namespace
 
-bool is_variant_name(const std::string &s) {
-  return !s.empty() && s.size() <= 32 && s != "." && s != ".." &&
-         std::all_of(s.begin(), s.end(), [](char c) {
-           return std::isalnum((unsigned char)c) || c == '_' || c == '.' || c == '-';
-         });
-}
-
 const VariantRecord *Record::variant(const std::string &name) const {
   for (const auto &v : variants)
     if (v.name == name)

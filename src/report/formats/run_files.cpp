@@ -1,15 +1,24 @@
-// The run files of a campaign folder: their names, numbers and listing.
+// Names inside a campaign folder: its variants' folders, and its run files
+// with their numbers and listing.
 
 #include "report/formats/campaign_folder.hpp"
 #include "report/formats/record_values.hpp"
 #include "report/sys/errors.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
 namespace report {
+
+bool is_variant_name(const std::string &s) {
+  return !s.empty() && s.size() <= 32 && s != "." && s != ".." &&
+         std::all_of(s.begin(), s.end(), [](char c) {
+           return std::isalnum((unsigned char)c) || c == '_' || c == '.' || c == '-';
+         });
+}
 
 std::string run_file_name(unsigned number, unsigned planned) {
   size_t width = std::max<size_t>(3, std::to_string(planned).size());
