@@ -67,6 +67,23 @@ TEST(Tune, CrossoverGroupsAndAdvice) {
   EXPECT_NE(render_advice(advise(same, {})).find("advice: default\n"), std::string::npos);
 }
 
+TEST(Tune, VariantsMeasuredOnceAreNamedWithTheirTwin) {
+  auto sets = tune_sets(8191);
+  sets[0].memset = "__memset_avx2_unaligned_erms (/lib/libc.so.6+0x100)";
+  sets[0].tunables = "defaults";
+  sets[0].record.same_as = {{"no_evex", "default", "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512VL"}};
+  std::string text = render_advice(advise(sets, {}));
+  EXPECT_NE(text.find("variant: default = (no setting) (memset: __memset_avx2_unaligned_erms "
+                      "(/lib/libc.so.6+0x100); tunables: defaults)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("same code: no_evex = default here (both __memset_avx2_unaligned_erms "
+                      "(/lib/libc.so.6+0x100), same tunables; "
+                      "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512VL), measured once\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST(Tune, WeightsAdviseWhatIsBestWhereTheProgramCalls) {
   // Never using rep stosb: faster from 2048, but 10% slower from 16384 on.
   auto sets = tune_sets(8191);

@@ -1,8 +1,10 @@
 // The campaign's pure parts: the counter's step, the preload check's reading
 // of the loader's bindings, and the variants tune runs.
 
+#include "report/campaign/binding.hpp"
 #include "report/campaign/machine.hpp"
 #include "report/campaign/preload.hpp"
+#include "report/campaign/settings.hpp"
 #include "report/campaign/variants.hpp"
 
 #include <gtest/gtest.h>
@@ -82,6 +84,97 @@ TEST(Tune, OnlyGlibcWithTheTunableCanBeTuned) {
     names.push_back(x.name);
   EXPECT_EQ(names, (std::vector<std::string>{"default", "stosb_always", "stosb_never", "no_avx2",
                                              "sse2_no_erms", "no_erms"}));
+}
+
+// As glibc 2.36's loader lists them, shortened: numbers with bounds, text
+// tunables set and unset.
+const char *kListing =
+    "glibc.malloc.perturb: 0 (min: 0, max: 255)\n"
+    "glibc.cpu.x86_rep_stosb_threshold: 0x2000 (min: 0x1, max: 0xffffffffffffffff)\n"
+    "glibc.cpu.x86_ibt:\n"
+    "glibc.cpu.hwcaps: -AVX512F,-AVX512VL\n"
+    "not a tunable line\n";
+
+TEST(Binding, TheLoadersListingAndWhatWasAskedOfIt) {
+  Tunables t = parse_tunables(kListing);
+  ASSERT_EQ(t.size(), 4u);
+  EXPECT_EQ(t["glibc.malloc.perturb"], "0");
+  EXPECT_EQ(t["glibc.cpu.x86_rep_stosb_threshold"], "0x2000");
+  EXPECT_EQ(t["glibc.cpu.x86_ibt"], "");
+  EXPECT_EQ(t["glibc.cpu.hwcaps"], "-AVX512F,-AVX512VL");
+  auto asked = requested_tunables(
+      {"A=1", "GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192::glibc.cpu.hwcaps=-AVX2"});
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0],
+            std::make_pair(std::string("glibc.cpu.x86_rep_stosb_threshold"), std::string("8192")));
+  EXPECT_EQ(asked[1].second, "-AVX2");
+  // Taken: the same number however written, or the same text.
+  EXPECT_TRUE(value_taken("8192", "0x2000"));
+  EXPECT_FALSE(value_taken("0", "0x800"));
+  EXPECT_FALSE(value_taken("-8192", "0x2000"));
+  EXPECT_TRUE(value_taken("-AVX512F", "-AVX512F"));
+  EXPECT_FALSE(value_taken("-AVX512F", ""));
+  Tunables defaults = parse_tunables("glibc.cpu.x86_rep_stosb_threshold: 0x800\nglibc.cpu.hwcaps:\n"
+                                     "glibc.malloc.perturb: 0\nglibc.cpu.x86_ibt:\n");
+  EXPECT_EQ(tunables_text(t, defaults),
+            "glibc.cpu.hwcaps=-AVX512F,-AVX512VL,glibc.cpu.x86_rep_stosb_threshold=0x2000");
+  EXPECT_EQ(tunables_text(defaults, defaults), "defaults");
+}
+
+TEST(Binding, TheProbesAnswerAndTheSymbolAtItsOffset) {
+  auto code = parse_probe("object: /lib/libc.so.6\noffset: 0x16e040\nbuild_id: 93ac\n");
+  ASSERT_TRUE(code);
+  EXPECT_EQ(code->object, "/lib/libc.so.6");
+  EXPECT_EQ(code->build_id, "93ac");
+  EXPECT_FALSE(parse_probe("object: /lib/libc.so.6\noffset: 16e040\n"));
+  EXPECT_FALSE(parse_probe(""));
+  std::string nm = "000000000016e000 t __memset_avx512_unaligned\n"
+                   "000000000016e040 t __memset_avx512_unaligned_erms\n"
+                   "000000000016e040 d not_code\n";
+  EXPECT_EQ(symbol_at(nm, "0x16e040"), "__memset_avx512_unaligned_erms");
+  EXPECT_EQ(symbol_at(nm, "0x16e041"), "");
+  code->symbol = symbol_at(nm, code->offset);
+  EXPECT_EQ(code->text(), "__memset_avx512_unaligned_erms (/lib/libc.so.6+0x16e040)");
+}
+
+// A machine where masking AVX-512 changes nothing: its memset is the AVX2
+// one either way, and the mask itself is no tunable that steers the code.
+Measured fake_machine(const std::vector<std::string> &env) {
+  Measured m;
+  m.memset = MemsetCode{"/lib/libc.so.6", "0x100", "", "__memset_avx2_unaligned_erms"};
+  m.tunables = parse_tunables("glibc.cpu.x86_rep_stosb_threshold: 0x800\nglibc.cpu.hwcaps:\n");
+  for (const auto &e : env) {
+    if (e.find("hwcaps=-AVX512F") != std::string::npos)
+      (*m.tunables)["glibc.cpu.hwcaps"] = "-AVX512F";
+    if (e.find("hwcaps=-AVX512F,-AVX512VL,-AVX2") != std::string::npos)
+      m.memset->offset = "0x200"; // SSE2
+    if (auto at = e.find("threshold="); at != std::string::npos)
+      (*m.tunables)["glibc.cpu.x86_rep_stosb_threshold"] = e.substr(at + 10);
+  }
+  return m;
+}
+
+TEST(Binding, VariantsThatRunTheSameCodeAreMeasuredOnce) {
+  CampaignOptions c;
+  c.out = "t";
+  for (const auto &v : tune_variants({"avx512f", "avx512vl", "avx2"}))
+    c.variants.push_back({v.name, v.env, std::nullopt});
+  std::vector<SameAs> same = measure_once(c, fake_machine);
+  std::vector<std::string> kept;
+  for (const auto &v : c.variants)
+    kept.push_back(v.name);
+  // no_avx512 and no_evex bind what default binds; no_avx2 goes to SSE2.
+  EXPECT_EQ(kept, (std::vector<std::string>{"default", "stosb_always", "stosb_never", "no_avx2"}));
+  ASSERT_EQ(same.size(), 2u);
+  EXPECT_EQ(same[0].name, "no_avx512");
+  EXPECT_EQ(same[0].as, "default");
+  EXPECT_EQ(same[0].setting, "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F");
+  EXPECT_EQ(same[1].name, "no_evex");
+  // Where nothing can be learned, nothing is merged.
+  CampaignOptions d = c;
+  d.variants.push_back({"twin", {}, std::nullopt});
+  EXPECT_TRUE(measure_once(d, [](const std::vector<std::string> &) { return Measured{}; }).empty());
+  EXPECT_EQ(d.variants.size(), c.variants.size() + 1);
 }
 
 } // namespace

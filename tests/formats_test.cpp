@@ -86,13 +86,19 @@ Record full_record(bool interleaved) {
   r.bench = "/opt/memset-bench";
   if (interleaved) {
     r.seed = 7;
-    r.variants = {{"a", {"A=1", "C=2"}, "/opt/memset-bench"}, {"b", {}, "/opt/other"}};
+    r.variants = {
+        {"a", {"A=1", "C=2"}, "/opt/memset-bench", "__memset_x (/lib/libc.so.6+0x10)", "defaults"},
+        {"b", {}, "/opt/other", "unknown: no probe", "glibc.cpu.hwcaps=-AVX2"}};
+    r.same_as = {{"no_avx512", "a", "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F"}};
     r.orders = {{"a", "b"}, {"b", "a"}};
     r.libraries = {{"musl", "musl-dev", "1.2.3-1"}, {"llvmlibc", "libllvmlibc-19-dev", "1:19.1.7"}};
     r.budget = 60;
     r.rounds = 2;
     r.looks = 1;
     r.stop = "decided";
+  } else {
+    r.memset = "/lib/libc.so.6+0x10";
+    r.tunables = "glibc.cpu.x86_rep_stosb_threshold=0x2000";
   }
   return r;
 }
@@ -112,7 +118,15 @@ void expect_same(const Record &a, const Record &b) {
     EXPECT_EQ(a.variants[i].name, b.variants[i].name);
     EXPECT_EQ(a.variants[i].env, b.variants[i].env);
     EXPECT_EQ(a.variants[i].bench, b.variants[i].bench);
+    EXPECT_EQ(a.variants[i].memset, b.variants[i].memset);
+    EXPECT_EQ(a.variants[i].tunables, b.variants[i].tunables);
   }
+  EXPECT_EQ(a.memset, b.memset);
+  EXPECT_EQ(a.tunables, b.tunables);
+  ASSERT_EQ(a.same_as.size(), b.same_as.size());
+  for (size_t i = 0; i < a.same_as.size(); i++)
+    EXPECT_EQ(a.same_as[i].name + "|" + a.same_as[i].as + "|" + a.same_as[i].setting,
+              b.same_as[i].name + "|" + b.same_as[i].as + "|" + b.same_as[i].setting);
   EXPECT_EQ(a.orders, b.orders);
   ASSERT_EQ(a.libraries.size(), b.libraries.size());
   for (size_t i = 0; i < a.libraries.size(); i++)

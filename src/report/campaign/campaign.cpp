@@ -8,6 +8,7 @@
 
 #include "report/campaign/machine.hpp"
 #include "report/campaign/preload.hpp"
+#include "report/campaign/settings.hpp"
 #include "report/formats/campaign_folder.hpp"
 #include "report/formats/result_file.hpp"
 #include "report/stats/splitmix.hpp"
@@ -160,6 +161,8 @@ public:
     uint64_t seed =
         opt.seed ? *opt.seed : ((uint64_t)std::random_device{}() << 32 | std::random_device{}());
     record_ = more_ ? *opt.earlier : campaign_record(opt, jobs_, seed);
+    if (!more_)
+      record_facts(check_settings(jobs_, opt));
     state_ = seed;
     for (unsigned r = 0; r < opt.done; r++)
       orders_.push_back(next_order(state_, jobs_.size()));
@@ -195,6 +198,16 @@ public:
   }
 
 private:
+  // What each job measures, where the record keeps it.
+  void record_facts(const std::vector<JobFacts> &facts) {
+    for (size_t j = 0; j < facts.size(); j++) {
+      std::string &memset = interleaved_ ? record_.variants[j].memset : record_.memset;
+      std::string &tunables = interleaved_ ? record_.variants[j].tunables : record_.tunables;
+      memset = facts[j].memset;
+      tunables = facts[j].tunables;
+    }
+  }
+
   void write_first_record() {
     make_dir(opt_.out, cleanup_);
     std::error_code ec;

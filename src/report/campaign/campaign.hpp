@@ -44,6 +44,7 @@ struct CampaignOptions {
   double timeout = 60;
   std::optional<uint64_t> seed;         // the shuffle's seed; none: a fresh one
   std::vector<LibraryRecord> libraries; // C libraries preloaded by a census, for the record
+  std::vector<SameAs> same_as;          // variants left out as the same code, for the record
   // Set by continue_campaign: the rounds (and record) already there.
   unsigned done = 0;
   std::optional<Record> earlier;

@@ -82,7 +82,8 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
     return r;
   r.seed = seed;
   for (const auto &j : jobs)
-    r.variants.push_back({j.name, j.env, absolute_bench(j.bench)});
+    r.variants.push_back({j.name, j.env, absolute_bench(j.bench), "", ""});
+  r.same_as = opt.same_as;
   return r;
 }
 

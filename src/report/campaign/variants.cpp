@@ -3,6 +3,7 @@
 #include "report/campaign/variants.hpp"
 
 #include "report/campaign/machine.hpp"
+#include "report/campaign/settings.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 
@@ -99,6 +100,7 @@ CampaignOptions tune_plan(const CampaignOptions &given) {
   CampaignOptions c = given;
   for (const auto &v : tune_variants(cpu_flags()))
     c.variants.push_back({v.name, v.env, std::nullopt});
+  c.same_as = measure_once(c);
   return c;
 }
 
@@ -130,6 +132,7 @@ CensusPlan census_plan(const CampaignOptions &given, const std::string &tool_dir
         throw UsageError("census --variant " + v.name + ": the census has a variant of that name");
     c.variants.push_back(v);
   }
+  c.same_as = measure_once(c);
   return plan;
 }
 

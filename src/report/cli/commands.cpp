@@ -13,12 +13,6 @@
 
 namespace report {
 
-std::string beside_this_tool(const std::string &name) {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? name : (self.parent_path() / name).string();
-}
-
 void write_out(const std::string &text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
     throw SystemError(std::string("cannot write to standard output: ") + std::strerror(errno));

@@ -6,6 +6,7 @@
 #include "report/cli/options.hpp"
 #include "report/formats/sets.hpp"
 #include "report/stats/summary.hpp"
+#include "report/sys/environment.hpp"
 
 #include <optional>
 #include <string>
@@ -18,10 +19,6 @@ int summary_command(const Options &o);
 int plot_command(const Options &o);
 int tune_command(const Options &o);
 int census_command(const Options &o);
-
-// The path of `name` in the folder of this tool's own executable; `name`
-// alone where that cannot be told.
-std::string beside_this_tool(const std::string &name);
 
 // Standard output is checked like every file: a full disk or a closed pipe
 // is a failure, never a silent success.

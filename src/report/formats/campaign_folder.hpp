@@ -36,6 +36,16 @@ struct VariantRecord {
   std::string name;
   std::vector<std::string> env; // NAME=VALUE added to its runs
   std::string bench;            // its benchmark, absolute
+  // What it measured, as checked before the first round: the memset its
+  // environment binds ("SYMBOL (OBJECT+OFFSET)" or "unknown: why") and the
+  // tunables in force that differ from glibc's defaults ("defaults" for none).
+  std::string memset, tunables;
+};
+
+// A variant of tune or census left out because it runs the same code as
+// another: `as`, which was measured; `setting`, its own environment.
+struct SameAs {
+  std::string name, as, setting;
 };
 
 // A C library whose memset a census preloads, as its package names it.
@@ -54,6 +64,8 @@ struct Record {
   std::optional<uint64_t> seed;                 // of the round orders
   std::vector<VariantRecord> variants;          // none: a plain campaign
   std::vector<LibraryRecord> libraries;         // a census's preloaded C libraries
+  std::string memset, tunables;                 // a plain campaign's, as a variant's
+  std::vector<SameAs> same_as;                  // variants measured once for two
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order
   // A campaign that ran until its comparisons were decided:
   std::optional<double> budget;   // seconds it was given

@@ -80,6 +80,8 @@ Set variant_set(const std::string &canonical_dir, const std::string &given_dir, 
   set.record = r;
   set.env = v.env;
   set.inherited_env = inherited(r, set.env);
+  set.memset = v.memset;
+  set.tunables = v.tunables;
   set.campaign = canonical_dir;
   set.campaign_given = given_dir;
   set.planned = r.planned.value_or(0);
@@ -136,6 +138,8 @@ std::vector<Set> load_sets(const std::string &given_path) {
   set.record = record;
   set.env = record.env;
   set.inherited_env = inherited(record, set.env);
+  set.memset = record.memset;
+  set.tunables = record.tunables;
   set.planned = record.planned.value_or(0);
   return {set};
 }

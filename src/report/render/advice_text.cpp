@@ -5,6 +5,8 @@
 
 #include "report/render/pieces.hpp"
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -15,6 +17,14 @@ std::string setting_of(const Set &variant) {
   for (const auto &e : variant.env)
     s += (s.empty() ? "" : " ") + e;
   return s.empty() ? "(no setting)" : printable(s);
+}
+
+// " (memset: ...; tunables: ...)" as the record has them; "" for neither.
+std::string measured_of(const Set &variant) {
+  if (variant.memset.empty() && variant.tunables.empty())
+    return "";
+  return " (memset: " + printable(variant.memset.empty() ? "unknown" : variant.memset) +
+         "; tunables: " + printable(variant.tunables.empty() ? "unknown" : variant.tunables) + ")";
 }
 
 std::string ratio_text(double ratio, double low, double high) {
@@ -34,7 +44,15 @@ std::string common_lines(const char *what, const Standings &a) {
     o += "library: " + printable(l.name) + " (" + printable(l.package) + " " +
          printable(l.version.empty() ? "version unknown" : l.version) + ")\n";
   for (const auto &set : a.sets)
-    o += "variant: " + printable(set.label) + " = " + setting_of(set) + "\n";
+    o += "variant: " + printable(set.label) + " = " + setting_of(set) + measured_of(set) + "\n";
+  for (const auto &same : a.sets[0].record.same_as) {
+    auto as = std::find_if(a.sets.begin(), a.sets.end(),
+                           [&](const Set &s) { return s.label == same.as; });
+    std::string code = as == a.sets.end() || as->memset.empty() ? "the same code" : as->memset;
+    o += "same code: " + printable(same.name) + " = " + printable(same.as) + " here (both " +
+         printable(code) + ", same tunables; " +
+         printable(same.setting.empty() ? "no setting" : same.setting) + "), measured once\n";
+  }
   for (const auto &g : a.groups)
     if (g.size() > 1) {
       std::vector<std::string> names;

@@ -75,6 +75,10 @@ ordered_json context_of(const Set &set) {
     c[k] = utf8(v);
   c["env"] = utf8(set.env);
   c["env_inherited"] = utf8(set.inherited_env);
+  if (!set.memset.empty())
+    c["memset"] = utf8(set.memset);
+  if (!set.tunables.empty())
+    c["tunables"] = utf8(set.tunables);
   c["runs"] = set.runs.size();
   if (set.planned)
     c["planned_runs"] = set.planned;
@@ -155,7 +159,11 @@ ordered_json context_json(const Report &r) {
   }
   ordered_json variants = ordered_json::array();
   for (const auto &v : first.record.variants)
-    variants.push_back({{"name", utf8(v.name)}, {"env", utf8(v.env)}, {"bench", utf8(v.bench)}});
+    variants.push_back({{"name", utf8(v.name)},
+                        {"env", utf8(v.env)},
+                        {"bench", utf8(v.bench)},
+                        {"memset", utf8(v.memset)},
+                        {"tunables", utf8(v.tunables)}});
   ctx["variants"] = variants;
   return ctx;
 }

@@ -31,6 +31,9 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     o += "env: " + printable(e) + "\n";
   for (const auto &e : set.inherited_env)
     o += "inherited env: " + printable(e) + "\n";
+  if (!set.memset.empty() || !set.tunables.empty())
+    o += "memset: " + printable(set.memset.empty() ? "unknown" : set.memset) +
+         "; tunables: " + printable(set.tunables.empty() ? "unknown" : set.tunables) + "\n";
   if (sum.resolution)
     o += "resolution: " + ticks(*sum.resolution) + (*sum.resolution == 1 ? " tick" : " ticks") +
          (sum.read_cost ? " (one back-to-back reading costs " + ticks(*sum.read_cost) + ")" : "") +

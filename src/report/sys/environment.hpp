@@ -17,6 +17,11 @@ inline bool is_preload_entry(const std::string &entry) {
   return entry.rfind(kPreloadPrefix, 0) == 0;
 }
 
+// The path of `name` in the folder of this tool's own executable, where the
+// tools and libraries of the project are installed side by side; `name`
+// alone where that cannot be told.
+std::string beside_this_tool(const std::string &name);
+
 // The folder for temporary files: TMPDIR where it is set, /tmp otherwise.
 inline std::string temp_dir() {
   const char *tmp = std::getenv("TMPDIR");

@@ -2,16 +2,24 @@
 
 #include "report/sys/files.hpp"
 
+#include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace report {
+
+std::string beside_this_tool(const std::string &name) {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? name : (self.parent_path() / name).string();
+}
 
 TempFile::TempFile(const std::string &near) {
   std::string tmpl = near + ".tmp-XXXXXX";

@@ -1,0 +1,212 @@
+// What a variant really measures: the memset its environment binds and the
+// C library's tunables in force.
+
+#include "report/campaign/binding.hpp"
+
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+#include "report/sys/process.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace report {
+
+namespace {
+
+// A listing holds a few dozen lines, a probe's output three; the C
+// library's symbols as nm lists them are under a megabyte. These bounds are
+// far above any real one and keep a wrong program's output from costing much.
+constexpr size_t kMaxListingBytes = 1 << 20;
+constexpr size_t kMaxSymbolsBytes = 64 << 20;
+
+// The lines of `text`.
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> out;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    out.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+// Runs `argv` under `env` with its standard output read back; none when it
+// could not run or failed, with `why` saying how.
+std::optional<std::string> output_of(std::vector<std::string> argv,
+                                     const std::optional<std::vector<std::string>> &env,
+                                     double timeout, size_t max_bytes, std::string &why) {
+  TempFile out(temp_dir() + "/memset-report-probe");
+  SignalScope signals;
+  Command cmd;
+  cmd.argv = std::move(argv);
+  cmd.env = env;
+  cmd.search_path = cmd.argv[0].find('/') == std::string::npos;
+  cmd.timeout = timeout;
+  cmd.stdout_path = out.path();
+  Outcome o = run_program(cmd);
+  if (o.kind == Outcome::Interrupted)
+    throw Interrupted(o.code,
+                      "checking what the variants bind: interrupted by " + signal_name(o.code));
+  if (!o.ok()) {
+    why = cmd.argv[0] + ": " + o.describe();
+    return std::nullopt;
+  }
+  return read_regular_file(out.path(), max_bytes, "a program's output");
+}
+
+// A whole number written in decimal or with 0x.
+std::optional<unsigned long long> whole(const std::string &s) {
+  if (s.empty() || s.size() > 20)
+    return std::nullopt;
+  char *end = nullptr;
+  errno = 0;
+  unsigned long long v = std::strtoull(s.c_str(), &end, 0);
+  if (errno || *end || s[0] == '-' || s[0] == '+' || s[0] == ' ')
+    return std::nullopt;
+  return v;
+}
+
+} // namespace
+
+Tunables parse_tunables(const std::string &listing) {
+  Tunables t;
+  for (const auto &line : lines_of(listing)) {
+    auto colon = line.find(':');
+    if (colon == std::string::npos || line.compare(0, 6, "glibc.") != 0)
+      continue;
+    std::string name = line.substr(0, colon), value = line.substr(colon + 1);
+    if (!value.empty() && value[0] == ' ')
+      value.erase(0, 1);
+    if (auto bounds = value.find(" (min: "); bounds != std::string::npos)
+      value.erase(bounds);
+    t[name] = value;
+  }
+  return t;
+}
+
+std::vector<std::pair<std::string, std::string>>
+requested_tunables(const std::vector<std::string> &env) {
+  std::string value;
+  for (const auto &e : env)
+    if (env_name(e) == "GLIBC_TUNABLES")
+      value = e.substr(e.find('=') + 1);
+  std::vector<std::pair<std::string, std::string>> out;
+  for (size_t start = 0; start < value.size();) {
+    size_t end = std::min(value.find(':', start), value.size());
+    std::string item = value.substr(start, end - start);
+    start = end + 1;
+    if (item.empty())
+      continue;
+    auto eq = item.find('=');
+    out.emplace_back(item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1));
+  }
+  return out;
+}
+
+bool value_taken(const std::string &value, const std::string &listed) {
+  auto a = whole(value), b = whole(listed);
+  if (a && b)
+    return *a == *b;
+  return value == listed;
+}
+
+std::string MemsetCode::text() const {
+  std::string where = object + "+" + offset;
+  return symbol.empty() ? where : symbol + " (" + where + ")";
+}
+
+std::optional<MemsetCode> parse_probe(const std::string &output) {
+  MemsetCode c;
+  for (const auto &line : lines_of(output)) {
+    auto colon = line.find(": ");
+    if (colon == std::string::npos)
+      continue;
+    std::string key = line.substr(0, colon), value = line.substr(colon + 2);
+    if (key == "object")
+      c.object = value;
+    else if (key == "offset")
+      c.offset = value;
+    else if (key == "build_id")
+      c.build_id = value;
+  }
+  if (c.object.empty() || c.offset.rfind("0x", 0) != 0 || !whole(c.offset))
+    return std::nullopt;
+  return c;
+}
+
+std::string symbol_at(const std::string &nm_output, const std::string &offset) {
+  auto want = whole(offset);
+  for (const auto &line : lines_of(nm_output)) {
+    // "000000000016e040 t __memset_avx512_unaligned_erms"
+    auto sp = line.find(' ');
+    if (!want || sp == std::string::npos || line.size() < sp + 4 || line[sp + 2] != ' ')
+      continue;
+    char type = line[sp + 1];
+    auto at = whole("0x" + line.substr(0, sp));
+    if (at && *at == *want && (type == 't' || type == 'T' || type == 'i'))
+      return line.substr(sp + 3);
+  }
+  return "";
+}
+
+Measured measure_environment(const std::string &probe, const std::vector<std::string> &env,
+                             double timeout) {
+  Measured m;
+  std::string why;
+  if (!std::filesystem::exists(probe)) {
+    m.memset_unknown = "no " + probe + " (build memset-bench again)";
+  } else if (auto out = output_of({probe}, env, timeout, kMaxListingBytes, why)) {
+    m.memset = parse_probe(*out);
+    if (!m.memset)
+      m.memset_unknown = probe + " gave no object and offset";
+  } else {
+    m.memset_unknown = why;
+  }
+  if (m.memset && m.memset->build_id.size() > 2) {
+    std::string debug = std::string(kDebugRoot) + "/" + m.memset->build_id.substr(0, 2) + "/" +
+                        m.memset->build_id.substr(2) + ".debug";
+    std::string ignored;
+    if (std::filesystem::exists(debug))
+      if (auto syms = output_of({"nm", "--defined-only", debug}, std::nullopt, timeout,
+                                kMaxSymbolsBytes, ignored))
+        m.memset->symbol = symbol_at(*syms, m.memset->offset);
+  }
+  if (!std::filesystem::exists(kLoader)) {
+    m.tunables_unknown = std::string("no glibc loader at ") + kLoader;
+  } else if (auto out =
+                 output_of({kLoader, "--list-tunables"}, env, timeout, kMaxListingBytes, why)) {
+    m.tunables = parse_tunables(*out);
+    if (m.tunables->empty()) {
+      m.tunables.reset();
+      m.tunables_unknown = std::string(kLoader) + " --list-tunables listed none";
+    }
+  } else {
+    m.tunables_unknown = "the C library's loader lists no tunables (glibc 2.33 and later "
+                         "do): " +
+                         why;
+  }
+  return m;
+}
+
+std::string tunables_text(const Tunables &in_force, const Tunables &defaults) {
+  std::string s;
+  for (const auto &[name, value] : in_force) {
+    auto d = defaults.find(name);
+    if (d == defaults.end() || d->second != value)
+      s += (s.empty() ? "" : ",") + name + "=" + value;
+  }
+  return s.empty() ? "defaults" : s;
+}
+
+bool same_code(const Measured &a, const Measured &b) {
+  if (!a.memset || !b.memset || !a.tunables || !b.tunables || !a.memset->same_code(*b.memset))
+    return false;
+  Tunables x = *a.tunables, y = *b.tunables;
+  x.erase("glibc.cpu.hwcaps");
+  y.erase("glibc.cpu.hwcaps");
+  return x == y;
+}
+
+} // namespace report

@@ -1,0 +1,141 @@
+// Before the first round: what every variant measures, and the settings
+// that glibc did not take or that changed nothing.
+
+#include "report/campaign/settings.hpp"
+
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+constexpr const char *kTunablesVar = "GLIBC_TUNABLES";
+
+std::vector<std::string> without_tunables(std::vector<std::string> env) {
+  env.erase(std::remove_if(env.begin(), env.end(),
+                           [](const std::string &e) { return env_name(e) == kTunablesVar; }),
+            env.end());
+  return env;
+}
+
+// The GLIBC_TUNABLES entry of `env`; "" without one.
+std::string tunables_entry(const std::vector<std::string> &env) {
+  std::string entry;
+  for (const auto &e : env)
+    if (env_name(e) == kTunablesVar)
+      entry = e;
+  return entry;
+}
+
+std::string probe_path() { return beside_this_tool("memset-probe"); }
+
+JobFacts facts_of(const Measured &m, const Tunables *defaults) {
+  JobFacts f;
+  f.memset = m.memset ? m.memset->text() : "unknown: " + m.memset_unknown;
+  if (!m.tunables)
+    f.tunables = "unknown: " + m.tunables_unknown;
+  else if (defaults)
+    f.tunables = tunables_text(*m.tunables, *defaults);
+  return f;
+}
+
+std::string who(const Job &j) {
+  return j.name.empty() ? std::string("the campaign") : "variant " + printable(j.name);
+}
+
+// A tunable the loader does not know, or a value it did not take.
+void refuse_untaken(const Job &j, const Measured &m, const Tunables &defaults) {
+  std::string entry = tunables_entry(j.env);
+  for (const auto &[name, value] : requested_tunables(j.env)) {
+    if (!defaults.count(name))
+      throw RunFailed(who(j) + ": " + printable(entry) + ": the C library's loader (" + kLoader +
+                      ") knows no tunable '" + printable(name) +
+                      "', so glibc would ignore it; nothing kept");
+    const std::string &listed = m.tunables->at(name);
+    if (!value_taken(value, listed))
+      throw RunFailed(who(j) + ": " + printable(entry) + ": the C library's loader did not take '" +
+                      printable(value) + "' for " + name + ", which stays '" + listed +
+                      "' (a value out of its bounds: '" + kLoader +
+                      " --list-tunables' shows them); nothing kept");
+  }
+}
+
+} // namespace
+
+std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const CampaignOptions &opt) {
+  const std::string probe = probe_path();
+  Measured defaults = measure_environment(probe, without_tunables(child_env({})), opt.timeout);
+  const Tunables *known = defaults.tunables ? &*defaults.tunables : nullptr;
+  std::vector<Measured> measured;
+  std::vector<JobFacts> facts;
+  for (const auto &j : jobs) {
+    measured.push_back(measure_environment(probe, child_env(j.env), opt.timeout));
+    facts.push_back(facts_of(measured.back(), known));
+    if (known && measured.back().tunables)
+      refuse_untaken(j, measured.back(), *known);
+  }
+  if (!known)
+    return facts;
+  // The settings that changed nothing, against the variant without settings
+  // or the environment without them; an A/A campaign compares like with like.
+  bool aa = opt.variants.size() > 1 &&
+            std::all_of(opt.variants.begin(), opt.variants.end(),
+                        [&](const VariantOptions &v) { return v.env == opt.variants[0].env; });
+  if (aa)
+    return facts;
+  auto plain = std::find_if(opt.variants.begin(), opt.variants.end(),
+                            [](const VariantOptions &v) { return v.env.empty(); });
+  size_t base_job = (size_t)(plain - opt.variants.begin());
+  bool from_job = plain != opt.variants.end();
+  Measured base =
+      from_job ? measured[base_job]
+               : measure_environment(probe, child_env(without_tunables(opt.env)), opt.timeout);
+  std::string base_entry = from_job ? tunables_entry(jobs[base_job].env) : "";
+  std::string base_name =
+      from_job ? printable(jobs[base_job].name) : std::string("the environment without it");
+  for (size_t i = 0; i < jobs.size(); i++) {
+    std::string entry = tunables_entry(jobs[i].env);
+    if (!entry.empty() && entry != base_entry && same_code(measured[i], base))
+      throw RunFailed(who(jobs[i]) + ": " + printable(entry) + " changed nothing: it binds " +
+                      measured[i].memset->text() + " with the same tunables as " + base_name +
+                      "; nothing kept");
+  }
+  return facts;
+}
+
+std::vector<SameAs> measure_once(CampaignOptions &c) {
+  const std::string probe = probe_path();
+  return measure_once(c, [&](const std::vector<std::string> &env) {
+    return measure_environment(probe, env, c.timeout);
+  });
+}
+
+std::vector<SameAs> measure_once(CampaignOptions &c, const MeasureFn &measure) {
+  std::vector<SameAs> same;
+  std::vector<VariantOptions> kept;
+  std::vector<Measured> kept_measured;
+  std::vector<Job> jobs = jobs_of(c);
+  for (size_t i = 0; i < c.variants.size(); i++) {
+    const VariantOptions &v = c.variants[i];
+    Measured m = measure(child_env(jobs[i].env));
+    auto twin = std::find_if(kept_measured.begin(), kept_measured.end(),
+                             [&](const Measured &k) { return same_code(k, m); });
+    if (twin != kept_measured.end() && !v.bench) {
+      std::string setting;
+      for (const auto &e : v.env)
+        setting += (setting.empty() ? "" : " ") + e;
+      same.push_back({v.name, kept[(size_t)(twin - kept_measured.begin())].name, setting});
+      continue;
+    }
+    kept.push_back(v);
+    kept_measured.push_back(m);
+  }
+  c.variants = kept;
+  return same;
+}
+
+} // namespace report
