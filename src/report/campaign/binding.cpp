@@ -167,11 +167,15 @@ Measured measure_environment(const std::string &probe, const std::vector<std::st
   if (m.memset && m.memset->build_id.size() > 2) {
     std::string debug = std::string(kDebugRoot) + "/" + m.memset->build_id.substr(0, 2) + "/" +
                         m.memset->build_id.substr(2) + ".debug";
+    // Listed once per run of this tool: every variant of a campaign asks.
+    static std::map<std::string, std::string> listed;
     std::string ignored;
-    if (std::filesystem::exists(debug))
-      if (auto syms = output_of({"nm", "--defined-only", debug}, std::nullopt, timeout,
-                                kMaxSymbolsBytes, ignored))
-        m.memset->symbol = symbol_at(*syms, m.memset->offset);
+    if (!listed.count(debug) && std::filesystem::exists(debug))
+      listed[debug] = output_of({"nm", "--defined-only", debug}, std::nullopt, timeout,
+                                kMaxSymbolsBytes, ignored)
+                          .value_or("");
+    if (listed.count(debug))
+      m.memset->symbol = symbol_at(listed[debug], m.memset->offset);
   }
   if (!std::filesystem::exists(kLoader)) {
     m.tunables_unknown = std::string("no glibc loader at ") + kLoader;
