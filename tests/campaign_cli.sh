@@ -71,11 +71,15 @@ grep -qx 'stopped: interrupted before it was decided' "$tmp/out" || fail "no sto
 expect 0 "until decided" -- "$report" run --out "$tmp/dec" --bench "$tmp/fake" --variant a --variant b --env FAKE_SCALE=2
 grep -qx 'stop: decided' "$tmp/dec/context.txt" && grep -qx 'rounds: 11' "$tmp/dec/context.txt" &&
   grep -qx 'looks: 1' "$tmp/dec/context.txt" || fail "not decided at 11: $(grep -E '^(rounds|looks|stop)' "$tmp/dec/context.txt")"
+grep -qE '^memset-report: decided after 11 rounds in [0-9.]+ s$' "$tmp/err" || fail "decided: $(cat "$tmp/err")"
 start=$(date +%s)
 FAKE_MODE=noisy expect 0 "until the budget" -- "$report" run --out "$tmp/bud" --bench "$tmp/fake" --budget 3 --variant a --variant b
 [ $(($(date +%s) - start)) -lt 20 ] || fail "the budget did not stop the campaign"
 grep -qx 'stop: budget' "$tmp/bud/context.txt" || fail "budget: $(grep -E '^(rounds|looks|stop)' "$tmp/bud/context.txt")"
+grep -qE "^memset-report: budget spent after [0-9]+ rounds in [0-9.]+ s; still unclear: b [0-9]+\.\..*; more rounds: memset-report run --more '$tmp/bud'\$" "$tmp/err" ||
+  fail "budget line: $(cat "$tmp/err")"
 expect 0 "summary of it" -- "$report" summary "$tmp/bud"
+grep -qx 'stopped: its budget of 3 s was spent before it was decided' "$tmp/out" || fail "summary's stopped line"
 grep -q '^range: .* unclear' "$tmp/out" || fail "undecided campaign has no unclear range: $(grep range "$tmp/out")"
 # A gate that cannot decide does not pass, unless told to.
 expect 8 "unclear gate" -- "$report" summary --fail-if-slower 5 "$tmp/bud"

@@ -1,6 +1,7 @@
 // The command line's rules: what each command refuses, the values it
 // takes, and the help it shows, on the parser itself.
 
+#include "report/cli/commands.hpp"
 #include "report/cli/options.hpp"
 #include "report/sys/errors.hpp"
 
@@ -116,6 +117,18 @@ TEST(Help, NamesEveryOptionACommandTakesInItsSynopsisAndItsList) {
     }
   }
   EXPECT_EQ(usage_text("nonsense"), "");
+}
+
+TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
+  CampaignEnd decided{"c", "decided", true, 288, 288, 41.25, {}};
+  EXPECT_EQ(stop_line(decided), "memset-report: decided after 288 rounds in 41.2 s\n");
+  CampaignEnd budget{
+      "my camp", "budget", true, 300, 120, 60.04, {"b 2..7, 11585..13776", "c 2..7"}};
+  EXPECT_EQ(stop_line(budget),
+            "memset-report: budget spent after 120 rounds (300 in all) in 60.0 s; still unclear: "
+            "b 2..7, 11585..13776, c 2..7; more rounds: memset-report run --more 'my camp'\n");
+  CampaignEnd plain{"p", "runs", false, 11, 11, 3.0, {}};
+  EXPECT_EQ(stop_line(plain), "memset-report: 11 runs in 3.0 s\n");
 }
 
 } // namespace

@@ -170,15 +170,15 @@ public:
     rounds_ = opt.done;
   }
 
-  void run() {
+  CampaignEnd run() {
     if (!more_)
       write_first_record();
     std::string stop = fixed_ ? "runs" : "budget";
+    double start = now_seconds();
     try {
       for (const auto &j : jobs_)
         make_dir(j.dir, cleanup_);
       check_preloads();
-      double start = now_seconds();
       while (rounds_ < last_ &&
              (fixed_ || rounds_ < kMinRounds || now_seconds() - start < opt_.budget)) {
         run_round();
@@ -195,6 +195,7 @@ public:
     if (progress_)
       std::fputc('\n', stderr);
     finish(stop);
+    return end_of(stop, now_seconds() - start);
   }
 
 private:
@@ -250,6 +251,27 @@ private:
     cleanup_.complete++;
   }
 
+  CampaignEnd end_of(const std::string &stop, double seconds) const {
+    CampaignEnd e{opt_.out, stop, interleaved_, rounds_, rounds_ - opt_.done, seconds, {}};
+    if (!observer_ || stop == "decided")
+      return e;
+    for (const auto &u : observer_->undecided()) {
+      std::string lengths = std::to_string(u.from) + ".." + std::to_string(u.to);
+      std::string name = jobs_[u.variant].name + " ";
+      if (!e.undecided.empty() && e.undecided.back().rfind(name, 0) == 0) {
+        std::string &last = e.undecided.back();
+        size_t dots = last.rfind("..");
+        if (std::stoul(last.substr(dots + 2)) + 1 == u.from)
+          last = last.substr(0, dots + 2) + std::to_string(u.to); // adjacent: one span
+        else
+          last += ", " + lengths;
+      } else {
+        e.undecided.push_back(name + lengths);
+      }
+    }
+    return e;
+  }
+
   // Records what is there however the campaign ends.
   void finish(const std::string &why) {
     if (!interleaved_ || rounds_ == opt_.done)
@@ -302,8 +324,8 @@ private:
 
 } // namespace
 
-void run_campaign(const CampaignOptions &opt, RoundObserver *observer) {
-  CampaignRun(opt, observer).run();
+CampaignEnd run_campaign(const CampaignOptions &opt, RoundObserver *observer) {
+  return CampaignRun(opt, observer).run();
 }
 
 } // namespace report

@@ -59,9 +59,22 @@ const std::vector<std::string> &steering_variables();
 // environment differs from the record's, or the rounds are not whole.
 CampaignOptions continue_campaign(const std::string &dir);
 
+// How a campaign that ran to its end ended, for the line that says so.
+struct CampaignEnd {
+  std::string folder;
+  std::string stop;         // "decided", "budget" or "runs" (a fixed count)
+  bool interleaved = false; // rounds of variants, or runs
+  unsigned total = 0;       // complete runs (rounds), earlier sessions' included
+  unsigned added = 0;       // of them, this session's
+  double seconds = 0;       // this session's
+  // Per variant, the lengths still undecided at the last look, adjacent
+  // bands merged: "b 2..7, 11585..13776".
+  std::vector<std::string> undecided;
+};
+
 // Runs the campaign. A new folder that already holds one is refused before
 // anything is written. Throws a Failure for a run that fails, times out or
 // is interrupted, after removing what is incomplete.
-void run_campaign(const CampaignOptions &opt, RoundObserver *observer = nullptr);
+CampaignEnd run_campaign(const CampaignOptions &opt, RoundObserver *observer = nullptr);
 
 } // namespace report

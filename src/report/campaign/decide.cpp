@@ -29,14 +29,12 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
 
 } // namespace
 
-void run_until_decided(const CampaignOptions &c, const CompareOptions &compare) {
-  if (c.variants.empty() || (c.runs && !c.earlier)) {
-    run_campaign(c);
-    return;
-  }
+CampaignEnd run_until_decided(const CampaignOptions &c, const CompareOptions &compare) {
+  if (c.variants.empty() || (c.runs && !c.earlier))
+    return run_campaign(c);
   std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
   Sequential seq = observer_for(sets, c, compare);
-  run_campaign(c, &seq);
+  return run_campaign(c, &seq);
 }
 
 } // namespace report

@@ -9,6 +9,6 @@ namespace report {
 
 // Runs `c`: a plain campaign or a fixed count of rounds as they are; rounds
 // of variants, new or added with --more, until decided or the budget is spent.
-void run_until_decided(const CampaignOptions &c, const CompareOptions &compare);
+CampaignEnd run_until_decided(const CampaignOptions &c, const CompareOptions &compare);
 
 } // namespace report

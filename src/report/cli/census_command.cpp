@@ -20,7 +20,7 @@ int census_command(const Options &o) {
     CensusPlan plan = census_plan(o.campaign, here);
     for (const auto &why : plan.left_out)
       std::fprintf(stderr, "memset-report: census: %s\n", why.c_str());
-    run_until_decided(plan.campaign, o.compare);
+    say_how_it_ended(run_until_decided(plan.campaign, o.compare));
     dir = plan.campaign.out;
   }
   std::vector<Set> sets = load_baseline_campaign(dir, "a census");

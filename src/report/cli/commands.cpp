@@ -4,6 +4,7 @@
 #include "report/cli/commands.hpp"
 
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,6 +36,26 @@ Report load_report(const Options &o) {
     throw UsageError("--tsc-mhz: every SET has its campaign's measured counter frequency");
   return r;
 }
+
+std::string stop_line(const CampaignEnd &e) {
+  std::string done = plural(e.added, e.interleaved ? "round" : "run") +
+                     (e.total > e.added ? " (" + std::to_string(e.total) + " in all)" : "") +
+                     fmt(" in %.1f s", e.seconds);
+  if (e.stop == "decided")
+    return "memset-report: decided after " + done + "\n";
+  std::string line =
+      e.stop == "budget" ? "memset-report: budget spent after " + done : "memset-report: " + done;
+  if (e.undecided.empty())
+    return line + "\n";
+  line += "; still unclear: " + printable(joined(e.undecided));
+  // printf's %q is no standard: a folder is quoted as the shell reads it.
+  std::string folder = "'";
+  for (char c : e.folder)
+    folder += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return line + "; more rounds: memset-report run --more " + printable(folder + "'") + "\n";
+}
+
+void say_how_it_ended(const CampaignEnd &e) { std::fputs(stop_line(e).c_str(), stderr); }
 
 std::vector<Set> load_baseline_campaign(const std::string &dir, const char *what) {
   std::vector<Set> sets = load_sets(dir);

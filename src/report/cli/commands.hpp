@@ -3,6 +3,7 @@
 // writes; and what they share. Each returns the exit status of a success;
 // failures are thrown (sys/errors.hpp).
 
+#include "report/campaign/campaign.hpp"
 #include "report/cli/options.hpp"
 #include "report/formats/sets.hpp"
 #include "report/stats/summary.hpp"
@@ -29,6 +30,12 @@ std::optional<Weights> weights_of(const Options &o);
 
 // The sets with their summaries and comparisons.
 Report load_report(const Options &o);
+
+// The one line that ends run, tune and census: how the campaign stopped,
+// after how many runs (rounds) and seconds, the bands still unclear, and the
+// command that goes on. Written to standard error by say_how_it_ended.
+std::string stop_line(const CampaignEnd &e);
+void say_how_it_ended(const CampaignEnd &e);
 
 // The sets of an interleaved campaign whose first variant is glibc's own
 // choice, as tune and census run them; `what` names it in the refusal.

@@ -8,13 +8,13 @@ namespace report {
 
 int run_command(const Options &o) {
   if (o.more.empty()) {
-    run_until_decided(o.campaign, o.compare);
+    say_how_it_ended(run_until_decided(o.campaign, o.compare));
     return kOk;
   }
   CampaignOptions c = continue_campaign(o.more);
   c.runs = o.campaign.runs;
   c.budget = o.campaign.budget;
-  run_until_decided(c, o.compare);
+  say_how_it_ended(run_until_decided(c, o.compare));
   return kOk;
 }
 

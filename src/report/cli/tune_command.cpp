@@ -14,7 +14,7 @@ int tune_command(const Options &o) {
   weights_of(o); // a bad --weights file is refused before a campaign runs
   if (dir.empty()) {
     CampaignOptions c = tune_plan(o.campaign);
-    run_until_decided(c, o.compare);
+    say_how_it_ended(run_until_decided(c, o.compare));
     dir = c.out;
   }
   std::vector<Set> sets = load_baseline_campaign(dir, "a tuning campaign");

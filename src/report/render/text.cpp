@@ -24,6 +24,9 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     o += fmt("incomplete: %zu of %u %ss\n", sum.runs, sum.planned, unit_word);
   else if (set.record.stop == "interrupted" || set.record.stop == "failed")
     o += "stopped: " + set.record.stop + " before it was decided\n";
+  else if (set.record.stop == "budget")
+    o += fmt("stopped: its budget of %g s was spent before it was decided\n",
+             set.record.budget.value_or(0));
   if (!set.incomplete_rounds.empty())
     o += "ignored: " + printable(joined(set.incomplete_rounds)) +
          " (the round is missing in another variant)\n";

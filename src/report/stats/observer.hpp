@@ -5,6 +5,7 @@
 #include "report/formats/result_file.hpp"
 
 #include <string>
+#include <vector>
 
 namespace report {
 
@@ -12,6 +13,12 @@ namespace report {
 // (kLowShare) must be at least a run or two, 1.65 at 11, for the low
 // statistic to see past slow runs.
 constexpr unsigned kMinRounds = 11;
+
+// A band that the last look left undecided: lengths from..to of the
+// comparison of variant `variant` with the first.
+struct UndecidedBand {
+  size_t variant, from, to;
+};
 
 // Sees each run as it is made, and says when the rounds are enough.
 class RoundObserver {
@@ -24,6 +31,8 @@ public:
   virtual bool final_look(unsigned rounds) = 0;
   virtual unsigned looks() const = 0;
   virtual std::string progress() const = 0; // for the progress line
+  // The bands still undecided at the last look.
+  virtual std::vector<UndecidedBand> undecided() const = 0;
 };
 
 } // namespace report

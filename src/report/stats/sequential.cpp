@@ -30,8 +30,13 @@ bool Sequential::look(unsigned rounds) {
   CompareOptions o = opt_;
   o.confidence = look_confidence(looks_);
   unclear_ = 0;
+  undecided_.clear();
   for (size_t v = 1; v < series_.size(); v++)
-    unclear_ += unclear_bands(compare_series(series_[0], series_[v], o));
+    for (const auto &b : compare_series(series_[0], series_[v], o).bands)
+      if (b.verdict == Verdict::Unclear) {
+        unclear_++;
+        undecided_.push_back({v, b.band.from, b.band.to});
+      }
   return unclear_ == 0;
 }
 

@@ -36,6 +36,7 @@ public:
   // the last round was looked at already. True when decided.
   bool final_look(unsigned rounds) override;
   std::string progress() const override;
+  std::vector<UndecidedBand> undecided() const override { return undecided_; }
 
   unsigned looks() const override { return looks_; }
   // Undecided bands at the last look, over all comparisons.
@@ -48,6 +49,7 @@ private:
   CompareOptions opt_;
   unsigned looks_, last_;
   size_t unclear_ = 0;
+  std::vector<UndecidedBand> undecided_;
 };
 
 } // namespace report
