@@ -181,8 +181,14 @@ TEST(Verdict, FourWordsFromTheIntervalAndTheThreshold) {
   // Beyond the threshold but the interval holds 1; or within it but too wide.
   EXPECT_EQ(v(1.05, 0.98, 1.12), Verdict::Unclear);
   EXPECT_EQ(v(1.00, 0.95, 1.05), Verdict::Unclear);
-  // Excludes 1, not beyond the threshold, not within it either.
-  EXPECT_EQ(v(1.015, 1.005, 1.03), Verdict::Unclear);
+  // Excludes 1 and reaches past the threshold: a difference, though the
+  // estimate is within it; no band near the threshold stays undecided.
+  EXPECT_EQ(v(1.015, 1.005, 1.03), Verdict::Slower);
+  EXPECT_EQ(v(0.985, 0.97, 0.995), Verdict::Faster);
+  // Exactly at the threshold: an interval that ends on it is within it.
+  EXPECT_EQ(v(1.00, 0.98, 1.02), Verdict::Same);
+  EXPECT_EQ(v(1.02, 1.01, 1.03), Verdict::Slower);
+  EXPECT_EQ(v(1.02, 0.99, 1.05), Verdict::Unclear);
   EXPECT_EQ(verdict_of({0.5, 0.5, 0.5, false}, 0.02), Verdict::Unclear);
 }
 

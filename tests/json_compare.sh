@@ -53,7 +53,7 @@ doc = json.load(sys.stdin)
 names = {x["name"] for x in doc["benchmarks"]}
 assert "a/memset/4096" in names and "b/memset/4096_median" in names, sorted(names)[:5]
 r = doc["memset_report_comparisons"][0]
-assert r["paired"] and r["ranges"][0]["from"] == 2 and r["ranges"][-1]["to"] == 32768, r
+assert r["paired"] and r["ranges"][0]["from"] == 3 and r["ranges"][-1]["to"] == 32768, r
 ' <"$tmp/out" || fail "JSON of an interleaved campaign"
 
 # Weighted: each set's cost per call and the comparison's weighted verdict.

@@ -1,6 +1,7 @@
 // The renderers on synthetic campaigns: text in ns, and the plot's range,
 // panels and verdict colours.
 
+#include "report/render/pieces.hpp"
 #include "report/render/plot.hpp"
 #include "report/render/render.hpp"
 #include "synthetic.hpp"
@@ -66,6 +67,13 @@ TEST(Plot, OneNoisyLengthDoesNotSetTheRangeAndBandsWearTheirVerdict) {
                                               std::to_string(0xd62728) + "\\n")));
   EXPECT_TRUE(std::regex_search(
       s, std::regex("\\n[0-9.e+]+ 1\\.0000 [0-9.]+ [0-9.]+ " + std::to_string(0x7f7f7f) + "\\n")));
+}
+
+TEST(Render, IntervalsAreRoundedOutwardsSoNoWidthPrintsAsNone) {
+  EXPECT_EQ(bracket(0.60212, 0.60238, 3), "[0.602, 0.603]");
+  EXPECT_EQ(bracket(0.978, 1.0049, 2), "[0.97, 1.01]");
+  EXPECT_EQ(bracket(0.5, 0.75, 2), "[0.50, 0.75]");
+  EXPECT_EQ(interval_suffix({0.6, 0.6, 0.6, false}), "");
 }
 
 } // namespace

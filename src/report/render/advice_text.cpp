@@ -28,7 +28,7 @@ std::string measured_of(const Set &variant) {
 }
 
 std::string ratio_text(double ratio, double low, double high) {
-  return fmt("%.2f [%.2f, %.2f]", ratio, low, high);
+  return fmt("%.2f ", ratio) + bracket(low, high, 2);
 }
 
 // What a tuning campaign and a census both say: the variants, the groups

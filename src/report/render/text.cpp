@@ -81,7 +81,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
 
 std::string interval_text(bool interval, double low, double high) {
   // Without an interval there is no bracket: a span of single ratios is none.
-  return interval ? fmt(" [%.2f, %.2f]", low, high) : "";
+  return interval ? " " + bracket(low, high, 2) : "";
 }
 
 void compare_section(std::string &o, const Report &r, const Comparison &c, bool bands) {

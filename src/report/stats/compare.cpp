@@ -46,18 +46,18 @@ const char *verdict_name(Verdict v) {
 Verdict verdict_of(const Estimate &e, double threshold) {
   if (!e.interval)
     return Verdict::Unclear;
-  if (e.high < 1 && e.ratio < 1 - threshold)
-    return Verdict::Faster;
-  if (e.low > 1 && e.ratio > 1 + threshold)
-    return Verdict::Slower;
   if (e.low >= 1 - threshold && e.high <= 1 + threshold)
     return Verdict::Same;
+  if (e.high < 1)
+    return Verdict::Faster;
+  if (e.low > 1)
+    return Verdict::Slower;
   return Verdict::Unclear;
 }
 
 const std::vector<Band> &band_grid() {
   static const std::vector<Band> grid = [] {
-    std::vector<size_t> edges = {2, 8, 16, 32};
+    std::vector<size_t> edges = {kFirstBandLength, 8, 16, 32};
     for (int k = 24; k < 60; k++) {
       auto e = (size_t)std::floor(std::pow(2.0, k / 4.0));
       if (e != edges.back())
