@@ -2,6 +2,7 @@
 // low statistic, paired and unpaired intervals, the threshold.
 
 #include "report/stats/compare.hpp"
+#include "report/stats/interval.hpp"
 #include "synthetic.hpp"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,46 @@ TEST(Compare, TooFewRoundsGiveNoVerdict) {
   EXPECT_FALSE(c.ranges[0].interval);
   Comparison six = compare_sets(make_set("a", 6, one, {}, 1), make_set("b", 6, half, {}, 2), {});
   EXPECT_EQ(six.ranges[0].verdict, Verdict::Faster);
+}
+
+// One band's level per round of a campaign of `n` rounds: runs of a round
+// share the machine's state; B costs `ratio` of A, and `shift` more in the
+// block of rounds from `from` to `to` (the machine drifting for a while).
+std::pair<std::vector<double>, std::vector<double>>
+drifting(size_t n, double ratio, double shift, size_t from, size_t to, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> state(1.0, 1.3), jitter(-0.002, 0.002);
+  std::vector<double> a, b;
+  for (size_t r = 0; r < n; r++) {
+    double m = state(rng);
+    a.push_back(1000 * m * (1 + jitter(rng)));
+    b.push_back(1000 * m * ratio * (r >= from && r < to ? 1 + shift : 1) * (1 + jitter(rng)));
+  }
+  return {a, b};
+}
+
+TEST(Interval, CoversARepeatWhoseDriftFellElsewhere) {
+  // The first campaign's machine made B 0.6% faster for a fifth of its
+  // rounds; the repeat's made it 0.6% slower for a fifth of its. Each
+  // interval must hold the other's estimate, at the confidence of a look.
+  double level = look_confidence(10);
+  for (unsigned seed = 1; seed <= 5; seed++) {
+    auto [a1, b1] = drifting(300, 0.9, -0.006, 0, 60, seed);
+    auto [a2, b2] = drifting(300, 0.9, +0.006, 120, 180, seed + 100);
+    Estimate first = paired_ratio(a1, b1, Statistic::Low, level, seed);
+    Estimate repeat = paired_ratio(a2, b2, Statistic::Low, level, seed);
+    ASSERT_TRUE(first.interval && repeat.interval);
+    EXPECT_TRUE(first.low <= repeat.ratio && repeat.ratio <= first.high)
+        << "seed " << seed << ": " << repeat.ratio << " outside [" << first.low << ", "
+        << first.high << "]";
+    EXPECT_TRUE(repeat.low <= first.ratio && first.ratio <= repeat.high)
+        << "seed " << seed << ": " << first.ratio << " outside [" << repeat.low << ", "
+        << repeat.high << "]";
+    // Never of zero width, however alike the rounds.
+    Estimate same = paired_ratio(a1, a1, Statistic::Low, level, seed);
+    EXPECT_LT(same.low, 1);
+    EXPECT_GT(same.high, 1);
+  }
 }
 
 } // namespace

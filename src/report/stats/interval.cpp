@@ -14,8 +14,12 @@ namespace report {
 
 namespace {
 
-// The estimate from the log ratios of the resamples: est * exp(+-t sd),
-// with t of Student's distribution for `df` degrees of freedom.
+// Degrees of freedom past which Student's t is the normal's quantile.
+constexpr double kManyDegrees = 1e6;
+
+// The estimate from the log ratios of the resamples: est * exp(+-half),
+// where half adds t sd (Student's t for `df` degrees of freedom) and the
+// floor for what a repeat campaign varies by, in quadrature.
 Estimate from_resamples(double a, double b, const std::vector<double> &logs, double confidence,
                         double df) {
   Estimate e;
@@ -27,7 +31,11 @@ Estimate from_resamples(double a, double b, const std::vector<double> &logs, dou
     mean += x / (double)logs.size();
   for (double x : logs)
     var += (x - mean) * (x - mean) / (double)(logs.size() - 1);
-  double half = two_sided_t(confidence, df) * std::sqrt(var);
+  // The resampled spread is estimated from few runs (Student's t); the floor
+  // is known, not estimated (the normal's quantile).
+  double sampled = two_sided_t(confidence, df) * std::sqrt(var);
+  double floor = two_sided_t(confidence, kManyDegrees) * kBetweenCampaigns;
+  double half = std::sqrt(sampled * sampled + floor * floor);
   e.low = e.ratio * std::exp(-half);
   e.high = e.ratio * std::exp(half);
   e.interval = true;
@@ -62,7 +70,22 @@ double two_sided_t(double confidence, double df) {
   return cache[key] = (lo + hi) / 2;
 }
 
+size_t block_length(size_t runs) {
+  return std::max<size_t>(1, (size_t)std::lround(std::sqrt((double)runs)));
+}
+
 namespace {
+
+// One resample of `from` into `to` (of the same size): blocks of
+// block_length consecutive runs, each from a random start, wrapping round.
+void resample_blocks(const std::vector<double> &from, std::vector<double> &to, uint64_t &state) {
+  const size_t n = from.size(), length = block_length(n);
+  for (size_t j = 0; j < n;) {
+    size_t r = next_random(state) % n;
+    for (size_t k = 0; k < length && j < n; k++, j++)
+      to[j] = from[(r + k) % n];
+  }
+}
 
 // The estimate of B / A and its interval, from `resample`, which fills ra
 // and rb with one resample of A's and B's runs.
@@ -101,10 +124,13 @@ Estimate paired_ratio(const std::vector<double> &a, const std::vector<double> &b
   uint64_t state = seed;
   return resampled_ratio({a.begin(), a.begin() + n}, {b.begin(), b.begin() + n}, n, s, confidence,
                          [&](std::vector<double> &ra, std::vector<double> &rb) {
-                           for (size_t j = 0; j < n; j++) {
+                           const size_t length = block_length(n);
+                           for (size_t j = 0; j < n;) {
                              size_t r = next_random(state) % n;
-                             ra[j] = a[r];
-                             rb[j] = b[r];
+                             for (size_t k = 0; k < length && j < n; k++, j++) {
+                               ra[j] = a[(r + k) % n];
+                               rb[j] = b[(r + k) % n];
+                             }
                            }
                          });
 }
@@ -114,10 +140,8 @@ Estimate unpaired_ratio(const std::vector<double> &a, const std::vector<double> 
   uint64_t state = seed;
   return resampled_ratio(a, b, std::min(a.size(), b.size()), s, confidence,
                          [&](std::vector<double> &ra, std::vector<double> &rb) {
-                           for (size_t j = 0; j < a.size(); j++)
-                             ra[j] = a[next_random(state) % a.size()];
-                           for (size_t j = 0; j < b.size(); j++)
-                             rb[j] = b[next_random(state) % b.size()];
+                           resample_blocks(a, ra, state);
+                           resample_blocks(b, rb, state);
                          });
 }
 
