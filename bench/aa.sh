@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints how often identical settings come out different: K A/A campaigns
 # (two variants with identical settings, run until decided or for the
-# default budget), and for each the share of lengths 2..32768 in faster or
+# default budget), and for each the share of lengths 3..32768 in faster or
 # slower ranges (false findings), in same ranges (shown equivalence), and
 # the rounds and seconds it took. Not a test: it prints figures.
 # Usage: bench/aa.sh [BUILD_DIR] [K] [BUDGET]   (default: build 10 60)
@@ -12,9 +12,9 @@ budget=${3:-60}
 report=$build/memset-report
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-share() { # verdict word, summary text: the share of lengths 2..32768 in its ranges
+share() { # verdict word, summary text: the share of lengths 3..32768 in its ranges
   awk -v v="$1" '$1 == "range:" && $3 == v { split($2, r, /\.\./); n += r[2] - r[1] + 1 }
-    END { printf "%.1f", 100 * n / 32767 }'
+    END { printf "%.1f", 100 * n / 32766 }'
 }
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(ldd --version | head -1 | awk '{print $NF}')"
 printf '%-4s %8s %8s %8s %7s %8s %8s\n' "A/A" "decided%" "same%" "unclear%" "rounds" "seconds" "stop"

@@ -1,0 +1,85 @@
+// One benchmark run into a campaign folder, checked before it takes its
+// name, and the folders a campaign makes.
+
+#include "report/campaign/one_run.hpp"
+
+#include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+#include "report/sys/process.hpp"
+#include "report/sys/text.hpp"
+
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace report {
+
+void make_dir(const std::string &dir, Cleanup &c) {
+  std::error_code ec;
+  if (fs::is_directory(dir, ec))
+    return;
+  fs::path p = fs::absolute(dir, ec);
+  std::vector<fs::path> missing;
+  for (; !p.empty() && !fs::exists(p, ec); p = p.parent_path())
+    missing.push_back(p);
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (mkdir(it->c_str(), 0755) != 0 && errno != EEXIST)
+      throw SystemError(os_error("create", dir, errno));
+    c.made_dirs.push_back(it->string());
+  }
+}
+
+namespace {
+
+[[noreturn]] void interrupted(int sig, const std::string &what) {
+  throw Interrupted(sig, what + " interrupted by " + signal_name(sig));
+}
+
+} // namespace
+
+RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
+                 const std::string &what, std::vector<std::string> &made) {
+  std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
+  if (int sig = take_interrupt())
+    interrupted(sig, what);
+  // The benchmark writes under a temporary name; only a checked, complete
+  // result takes the run's name.
+  TempFile file(target);
+  Command cmd;
+  cmd.argv = {job.bench, file.path()};
+  cmd.env = child_env(job.env);
+  cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
+  cmd.timeout = opt.timeout;
+  cmd.output_to_stderr = true; // the tool's own output stays its own
+  Outcome out = run_program(cmd);
+  switch (out.kind) {
+  case Outcome::Interrupted:
+    interrupted(out.code, what);
+  case Outcome::TimedOut:
+    throw RunTimedOut(what + ": no result within " + fmt("%g", opt.timeout) +
+                      " s (--timeout); the run was killed");
+  case Outcome::NotStarted:
+    throw RunFailed(what + ": cannot run benchmark '" + job.bench +
+                    "': " + std::strerror(out.code));
+  default:
+    break;
+  }
+  if (!out.ok())
+    throw RunFailed(what + " failed: benchmark " + out.describe());
+  RunTicks curve;
+  try {
+    curve = read_result_file(file.path());
+  } catch (const InputError &e) {
+    std::string why = e.what();
+    why = why.substr(file.path().size()); // name the run, not our temporary file
+    throw RunFailed(what + ": benchmark exited 0 but wrote no complete result (" + target + why +
+                    ")");
+  }
+  file.place(target, false);
+  made.push_back(target);
+  return curve;
+}
+
+} // namespace report
