@@ -278,10 +278,12 @@ TEST(Weights, BucketsSpreadEvenlyAndOutOfRangeLengthsAreReportedNotMoved) {
   EXPECT_NEAR(w.above, 10.0 * 32767 / 32768, 1e-9);
   EXPECT_NEAR(w.measured(), 4 + 10.0 / 32768, 1e-9);
   // Suffixes are powers of 1024; the lower open bucket is not measured.
-  Weights big = parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n", "w", {});
+  Weights big =
+      parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n[8, 9)  1 |@|\n", "w", {});
   EXPECT_EQ(big.open, 7);
   EXPECT_EQ(big.above, 5);
-  EXPECT_EQ(big.measured(), 0);
+  EXPECT_EQ(big.measured(), 1);
+  EXPECT_TRUE(big.mostly_unmeasured());
   Weights plain = parse_weights("0 1\n1 2\n40000 3\n100 4\n", "w", {});
   EXPECT_EQ(plain.zero, 1);
   EXPECT_EQ(plain.one, 2);
@@ -302,6 +304,11 @@ TEST(Weights, MalformedInputIsRefusedWithFileAndLine) {
       {"@h:\n[16, 32 4 |@|\n", "w.txt:2: expected '[LOW, HIGH)'"},
       {"@h:\n[32, 16)  4 |@|\n", "w.txt:2: a bucket whose end comes before its start"},
       {"# nothing\n", "w.txt: no calls in this file"},
+      // Nothing the sweep measures: no verdict can rest on it.
+      {"40000 100\n0 3\n", "w.txt: none of its calls is at a length the benchmark measures"},
+      {"@[8: 5\n", "w.txt:1: expected '@map[LENGTH]: COUNT'"},
+      {"8 123456789012345678901\n", "w.txt:1: a count too large"},
+      {std::string("8 1\nx\0y 2\n", 11), "w.txt:2: expected 'LENGTH COUNT', found 'x\\x00y 2'"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(weights_error(c.text).rfind(c.want, 0), 0u)

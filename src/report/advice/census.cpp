@@ -10,6 +10,7 @@ Census take_census(std::vector<Set> sets, const CompareOptions &given,
                    const std::optional<Weights> &weights) {
   Census c;
   c.weighted = weights.has_value();
+  c.mostly_unmeasured = weights && weights->mostly_unmeasured();
   Weights all;
   if (!weights) { // every length the sweep measures, alike
     all.at.assign(kLengths, 1);

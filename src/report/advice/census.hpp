@@ -20,9 +20,10 @@ struct Ranked {
 };
 
 struct Census {
-  Standings standings;         // groups and the fastest per range
-  std::vector<Ranked> ranking; // cheapest first
-  bool weighted = false;       // ranked by a program's lengths, not all lengths alike
+  Standings standings;            // groups and the fastest per range
+  std::vector<Ranked> ranking;    // cheapest first
+  bool weighted = false;          // ranked by a program's lengths, not all lengths alike
+  bool mostly_unmeasured = false; // the weights' calls, mostly at lengths not measured
 };
 
 // From a finished census campaign's sets (glibc's choice first). Without

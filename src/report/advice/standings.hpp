@@ -52,6 +52,7 @@ struct TuneAdvice : Standings {
   size_t undecided_candidates = 0; // settings not slower anywhere, undecided somewhere
   // With weights: per variant its weighted ratio to default ([0] empty).
   std::vector<WeightedComparison> weighted;
+  bool mostly_unmeasured = false; // the weights' calls, mostly at lengths not measured
 };
 
 } // namespace report

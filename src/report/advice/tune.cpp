@@ -121,8 +121,10 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt,
   static_cast<Standings &>(a) = rank_variants(std::move(sets), opt);
   find_crossover(a);
   advise_unweighted(a);
-  if (weights)
+  if (weights) {
     advise_weighted(a, *weights);
+    a.mostly_unmeasured = weights->mostly_unmeasured();
+  }
   return a;
 }
 

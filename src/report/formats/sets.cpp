@@ -165,7 +165,7 @@ std::vector<Set> load_all_sets(const std::vector<std::string> &paths) {
   for (size_t i = 0; i < sets.size(); i++) {
     size_t earlier = 0;
     for (size_t j = 0; j < i; j++)
-      earlier += sets[j].label == labels[i];
+      earlier += labels[j] == labels[i];
     if (earlier)
       sets[i].label = labels[i] + " #" + std::to_string(earlier + 1);
   }

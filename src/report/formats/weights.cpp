@@ -7,6 +7,7 @@
 #include "report/formats/result_file.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -27,8 +28,10 @@ struct Reader {
   Weights w;
   size_t line = 0;
 
+  // Quoted text is shown as printable() shows it: a NUL or a line feed of
+  // the file cannot cut or forge the message.
   [[noreturn]] void bad(const std::string &what) const {
-    throw InputError(name + ":" + std::to_string(line) + ": " + what);
+    throw InputError(name + ":" + std::to_string(line) + ": " + printable(what));
   }
 
   // Calls of lengths lo..hi (both included), spread evenly over them.
@@ -93,7 +96,8 @@ void plain_line(Reader &r, std::string s) {
     r.bad("expected 'LENGTH COUNT', found '" + s + "'");
   skip_spaces(s, i);
   if (!number_at(s, i, count, false))
-    r.bad("expected a count after the length");
+    r.bad(i < s.size() && std::isdigit((unsigned char)s[i]) ? "a count too large: at most 19 digits"
+                                                            : "expected a count after the length");
   skip_spaces(s, i);
   if (i != s.size())
     r.bad("unexpected text after the count: '" + s.substr(i) + "'");
@@ -214,7 +218,8 @@ void json_line(Reader &r, const std::string &s, std::string &map_name) {
 WeightsFormat detect(const std::string &s) {
   if (s[0] == '{')
     return WeightsFormat::Json;
-  if (s[0] == '@' && s.find("]: ") != std::string::npos)
+  // "@m[8]: 5" is a map; a line that opens a key is meant as one.
+  if (s[0] == '@' && s.find('[') != std::string::npos)
     return WeightsFormat::Map;
   if (s[0] == '@' || s[0] == '[' || s[0] == '(')
     return WeightsFormat::Hist;
@@ -287,6 +292,11 @@ Weights parse_weights(const std::string &text, const std::string &name, WeightsF
   r.w.format = format;
   if (!(r.w.total > 0))
     throw InputError(name + ": no calls in this file");
+  // A distribution none of whose calls the sweep measures weighs nothing:
+  // its verdicts would be of no call at all.
+  if (!(r.w.measured() > 0))
+    throw InputError(name + ": none of its calls is at a length the benchmark measures (2 to " +
+                     std::to_string(kLengths) + " bytes)");
   return r.w;
 }
 

@@ -31,6 +31,9 @@ struct Weights {
   double open = 0;  // in a bucket without an upper (or lower) bound
   // Calls at the lengths 2..32768 the weighting uses.
   double measured() const { return total - zero - one - above - open; }
+  // Less than half of the calls are measured: the weighted figures speak
+  // for a minority of the program's calls, which the outputs say.
+  bool mostly_unmeasured() const { return measured() < total / 2; }
 };
 
 // Parses a capture; `name` is for messages. A bucket's calls are spread

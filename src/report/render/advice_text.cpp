@@ -19,6 +19,10 @@ std::string setting_of(const Set &variant) {
   return s.empty() ? "(no setting)" : printable(s);
 }
 
+constexpr const char *kMostlyUnmeasured =
+    "warning: less than half of the weights' calls are at lengths the benchmark measures; the "
+    "weighted figures speak for those alone\n";
+
 // " (memset: ...; tunables: ...)" as the record has them; "" for neither.
 std::string measured_of(const Set &variant) {
   if (variant.memset.empty() && variant.tunables.empty())
@@ -86,6 +90,8 @@ std::string render_census(const Census &c, const std::string &weights_file) {
        (c.weighted ? "weighted by " + printable(weights_file)
                    : std::string("every length from 2 to 32768 alike")) +
        "; ratio to default, verdict\n";
+  if (c.mostly_unmeasured)
+    o += kMostlyUnmeasured;
   for (size_t i = 0; i < c.ranking.size(); i++) {
     const Ranked &r = c.ranking[i];
     o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
@@ -105,6 +111,8 @@ std::string render_advice(const TuneAdvice &a) {
           : a.crossover       ? std::to_string(*a.crossover)
                               : std::string("none")) +
          "\n";
+  if (a.mostly_unmeasured)
+    o += kMostlyUnmeasured;
   for (size_t v = 1; v < a.weighted.size(); v++) {
     const WeightedComparison &w = a.weighted[v];
     o += "weighted: " + printable(a.sets[v].label) + " " + verdict_name(w.verdict) +

@@ -152,6 +152,7 @@ ordered_json context_json(const Report &r) {
                                     {"format", weights_format_name(w.format)},
                                     {"calls", w.total},
                                     {"measured_share", w.measured() / w.total},
+                                    {"mostly_unmeasured", w.mostly_unmeasured()},
                                     {"zero_share", w.zero / w.total},
                                     {"one_share", w.one / w.total},
                                     {"above_share", w.above / w.total},

@@ -4,9 +4,17 @@
 
 #include "report/render/pieces.hpp"
 
+#include <cmath>
+
 namespace report {
 
 namespace {
+
+// `v` as printed with `decimals`, without the "-0.0" of a small negative.
+double unsigned_zero(double v, int decimals) {
+  double scale = std::pow(10.0, decimals);
+  return std::round(v * scale) / scale + 0.0;
+}
 
 // A tick count as the benchmark's integers are: whole, or with two decimals.
 std::string ticks(double v) { return fmt(v == (double)(long long)v ? "%.0f" : "%.2f", v); }
@@ -74,8 +82,9 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     std::string med = ns ? fmt("%.2f", row.level * ns_per_tick) : sr.levels[row.length - 1].str();
     std::string rate = row.bytes_per_tick ? fmt("%.2f", *row.bytes_per_tick / ns_per_tick) : "n/a";
     std::string spread = row.spread ? fmt("%.1f%%", 100 * *row.spread) : "n/a";
-    o += fmt("%8zu %12s %14.*f %11s %8s\n", row.length, med.c_str(), ns ? 2 : 1,
-             row.above_floor * ns_per_tick, rate.c_str(), spread.c_str());
+    o +=
+        fmt("%8zu %12s %14.*f %11s %8s\n", row.length, med.c_str(), ns ? 2 : 1,
+            unsigned_zero(row.above_floor * ns_per_tick, ns ? 2 : 1), rate.c_str(), spread.c_str());
   }
 }
 
@@ -128,6 +137,9 @@ std::string weights_section(const Report &r) {
   std::string o = "== weights: " + printable(r.weights_file) + " (" +
                   weights_format_name(w.format) + "), " + fmt("%.0f calls", w.total) + "\n";
   o += "measured: " + share(w.measured()) + " of calls, at lengths 2..32768\n";
+  if (w.mostly_unmeasured())
+    o += "warning: less than half of the weights' calls are at lengths the benchmark "
+         "measures; the weighted figures speak for those alone\n";
   std::vector<std::string> out;
   if (w.zero > 0)
     out.push_back("0 bytes " + share(w.zero));

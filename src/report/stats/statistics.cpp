@@ -163,6 +163,8 @@ LengthStats length_stats(const std::vector<RunTicks> &runs, Statistic s) {
     out.moments.stddev[k] = n > 1 ? std::sqrt(var / (double)(n - 1)) : 0;
     if (s == Statistic::Median)
       out.level[k] = out.median[k];
+    else if (kLowShare * (double)n <= 1)
+      out.level[k] = {column[0], column[0], std::nullopt}; // the fastest run alone: exact
     else
       out.level[k].estimate = lower_mean_sorted(sorted, kLowShare);
   }
