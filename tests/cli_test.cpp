@@ -81,6 +81,11 @@ TEST(Options, EnvironmentsAreOrderAwareAndGuarded) {
             std::string::npos);
 }
 
+TEST(Options, ALengthGivenTwiceIsOneLength) {
+  Options o = parse_command_line({"summary", "--json", "--lengths", "5,5,7,5", "s"}, "b");
+  EXPECT_EQ(*o.lengths, (std::vector<size_t>{5, 7}));
+}
+
 TEST(Options, DoubleDashEndsTheOptions) {
   Options o = parse_command_line({"summary", "--", "--csv", "-x"}, "b");
   EXPECT_EQ(o.sets, (std::vector<std::string>{"--csv", "-x"}));

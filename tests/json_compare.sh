@@ -43,7 +43,8 @@ assert sorted(x["repetition_index"] for x in runs) == [0, 1, 2], runs
 assert sorted(x["aggregate_name"] for x in b if x["run_type"] == "aggregate") == ["low", "mean", "median", "stddev"]
 for x in runs:
     assert abs(x["real_time"] - x["ticks"] * 1000 / mhz) < 1e-6 * x["real_time"] + 1e-9, x
-assert doc["context"]["mhz_per_cpu"] == round(mhz)
+assert doc["context"]["memset_report_tsc_mhz"] == mhz and "mhz_per_cpu" not in doc["context"]
+assert all(isinstance(s["runs"], int) for s in doc["context"]["memset_report_sets"])
 assert len({x["run_name"] for x in doc["benchmarks"]}) == 30  # powers of two and midpoints
 PY
 expect 0 "json of both variants" -- "$report" summary --json "$tmp/c"
@@ -54,6 +55,7 @@ names = {x["name"] for x in doc["benchmarks"]}
 assert "a/memset/4096" in names and "b/memset/4096_median" in names, sorted(names)[:5]
 r = doc["memset_report_comparisons"][0]
 assert r["paired"] and r["ranges"][0]["from"] == 3 and r["ranges"][-1]["to"] == 32768, r
+assert all(isinstance(s["rounds"], int) and isinstance(s["shuffle_seed"], int) for s in doc["context"]["memset_report_sets"]), doc["context"]["memset_report_sets"]
 ' <"$tmp/out" || fail "JSON of an interleaved campaign"
 
 # Weighted: each set's cost per call and the comparison's weighted verdict.

@@ -109,9 +109,12 @@ std::vector<size_t> lengths_value(const std::string &s) {
   }
   for (size_t start = 0; start <= s.size();) {
     size_t end = std::min(s.find(',', start), s.size());
-    out.push_back(count_value("--lengths", s.substr(start, end - start), kLengths));
-    if (out.back() == 0)
+    size_t len = count_value("--lengths", s.substr(start, end - start), kLengths);
+    if (len == 0)
       throw UsageError("--lengths: lengths run from 1 to 32768");
+    // A length given twice is one length: its entries go out once.
+    if (std::find(out.begin(), out.end(), len) == out.end())
+      out.push_back(len);
     start = end + 1;
   }
   return out;

@@ -6,6 +6,8 @@
 #include "report/render/render.hpp"
 #include "report/sys/errors.hpp"
 
+#include <cstdio>
+
 namespace report {
 
 namespace {
@@ -18,6 +20,22 @@ void need_frequency(const Report &r, const char *why) {
           "' has no measured counter frequency (no campaign record); give --tsc-mhz F");
 }
 
+// An entry of the JSON (a run at a length, or an aggregate) takes about
+// this many bytes; past kLargeJsonBytes a line on standard error says how
+// much is coming, so that a pipe or a disk is not filled without a word.
+constexpr double kJsonEntryBytes = 420;
+constexpr double kLargeJsonBytes = 10e6;
+
+void say_if_large(const Report &r, size_t lengths) {
+  double entries = 0;
+  for (const auto &s : r.sets)
+    entries += (double)lengths * (double)(s.set.runs.size() + 4);
+  double bytes = entries * kJsonEntryBytes;
+  if (bytes > kLargeJsonBytes)
+    std::fprintf(stderr, "memset-report: writing about %.0f MB of JSON (%.0f entries)\n",
+                 bytes / 1e6, entries);
+}
+
 } // namespace
 
 int summary_command(const Options &o) {
@@ -26,7 +44,9 @@ int summary_command(const Options &o) {
   Report r = load_report(o);
   if (o.format == Format::Json) {
     need_frequency(r, "--json gives times in ns");
-    render_json(r, o.lengths ? *o.lengths : default_json_lengths(), write_out);
+    const std::vector<size_t> lengths = o.lengths ? *o.lengths : default_json_lengths();
+    say_if_large(r, lengths.size());
+    render_json(r, lengths, write_out);
   } else if (o.format == Format::Csv) {
     write_out(render_csv(r));
   } else {

@@ -5,6 +5,8 @@
 
 #include "report/sys/errors.hpp"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 
@@ -69,10 +71,22 @@ std::vector<std::string> utf8(const std::vector<std::string> &v) {
   return out;
 }
 
+// A record value as JSON: a plain decimal number as a number ("rounds":
+// 230), anything else as text.
+ordered_json record_value(const std::string &v) {
+  bool digits = !v.empty() && v.size() <= 19 && v.find_first_not_of("0123456789.") == v.npos &&
+                std::count(v.begin(), v.end(), '.') <= 1 && v.front() != '.' && v.back() != '.';
+  if (!digits)
+    return utf8(v);
+  if (v.find('.') == v.npos)
+    return (uint64_t)std::strtoull(v.c_str(), nullptr, 10);
+  return std::strtod(v.c_str(), nullptr);
+}
+
 ordered_json context_of(const Set &set) {
   ordered_json c = ordered_json::object();
   for (const auto &[k, v] : record_fields(set.record, false))
-    c[k] = utf8(v);
+    c[k] = record_value(v);
   c["env"] = utf8(set.env);
   c["env_inherited"] = utf8(set.inherited_env);
   if (!set.memset.empty())
@@ -126,8 +140,10 @@ ordered_json context_json(const Report &r) {
   // records written before it was kept.
   if (m.num_cpus)
     ctx["num_cpus"] = *m.num_cpus;
-  ctx["mhz_per_cpu"] = (long)std::lround(*r.sets[0].mhz);
-  ctx["cpu_scaling_enabled"] = false;
+  // Google Benchmark's mhz_per_cpu is the core's clock and its
+  // cpu_scaling_enabled the governor's: neither is measured here, so neither
+  // is written. What the times were converted with is the counter's.
+  ctx["memset_report_tsc_mhz"] = *r.sets[0].mhz;
   ctx["caches"] = ordered_json::array();
   ctx["library_build_type"] = "release";
   ctx["library_version"] = utf8(m.libc);
