@@ -167,6 +167,13 @@ pgrep -f "sleep 300" >/dev/null && { pkill -f "sleep 300"; fail "the benchmark o
 expect 0 "summary of a half round" -- "$report" summary "$tmp/killed"
 grep -q "^ignored: run-002.txt (the round is missing in another variant)" "$tmp/out" || fail "half round: $(head -5 "$tmp/out")"
 grep -q "^== compare .*: 1 round, paired" "$tmp/out" || fail "half round paired: $(grep '^==' "$tmp/out")"
+# More rounds name the half round's file to remove; a lost variant folder is named.
+expect 1 "more after a kill" -- "$report" run --more "$tmp/killed" --runs 1
+grep -qE "round 2 is not in every variant .*; remove $tmp/killed/[ab]/run-002.txt to add rounds" "$tmp/err" ||
+  fail "more after a kill: $(cat "$tmp/err")"
+mv "$tmp/killed/b" "$tmp/killed-b"
+expect 1 "a variant's folder gone" -- "$report" summary "$tmp/killed/a"
+grep -q "killed/b: variant b's folder is missing" "$tmp/err" || fail "folder gone: $(cat "$tmp/err")"
 
 # A benchmark's output never mixes into the tool's own.
 FAKE_MODE=chatty expect 0 "chatty benchmark" -- "$report" run --out "$tmp/chatty" --runs 1 --bench "$tmp/fake"

@@ -278,8 +278,7 @@ TEST(Weights, BucketsSpreadEvenlyAndOutOfRangeLengthsAreReportedNotMoved) {
   EXPECT_NEAR(w.above, 10.0 * 32767 / 32768, 1e-9);
   EXPECT_NEAR(w.measured(), 4 + 10.0 / 32768, 1e-9);
   // Suffixes are powers of 1024; the lower open bucket is not measured.
-  Weights big =
-      parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n[8, 9)  1 |@|\n", "w", {});
+  Weights big = parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n[8, 9)  1 |@|\n", "w", {});
   EXPECT_EQ(big.open, 7);
   EXPECT_EQ(big.above, 5);
   EXPECT_EQ(big.measured(), 1);

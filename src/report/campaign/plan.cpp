@@ -159,18 +159,28 @@ CampaignOptions continue_campaign(const std::string &dir) {
     opt.variants.push_back({v.name, v.env, v.bench});
   // The rounds there must be whole: 1..N in every variant.
   std::vector<unsigned> counts;
+  std::vector<std::vector<std::string>> listed;
   for (const auto &v : r.variants) {
     auto files = run_files_in((fs::path(dir) / v.name).string());
+    listed.push_back(files);
     for (size_t i = 0; i < files.size(); i++)
       if (run_number(files[i]) != i + 1)
         throw InputError(dir + "/" + v.name + ": run files are not numbered 1 to " +
                          std::to_string(files.size()) + "; cannot add rounds");
     counts.push_back((unsigned)files.size());
   }
-  if (*std::min_element(counts.begin(), counts.end()) !=
-      *std::max_element(counts.begin(), counts.end()))
-    throw InputError(dir + ": a round is missing in some variant (a campaign killed in the "
-                           "middle of a round); cannot add rounds");
+  // A campaign killed in the middle of a round leaves that round's files
+  // in some variants only: name them, so that removing them mends it.
+  unsigned whole = *std::min_element(counts.begin(), counts.end());
+  std::vector<std::string> extra;
+  for (size_t v = 0; v < r.variants.size(); v++)
+    for (size_t i = whole; i < listed[v].size(); i++)
+      extra.push_back((fs::path(dir) / r.variants[v].name / listed[v][i]).string());
+  if (!extra.empty())
+    throw InputError(dir + ": round " + std::to_string(whole + 1) +
+                     " is not in every variant (a campaign killed in the middle of a round); "
+                     "remove " +
+                     joined(extra) + " to add rounds");
   opt.done = counts[0];
   opt.earlier = r;
   return opt;

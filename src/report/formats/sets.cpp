@@ -59,7 +59,8 @@ std::set<unsigned> complete_rounds(const std::string &campaign_dir, const Record
   for (const auto &v : r.variants) {
     std::error_code ec;
     if (!fs::is_directory(fs::path(campaign_dir) / v.name, ec))
-      continue;
+      throw InputError((fs::path(campaign_dir) / v.name).string() + ": variant " + v.name +
+                       "'s folder is missing, so no round of the campaign is complete");
     for (const auto &n : run_files_in((fs::path(campaign_dir) / v.name).string()))
       seen[run_number(n)]++;
   }

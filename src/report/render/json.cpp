@@ -6,9 +6,9 @@
 #include "report/sys/errors.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef MEMSET_REPORT_JSON
 #include <nlohmann/json.hpp>
