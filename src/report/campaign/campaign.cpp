@@ -67,8 +67,10 @@ public:
     if (more_) // the record's variants carry their whole environment already
       for (size_t v = 0; v < jobs_.size(); v++)
         jobs_[v].env = opt.variants[v].env;
-    uint64_t seed =
-        opt.seed ? *opt.seed : ((uint64_t)std::random_device{}() << 32 | std::random_device{}());
+    // A fresh seed fits in 63 bits, as one given with --seed must.
+    uint64_t seed = opt.seed
+                        ? *opt.seed
+                        : ((uint64_t)std::random_device{}() << 32 | std::random_device{}()) >> 1;
     record_ = more_ ? *opt.earlier : campaign_record(opt, jobs_, seed);
     if (!more_)
       record_facts(check_settings(jobs_, opt));

@@ -71,7 +71,9 @@ std::optional<double> seconds(const std::string &v) {
 }
 
 std::optional<uint64_t> whole_number(const std::string &s, uint64_t max) {
-  if (s.empty() || s.size() > 19 || s.find_first_not_of("0123456789") != s.npos)
+  // Up to 2^64 - 1, which has 20 digits; no more.
+  if (s.empty() || s.size() > 20 || s.find_first_not_of("0123456789") != s.npos ||
+      (s.size() == 20 && s > "18446744073709551615"))
     return std::nullopt;
   uint64_t v = std::strtoull(s.c_str(), nullptr, 10);
   if (v > max)
