@@ -243,4 +243,31 @@ TEST(Interval, CoversARepeatWhoseDriftFellElsewhere) {
   }
 }
 
+TEST(Ranges, BandsOfUnlikeSizeNeverShareARange) {
+  // On constructed bands: one verdict, but 2.27 beside 1.02 splits; 1.02
+  // beside 1.03 does not; `same` bands merge by their verdict alone.
+  std::vector<Estimate> est = {{2.27, 2.2, 2.3, true},     {2.26, 2.2, 2.3, true},
+                               {1.02, 1.01, 1.03, true},   {1.03, 1.02, 1.04, true},
+                               {0.99, 0.985, 0.995, true}, {1.01, 1.005, 1.015, true}};
+  std::vector<size_t> key = {1, 1, 1, 1, 2, 2};
+  std::vector<bool> agree = {true, true, true, true, false, false};
+  auto spans = like_bands(est, key, agree, 0.02);
+  ASSERT_EQ(spans.size(), 3u);
+  EXPECT_EQ(spans[0].last, 1u);
+  EXPECT_EQ(spans[1].first, 2u);
+  EXPECT_EQ(spans[2].first, 4u);
+  EXPECT_EQ(spans[2].last, 5u);
+  // On a campaign: twice as slow below 1 KiB, 5% slower above. The ranges
+  // are two, and each range's interval is its own, holding its ratio.
+  auto cost = [](size_t len) { return len < 1024 ? 2.0 : 1.05; };
+  Set a = make_set("a", 31, one, {}, 1), b = make_set("b", 31, cost, {}, 2);
+  Comparison c = compare_sets(a, b, {});
+  ASSERT_GE(c.ranges.size(), 2u) << ranges_of(c);
+  for (const auto &r : c.ranges) {
+    EXPECT_LE(r.band_max, r.band_min * 1.02 + 1e-9) << ranges_of(c);
+    EXPECT_TRUE(r.low <= r.ratio && r.ratio <= r.high);
+    EXPECT_LT(r.high / r.low, 1.2) << "an envelope, not an interval: " << r.low << ".." << r.high;
+  }
+}
+
 } // namespace

@@ -28,6 +28,8 @@ public:
       it = cache_.emplace(std::make_pair(x, y), compare_series(series_[x], series_[y], opt_)).first;
     return it->second;
   }
+  const BandSeries &series(size_t v) const { return series_[v]; }
+  const CompareOptions &options() const { return opt_; }
 
 private:
   std::vector<BandSeries> series_;
@@ -86,8 +88,19 @@ void find_fastest(Standings &s, Comparisons &vs) {
     if (at == keys.end())
       keys.push_back(winners);
   }
-  for (const Span &sp : merge_bands(bands, est, key))
-    s.fastest.push_back({sp.from, sp.to, keys[sp.key], sp.ratio, sp.low, sp.high});
+  // Bands with the same winners make one line where the winner's gains
+  // agree within the threshold; its ratio and interval are the first
+  // winner's own over those lengths.
+  std::vector<bool> agree(bands.size());
+  for (size_t b = 0; b < bands.size(); b++)
+    agree[b] = !keys[key[b]].empty() && keys[key[b]][0] != kUnclear;
+  for (const Span &sp : like_bands(est, key, agree, vs.options().threshold)) {
+    const std::vector<size_t> &winners = keys[sp.key];
+    Estimate e{1, 1, 1, true};
+    if (!winners.empty() && winners[0] != kUnclear)
+      e = span_ratio(vs.series(0), vs.series(winners[0]), sp.first, sp.last, vs.options());
+    s.fastest.push_back({bands[sp.first].from, bands[sp.last].to, winners, e.ratio, e.low, e.high});
+  }
 }
 
 } // namespace

@@ -25,8 +25,10 @@ double band_level(const RunTicks &run, const Band &b) {
   return sum / (double)keep;
 }
 
-// A fixed seed per band: the same files always give the same intervals.
+// A fixed seed per band, and per span of bands: the same files always give
+// the same intervals.
 constexpr uint64_t kSeed = 0x6d656d736574ULL;
+constexpr uint64_t kSpanSeed = 0x7370616e73ULL;
 
 } // namespace
 
@@ -87,34 +89,44 @@ BandSeries band_series(const Set &set) {
   return s;
 }
 
-std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
-                              const std::vector<size_t> &key) {
+std::vector<Span> like_bands(const std::vector<Estimate> &est, const std::vector<size_t> &key,
+                             const std::vector<bool> &agree, double threshold) {
   std::vector<Span> out;
-  for (size_t i = 0; i < bands.size();) {
-    size_t j = i;
-    std::vector<std::pair<double, size_t>> ratios; // ratio, lengths
-    double low = INFINITY, high = -INFINITY;
-    for (; j < bands.size() && key[j] == key[i]; j++) {
-      ratios.push_back({est[j].ratio, bands[j].to - bands[j].from + 1});
-      low = std::min(low, est[j].low);
-      high = std::max(high, est[j].high);
-    }
-    // The median over the span's lengths: each band weighs as many as it holds.
-    std::sort(ratios.begin(), ratios.end());
-    size_t total = 0, seen = 0;
-    for (const auto &r : ratios)
-      total += r.second;
-    double ratio = ratios.back().first;
-    for (const auto &r : ratios)
-      if (2 * (seen += r.second) >= total) {
-        ratio = r.first;
+  for (size_t i = 0; i < est.size();) {
+    double lo = est[i].ratio, hi = est[i].ratio;
+    size_t j = i + 1;
+    for (; j < est.size() && key[j] == key[i]; j++) {
+      double nlo = std::min(lo, est[j].ratio), nhi = std::max(hi, est[j].ratio);
+      if (agree[j] && nhi > nlo * (1 + threshold))
         break;
-      }
-    out.push_back({bands[i].from, bands[j - 1].to, key[i], ratio, low, high, ratios.front().first,
-                   ratios.back().first});
+      lo = nlo;
+      hi = nhi;
+    }
+    out.push_back({i, j - 1, key[i]});
     i = j;
   }
   return out;
+}
+
+Estimate span_ratio(const BandSeries &a, const BandSeries &b, size_t first, size_t last,
+                    const CompareOptions &opt) {
+  const auto &grid = band_grid();
+  auto levels = [&](const BandSeries &s) {
+    std::vector<double> out;
+    for (const auto &run : s.levels) {
+      double sum = 0, lengths = 0;
+      for (size_t g = first; g <= last; g++) {
+        double n = (double)(grid[g].to - grid[g].from + 1);
+        sum += n * run[g];
+        lengths += n;
+      }
+      out.push_back(sum / lengths);
+    }
+    return out;
+  };
+  Pairing p = pair_runs(a.campaign, a.rounds, b.campaign, b.rounds, opt.drift);
+  return ratio_of(p, levels(a), levels(b), opt.statistic, opt.confidence,
+                  kSpanSeed + first * grid.size() + last);
 }
 
 Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt) {
@@ -141,17 +153,21 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
 
   std::vector<Estimate> est;
   std::vector<size_t> verdicts;
+  std::vector<bool> agree;
   for (const auto &br : c.bands) {
     est.push_back(br.est);
     verdicts.push_back((size_t)br.verdict);
+    agree.push_back(br.verdict == Verdict::Faster || br.verdict == Verdict::Slower);
   }
-  for (const Span &sp : merge_bands(grid, est, verdicts)) {
-    bool interval = true;
-    for (const auto &br : c.bands)
-      if (br.band.from >= sp.from && br.band.to <= sp.to)
-        interval = interval && br.est.interval;
-    c.ranges.push_back({sp.from, sp.to, (Verdict)sp.key, sp.ratio, sp.low, sp.high, interval,
-                        sp.band_min, sp.band_max});
+  for (const Span &sp : like_bands(est, verdicts, agree, opt.threshold)) {
+    Estimate e = span_ratio(a, b, sp.first, sp.last, c.options);
+    double band_min = INFINITY, band_max = -INFINITY;
+    for (size_t g = sp.first; g <= sp.last; g++) {
+      band_min = std::min(band_min, c.bands[g].est.ratio);
+      band_max = std::max(band_max, c.bands[g].est.ratio);
+    }
+    c.ranges.push_back({grid[sp.first].from, grid[sp.last].to, (Verdict)sp.key, e.ratio, e.low,
+                        e.high, e.interval, band_min, band_max});
   }
   return c;
 }

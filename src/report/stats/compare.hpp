@@ -82,8 +82,9 @@ struct BandResult {
   Verdict verdict;
 };
 
-// Adjacent bands with one verdict. Its ratio is the median over its lengths
-// of its bands' ratios; its interval spans its bands' intervals.
+// Adjacent bands with one verdict and, where faster or slower, estimates
+// that agree within the threshold (like_bands). Its ratio and interval are
+// its own, from its lengths (span_ratio), not an envelope of its bands'.
 struct Range {
   size_t from, to;
   Verdict verdict;
@@ -92,15 +93,22 @@ struct Range {
   double band_min = 1, band_max = 1; // the bands' own estimates
 };
 
-// Adjacent bands with the same key, merged as ranges are: lengths from..to,
-// the median over its lengths of the bands' ratios, an interval spanning theirs.
+// Runs of adjacent bands, first..last (indices into the grid), that one
+// range or one "fastest" line stands for: bands with the same key, and where
+// `agree` says so for a band, estimates that agree with every other band of
+// the run within the threshold (the largest over the smallest at most 1 +
+// threshold). So a 2.27 and a 1.02 never share a line.
 struct Span {
-  size_t from, to, key;
-  double ratio, low, high;
-  double band_min, band_max;
+  size_t first, last, key;
 };
-std::vector<Span> merge_bands(const std::vector<Band> &bands, const std::vector<Estimate> &est,
-                              const std::vector<size_t> &key);
+std::vector<Span> like_bands(const std::vector<Estimate> &est, const std::vector<size_t> &key,
+                             const std::vector<bool> &agree, double threshold);
+
+// B's statistic over A's for the lengths of bands first..last together, with
+// its interval: per run the levels of those bands weighted by their lengths,
+// taken as the bands' own are (pair_runs, ratio_of).
+Estimate span_ratio(const BandSeries &a, const BandSeries &b, size_t first, size_t last,
+                    const CompareOptions &opt);
 
 struct Comparison {
   size_t base = 0, other = 0; // indices of A and B among the sets
