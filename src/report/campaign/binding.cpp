@@ -156,7 +156,7 @@ Measured measure_environment(const std::string &probe, const std::vector<std::st
   Measured m;
   std::string why;
   if (!std::filesystem::exists(probe)) {
-    m.memset_unknown = "no " + probe + " (build memset-bench again)";
+    m.memset_unknown = "no " + probe + " (it is built and installed with memset-report)";
   } else if (auto out = output_of({probe}, env, timeout, kMaxListingBytes, why)) {
     m.memset = parse_probe(*out);
     if (!m.memset)
