@@ -1,9 +1,18 @@
 /* A memset with a planted cost, for bench/planted.sh: preloaded, it fills
- * with the C library's own memset and, from 1 KiB up, fills the same bytes
- * a second time. Below 1 KiB nothing changes. */
+ * with the C library's own memset and, from FROM bytes up (1 KiB), fills
+ * n / DIVISOR of the same bytes a second time (all of them; nothing where
+ * DIVISOR is 0). Below FROM nothing changes. bench/near_threshold.sh builds
+ * it with FROM 4096 and DIVISOR 64, and with DIVISOR 0 to compare with. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stddef.h>
+
+#ifndef FROM
+#define FROM 1024
+#endif
+#ifndef DIVISOR
+#define DIVISOR 1
+#endif
 
 static void *(*real_memset)(void *, int, size_t);
 
@@ -21,7 +30,7 @@ void *memset(void *s, int c, size_t n) {
     resolving = 0;
   }
   real_memset(s, c, n);
-  if (n >= 1024)
-    real_memset(s, c, n);
+  if (DIVISOR && n >= FROM)
+    real_memset(s, c, n / (DIVISOR ? DIVISOR : 1));
   return s;
 }
