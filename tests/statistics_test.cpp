@@ -2,6 +2,7 @@
 // levels held exactly.
 
 #include "report/stats/statistics.hpp"
+#include "report/stats/summary.hpp"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,41 @@ TEST(Level, PrintsValuesNearTwoToTheSixtyFourExactly) {
   for (size_t k = 8; k < 16; k++)
     quarter[k] = {11, 11, std::nullopt}; // medians 10.5 and 11: the floor is their mean
   EXPECT_EQ(exact_floor(quarter)->str(), "10.75");
+}
+
+TEST(Rate, TheSlopeOfAKnownCurveAndNoneWhereTheFillHides) {
+  // 30 ticks of readings, then 8 bytes a tick: the slope is 8 wherever the
+  // curve rises by two steps or more, whatever the floor.
+  Levels curve(kLengths);
+  for (size_t len = 1; len <= kLengths; len++)
+    curve[len - 1] = 30 + (double)len / 8;
+  EXPECT_FALSE(slope_rate(curve, 4, 2));  // reaches lengths 1 and 2
+  EXPECT_FALSE(slope_rate(curve, 16, 2)); // rises by 1 tick: the counter's grain
+  ASSERT_TRUE(slope_rate(curve, 64, 2));
+  EXPECT_NEAR(*slope_rate(curve, 64, 2), 8, 1e-9);
+  EXPECT_NEAR(*slope_rate(curve, 32768, 2), 8, 1e-9);
+  // Flat up to 2 KiB (the fill hidden by the readings), then a steep rise
+  // into 4 KiB: its slope there passes the longest fills', so no rate.
+  Set set;
+  set.label = "s";
+  RunTicks run(kLengths);
+  for (size_t len = 1; len <= kLengths; len++)
+    run[len - 1] = len <= 2048 ? 21 : 21 + (uint64_t)((len - 2048) / 2);
+  for (unsigned r = 1; r <= 3; r++) {
+    set.runs.push_back(run);
+    set.rounds.push_back(0);
+    set.files.push_back("r");
+  }
+  Report rep = build_report({set}, {});
+  for (const auto &row : rep.sets[0].summary.rows) {
+    if (row.length <= 2048) {
+      EXPECT_FALSE(row.bytes_per_tick) << row.length;
+    }
+    if (row.length >= 8192) {
+      ASSERT_TRUE(row.bytes_per_tick) << row.length;
+      EXPECT_NEAR(*row.bytes_per_tick, 2, 0.01) << row.length;
+    }
+  }
 }
 
 } // namespace

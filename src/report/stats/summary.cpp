@@ -10,6 +10,24 @@
 
 namespace report {
 
+std::optional<double> slope_rate(const Levels &curve, size_t len, double min_rise) {
+  if (len < kRateMinLength || len > curve.size())
+    return std::nullopt;
+  auto window = [&](size_t lo, size_t hi, double &mean_len) {
+    double sum = 0;
+    for (size_t k = lo; k <= hi; k++)
+      sum += curve[k - 1];
+    mean_len = (double)(lo + hi) / 2;
+    return sum / (double)(hi - lo + 1);
+  };
+  double at_len, at_half;
+  double upper = window(3 * len / 4, len, at_len), lower = window(3 * len / 8, len / 2, at_half);
+  double rise = upper - lower;
+  if (!(rise >= min_rise))
+    return std::nullopt;
+  return (at_len - at_half) / rise;
+}
+
 SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
                      const Quartiles &quartiles, const Levels &median) {
   SetSummary s;
@@ -23,14 +41,16 @@ SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Leve
   s.resolution = set.record.machine.tsc_step;
   s.read_cost = set.record.machine.tsc_read_cost;
   Levels spread = spread_curve(quartiles, curve);
-  // Below this many ticks above the floor, a rate is the counter's noise.
-  double rate_min =
-      std::max(kRateMinSteps * s.resolution.value_or(1.0), kRateMinFloorShare * s.floor);
+  // A rise of fewer ticks than this is the counter's granularity.
+  const double min_rise = kRateMinSteps * s.resolution.value_or(1.0);
+  // No fill goes faster than the longest ones: a faster rate is the
+  // readings hiding the fill, not a fill.
+  std::optional<double> longest = slope_rate(curve, curve.size(), min_rise);
   for (size_t len = 1; len <= curve.size(); len *= 2) {
     SummaryRow row{len, curve[len - 1], curve[len - 1] - s.floor, std::nullopt, std::nullopt};
-    // Length 1 carries the first-call binding of memset: no rate there.
-    if (len > 1 && row.above_floor >= rate_min)
-      row.bytes_per_tick = len / row.above_floor;
+    auto rate = slope_rate(curve, len, min_rise);
+    if (rate && longest && *rate <= *longest * (1 + kRateMargin))
+      row.bytes_per_tick = rate;
     if (set.runs.size() > 1)
       row.spread = spread[len - 1];
     s.rows.push_back(row);

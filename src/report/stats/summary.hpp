@@ -17,7 +17,7 @@ struct SummaryRow {
   size_t length;
   double level;                         // ticks, of the report's statistic
   double above_floor;                   // ticks
-  std::optional<double> bytes_per_tick; // above the floor; none where it cannot be told
+  std::optional<double> bytes_per_tick; // slope_rate; none where it cannot be told
   std::optional<double> spread;         // interquartile range / median; none for one run
 };
 
@@ -37,12 +37,21 @@ struct SetSummary {
   std::vector<SummaryRow> rows;     // at 1, 2, 4, ... 32768 bytes
 };
 
-// A rate in bytes per tick means something only where the fill costs clearly
-// more than the floor: at least two counter steps (within that it is the
-// counter's granularity) and a quarter of the floor (the jitter of the
-// readings themselves, which grows with the floor).
+// The rate at a length is the slope of the curve there: the lengths from
+// 3/4 of it up to it against those from 3/8 to 1/2 of it, extra bytes over
+// extra ticks. Not the length over the ticks above the floor: below a few
+// KiB the unfenced counter is read before the stores have drained, so the
+// fill hardly shows above the floor and that ratio ran to 300 bytes a tick,
+// far past what a core stores. A slope is given only where the curve rises
+// by two counter steps or more across it (less is the counter's
+// granularity), from 8 bytes up (below, the lower window would reach
+// lengths 1 and 2, the first calls), and never above the slope of the
+// longest fills, 1 + kRateMargin times at most: faster than those is the
+// readings hiding the fill.
 constexpr double kRateMinSteps = 2.0;
-constexpr double kRateMinFloorShare = 0.25;
+constexpr size_t kRateMinLength = 8;
+constexpr double kRateMargin = 0.10;
+std::optional<double> slope_rate(const Levels &curve, size_t len, double min_rise);
 
 // Everything a summary says of one set.
 struct SetReport {
