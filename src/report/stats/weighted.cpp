@@ -13,19 +13,33 @@ constexpr uint64_t kWeightedSeed = 0x776569676874ULL;
 
 } // namespace
 
-double weighted_cost(const RunTicks &run, const Weights &w) {
-  double sum = 0, calls = 0;
-  for (size_t k = 1; k < run.size() && k < w.at.size(); k++) {
-    sum += w.at[k] * (double)run[k];
-    calls += w.at[k];
+std::vector<double> band_calls(const Weights &w) {
+  const auto &grid = band_grid();
+  std::vector<double> calls(grid.size(), 0);
+  for (size_t g = 0; g < grid.size(); g++)
+    for (size_t k = grid[g].from; k <= grid[g].to && k <= w.at.size(); k++)
+      calls[g] += w.at[k - 1];
+  // Calls of 2 bytes are real calls, but the sweep's value there is its
+  // first fills': they cost what the nearest band does.
+  if (w.at.size() >= 2)
+    calls[0] += w.at[1];
+  return calls;
+}
+
+double weighted_cost(const std::vector<double> &levels, const std::vector<double> &calls) {
+  double sum = 0, total = 0;
+  for (size_t g = 0; g < levels.size() && g < calls.size(); g++) {
+    sum += calls[g] * levels[g];
+    total += calls[g];
   }
-  return calls > 0 ? sum / calls : 0;
+  return total > 0 ? sum / total : 0;
 }
 
 WeightedSet weigh_set(const Set &set, const Weights &w, Statistic s) {
   WeightedSet out;
-  for (const auto &run : set.runs)
-    out.costs.push_back(weighted_cost(run, w));
+  std::vector<double> calls = band_calls(w);
+  for (const auto &levels : band_series(set).levels)
+    out.costs.push_back(weighted_cost(levels, calls));
   std::vector<double> v = out.costs;
   out.cost = statistic_of(v, s);
   return out;

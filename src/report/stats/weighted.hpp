@@ -11,9 +11,17 @@
 
 namespace report {
 
-// One run's expected cost per call, in ticks: its values at lengths 2..32768
-// weighted by the calls there. Calls the weights leave out do not count.
-double weighted_cost(const RunTicks &run, const Weights &w);
+// The calls of each band of the grid; those of 2 bytes go with the first
+// band (3..7), since the sweep's own value at 2 is its first fills'.
+std::vector<double> band_calls(const Weights &w);
+
+// One run's expected cost per call, in ticks: its band levels (the same
+// trimmed means the verdicts rest on) weighted by each band's calls. A
+// single slow length, such as the first of a size class that some
+// implementations pay for in this sweep, so cannot decide a program's
+// verdict, however many of its calls sit there. Calls the weights leave out
+// do not count.
+double weighted_cost(const std::vector<double> &band_levels, const std::vector<double> &calls);
 
 struct WeightedSet {
   std::vector<double> costs; // per run
