@@ -270,4 +270,34 @@ TEST(Ranges, BandsOfUnlikeSizeNeverShareARange) {
   }
 }
 
+TEST(Interval, TheDifferencePerCallKnownByHand) {
+  // B costs 8 ticks more than A at every length, in every round.
+  auto flat = [](const char *name, uint64_t ticks) {
+    Set s;
+    s.label = name;
+    s.campaign = "camp";
+    for (unsigned r = 1; r <= 31; r++) {
+      s.runs.push_back(RunTicks(kLengths, ticks));
+      s.rounds.push_back(r);
+    }
+    return s;
+  };
+  Comparison c = compare_sets(flat("a", 100), flat("b", 108), {});
+  for (const auto &b : c.bands) {
+    EXPECT_DOUBLE_EQ(b.est.diff, 8);
+    EXPECT_LT(b.est.diff_low, 8);
+    EXPECT_GT(b.est.diff_high, 8);
+    // Only the floor for a repeat campaign widens it: 0.15% of 100 ticks.
+    EXPECT_LT(b.est.diff_high - b.est.diff_low, 1);
+  }
+  ASSERT_EQ(c.ranges.size(), 1u);
+  EXPECT_DOUBLE_EQ(c.ranges[0].est.diff, 8);
+  // Unpaired, the drift allowance widens the difference as it does the ratio.
+  Set ua = flat("a", 100), ub = flat("b", 108);
+  ua.campaign = ub.campaign = "";
+  Comparison u = compare_sets(ua, ub, {});
+  EXPECT_LT(u.bands[0].est.diff_low, 8 - 0.4 * 108);
+  EXPECT_GT(u.bands[0].est.diff_high, 8 + 0.7 * 108);
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "report/sys/text.hpp"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace report {
@@ -22,6 +23,22 @@ inline std::string bracket(double low, double high, int decimals) {
 // " [0.981, 1.004]" after an estimate; nothing where it has no interval.
 inline std::string interval_suffix(const Estimate &e, int decimals = 3) {
   return e.interval ? " " + bracket(e.low, e.high, decimals) : "";
+}
+
+// " +8.12 ticks [7.70, 8.53] = +3.87 ns [3.67, 4.07] per call": B's cost
+// less A's, with its interval, and in ns where the counter's frequency
+// `mhz` is known.
+inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
+  std::string s = fmt(" %+.2f ticks", e.diff);
+  if (e.interval)
+    s += " " + bracket(e.diff_low, e.diff_high, 2);
+  if (mhz && *mhz > 0) {
+    double ns = 1000 / *mhz;
+    s += fmt(" = %+.2f ns", e.diff * ns);
+    if (e.interval)
+      s += " " + bracket(e.diff_low * ns, e.diff_high * ns, 2);
+  }
+  return s + " per call";
 }
 
 } // namespace report

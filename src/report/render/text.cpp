@@ -69,6 +69,10 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
                                   joined(named);
   }
   o += "shifted runs: " + shifted + "\n";
+  if (sum.hidden_to)
+    o += fmt("hidden: 3..%zu: within what the counter resolves of the floor, the fill does not "
+             "show; a difference there cannot be seen\n",
+             *sum.hidden_to);
   if (sr.weighted)
     o += "weighted: " +
          (ns ? fmt("%.2f ns", sr.weighted->cost * ns_per_tick)
@@ -111,23 +115,31 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
   if (c.runs_base < kMinRunsForInterval || c.runs_other < kMinRunsForInterval)
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");
+  const std::optional<double> mhz = r.sets[c.base].mhz;
+  // Where both sets' fills hide in the readings, `same` (or `unclear`)
+  // means unseen, not equal; a difference that was seen needs no mark.
+  auto hidden = [&](size_t to, Verdict v) {
+    auto h = [&](size_t s) { return r.sets[s].summary.hidden_to.value_or(0) >= to; };
+    bool seen = v == Verdict::Faster || v == Verdict::Slower;
+    return !seen && h(c.base) && h(c.other) ? std::string(" (hidden by the readings)") : "";
+  };
   for (const auto &rg : c.ranges) {
     o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.ratio) +
          interval_text(rg.interval, rg.low, rg.high);
     if (rg.band_max > rg.band_min * (1 + opt.threshold))
       o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
-    o += "\n";
+    o += per_call(rg.est, mhz) + hidden(rg.to, rg.verdict) + "\n";
   }
   if (!r.weighted.empty()) {
     const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
     o += fmt("weighted: %s %.3f", verdict_name(w.verdict), w.est.ratio) + interval_suffix(w.est) +
-         "\n";
+         per_call(w.est, mhz) + "\n";
   }
   if (bands)
     for (const auto &br : c.bands)
       o += fmt("band: %zu..%zu %s %.3f", br.band.from, br.band.to, verdict_name(br.verdict),
                br.est.ratio) +
-           interval_suffix(br.est) + "\n";
+           interval_suffix(br.est) + per_call(br.est, mhz) + hidden(br.band.to, br.verdict) + "\n";
 }
 
 // What the weights are, and the calls they leave out.

@@ -167,7 +167,7 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
       band_max = std::max(band_max, c.bands[g].est.ratio);
     }
     c.ranges.push_back({grid[sp.first].from, grid[sp.last].to, (Verdict)sp.key, e.ratio, e.low,
-                        e.high, e.interval, band_min, band_max});
+                        e.high, e.interval, band_min, band_max, e});
   }
   return c;
 }

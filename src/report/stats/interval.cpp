@@ -20,24 +20,41 @@ constexpr double kManyDegrees = 1e6;
 // The estimate from the log ratios of the resamples: est * exp(+-half),
 // where half adds t sd (Student's t for `df` degrees of freedom) and the
 // floor for what a repeat campaign varies by, in quadrature.
-Estimate from_resamples(double a, double b, const std::vector<double> &logs, double confidence,
-                        double df) {
+double variance(const std::vector<double> &v) {
+  double mean = 0, var = 0;
+  for (double x : v)
+    mean += x / (double)v.size();
+  for (double x : v)
+    var += (x - mean) * (x - mean) / (double)(v.size() - 1);
+  return var;
+}
+
+// t sd of the resamples (Student's t for `df`: the spread is estimated from
+// few runs) and the floor `known` (the normal's quantile: it is known, not
+// estimated), in quadrature.
+double half_width(double var, double known, double confidence, double df) {
+  double sampled = two_sided_t(confidence, df) * std::sqrt(var);
+  double floor = two_sided_t(confidence, kManyDegrees) * known;
+  return std::sqrt(sampled * sampled + floor * floor);
+}
+
+// The estimate from the log ratios and the differences of the resamples:
+// ratio * exp(+-half), and the difference +-half in ticks, the floor there
+// the same share of A's level.
+Estimate from_resamples(double a, double b, const std::vector<double> &logs,
+                        const std::vector<double> &diffs, double confidence, double df) {
   Estimate e;
   if (!(a > 0) || !(b > 0))
     return e;
   e.ratio = b / a;
-  double mean = 0, var = 0;
-  for (double x : logs)
-    mean += x / (double)logs.size();
-  for (double x : logs)
-    var += (x - mean) * (x - mean) / (double)(logs.size() - 1);
-  // The resampled spread is estimated from few runs (Student's t); the floor
-  // is known, not estimated (the normal's quantile).
-  double sampled = two_sided_t(confidence, df) * std::sqrt(var);
-  double floor = two_sided_t(confidence, kManyDegrees) * kBetweenCampaigns;
-  double half = std::sqrt(sampled * sampled + floor * floor);
+  double half = half_width(variance(logs), kBetweenCampaigns, confidence, df);
   e.low = e.ratio * std::exp(-half);
   e.high = e.ratio * std::exp(half);
+  e.base = a;
+  e.diff = b - a;
+  double diff_half = half_width(variance(diffs), kBetweenCampaigns * a, confidence, df);
+  e.diff_low = e.diff - diff_half;
+  e.diff_high = e.diff + diff_half;
   e.interval = true;
   return e;
 }
@@ -101,19 +118,23 @@ Estimate resampled_ratio(std::vector<double> ra, std::vector<double> rb, size_t 
   if (runs < kMinRunsForInterval) {
     Estimate e;
     e.ratio = sa > 0 ? sb / sa : 1;
+    e.diff = sb - sa;
     return e;
   }
-  std::vector<double> logs;
+  std::vector<double> logs, diffs;
   logs.reserve(kResamples);
+  diffs.reserve(kResamples);
   for (size_t i = 0; i < kResamples; i++) {
     resample(ra, rb);
     double x = statistic_of(ra, s), y = statistic_of(rb, s);
-    if (x > 0 && y > 0)
+    if (x > 0 && y > 0) {
       logs.push_back(std::log(y / x));
+      diffs.push_back(y - x);
+    }
   }
   if (logs.size() < kResamples / 2)
     return {};
-  return from_resamples(sa, sb, logs, confidence, df);
+  return from_resamples(sa, sb, logs, diffs, confidence, df);
 }
 
 } // namespace

@@ -15,6 +15,11 @@ namespace report {
 struct Estimate {
   double ratio = 1, low = 1, high = 1;
   bool interval = false;
+  // B's statistic less A's: the difference per call, in ticks, with its
+  // interval from the same resamples (what adds up in a program is this,
+  // not the ratio, which also counts the two counter readings in each).
+  double diff = 0, diff_low = 0, diff_high = 0;
+  double base = 0; // A's statistic, in ticks
 };
 
 // Fewer runs than this give no interval: the fastest 15% of five runs is

@@ -40,6 +40,10 @@ Estimate ratio_of(const Pairing &p, const std::vector<double> &a, const std::vec
   Estimate e = unpaired_ratio(a, b, s, confidence, seed);
   e.low /= 1 + p.drift;
   e.high *= 1 + p.drift;
+  // The same allowance on B's level, as ticks per call.
+  double b_level = e.base * e.ratio;
+  e.diff_low -= b_level * p.drift / (1 + p.drift);
+  e.diff_high += b_level * p.drift;
   return e;
 }
 

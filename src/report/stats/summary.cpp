@@ -28,6 +28,23 @@ std::optional<double> slope_rate(const Levels &curve, size_t len, double min_ris
   return (at_len - at_half) / rise;
 }
 
+std::optional<size_t> hidden_to(const Levels &curve, double floor, double step) {
+  // The first window of kHiddenRun lengths whose mean stands more than a
+  // step above the floor ends the hidden stretch: a mean, so that neither a
+  // lone spike nor the counter's steps decide it.
+  double sum = 0;
+  for (size_t len = kFirstBandLength; len <= curve.size(); len++) {
+    sum += curve[len - 1];
+    if (len >= kFirstBandLength + kHiddenRun)
+      sum -= curve[len - 1 - kHiddenRun];
+    if (len + 1 >= kFirstBandLength + kHiddenRun && sum / kHiddenRun > floor + step) {
+      size_t first = len + 1 - kHiddenRun;
+      return first > kFirstBandLength ? std::optional<size_t>(first - 1) : std::nullopt;
+    }
+  }
+  return curve.size();
+}
+
 SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
                      const Quartiles &quartiles, const Levels &median) {
   SetSummary s;
@@ -46,6 +63,10 @@ SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Leve
   // No fill goes faster than the longest ones: a faster rate is the
   // readings hiding the fill, not a fill.
   std::optional<double> longest = slope_rate(curve, curve.size(), min_rise);
+  // A value is the mean of 8 fills, so it moves in steps of an eighth of
+  // the counter's.
+  if (s.resolution)
+    s.hidden_to = hidden_to(curve, s.floor, *s.resolution / kFillsPerValue);
   for (size_t len = 1; len <= curve.size(); len *= 2) {
     SummaryRow row{len, curve[len - 1], curve[len - 1] - s.floor, std::nullopt, std::nullopt};
     auto rate = slope_rate(curve, len, min_rise);
