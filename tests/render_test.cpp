@@ -76,4 +76,34 @@ TEST(Render, IntervalsAreRoundedOutwardsSoNoWidthPrintsAsNone) {
   EXPECT_EQ(interval_suffix({0.6, 0.6, 0.6, false}), "");
 }
 
+TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
+  std::vector<Set> sets;
+  for (unsigned i = 0; i < 12; i++) {
+    sets.push_back(make_set("set" + std::to_string(i), 3, one, {}, i + 1));
+    sets.back().label = "s" + std::to_string(i);
+  }
+  // One run of the first set spikes at a few lengths by a thousand times.
+  for (size_t k : {700, 900, 5000})
+    sets[0].runs[0][k] = 1000 * (uint64_t)base_cost(kLengths);
+  Report r = build_report(sets, {});
+  PlotOptions log;
+  log.log_y = true;
+  std::string s = plot_script(r, terminal_for("x.png"), log);
+  EXPECT_EQ(s.find("set key top left"), std::string::npos);
+  EXPECT_NE(s.find("set key at screen"), std::string::npos);
+  for (const char *verdict : {"#2ca02c'", "#d62728'", "#7f7f7f'", "#ff7f0e'"})
+    EXPECT_EQ(s.find(std::string("lc rgb '") + verdict + " dt "), std::string::npos)
+        << "a curve wears a verdict's colour " << verdict;
+  // The verdict colours are named once, and each comparison once.
+  size_t named = 0;
+  for (size_t at = s.find("green faster"); at != std::string::npos;
+       at = s.find("green faster", at + 1))
+    named++;
+  EXPECT_EQ(named, 1u);
+  EXPECT_NE(s.find("set logscale y 2"), std::string::npos);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(s, m, std::regex("set yrange \\[[0-9.e+]+:([0-9.e+]+)\\]")));
+  EXPECT_LT(std::stod(m[1]), 10 * base_cost(kLengths)) << "a spike of one run set the scale";
+}
+
 } // namespace

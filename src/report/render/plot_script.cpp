@@ -12,10 +12,15 @@ namespace report {
 
 namespace {
 
-// Eight colours that stay apart in print; beyond eight sets the dash pattern
-// changes instead, so every set stays distinguishable.
-const char *kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                          "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+// Eight colours that stay apart in print, none of them a verdict's (green,
+// red, grey, orange); beyond eight sets the dash pattern changes instead, so
+// every set stays distinguishable.
+const char *kColours[] = {"#1f77b4", "#9467bd", "#8c564b", "#e377c2",
+                          "#17becf", "#bcbd22", "#393b79", "#000000"};
+
+// Legends stand right of the panels, in this share of the width, so that
+// no legend covers a curve, a band or an axis, however many sets.
+constexpr double kPanelRight = 0.76;
 constexpr size_t kNumColours = sizeof kColours / sizeof kColours[0];
 
 // gnuplot single-quoted string: no escapes but a doubled quote. Control
@@ -26,6 +31,18 @@ std::string quoted(const std::string &s) {
     q += c == '\'' ? std::string("''") : std::string(1, std::iscntrl((unsigned char)c) ? '?' : c);
   return q + "'";
 }
+
+// A legend's room is a fifth of the width: a longer label keeps its end.
+constexpr size_t kMaxLegendLabel = 30;
+std::string legend_label(const std::string &label) {
+  return label.size() <= kMaxLegendLabel
+             ? label
+             : "..." + label.substr(label.size() - (kMaxLegendLabel - 3));
+}
+
+// Point shapes that stay apart, one per comparison; they repeat past 14.
+const int kPointTypes[] = {7, 5, 9, 11, 13, 15, 1, 2, 3, 4, 6, 8, 10, 12};
+constexpr size_t kNumPointTypes = sizeof kPointTypes / sizeof kPointTypes[0];
 
 std::string line_style(size_t s) {
   return fmt("lc rgb '%s' dt %zu", kColours[s % kNumColours], 1 + s / kNumColours);
@@ -55,6 +72,18 @@ struct YRange {
   double lo = INFINITY, hi = 0;
 };
 
+// A curve's level at k as its range sees it: the median of the kRangeWindow
+// lengths around it, so that an interrupt that hit a length or two of a
+// single run cannot set the scale.
+constexpr size_t kRangeWindow = 9;
+double smoothed(const Levels &curve, size_t k) {
+  size_t from = k >= kRangeWindow / 2 + 1 ? k - kRangeWindow / 2 : 1;
+  size_t to = std::min(curve.size(), from + kRangeWindow);
+  std::vector<double> w(curve.begin() + (long)from, curve.begin() + (long)to);
+  std::nth_element(w.begin(), w.begin() + (long)(w.size() / 2), w.end());
+  return w[w.size() / 2];
+}
+
 // The data: length, then per set its level, first and third quartile, and
 // for every set after the first its ratio to the first. Length 1 is left out.
 std::string data_block(const Report &r, YRange &y) {
@@ -64,8 +93,9 @@ std::string data_block(const Report &r, YRange &y) {
     for (const auto &sr : r.sets) {
       double q1 = sr.quartiles.q1[k], q3 = sr.quartiles.q3[k];
       s += " " + ticks(sr.level_values[k]) + " " + ticks(q1) + " " + ticks(q3);
-      y.lo = std::min(y.lo, sr.level_values[k]);
-      y.hi = std::max(y.hi, sr.level_values[k]);
+      double level = smoothed(sr.level_values, k);
+      y.lo = std::min(y.lo, level);
+      y.hi = std::max(y.hi, level);
     }
     for (const auto &c : r.comparisons)
       s += std::isfinite(c.per_length[k]) ? fmt(" %.4f", c.per_length[k]) : " NaN";
@@ -81,9 +111,11 @@ std::string data_block(const Report &r, YRange &y) {
 std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &y,
                          bool ratio_panel) {
   const size_t n = r.sets.size();
-  std::string s = "set multiplot\n"
-                  "set lmargin at screen 0.08\nset rmargin at screen 0.97\n"
-                  "set logscale x 2\nset xrange [2:32768]\nset grid\nset key top left\n";
+  std::string s = "set multiplot\n" +
+                  fmt("set lmargin at screen 0.08\nset rmargin at screen %g\n", kPanelRight) +
+                  "set logscale x 2\nset xrange [2:32768]\nset grid\n" +
+                  fmt("set key at screen %g, graph 1 left top vertical Left reverse font ',9'\n",
+                      kPanelRight + 0.02);
   if (ratio_panel)
     s += "set origin 0,0.36\nset size 1,0.64\nset bmargin 1\nset format x ''\n";
   else
@@ -94,21 +126,27 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
        "\n"
        "set ylabel 'time-stamp-counter ticks per call'\n";
   if (opt.log_y)
-    s += fmt("set logscale y\nset yrange [%g:%g]\n", std::max(1.0, y.lo * 0.8), y.hi * 1.3);
+    // Powers of two label the axis: a curve rarely spans two decades.
+    s += fmt("set logscale y 2\nset format y '%%g'\nset yrange [%g:%g]\n",
+             std::max(1.0, y.lo * 0.8), y.hi * 1.3);
   else
     s += fmt("set yrange [0:%g]\n", y.hi * 1.2);
-  std::string first;
-  for (size_t i = 0; i < n; i++)
-    first += (i ? ", " : "") + r.sets[i].set.label + " " + r.sets[i].levels[0].str();
+  double first_lo = INFINITY, first_hi = 0;
+  for (size_t i = 0; i < n; i++) {
+    first_lo = std::min(first_lo, r.sets[i].levels[0].value());
+    first_hi = std::max(first_hi, r.sets[i].levels[0].value());
+  }
+  std::string first =
+      first_lo == first_hi ? ticks(first_lo) : ticks(first_lo) + " to " + ticks(first_hi);
   s += "set label 1 " +
-       quoted("length 1 left out (its first call also binds memset): " + first + " ticks") +
-       " at graph 0.99, graph 0.04 right font ',9'\n";
+       quoted("length 1 left out: its first call also binds memset (" + first + " ticks)") +
+       " at graph 0.02, graph 0.95 left font ',9'\n";
+  // Steps: dashed, in the set's colour, named in the legend.
   size_t arrow = 1;
   for (size_t i = 0; i < n; i++)
     for (size_t len : r.sets[i].summary.steps)
-      s +=
-          fmt("set arrow %zu from %zu, graph 0 to %zu, graph 1 nohead lw 0.8 ", arrow++, len, len) +
-          line_style(i) + "\n";
+      s += fmt("set arrow %zu from %zu, graph 0 to %zu, graph 1 nohead lw 0.8 dt 3 lc rgb '%s'\n",
+               arrow++, len, len, kColours[i % kNumColours]);
   s += "plot ";
   for (size_t i = 0; i < n; i++)
     s += fmt("%s$data using 1:%zu:%zu with filledcurves fs transparent solid 0.18 noborder "
@@ -116,7 +154,9 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
              i ? ", \\\n     " : "", 3 + 3 * i, 4 + 3 * i, kColours[i % kNumColours]);
   for (size_t i = 0; i < n; i++)
     s += fmt(", \\\n     $data using 1:%zu with lines lw 1.5 ", 2 + 3 * i) + line_style(i) +
-         " title " + quoted(fmt("[%zu] ", i + 1) + r.sets[i].set.label);
+         " title " + quoted(fmt("[%zu] ", i + 1) + legend_label(r.sets[i].set.label));
+  if (arrow > 1)
+    s += ", \\\n     NaN with lines dt 3 lc rgb 'gray40' title 'steps (dashed, the set''s colour)'";
   return s + "\n";
 }
 
@@ -146,7 +186,9 @@ std::string ratio_panel(const Report &r) {
   std::string s = "unset label 1\nunset arrow\nunset title\nset format x '%g'\n"
                   "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 5\n"
                   "unset logscale y\nset xlabel 'fill length (bytes)'\n"
-                  "set ylabel 'ratio to [1]'\nset key below horizontal maxrows 2\n";
+                  "set ylabel 'ratio to [1]'\n" +
+                  fmt("set key at screen %g, graph 1 left top vertical Left reverse font ',8'\n",
+                      kPanelRight + 0.02);
   double rlo = 0.9, rhi = 1.1;
   s += band_blocks(r, rlo, rhi);
   double thr = r.comparisons.empty() ? 0 : r.comparisons.back().options.threshold;
@@ -166,16 +208,23 @@ std::string ratio_panel(const Report &r) {
            1 - thr, 1 + thr, 100 * thr);
   for (size_t i = 1; i < n; i++)
     // Per length the ratio is noisy: drawn faintly, under the bands.
-    s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#c0%s' dt %zu ",
-             2 + 3 * n + (i - 1), kColours[i % kNumColours] + 1, 1 + i / kNumColours) +
-         " title " + quoted(fmt("[%zu]/[1] per length", i + 1));
+    s += fmt(", \\\n     $data using 1:%zu with lines lw 0.6 lc rgb '#c0%s' dt %zu notitle",
+             2 + 3 * n + (i - 1), kColours[i % kNumColours] + 1, 1 + i / kNumColours);
+  // Each comparison has its point shape, named once in black; the verdict
+  // colours are named once for all.
   for (size_t i = 0; i < r.comparisons.size(); i++)
-    s += fmt(", \\\n     $bands%zu using 1:2:3:4:5 with yerrorbars lc rgb variable pt %zu "
-             "ps 0.6 title ",
-             i, 7 + 2 * i) +
-         quoted(fmt("[%zu]/[1] bands, %.4g%%: green faster, red slower, "
-                    "grey same, orange unclear",
-                    r.comparisons[i].other + 1, 100 * r.comparisons[i].options.confidence));
+    s += fmt(", \\\n     $bands%zu using 1:2:3:4:5 with yerrorbars lc rgb variable pt %d "
+             "ps 0.6 notitle",
+             i, kPointTypes[i % kNumPointTypes]) +
+         fmt(", \\\n     NaN with points pt %d ps 0.8 lc rgb 'black' title ",
+             kPointTypes[i % kNumPointTypes]) +
+         quoted(fmt("[%zu]/[1] ", r.comparisons[i].other + 1) +
+                legend_label(r.sets[r.comparisons[i].other].set.label));
+  if (!r.comparisons.empty())
+    s += ", \\\n     NaN with lines lw 4 lc rgb '#2ca02c' title " +
+         quoted(fmt("bands, %.4g%%: green faster,", 100 * r.comparisons[0].options.confidence)) +
+         ", \\\n     NaN with lines lw 0 lc rgb 'white' title 'red slower, grey same,'"
+         ", \\\n     NaN with lines lw 0 lc rgb 'white' title 'orange unclear'";
   return s + "\n";
 }
 
