@@ -13,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);
   try {
-    report::Weights w = report::parse_weights(text, "fuzz.txt", report::WeightsFormat::WEIGHTS_FORMAT);
+    report::Weights w =
+        report::parse_weights(text, "fuzz.txt", report::WeightsFormat::WEIGHTS_FORMAT);
     double sum = w.zero + w.one + w.above + w.open;
     for (double c : w.at) {
       if (!(c >= 0) || !std::isfinite(c))
