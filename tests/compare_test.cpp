@@ -164,7 +164,7 @@ TEST(Compare, SmallerThanTheThresholdIsSameHoweverSure) {
   Comparison c = compare_sets(a, b, {});
   ASSERT_EQ(c.ranges.size(), 1u);
   EXPECT_EQ(c.ranges[0].verdict, Verdict::Same);
-  EXPECT_LT(c.ranges[0].high, 1);
+  EXPECT_LT(c.ranges[0].est.high, 1);
   CompareOptions fine;
   fine.threshold = 0.005;
   EXPECT_EQ(compare_sets(a, b, fine).ranges[0].verdict, Verdict::Faster);
@@ -198,7 +198,7 @@ TEST(Compare, TooFewRoundsGiveNoVerdict) {
   Comparison c = compare_sets(make_set("a", 5, one, {}, 1), make_set("b", 5, half, {}, 2), {});
   ASSERT_EQ(c.ranges.size(), 1u);
   EXPECT_EQ(c.ranges[0].verdict, Verdict::Unclear);
-  EXPECT_FALSE(c.ranges[0].interval);
+  EXPECT_FALSE(c.ranges[0].est.interval);
   Comparison six = compare_sets(make_set("a", 6, one, {}, 1), make_set("b", 6, half, {}, 2), {});
   EXPECT_EQ(six.ranges[0].verdict, Verdict::Faster);
 }
@@ -265,8 +265,9 @@ TEST(Ranges, BandsOfUnlikeSizeNeverShareARange) {
   ASSERT_GE(c.ranges.size(), 2u) << ranges_of(c);
   for (const auto &r : c.ranges) {
     EXPECT_LE(r.band_max, r.band_min * 1.02 + 1e-9) << ranges_of(c);
-    EXPECT_TRUE(r.low <= r.ratio && r.ratio <= r.high);
-    EXPECT_LT(r.high / r.low, 1.2) << "an envelope, not an interval: " << r.low << ".." << r.high;
+    EXPECT_TRUE(r.est.low <= r.est.ratio && r.est.ratio <= r.est.high);
+    EXPECT_LT(r.est.high / r.est.low, 1.2)
+        << "an envelope, not an interval: " << r.est.low << ".." << r.est.high;
   }
 }
 

@@ -22,11 +22,12 @@ std::string lengths(const Range &rg) {
 
 void check_gate(const Report &r, double max_slower, bool allow_unclear) {
   for (const auto &c : r.comparisons)
-    if (const Range *rg = worst_slower(c); rg && rg->ratio > 1 + max_slower)
-      throw Failure(kSlower, side(r, c.other) + " is slower than " + side(r, 0) + " over " +
-                                 lengths(*rg) + " by " +
-                                 fmt("%.1f%% > %.1f%%", 100 * (rg->ratio - 1), 100 * max_slower) +
-                                 " (--fail-if-slower)");
+    if (const Range *rg = worst_slower(c); rg && rg->est.ratio > 1 + max_slower)
+      throw Failure(kSlower,
+                    side(r, c.other) + " is slower than " + side(r, 0) + " over " + lengths(*rg) +
+                        " by " +
+                        fmt("%.1f%% > %.1f%%", 100 * (rg->est.ratio - 1), 100 * max_slower) +
+                        " (--fail-if-slower)");
   if (allow_unclear)
     return;
   for (const auto &c : r.comparisons)

@@ -153,7 +153,8 @@ std::string render_advice(const TuneAdvice &a) {
   for (const auto &rg : a.vs_default[*a.advised].ranges)
     if (rg.verdict == Verdict::Faster)
       gains.push_back(fmt("%zu..%zu faster by %.0f%% [%.0f%%, %.0f%%]", rg.from, rg.to,
-                          100 * (1 - rg.ratio), 100 * (1 - rg.high), 100 * (1 - rg.low)));
+                          100 * (1 - rg.est.ratio), 100 * (1 - rg.est.high),
+                          100 * (1 - rg.est.low)));
   if (!a.weighted.empty()) {
     const Estimate &e = a.weighted[*a.advised].est;
     gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",

@@ -201,8 +201,8 @@ ordered_json comparisons_json(const Report &r) {
       j["drift_allowance"] = c.options.drift;
     ordered_json ranges = ordered_json::array(), bands = ordered_json::array();
     for (const auto &rg : c.ranges)
-      ranges.push_back(
-          estimate_json(rg.from, rg.to, rg.verdict, rg.ratio, rg.interval, rg.low, rg.high));
+      ranges.push_back(estimate_json(rg.from, rg.to, rg.verdict, rg.est.ratio, rg.est.interval,
+                                     rg.est.low, rg.est.high));
     for (const auto &b : c.bands)
       bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.est.ratio, b.est.interval,
                                     b.est.low, b.est.high));

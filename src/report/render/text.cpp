@@ -124,8 +124,8 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
     return !seen && h(c.base) && h(c.other) ? std::string(" (hidden by the readings)") : "";
   };
   for (const auto &rg : c.ranges) {
-    o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.ratio) +
-         interval_text(rg.interval, rg.low, rg.high);
+    o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.est.ratio) +
+         interval_text(rg.est.interval, rg.est.low, rg.est.high);
     if (rg.band_max > rg.band_min * (1 + opt.threshold))
       o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
     o += per_call(rg.est, mhz) + hidden(rg.to, rg.verdict) + "\n";

@@ -166,8 +166,8 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
       band_min = std::min(band_min, c.bands[g].est.ratio);
       band_max = std::max(band_max, c.bands[g].est.ratio);
     }
-    c.ranges.push_back({grid[sp.first].from, grid[sp.last].to, (Verdict)sp.key, e.ratio, e.low,
-                        e.high, e.interval, band_min, band_max, e});
+    c.ranges.push_back(
+        {grid[sp.first].from, grid[sp.last].to, (Verdict)sp.key, e, band_min, band_max});
   }
   return c;
 }
@@ -184,7 +184,7 @@ size_t unclear_bands(const Comparison &c) {
 const Range *worst_slower(const Comparison &c) {
   const Range *worst = nullptr;
   for (const auto &r : c.ranges)
-    if (r.verdict == Verdict::Slower && (!worst || r.ratio > worst->ratio))
+    if (r.verdict == Verdict::Slower && (!worst || r.est.ratio > worst->est.ratio))
       worst = &r;
   return worst;
 }

@@ -88,10 +88,8 @@ struct BandResult {
 struct Range {
   size_t from, to;
   Verdict verdict;
-  double ratio, low, high;
-  bool interval = true;              // false: some band had none; low..high mean nothing
-  double band_min = 1, band_max = 1; // the bands' own estimates
   Estimate est;                      // the range's own, with its difference per call
+  double band_min = 1, band_max = 1; // the bands' own estimates
 };
 
 // Runs of adjacent bands, first..last (indices into the grid), that one
