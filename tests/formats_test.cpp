@@ -143,8 +143,11 @@ TEST(Record, PlainAndInterleavedRecordsSurviveAWriteAndARead) {
   for (bool interleaved : {false, true}) {
     Record r = full_record(interleaved);
     expect_same(parse_record(format_record(r)), r);
-    // Every 64-bit seed reads back, the largest too.
+    // Every 64-bit seed reads back, the largest too, and so does any time
+    // in seconds, however large.
     r.seed = UINT64_MAX;
+    r.timeout = 60816540940424;
+    r.budget = 0.25;
     expect_same(parse_record(format_record(r)), r);
   }
   // Nothing set: the "none" words read back as nothing.

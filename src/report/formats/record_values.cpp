@@ -100,9 +100,15 @@ std::pair<std::string, std::string> split_first(const std::string &s) {
 }
 
 std::string in_seconds(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g s", v);
-  return buf;
+  // Plain decimal, as number() reads it back: %g would write a large value
+  // with an exponent ("6.08165e+13 s"), which reads as none.
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6f", v);
+  std::string s = buf;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.')
+    s.pop_back();
+  return s + " s";
 }
 
 } // namespace report
