@@ -26,7 +26,8 @@ int dispatch(const Options &o) {
                {"summary", summary_command},
                {"plot", plot_command},
                {"tune", tune_command},
-               {"census", census_command}};
+               {"census", census_command},
+               {"capture", capture_command}};
   for (const auto &c : table)
     if (o.command == c.name)
       return c.run(o);

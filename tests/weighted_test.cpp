@@ -39,10 +39,53 @@ TEST(Weighted, ARatioKnownByHand) {
   WeightedSet wa = weigh_set(a, w, Statistic::Low), wb = weigh_set(b, w, Statistic::Low);
   EXPECT_DOUBLE_EQ(wa.cost, 32.5);
   EXPECT_DOUBLE_EQ(wb.cost, 20);
-  WeightedComparison c = weigh_comparison(a, wa, b, wb, {});
+  WeightedComparison c = weigh_comparison(a, wa, b, wb, {}, w, std::nullopt);
   EXPECT_DOUBLE_EQ(c.est.ratio, 20 / 32.5);
   EXPECT_EQ(c.verdict, Verdict::Faster);
-  EXPECT_EQ(weigh_comparison(a, wa, a, wa, {}).verdict, Verdict::Same);
+  EXPECT_EQ(weigh_comparison(a, wa, a, wa, {}, w, std::nullopt).verdict, Verdict::Same);
+  EXPECT_FALSE(c.per_run); // plain weights say nothing of a run
+}
+
+TEST(Weighted, PerRunOfACaptureKnownByHand) {
+  // The same two sets; a run of the command made 3000 calls of 8 bytes and
+  // 1000 of 1000 (and one of 0, which no figure counts), in 1 s of wall time
+  // and 0.5 s of CPU time. B saves 12.5 ticks per call, 50000 ticks a run:
+  // at 1000 MHz 50 us, 0.005% of the wall time and 0.01% of the CPU time.
+  Capture cap;
+  cap.command = "prog";
+  cap.wall_seconds = 1;
+  cap.cpu_seconds = 0.5;
+  cap.calls = 4001;
+  cap.processes = 1;
+  Weights w = parse_weights(capture_text(cap, {{0, 1}, {8, 3000}, {1000, 1000}}), "cap", {});
+  ASSERT_TRUE(w.capture);
+  auto set = [](uint64_t at1000, const char *name) {
+    return campaign_set(name, 11, [&](unsigned r) {
+      RunTicks c(kLengths, 10);
+      for (size_t k = 512; k <= kLengths; k++)
+        c[k - 1] = at1000 + r % 2; // a little noise, for an interval
+      return c;
+    });
+  };
+  Set a = set(100, "a"), b = set(50, "b");
+  WeightedSet wa = weigh_set(a, w, Statistic::Median), wb = weigh_set(b, w, Statistic::Median);
+  CompareOptions opt;
+  opt.statistic = Statistic::Median;
+  WeightedComparison c = weigh_comparison(a, wa, b, wb, opt, w, 1000.0);
+  ASSERT_TRUE(c.per_run && c.per_run->seconds && c.per_run->cpu_share);
+  const PerRun &p = *c.per_run;
+  EXPECT_DOUBLE_EQ(p.calls, 4000);
+  EXPECT_NEAR(p.ticks.value, -50000, 1e-6);
+  EXPECT_NEAR(p.seconds->value, -50e-6, 1e-15);
+  EXPECT_NEAR(p.wall_share->value, -50e-6, 1e-15);
+  EXPECT_NEAR(p.cpu_share->value, -100e-6, 1e-15);
+  // The interval is the per-call difference's, scaled alike.
+  ASSERT_TRUE(p.interval);
+  EXPECT_LT(p.ticks.low, p.ticks.value);
+  EXPECT_GT(p.ticks.high, p.ticks.value);
+  EXPECT_NEAR(p.cpu_share->low, p.ticks.low * 1e-9 / 0.5, 1e-15);
+  // Without the counter's frequency, ticks alone.
+  EXPECT_FALSE(weigh_comparison(a, wa, b, wb, opt, w, std::nullopt).per_run->seconds);
 }
 
 TEST(Weighted, OneSlowLengthCannotDecideAProgramsVerdict) {
@@ -62,7 +105,7 @@ TEST(Weighted, OneSlowLengthCannotDecideAProgramsVerdict) {
   Set a = set(1, "a"), b = set(1.3, "b");
   WeightedSet wa = weigh_set(a, w, Statistic::Low), wb = weigh_set(b, w, Statistic::Low);
   EXPECT_LT(wa.cost, 102);
-  EXPECT_EQ(weigh_comparison(a, wa, b, wb, {}).verdict, Verdict::Same);
+  EXPECT_EQ(weigh_comparison(a, wa, b, wb, {}, w, std::nullopt).verdict, Verdict::Same);
   EXPECT_EQ(band_calls(w)[0], 10); // the calls of 2 bytes, with 3..7
 }
 

@@ -11,6 +11,8 @@ Census take_census(std::vector<Set> sets, const CompareOptions &given,
   Census c;
   c.weighted = weights.has_value();
   c.mostly_unmeasured = weights && weights->mostly_unmeasured();
+  if (weights)
+    c.capture = weights->capture;
   Weights all;
   if (!weights) { // every length the sweep measures, alike
     all.at.assign(kLengths, 1);
@@ -26,7 +28,8 @@ Census take_census(std::vector<Set> sets, const CompareOptions &given,
   for (size_t v = 0; v < sets.size(); v++) {
     Ranked r{v, ws[v].cost, {}};
     if (v > 0)
-      r.w = weigh_comparison(sets[0], ws[0], sets[v], ws[v], opt);
+      r.w = weigh_comparison(sets[0], ws[0], sets[v], ws[v], opt, w,
+                             sets[0].record.machine.tsc_mhz);
     c.ranking.push_back(r);
   }
   std::stable_sort(c.ranking.begin(), c.ranking.end(),

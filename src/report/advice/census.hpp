@@ -24,6 +24,7 @@ struct Census {
   std::vector<Ranked> ranking;    // cheapest first
   bool weighted = false;          // ranked by a program's lengths, not all lengths alike
   bool mostly_unmeasured = false; // the weights' calls, mostly at lengths not measured
+  std::optional<Capture> capture; // where the weights are a capture
 };
 
 // From a finished census campaign's sets (glibc's choice first). Without

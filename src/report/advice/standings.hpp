@@ -53,6 +53,7 @@ struct TuneAdvice : Standings {
   // With weights: per variant its weighted ratio to default ([0] empty).
   std::vector<WeightedComparison> weighted;
   bool mostly_unmeasured = false; // the weights' calls, mostly at lengths not measured
+  std::optional<Capture> capture; // where the weights are a capture
 };
 
 } // namespace report

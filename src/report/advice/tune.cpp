@@ -28,7 +28,8 @@ void advise_weighted(TuneAdvice &a, const Weights &w) {
   a.advice_undecided = false;
   double best = 1, possible = 1;
   for (size_t v = 1; v < n; v++) {
-    a.weighted[v] = weigh_comparison(a.sets[0], ws[0], a.sets[v], ws[v], opt);
+    a.weighted[v] = weigh_comparison(a.sets[0], ws[0], a.sets[v], ws[v], opt, w,
+                                     a.sets[0].record.machine.tsc_mhz);
     // Slower where the program never calls memset does not count against it.
     bool slower = std::any_of(a.vs_default[v].bands.begin(), a.vs_default[v].bands.end(),
                               [&](const BandResult &b) {
@@ -124,6 +125,7 @@ TuneAdvice advise(std::vector<Set> sets, const CompareOptions &opt,
   if (weights) {
     advise_weighted(a, *weights);
     a.mostly_unmeasured = weights->mostly_unmeasured();
+    a.capture = weights->capture;
   }
   return a;
 }

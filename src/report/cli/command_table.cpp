@@ -162,10 +162,29 @@ const CommandDef kCensus{
     "the expected cost per call. Every preload is checked to be the memset bound.\n",
     ""};
 
+const CommandDef kCapture{
+    "capture",
+    {{&kCaptureOut}, {&kForce, "replace FILE if it exists"}, {&kDuration}},
+    false,
+    "usage: memset-report capture --out FILE [--force] [--duration S] -- COMMAND [ARG...]\n",
+    "Runs COMMAND with libmemset-capture.so (beside this tool) preloaded, and counts\n"
+    "the length of every call of memset and __memset_chk in every thread and\n"
+    "process of its tree, without root or tracing. Writes FILE whole, in the\n"
+    "plain weights format for --weights, after '#' lines that give the command,\n"
+    "how it ended, its wall and CPU time, the calls, the processes that called,\n"
+    "the C library and the date. With such a file, summary, tune and census\n"
+    "print a 'per run:' line: what a change means in the command's own run time.\n"
+    "COMMAND reads standard input unless that is a terminal; its output is its own.\n",
+    "Not seen: calls inside the C library itself (its own memset is internal), and\n"
+    "programs the loader does not preload into (static, setuid, or started with an\n"
+    "environment cleared). Exit status: 0 captured; 9 COMMAND failed, its capture\n"
+    "is written and marked 'outcome: failed'; 10 no calls captured, nothing written.\n",
+    true};
+
 } // namespace
 
 const std::vector<CommandDef> &commands() {
-  static const std::vector<CommandDef> c = {kRun, kSummary, kPlot, kTune, kCensus};
+  static const std::vector<CommandDef> c = {kRun, kSummary, kPlot, kTune, kCensus, kCapture};
   return c;
 }
 

@@ -20,6 +20,7 @@ int summary_command(const Options &o);
 int plot_command(const Options &o);
 int tune_command(const Options &o);
 int census_command(const Options &o);
+int capture_command(const Options &o);
 
 // Standard output is checked like every file: a full disk or a closed pipe
 // is a failure, never a silent success.

@@ -34,12 +34,14 @@ struct CommandDef {
   const char *synopsis;    // the "usage:" lines
   const char *description; // what the command does
   const char *note;        // after the options; "" for none
+  bool takes_command = false; // after its options (and '--'): a command to run, whole
 };
 
 // Every option, as commands() lists them.
 extern const OptionDef kOut, kRuns, kBudget, kCpu, kTimeout, kSeed, kEnv, kBench, kVariant,
     kPreload, kMore, kCsv, kJson, kLengthList, kUnit, kTscMhz, kStatistic, kThreshold, kDrift,
-    kBands, kGate, kAllowUnclear, kWeights, kWeightsFormat, kOutput, kForce, kLogY, kFrom;
+    kBands, kGate, kAllowUnclear, kWeights, kWeightsFormat, kOutput, kForce, kLogY, kFrom,
+    kCaptureOut, kDuration;
 
 // The commands, each with its options in the order --help lists them.
 const std::vector<CommandDef> &commands();

@@ -29,6 +29,8 @@ constexpr double kMaxThresholdPct = 100;
 constexpr double kMaxDriftPct = 1000;
 // A gate slower by ten times is no gate.
 constexpr double kMaxGatePct = 1000;
+// A capture stops a server after at most a day, as --timeout does a run.
+constexpr double kMaxDuration = 86400;
 // Counter frequencies from 1 MHz to 1 THz cover every real counter.
 constexpr double kMinMhz = 1, kMaxMhz = 1e6;
 
@@ -218,5 +220,24 @@ const OptionDef kFrom{"--from", nullptr, "DIR",
                         o.from = v;
                       },
                       "read a campaign already run, without running"};
+
+} // namespace report
+
+namespace report {
+
+const OptionDef kCaptureOut{"--out", nullptr, "FILE",
+                            [](Options &o, const std::string &v) {
+                              if (v.empty())
+                                throw UsageError("--out needs a file name");
+                              o.capture_out = v;
+                            },
+                            "the capture file (the plain weights format, with '#'\n"
+                            "lines on the command and its run)"};
+const OptionDef kDuration{"--duration", nullptr, "S",
+                          [](Options &o, const std::string &v) {
+                            o.duration = decimal_value("--duration", v, 0.001, kMaxDuration);
+                          },
+                          "stop a command that runs until stopped (a server) after\n"
+                          "S seconds, SIGINT first, then SIGTERM; what it called is kept"};
 
 } // namespace report

@@ -47,6 +47,12 @@ void check_combinations(const Options &o) {
     if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json)
       throw UsageError("--tsc-mhz is used only for times in ns: give --unit ns or --json");
   }
+  if (o.command == "capture") {
+    if (o.capture_out.empty())
+      throw UsageError("capture needs --out FILE");
+    if (o.command_words.empty())
+      throw UsageError("capture needs a command after '--'");
+  }
   if (o.command == "plot" && o.plot_out.empty())
     throw UsageError("plot needs -o FILE");
   if (o.command == "census") {
@@ -101,6 +107,10 @@ Options parse_command_line(const std::vector<std::string> &words,
   for (size_t i = 1; i < words.size(); i++) {
     const std::string &w = words[i];
     bool looks_like_option = !options_ended && w.size() > 1 && w[0] == '-';
+    if (cmd->takes_command && (w == "--" || !looks_like_option)) {
+      o.command_words.assign(words.begin() + (long)i + (w == "--" ? 1 : 0), words.end());
+      break;
+    }
     if (!looks_like_option) {
       if (!cmd->takes_sets)
         throw UsageError(o.command + ": unknown argument '" + w + "'");

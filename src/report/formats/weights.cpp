@@ -46,6 +46,8 @@ struct Reader {
     }
     if (hi < lo)
       bad("a bucket whose end comes before its start");
+    if (lo < 2 && hi >= 2)
+      lo = 2;
     double n = hi - lo + 1, each = count / n;
     auto part = [&](double from, double to) { // lengths of lo..hi within from..to
       double a = std::max(lo, from), b = std::min(hi, to);
@@ -231,7 +233,8 @@ WeightsFormat detect(const std::string &s) {
 Weights parse_weights(const std::string &text, const std::string &name, WeightsFormat format) {
   Reader r{name, {}, 0};
   r.w.at.assign(kLengths, 0);
-  std::string map_name;
+  std::string map_name, error;
+  std::optional<CaptureHeaderReader> header;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = std::min(text.find('\n', start), text.size());
@@ -240,6 +243,10 @@ Weights parse_weights(const std::string &text, const std::string &name, WeightsF
     r.line++;
     while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t'))
       s.pop_back();
+    if (r.line == 1 && s == kCaptureMark)
+      header.emplace();
+    if (header && s[0] == '#' && !header->line(s, error))
+      r.bad(error);
     // bpftrace's own chatter around the data.
     if (blank(s) || s.rfind("Attaching ", 0) == 0 || (s[0] == '#' && format != WeightsFormat::Json))
       continue;
@@ -265,6 +272,16 @@ Weights parse_weights(const std::string &text, const std::string &name, WeightsF
     }
   }
   r.w.format = format;
+  if (header) {
+    r.w.capture = header->finish(error);
+    if (!r.w.capture)
+      throw InputError(name + ": " + error);
+    if (format != WeightsFormat::Plain)
+      throw InputError(name + ": a capture holds 'LENGTH COUNT' lines");
+    if ((double)r.w.capture->calls != r.w.total)
+      throw InputError(name + fmt(": the capture says %llu calls, but its lines hold %.0f",
+                                  (unsigned long long)r.w.capture->calls, r.w.total));
+  }
   if (!(r.w.total > 0))
     throw InputError(name + ": no calls in this file");
   // A distribution none of whose calls the sweep measures weighs nothing:

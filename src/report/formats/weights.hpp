@@ -4,7 +4,10 @@
 // count map or of hist() and lhist(), and bpftrace's JSON output. Read
 // strictly, within bounds, errors as "file:line: what".
 
+#include "report/formats/capture.hpp"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,8 @@ struct Weights {
   double one = 0;   // of 1 byte: its value carries the first-call binding
   double above = 0; // of more than 32768 bytes
   double open = 0;  // in a bucket without an upper (or lower) bound
+  // What was run and what it cost, where the file is a capture.
+  std::optional<Capture> capture;
   // Calls at the lengths 2..32768 the weighting uses.
   double measured() const { return total - zero - one - above - open; }
   // Less than half of the calls are measured: the weighted figures speak
@@ -36,8 +41,10 @@ struct Weights {
   bool mostly_unmeasured() const { return measured() < total / 2; }
 };
 
-// Parses a capture; `name` is for messages. A bucket's calls are spread
-// evenly over its lengths.
+// Parses a distribution; `name` is for messages. A bucket's calls are
+// spread evenly over its lengths, but over 0 and 1 only if it holds no
+// other: bpftrace's first bucket [0, 16) holds calls of 2..15 far more
+// often than of 0 or 1, which no program calls much.
 Weights parse_weights(const std::string &text, const std::string &name, WeightsFormat format);
 Weights read_weights(const std::string &path, WeightsFormat format);
 

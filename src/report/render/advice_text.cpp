@@ -86,9 +86,12 @@ std::string common_lines(const char *what, const Standings &a) {
 std::string render_census(const Census &c, const std::string &weights_file) {
   const Standings &a = c.standings;
   std::string o = common_lines("census", a);
+  if (c.capture)
+    o += capture_lines(*c.capture);
   o += "ranking: by the expected cost per call, " +
        (c.weighted ? "weighted by " + printable(weights_file)
                    : std::string("every length from 2 to 32768 alike")) +
+       (c.capture ? " (the same order as by the change per run)" : "") +
        "; ratio to default, verdict\n";
   if (c.mostly_unmeasured)
     o += kMostlyUnmeasured;
@@ -99,6 +102,8 @@ std::string render_census(const Census &c, const std::string &weights_file) {
     if (r.variant > 0)
       o += fmt(" %.3f", r.w.est.ratio) + interval_suffix(r.w.est) + " " + verdict_name(r.w.verdict);
     o += "\n";
+    if (r.w.per_run)
+      o += per_run_line(*r.w.per_run, a.sets[r.variant].label);
   }
   return o;
 }
@@ -111,12 +116,16 @@ std::string render_advice(const TuneAdvice &a) {
           : a.crossover       ? std::to_string(*a.crossover)
                               : std::string("none")) +
          "\n";
+  if (a.capture)
+    o += capture_lines(*a.capture);
   if (a.mostly_unmeasured)
     o += kMostlyUnmeasured;
   for (size_t v = 1; v < a.weighted.size(); v++) {
     const WeightedComparison &w = a.weighted[v];
     o += "weighted: " + printable(a.sets[v].label) + " " + verdict_name(w.verdict) +
          fmt(" %.3f", w.est.ratio) + interval_suffix(w.est) + "\n";
+    if (w.per_run)
+      o += per_run_line(*w.per_run, a.sets[v].label);
   }
   if (a.advice_undecided) {
     std::string dir = printable(a.sets[0].campaign_given);

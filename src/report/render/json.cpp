@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #ifdef MEMSET_REPORT_JSON
-#include <nlohmann/json.hpp>
+#include "report/render/json_parts.hpp"
 #endif
 
 namespace report {
@@ -21,38 +21,7 @@ namespace report {
 namespace {
 
 using nlohmann::ordered_json;
-
-// JSON strings must be UTF-8: a byte that is not part of a valid sequence
-// (a file name or an --env value in Latin-1, say) is written as the text
-// \xNN, which every reader accepts and a person can still read.
-std::string utf8(const std::string &s) {
-  std::string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = (unsigned char)s[i];
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool ok = len > 0 && i + len <= s.size() && !(len == 2 && c < 0xc2);
-    for (size_t j = 1; ok && j < len; j++)
-      ok = ((unsigned char)s[i + j] >> 6) == 2;
-    if (ok && len == 3) { // no overlong forms, no surrogates
-      unsigned char d = (unsigned char)s[i + 1];
-      ok = !(c == 0xe0 && d < 0xa0) && !(c == 0xed && d >= 0xa0);
-    }
-    if (ok && len == 4) {
-      unsigned char d = (unsigned char)s[i + 1];
-      ok = c <= 0xf4 && !(c == 0xf0 && d < 0x90) && !(c == 0xf4 && d >= 0x90);
-    }
-    if (ok) {
-      out.append(s, i, len);
-      i += len;
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02x", c);
-      out += buf;
-      i++;
-    }
-  }
-  return out;
-}
+using report::utf8; // beside the overload for lists below
 
 std::vector<std::string> utf8(const std::vector<std::string> &v) {
   std::vector<std::string> out;
@@ -163,6 +132,8 @@ ordered_json context_json(const Report &r) {
                                     {"one_share", w.one / w.total},
                                     {"above_share", w.above / w.total},
                                     {"open_share", w.open / w.total}};
+    if (w.capture)
+      ctx["memset_report_weights"]["capture"] = capture_json(*w.capture);
   }
   ordered_json variants = ordered_json::array();
   for (const auto &v : first.record.variants)
@@ -212,6 +183,8 @@ ordered_json comparisons_json(const Report &r) {
       const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
       j["weighted"] =
           estimate_json(1, kLengths, w.verdict, w.est.ratio, w.est.interval, w.est.low, w.est.high);
+      if (w.per_run)
+        j["per_run"] = per_run_json(*w.per_run);
     }
     comparisons.push_back(j);
   }

@@ -1,7 +1,9 @@
 #pragma once
 // Pieces of text that several renderers write alike.
 
+#include "report/formats/capture.hpp"
 #include "report/stats/interval.hpp"
+#include "report/stats/per_run.hpp"
 #include "report/sys/text.hpp"
 
 #include <cmath>
@@ -40,5 +42,14 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
   }
   return s + " per call";
 }
+
+// "per run: LABEL -0.612 ms [-0.701, -0.520] of memset time over 744381
+// calls; -0.287% [-0.330, -0.244] of the run's wall time, ...", with its
+// line feed; LABEL and its space only where given.
+std::string per_run_line(const PerRun &p, const std::string &label = "");
+
+// What a capture says of its run, what per run leaves out, and a warning
+// where the command did not end well: lines, each with its line feed.
+std::string capture_lines(const Capture &c);
 
 } // namespace report

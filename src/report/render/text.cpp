@@ -134,6 +134,8 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
     const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
     o += fmt("weighted: %s %.3f", verdict_name(w.verdict), w.est.ratio) + interval_suffix(w.est) +
          per_call(w.est, mhz) + "\n";
+    if (w.per_run)
+      o += per_run_line(*w.per_run);
   }
   if (bands)
     for (const auto &br : c.bands)
@@ -148,6 +150,8 @@ std::string weights_section(const Report &r) {
   auto share = [&](double calls) { return fmt("%.3g%%", 100 * calls / w.total); };
   std::string o = "== weights: " + printable(r.weights_file) + " (" +
                   weights_format_name(w.format) + "), " + fmt("%.0f calls", w.total) + "\n";
+  if (w.capture)
+    o += capture_lines(*w.capture);
   o += "measured: " + share(w.measured()) + " of calls, at lengths 2..32768\n";
   if (w.mostly_unmeasured())
     o += "warning: less than half of the weights' calls are at lengths the benchmark "

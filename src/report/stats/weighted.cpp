@@ -46,11 +46,13 @@ WeightedSet weigh_set(const Set &set, const Weights &w, Statistic s) {
 }
 
 WeightedComparison weigh_comparison(const Set &a, const WeightedSet &wa, const Set &b,
-                                    const WeightedSet &wb, const CompareOptions &opt) {
+                                    const WeightedSet &wb, const CompareOptions &opt,
+                                    const Weights &w, std::optional<double> mhz) {
   WeightedComparison c;
   Pairing p = pair_runs(a.campaign, a.rounds, b.campaign, b.rounds, opt.drift);
   c.est = ratio_of(p, wa.costs, wb.costs, opt.statistic, opt.confidence, kWeightedSeed);
   c.verdict = verdict_of(c.est, opt.threshold);
+  c.per_run = per_run(c.est, w, mhz);
   return c;
 }
 

@@ -6,6 +6,7 @@
 
 #include "report/formats/weights.hpp"
 #include "report/stats/compare.hpp"
+#include "report/stats/per_run.hpp"
 
 #include <vector>
 
@@ -31,13 +32,16 @@ struct WeightedSet {
 struct WeightedComparison {
   Estimate est;
   Verdict verdict = Verdict::Unclear;
+  std::optional<PerRun> per_run; // with a capture: the change in its run time
 };
 
 WeightedSet weigh_set(const Set &set, const Weights &w, Statistic s);
 
 // B's weighted cost over A's, its runs taken as the bands take them
-// (pair_runs), with the comparison's options.
+// (pair_runs), with the comparison's options; and with a capture, what it
+// means per run of the command, in the time of A's counter frequency `mhz`.
 WeightedComparison weigh_comparison(const Set &a, const WeightedSet &wa, const Set &b,
-                                    const WeightedSet &wb, const CompareOptions &opt);
+                                    const WeightedSet &wb, const CompareOptions &opt,
+                                    const Weights &w, std::optional<double> mhz);
 
 } // namespace report

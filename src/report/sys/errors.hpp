@@ -18,6 +18,8 @@ enum Status : int {
   kSystem = 6,        // the system or a helper program failed (files, gnuplot, starting)
   kNoTunables = 7,    // tune: the C library offers no memset tunables to steer
   kUndecided = 8,     // summary --fail-if-slower: a range is unclear, so the gate cannot pass
+  kCommandFailed = 9, // capture: the command failed; its capture is written, marked failed
+  kNoCalls = 10,      // capture: no call of memset was seen; nothing is written
   kInterrupted = 128, // plus the signal number: 129 SIGHUP, 130 SIGINT, 131 SIGQUIT, 143 SIGTERM
 };
 
@@ -49,6 +51,12 @@ struct NoTunables : Failure {
   explicit NoTunables(const std::string &w) : Failure(kNoTunables, w) {}
 };
 
+struct CommandFailed : Failure {
+  explicit CommandFailed(const std::string &w) : Failure(kCommandFailed, w) {}
+};
+struct NoCalls : Failure {
+  explicit NoCalls(const std::string &w) : Failure(kNoCalls, w) {}
+};
 // "cannot VERB 'PATH': strerror(err)", the one shape of an operating-system failure.
 inline std::string os_error(const std::string &verb, const std::string &path, int err) {
   return "cannot " + verb + " '" + path + "': " + std::strerror(err);

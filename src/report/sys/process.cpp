@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,11 +45,11 @@ double now() {
 // Waits for `pid` to end; true with its status, or false when `seconds`
 // passed first (seconds < 0: no limit). A stop signal that arrives
 // meanwhile is kept in g_interrupt and ends the wait.
-bool wait_for(pid_t pid, int &status, double seconds) {
+bool wait_for(pid_t pid, int &status, double seconds, rusage *usage = nullptr) {
   sigset_t held = held_signals();
   double deadline = seconds < 0 ? 0 : now() + seconds;
   for (;;) {
-    pid_t got = waitpid(pid, &status, WNOHANG);
+    pid_t got = wait4(pid, &status, WNOHANG, usage);
     if (got == pid)
       return true;
     if (got < 0 && errno != EINTR)
@@ -83,6 +84,19 @@ void stop(pid_t pid) {
     }
   }
   g_interrupt = pending ? pending : g_interrupt;
+}
+
+// Asks a child that would run on (a server) to end as a terminal would,
+// SIGINT to its group; then SIGTERM; then, if it will not, SIGKILL.
+bool stop_gently(pid_t pid, int &status, rusage *usage) {
+  for (int sig : {SIGINT, SIGTERM, SIGKILL}) {
+    kill(-pid, sig);
+    if (wait_for(pid, status, 5.0, usage))
+      return true;
+    if (g_interrupt)
+      return false;
+  }
+  return false;
 }
 
 } // namespace
@@ -175,7 +189,7 @@ int prepare_child(const Command &cmd) {
   sigaction(SIGCHLD, &dfl, nullptr);
   sigprocmask(SIG_SETMASK, &g_saved_mask, nullptr);
   int null_fd = open("/dev/null", O_RDONLY);
-  if (null_fd < 0 || dup2(null_fd, STDIN_FILENO) < 0)
+  if (!cmd.keep_stdin && (null_fd < 0 || dup2(null_fd, STDIN_FILENO) < 0))
     return errno;
   if (cmd.output_to_stderr && dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
     return errno;
@@ -231,15 +245,23 @@ Outcome await_child(const Command &cmd, pid_t pid, int report_fd) {
     }
     return {Outcome::NotStarted, err};
   }
-  if (!wait_for(pid, status, cmd.timeout > 0 ? cmd.timeout : -1)) {
+  rusage usage = {};
+  double limit = cmd.stop_after > 0 ? cmd.stop_after : cmd.timeout > 0 ? cmd.timeout : -1;
+  bool ended = wait_for(pid, status, limit, &usage), stopped = false;
+  if (!ended && cmd.stop_after > 0 && !g_interrupt)
+    ended = stopped = stop_gently(pid, status, &usage);
+  if (!ended) {
     stop(pid);
     if (int sig = take_interrupt())
       return {Outcome::Interrupted, sig};
     return {Outcome::TimedOut, 0};
   }
-  if (WIFEXITED(status))
-    return {Outcome::Exited, WEXITSTATUS(status)};
-  return {Outcome::Signaled, WTERMSIG(status)};
+  Outcome out{WIFEXITED(status) ? Outcome::Exited : Outcome::Signaled,
+              WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)};
+  out.stopped = stopped;
+  auto seconds = [](const timeval &t) { return (double)t.tv_sec + (double)t.tv_usec * 1e-6; };
+  out.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  return out;
 }
 
 } // namespace

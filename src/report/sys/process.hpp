@@ -39,12 +39,20 @@ struct Command {
   double timeout = 0;                          // seconds; 0: no limit
   std::string stdout_path;                     // standard output into this file
   bool output_to_stderr = false;               // else standard output onto our standard error
-  // Standard input is always /dev/null: a child never reads the terminal.
+  // Standard input is /dev/null, so that a child never reads the terminal,
+  // unless the child is the user's own command that may read it.
+  bool keep_stdin = false;
+  // Seconds after which a child that runs until stopped (a server) is
+  // asked to end, SIGINT first, then SIGTERM: an expected end, not a
+  // timeout. 0: never.
+  double stop_after = 0;
 };
 
 struct Outcome {
   enum Kind { Exited, Signaled, TimedOut, Interrupted, NotStarted } kind;
   int code = 0; // exit status, signal number, or errno of the failed start
+  bool stopped = false;    // asked to end after Command::stop_after
+  double cpu_seconds = 0;  // user and system time of the child and the children it waited for
   bool ok() const { return kind == Exited && code == 0; }
   // "exit status 3", "signal Segmentation fault", "no exit within 60 s", ...
   std::string describe() const;

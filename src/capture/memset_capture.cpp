@@ -1,0 +1,131 @@
+// libmemset-capture.so, which 'memset-report capture' preloads into the
+// command it captures: every call of memset and __memset_chk adds one to its
+// length's count in the mapping the tool made, and then goes to the C
+// library's own memset. The library links the C library alone, and nothing
+// here may call memset: it would count itself.
+
+#include "report/formats/capture_layout.hpp"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <stddef.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+using namespace report::capture_layout;
+
+extern "C" [[noreturn]] void __chk_fail(void);
+
+namespace {
+
+using MemsetFn = void *(*)(void *, int, size_t);
+
+MemsetFn g_real = nullptr;
+Counts *g_counts = nullptr;
+int g_state = 0;        // 0: not set up; 1: being set up; 2: set up
+bool g_counted = false; // this process is among `processes`
+// The lookup of the real memset may itself fill memory.
+__thread bool t_looking_up __attribute__((tls_model("initial-exec"))) = false;
+
+// Only while the real memset is not known yet: byte by byte, and volatile
+// so that no compiler turns it back into a call of memset.
+void *fill_bytes(void *s, int c, size_t n) {
+  volatile unsigned char *p = static_cast<volatile unsigned char *>(s);
+  for (size_t i = 0; i < n; i++)
+    p[i] = static_cast<unsigned char>(c);
+  return s;
+}
+
+// A forked child is a process of its own: it counts itself at its first call.
+void after_fork_in_child() { __atomic_store_n(&g_counted, false, __ATOMIC_RELAXED); }
+
+Counts *map_counts() {
+  const char *path = getenv(kCountsVariable);
+  if (!path)
+    return nullptr;
+  int fd = open(path, O_RDWR | O_CLOEXEC);
+  if (fd < 0)
+    return nullptr;
+  void *m = mmap(nullptr, sizeof(Counts), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  close(fd);
+  if (m == MAP_FAILED)
+    return nullptr;
+  Counts *c = static_cast<Counts *>(m);
+  if (__atomic_load_n(&c->magic, __ATOMIC_ACQUIRE) != kMagic) {
+    munmap(m, sizeof(Counts));
+    return nullptr;
+  }
+  return c;
+}
+
+void set_up() {
+  int expected = 0;
+  if (!__atomic_compare_exchange_n(&g_state, &expected, 1, false, __ATOMIC_ACQ_REL,
+                                   __ATOMIC_ACQUIRE))
+    return; // set up, or being set up by another thread: its calls go uncounted meanwhile
+  t_looking_up = true;
+  MemsetFn real = reinterpret_cast<MemsetFn>(dlsym(RTLD_NEXT, "memset"));
+  t_looking_up = false;
+  __atomic_store_n(&g_real, real, __ATOMIC_RELEASE);
+  __atomic_store_n(&g_counts, map_counts(), __ATOMIC_RELEASE);
+  pthread_atfork(nullptr, nullptr, after_fork_in_child);
+  __atomic_store_n(&g_state, 2, __ATOMIC_RELEASE);
+}
+
+__attribute__((constructor)) void on_load() { set_up(); }
+
+void count_long(Counts *c, uint64_t n) {
+  uint64_t slot = (n * 0x9e3779b97f4a7c15ULL) >> 52; // 12 bits: kLongSlots
+  for (uint64_t probe = 0; probe < kLongSlots; probe++) {
+    LongSlot &s = c->longer[(slot + probe) % kLongSlots];
+    uint64_t held = __atomic_load_n(&s.length, __ATOMIC_ACQUIRE);
+    if (held == 0 && __atomic_compare_exchange_n(&s.length, &held, n, false, __ATOMIC_ACQ_REL,
+                                                 __ATOMIC_ACQUIRE))
+      held = n;
+    if (held == n) {
+      __atomic_fetch_add(&s.calls, 1, __ATOMIC_RELAXED);
+      return;
+    }
+  }
+  __atomic_fetch_add(&c->unkept, 1, __ATOMIC_RELAXED);
+}
+
+void count(size_t n) {
+  if (__atomic_load_n(&g_state, __ATOMIC_ACQUIRE) != 2)
+    set_up();
+  Counts *c = __atomic_load_n(&g_counts, __ATOMIC_ACQUIRE);
+  if (!c)
+    return;
+  if (!__atomic_load_n(&g_counted, __ATOMIC_RELAXED) &&
+      !__atomic_exchange_n(&g_counted, true, __ATOMIC_RELAXED))
+    __atomic_fetch_add(&c->processes, 1, __ATOMIC_RELAXED);
+  if (n <= kMaxExact)
+    __atomic_fetch_add(&c->exact[n], 1, __ATOMIC_RELAXED);
+  else
+    count_long(c, n);
+}
+
+void *counted_memset(void *s, int c, size_t n) {
+  if (t_looking_up)
+    return fill_bytes(s, c, n);
+  count(n);
+  MemsetFn real = __atomic_load_n(&g_real, __ATOMIC_ACQUIRE);
+  return real ? real(s, c, n) : fill_bytes(s, c, n);
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void *memset(void *s, int c, size_t n) {
+  return counted_memset(s, c, n);
+}
+
+// What fortified builds call: the same check as the C library's, then the
+// same count.
+extern "C" __attribute__((visibility("default"))) void *__memset_chk(void *s, int c, size_t n,
+                                                                      size_t room) {
+  if (room < n)
+    __chk_fail();
+  return counted_memset(s, c, n);
+}

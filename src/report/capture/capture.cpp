@@ -1,0 +1,181 @@
+// Capturing a command's memset lengths: the shared counts, the run, the file.
+
+#include "report/capture/capture.hpp"
+
+#include "report/formats/capture_layout.hpp"
+#include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+#include "report/sys/process.hpp"
+#include "report/sys/text.hpp"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <gnu/libc-version.h>
+#include <map>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace report {
+
+namespace {
+
+using capture_layout::Counts;
+
+// The counts, in a memory file that the command's processes open by its
+// /proc name: nothing is left on disk, whatever ends this tool.
+class SharedCounts {
+public:
+  SharedCounts() {
+    fd_ = memfd_create("memset-capture", MFD_CLOEXEC);
+    if (fd_ < 0 || ftruncate(fd_, sizeof(Counts)) != 0)
+      throw SystemError(std::string("cannot make the capture's counts: ") + std::strerror(errno));
+    void *m = mmap(nullptr, sizeof(Counts), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (m == MAP_FAILED) {
+      close(fd_);
+      throw SystemError(std::string("cannot map the capture's counts: ") + std::strerror(errno));
+    }
+    counts_ = static_cast<Counts *>(m);
+    __atomic_store_n(&counts_->magic, capture_layout::kMagic, __ATOMIC_RELEASE);
+  }
+  ~SharedCounts() {
+    munmap(counts_, sizeof(Counts));
+    close(fd_);
+  }
+  SharedCounts(const SharedCounts &) = delete;
+  SharedCounts &operator=(const SharedCounts &) = delete;
+
+  std::string path() const { return fmt("/proc/%d/fd/%d", (int)getpid(), fd_); }
+  const Counts &counts() const { return *counts_; }
+
+private:
+  int fd_ = -1;
+  Counts *counts_ = nullptr;
+};
+
+// This tool's environment, with the library preloaded ahead of any other
+// preload and the counts named.
+std::vector<std::string> capture_env(const std::string &library, const std::string &counts) {
+  std::vector<std::string> env;
+  std::string preload = library;
+  for (char **e = environ; *e; e++) {
+    std::string entry = *e;
+    if (is_preload_entry(entry))
+      preload += ":" + entry.substr(std::strlen(kPreloadPrefix));
+    else if (env_name(entry) != capture_layout::kCountsVariable)
+      env.push_back(entry);
+  }
+  env.push_back(preload_entry(preload));
+  env.push_back(std::string(capture_layout::kCountsVariable) + "=" + counts);
+  return env;
+}
+
+// Every length called, longer ones included; calls above the sweep whose
+// length found no slot stand at the first length beyond it.
+std::map<uint64_t, uint64_t> lengths_of(const Counts &c) {
+  std::map<uint64_t, uint64_t> lengths;
+  for (uint64_t k = 0; k <= capture_layout::kMaxExact; k++)
+    if (uint64_t n = __atomic_load_n(&c.exact[k], __ATOMIC_RELAXED))
+      lengths[k] = n;
+  for (const auto &slot : c.longer)
+    if (uint64_t len = __atomic_load_n(&slot.length, __ATOMIC_ACQUIRE))
+      lengths[len] += __atomic_load_n(&slot.calls, __ATOMIC_RELAXED);
+  if (uint64_t n = __atomic_load_n(&c.unkept, __ATOMIC_RELAXED))
+    lengths[capture_layout::kMaxExact + 1] += n;
+  return lengths;
+}
+
+std::string utc_now() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return buf;
+}
+
+void how_it_ended(Capture &c, const Outcome &out, double duration) {
+  c.how = out.describe();
+  if (out.stopped) {
+    c.end = CaptureEnd::Stopped;
+    c.how = fmt("stopped after %g s (--duration); then ", duration) + c.how;
+  } else if (out.kind == Outcome::Interrupted) {
+    c.end = CaptureEnd::Interrupted;
+  } else if (!out.ok()) {
+    c.end = CaptureEnd::Failed;
+  }
+}
+
+[[noreturn]] void no_calls(const Capture &c) {
+  std::string ended = c.end == CaptureEnd::Ok ? "" : " (the command ended: " + c.how + ")";
+  throw NoCalls("no calls captured" + ended +
+                ": the command may be a static binary, a setuid program (the loader ignores "
+                "LD_PRELOAD there), clear its environment, inline every memset, or call it only "
+                "inside the C library; nothing written");
+}
+
+} // namespace
+
+std::string shell_words(const std::vector<std::string> &words) {
+  std::string o;
+  for (const auto &w : words) {
+    bool plain = !w.empty() && w.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTU"
+                                                   "VWXYZ0123456789_-+=./,:@%") == std::string::npos;
+    std::string q = "'";
+    for (char ch : w)
+      q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    o += (o.empty() ? "" : " ") + (plain ? w : q + "'");
+  }
+  return o;
+}
+
+Capture run_capture(const CaptureRequest &r) {
+  struct stat st;
+  if (!r.force && stat(r.out.c_str(), &st) == 0)
+    throw InputError("'" + r.out + "' already exists; give --force to replace it");
+  TempFile file(r.out); // an unwritable folder fails here, before the command runs
+  SharedCounts shared;
+  Command cmd;
+  cmd.argv = r.command;
+  cmd.env = capture_env(r.library, shared.path());
+  cmd.search_path = true;
+  cmd.keep_stdin = !isatty(STDIN_FILENO); // a pipe or a file; never the terminal
+  cmd.stop_after = r.duration;
+
+  SignalScope scope;
+  auto start = std::chrono::steady_clock::now();
+  Outcome out = run_program(cmd);
+  double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (out.kind == Outcome::NotStarted)
+    throw SystemError("cannot start '" + r.command[0] + "': " + std::strerror(out.code));
+
+  Capture c;
+  c.command = shell_words(r.command);
+  how_it_ended(c, out, r.duration);
+  c.wall_seconds = wall;
+  c.cpu_seconds = out.cpu_seconds;
+  std::map<uint64_t, uint64_t> lengths = lengths_of(shared.counts());
+  for (const auto &l : lengths)
+    c.calls += l.second;
+  c.processes = __atomic_load_n(&shared.counts().processes, __ATOMIC_RELAXED);
+  c.libc = std::string("glibc ") + gnu_get_libc_version();
+  c.date = utc_now();
+  if (c.calls == 0)
+    no_calls(c);
+  file.write(capture_text(c, lengths), r.out);
+  file.place(r.out, r.force);
+  if (c.end == CaptureEnd::Failed)
+    throw CommandFailed("the command failed (" + c.how + "); its capture is in '" + r.out +
+                        "', marked 'outcome: failed'");
+  if (c.end == CaptureEnd::Interrupted)
+    throw Interrupted(out.code, "interrupted (" + signal_name(out.code) +
+                                    "); the capture so far is in '" + r.out + "'");
+  return c;
+}
+
+} // namespace report

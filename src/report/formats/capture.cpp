@@ -1,0 +1,123 @@
+// A capture's '#' lines: what was run, how it ended, what it cost.
+
+#include "report/formats/capture.hpp"
+
+#include "report/formats/record_values.hpp"
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+constexpr const char *kEndNames[] = {"ok", "failed", "stopped", "interrupted"};
+
+enum Key : unsigned { kCommand, kOutcome, kWall, kCpu, kCalls, kProcesses, kLibc, kDate, kKeys };
+constexpr const char *kKeyNames[kKeys] = {"command", "outcome",   "wall_time", "cpu_time",
+                                          "calls",   "processes", "libc",      "date"};
+
+// A day is far beyond any capture; a wrong file cannot claim more.
+constexpr double kMaxSeconds = 1e9;
+
+std::string time_text(double s) { return fixed(s, 6) + " s"; }
+
+} // namespace
+
+const char *capture_end_name(CaptureEnd e) { return kEndNames[(int)e]; }
+
+std::string capture_header(const Capture &c) {
+  std::string values[kKeys] = {escaped(c.command),
+                               std::string(capture_end_name(c.end)) + ": " + escaped(c.how),
+                               time_text(c.wall_seconds),
+                               time_text(c.cpu_seconds),
+                               std::to_string(c.calls),
+                               std::to_string(c.processes),
+                               escaped(c.libc),
+                               escaped(c.date)};
+  std::string o = std::string(kCaptureMark) + "\n";
+  for (unsigned k = 0; k < kKeys; k++)
+    o += std::string("# ") + kKeyNames[k] + ": " + values[k] + "\n";
+  return o;
+}
+
+std::string capture_text(const Capture &c, const std::map<uint64_t, uint64_t> &lengths) {
+  std::string o = capture_header(c);
+  for (const auto &[length, calls] : lengths)
+    if (calls > 0)
+      o += std::to_string(length) + " " + std::to_string(calls) + "\n";
+  return o;
+}
+
+bool CaptureHeaderReader::line(const std::string &s, std::string &error) {
+  // "# key: value"; an empty value loses its space to the reader's trimming.
+  size_t colon = s.find(':');
+  if (s.rfind("# ", 0) != 0 || colon == std::string::npos)
+    return true;
+  std::string name = s.substr(2, colon - 2), v = s.substr(std::min(colon + 2, s.size()));
+  unsigned k = 0;
+  while (k < kKeys && name != kKeyNames[k])
+    k++;
+  if (k == kKeys)
+    return true; // a note
+  if (seen_ & (1u << k)) {
+    error = "a second '" + name + "' line";
+    return false;
+  }
+  seen_ |= 1u << k;
+  auto time = [&](double &out) {
+    std::optional<double> t = seconds(v);
+    if (!t || *t > kMaxSeconds)
+      return false;
+    out = *t;
+    return true;
+  };
+  bool ok = true;
+  switch (k) {
+  case kCommand:
+    c_.command = unescaped(v);
+    break;
+  case kOutcome: {
+    auto [end, how] = split_first(v);
+    ok = false;
+    for (int e = 0; e < 4 && !ok; e++)
+      if (end == std::string(kEndNames[e]) + ":") {
+        c_.end = (CaptureEnd)e;
+        c_.how = unescaped(how);
+        ok = true;
+      }
+    break;
+  }
+  case kWall:
+    ok = time(c_.wall_seconds) && c_.wall_seconds > 0;
+    break;
+  case kCpu:
+    ok = time(c_.cpu_seconds);
+    break;
+  case kCalls:
+  case kProcesses: {
+    std::optional<uint64_t> n = whole_number(v, (uint64_t)1 << 53);
+    ok = n.has_value();
+    (k == kCalls ? c_.calls : c_.processes) = n.value_or(0);
+    break;
+  }
+  case kLibc:
+    c_.libc = unescaped(v);
+    break;
+  default:
+    c_.date = unescaped(v);
+  }
+  if (!ok)
+    error = "a capture's '" + name + "' cannot be '" + v + "'";
+  return ok;
+}
+
+std::optional<Capture> CaptureHeaderReader::finish(std::string &error) const {
+  for (unsigned k = 0; k < kKeys; k++)
+    if (!(seen_ & (1u << k))) {
+      error = std::string("a capture without its '# ") + kKeyNames[k] + ":' line";
+      return std::nullopt;
+    }
+  return c_;
+}
+
+} // namespace report

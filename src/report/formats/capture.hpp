@@ -1,0 +1,66 @@
+#pragma once
+// A capture: the lengths one run of a command passed to memset, in the plain
+// weights format, after '#' lines that say what was run and what it cost:
+//
+//   # memset-report capture
+//   # command: python3 -c 'import json'
+//   # outcome: ok: exit status 0
+//   # wall_time: 0.213456 s
+//   # cpu_time: 0.198000 s
+//   # calls: 759576
+//   # processes: 3
+//   # libc: glibc 2.36
+//   # date: 2026-12-08T23:40:00Z
+//   8 204000
+//   ...
+//
+// The weights reader keeps these lines; this file owns how they are written
+// and read.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace report {
+
+// The first line of every capture; a file without it is plain weights.
+constexpr const char *kCaptureMark = "# memset-report capture";
+
+enum class CaptureEnd { Ok, Failed, Stopped, Interrupted };
+const char *capture_end_name(CaptureEnd e); // "ok", "failed", "stopped", "interrupted"
+
+struct Capture {
+  std::string command; // as a shell would take it
+  CaptureEnd end = CaptureEnd::Ok;
+  std::string how;     // "exit status 0", "killed by signal ...", "stopped after 10 s by SIGINT"
+  double wall_seconds = 0;
+  double cpu_seconds = 0; // user and system, of the whole tree the command waited for
+  uint64_t calls = 0;
+  uint64_t processes = 0; // that called memset at all
+  std::string libc;       // "glibc 2.36"
+  std::string date;       // UTC, ISO 8601
+};
+
+// The '#' lines, each ending in a line feed, the mark first.
+std::string capture_header(const Capture &c);
+
+// The file: the header, then "LENGTH COUNT" for every length called, in
+// increasing order. The calls must add up to c.calls.
+std::string capture_text(const Capture &c, const std::map<uint64_t, uint64_t> &lengths);
+
+// Reads the header's lines one by one, as the weights reader meets them.
+class CaptureHeaderReader {
+public:
+  // A '#' line of a capture; false with `error` set if it is one of ours
+  // and wrong. Lines of other text are notes and pass.
+  bool line(const std::string &s, std::string &error);
+  // The whole header; an error names what is missing.
+  std::optional<Capture> finish(std::string &error) const;
+
+private:
+  Capture c_;
+  unsigned seen_ = 0; // a bit per key
+};
+
+} // namespace report

@@ -1,0 +1,78 @@
+// Pieces of the JSON: text as UTF-8, a capture, and a figure per run.
+
+#ifdef MEMSET_REPORT_JSON
+
+#include "report/render/json_parts.hpp"
+
+namespace report {
+
+using nlohmann::ordered_json;
+
+// JSON strings must be UTF-8: a byte that is not part of a valid sequence
+// (a file name or an --env value in Latin-1, say) is written as the text
+// \xNN, which every reader accepts and a person can still read.
+std::string utf8(const std::string &s) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = (unsigned char)s[i];
+    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool ok = len > 0 && i + len <= s.size() && !(len == 2 && c < 0xc2);
+    for (size_t j = 1; ok && j < len; j++)
+      ok = ((unsigned char)s[i + j] >> 6) == 2;
+    if (ok && len == 3) { // no overlong forms, no surrogates
+      unsigned char d = (unsigned char)s[i + 1];
+      ok = !(c == 0xe0 && d < 0xa0) && !(c == 0xed && d >= 0xa0);
+    }
+    if (ok && len == 4) {
+      unsigned char d = (unsigned char)s[i + 1];
+      ok = c <= 0xf4 && !(c == 0xf0 && d < 0x90) && !(c == 0xf4 && d >= 0x90);
+    }
+    if (ok) {
+      out.append(s, i, len);
+      i += len;
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+      i++;
+    }
+  }
+  return out;
+}
+
+ordered_json capture_json(const Capture &c) {
+  return {{"command", utf8(c.command)}, {"outcome", capture_end_name(c.end)},
+          {"how", utf8(c.how)},         {"wall_seconds", c.wall_seconds},
+          {"cpu_seconds", c.cpu_seconds}, {"calls", c.calls},
+          {"processes", c.processes},   {"libc", utf8(c.libc)},
+          {"date", utf8(c.date)}};
+}
+
+namespace {
+
+// {"NAME": value, "NAME_low": ..., "NAME_high": ...}; the interval only where there is one.
+void put(ordered_json &j, const std::string &name, const Figure &f, bool interval) {
+  j[name] = f.value;
+  if (interval) {
+    j[name + "_low"] = f.low;
+    j[name + "_high"] = f.high;
+  }
+}
+
+} // namespace
+
+ordered_json per_run_json(const PerRun &p) {
+  ordered_json j = {{"calls", p.calls}};
+  put(j, "ticks", p.ticks, p.interval);
+  if (p.seconds)
+    put(j, "seconds", *p.seconds, p.interval);
+  if (p.wall_share)
+    put(j, "wall_share", *p.wall_share, p.interval);
+  if (p.cpu_share)
+    put(j, "cpu_share", *p.cpu_share, p.interval);
+  return j;
+}
+
+} // namespace report
+
+#endif

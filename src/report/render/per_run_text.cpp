@@ -1,0 +1,77 @@
+// The 'per run:' line and a capture's own lines, as every text output
+// writes them.
+
+#include "report/render/pieces.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+// Decimals that show the largest of the figures with three significant
+// digits, within 2..9.
+int decimals_for(const Figure &f) {
+  double most = std::max({std::fabs(f.value), std::fabs(f.low), std::fabs(f.high)});
+  if (!(most > 0))
+    return 2;
+  return std::clamp(2 - (int)std::floor(std::log10(most)), 2, 9);
+}
+
+// "-0.61 [-0.70, -0.52]" in a scale and unit, the interval rounded outwards.
+std::string figure(const Figure &f, bool interval, double scale, const char *unit) {
+  Figure s{f.value * scale, f.low * scale, f.high * scale};
+  int d = decimals_for(s);
+  std::string o = fmt("%+.*f%s", d, s.value, unit);
+  if (interval)
+    o += " " + bracket(s.low, s.high, d);
+  return o;
+}
+
+// Seconds in the unit that suits the largest figure.
+std::string time_figure(const Figure &f, bool interval) {
+  double most = std::max({std::fabs(f.value), std::fabs(f.low), std::fabs(f.high)});
+  if (most >= 1)
+    return figure(f, interval, 1, " s");
+  if (most >= 1e-3)
+    return figure(f, interval, 1e3, " ms");
+  if (most >= 1e-6)
+    return figure(f, interval, 1e6, " us");
+  return figure(f, interval, 1e9, " ns");
+}
+
+} // namespace
+
+std::string per_run_line(const PerRun &p, const std::string &label) {
+  std::string o = "per run: " + (label.empty() ? "" : printable(label) + " ");
+  if (!p.seconds)
+    return o + figure(p.ticks, p.interval, 1, " ticks") +
+           fmt(" of memset time over %.0f calls; no counter frequency, so no share of the "
+               "run's time\n",
+               p.calls);
+  o += time_figure(*p.seconds, p.interval) + fmt(" of memset time over %.0f calls; ", p.calls) +
+       figure(*p.wall_share, p.interval, 100, "%") + " of the run's wall time";
+  if (p.cpu_share)
+    o += ", " + figure(*p.cpu_share, p.interval, 100, "%") + " of its CPU time";
+  return o + "\n";
+}
+
+std::string capture_lines(const Capture &c) {
+  std::string o = "capture: " + printable(c.command) + "; " + capture_end_name(c.end) + ": " +
+                  printable(c.how) +
+                  fmt("; %.3f s wall, %.3f s CPU; %llu calls in %llu process%s; ", c.wall_seconds,
+                      c.cpu_seconds, (unsigned long long)c.calls,
+                      (unsigned long long)c.processes, c.processes == 1 ? "" : "es") +
+                  printable(c.libc) + "; " + printable(c.date) + "\n";
+  if (c.end == CaptureEnd::Failed || c.end == CaptureEnd::Interrupted)
+    o += "warning: the captured command " +
+         std::string(c.end == CaptureEnd::Failed ? "failed" : "was interrupted") +
+         ": its calls and times are those of a run cut short\n";
+  o += "note: 'per run' is the capture's calls at 2..32768 bytes, each at the benchmark's cost "
+       "for its length; it leaves out calls inside the C library itself, other alignments than "
+       "the benchmark's, and caches colder than the benchmark's\n";
+  return o;
+}
+
+} // namespace report

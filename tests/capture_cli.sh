@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# memset-report capture on commands whose calls are known: exact counts over
+# threads, fork, exec, __memset_chk and a child killed by SIGKILL; how each
+# ending is written and what capture returns; bad input.
+report=$1 fixture=$2 target=$3 static=$4
+. "$(dirname "$0")/lib.sh"
+cap=$tmp/cap.txt
+
+expect 0 "the fixture" -- "$report" capture --out "$cap" -- "$fixture" "$target"
+# Every length and count, exactly: main 100x3, threads 200x7 and 300x11,
+# children 400x13 and (killed) 500x17, __memset_chk 600x19, 65536x2 above
+# the sweep, and the executed program 40x23 and 0x1.
+want='0 1
+40 23
+100 3
+200 7
+300 11
+400 13
+500 17
+600 19
+65536 2'
+[ "$(grep -v '^#' "$cap")" = "$want" ] || fail "counts: $(grep -v '^#' "$cap" | tr '\n' ' ')"
+for line in "# memset-report capture" "# calls: 96" "# processes: 4" "# outcome: ok: exit status 0" \
+  "# command: $fixture $target"; do
+  grep -qxF "$line" "$cap" || fail "no line '$line' in: $(head -9 "$cap" | tr '\n' '|')"
+done
+grep -qE '^# wall_time: [0-9]+\.[0-9]{6} s$' "$cap" || fail "wall time: $(grep wall "$cap")"
+grep -qE '^# date: 20[0-9-]{8}T[0-9:]{8}Z$' "$cap" || fail "date: $(grep date "$cap")"
+
+# A failing command leaves its capture, marked; status 9.
+expect 9 "a failing command" -- "$report" capture --out "$tmp/failed.txt" -- "$fixture" "$target" fail
+grep -qx "# outcome: failed: exit status 3" "$tmp/failed.txt" || fail "failed: not marked"
+grep -q "marked 'outcome: failed'" "$tmp/err" || fail "failed: $(cat "$tmp/err")"
+
+# A server, stopped by --duration: what it counted is kept, and that is success.
+expect 0 "--duration" -- "$report" capture --out "$tmp/served.txt" --duration 0.3 -- "$fixture" x serve
+grep -qx "900 5" "$tmp/served.txt" || fail "--duration: counts lost"
+grep -q "^# outcome: stopped: stopped after 0.3 s" "$tmp/served.txt" || fail "--duration: not marked"
+
+# Interrupted: the capture so far is written, and the status says how.
+"$report" capture --out "$tmp/int.txt" -- "$fixture" x serve 2>"$tmp/err" &
+pid=$!
+for _ in $(seq 50); do [ -n "$(pgrep -P $pid)" ] && break; sleep 0.1; done
+sleep 0.3
+kill -INT $pid
+wait $pid
+st=$?
+[ $st = 130 ] || fail "interrupted: status $st; $(cat "$tmp/err")"
+grep -qx "900 5" "$tmp/int.txt" && grep -q "^# outcome: interrupted" "$tmp/int.txt" ||
+  fail "interrupted: $(head -3 "$tmp/int.txt" 2>&1)"
+
+# No calls seen: status 10, the reasons, nothing written.
+expect 10 "a static binary" -- "$report" capture --out "$tmp/static.txt" -- "$static"
+grep -q "no calls captured.*static binary" "$tmp/err" || fail "static: $(cat "$tmp/err")"
+[ ! -e "$tmp/static.txt" ] || fail "static: a file was written"
+
+# Bad input: nothing runs, nothing is replaced.
+cp "$cap" "$tmp/keep.txt"
+expect 1 "an existing file" -- "$report" capture --out "$cap" -- "$fixture" "$target" fail
+cmp -s "$cap" "$tmp/keep.txt" || fail "an existing file was changed"
+expect 0 "--force" -- "$report" capture --force --out "$cap" -- "$fixture" "$target"
+expect 2 "no command" -- "$report" capture --out "$tmp/x.txt"
+expect 2 "no --out" -- "$report" capture -- "$fixture" "$target"
+expect 2 "no such command" -- "$report" capture --out "$tmp/x.txt" -- no-such-command-here
+expect 6 "an unwritable folder" -- "$report" capture --out "$tmp/no/such/x.txt" -- touch "$tmp/ran"
+[ ! -e "$tmp/ran" ] || fail "the command ran though its capture could not be written"
+expect 2 "a bad --duration" -- "$report" capture --out "$tmp/x.txt" --duration -1 -- true
+ls "$tmp" | grep -q tmp- && fail "a temporary file was left: $(ls "$tmp")"
+finish
