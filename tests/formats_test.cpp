@@ -4,6 +4,7 @@
 
 #include "report/formats/campaign_folder.hpp"
 #include "report/formats/result_file.hpp"
+#include "report/formats/capture.hpp"
 #include "report/formats/weights.hpp"
 
 #include <gtest/gtest.h>
@@ -273,16 +274,17 @@ TEST(Weights, EachFormatIsReadAndDetected) {
 }
 
 TEST(Weights, BucketsSpreadEvenlyAndOutOfRangeLengthsAreReportedNotMoved) {
-  // [0, 4) holds lengths 0, 1, 2, 3: a quarter each.
-  Weights w = parse_weights("@h:\n[0, 4)  8 |@|\n[32K, 64K)  10 |@|\n", "w", {});
-  EXPECT_EQ(w.zero, 2);
-  EXPECT_EQ(w.one, 2);
-  EXPECT_EQ(at(w, 2), 2);
-  EXPECT_EQ(at(w, 3), 2);
+  // [0, 4) holds lengths 0, 1, 2, 3, but its calls go to 2 and 3 alone:
+  // none is moved onto 0 or 1, which only a bucket of those alone holds.
+  Weights w = parse_weights("@h:\n[0, 4)  8 |@|\n[32K, 64K)  10 |@|\n[0, 2)  6 |@|\n", "w", {});
+  EXPECT_EQ(w.zero, 3);
+  EXPECT_EQ(w.one, 3);
+  EXPECT_EQ(at(w, 2), 4);
+  EXPECT_EQ(at(w, 3), 4);
   // 32768 is the last length measured; the rest of the bucket lies beyond.
   EXPECT_NEAR(at(w, 32768), 10.0 / 32768, 1e-12);
   EXPECT_NEAR(w.above, 10.0 * 32767 / 32768, 1e-9);
-  EXPECT_NEAR(w.measured(), 4 + 10.0 / 32768, 1e-9);
+  EXPECT_NEAR(w.measured(), 8 + 10.0 / 32768, 1e-9);
   // Suffixes are powers of 1024; the lower open bucket is not measured.
   Weights big = parse_weights("@h:\n(..., 0)  7 |@|\n[1M, 2M)  5 |@|\n[8, 9)  1 |@|\n", "w", {});
   EXPECT_EQ(big.open, 7);
@@ -294,6 +296,39 @@ TEST(Weights, BucketsSpreadEvenlyAndOutOfRangeLengthsAreReportedNotMoved) {
   EXPECT_EQ(plain.one, 2);
   EXPECT_EQ(plain.above, 3);
   EXPECT_EQ(plain.measured(), 4);
+}
+
+Capture a_capture() {
+  Capture c;
+  c.command = "sh -c 'printf \"%s\\n\" x'";
+  c.end = CaptureEnd::Failed;
+  c.how = "exit status 3";
+  c.wall_seconds = 0.25;
+  c.cpu_seconds = 0.125;
+  c.calls = 3;
+  c.processes = 2;
+  c.libc = "glibc 2.36";
+  c.date = "2026-12-08T23:40:00Z";
+  return c;
+}
+
+TEST(Weights, ACapturesLinesSurviveAWriteAndARead) {
+  Capture c = a_capture();
+  Weights w = parse_weights(capture_text(c, {{8, 2}, {40000, 1}}), "w", {});
+  ASSERT_TRUE(w.capture);
+  EXPECT_EQ(capture_header(*w.capture), capture_header(c));
+  EXPECT_EQ(at(w, 8), 2);
+  EXPECT_EQ(w.above, 1);
+  // A command with a line feed cannot forge a line; it reads back whole.
+  c.command = "printf 'a\n# calls: 9'";
+  c.end = CaptureEnd::Ok;
+  c.how = "";
+  w = parse_weights(capture_text(c, {{8, 3}}), "w", {});
+  EXPECT_EQ(w.capture->command, c.command);
+  EXPECT_EQ(capture_header(*w.capture), capture_header(c));
+  // Plain weights with comments are no capture, and a note in one is kept out.
+  EXPECT_FALSE(parse_weights("# calls: 9\n8 1\n", "w", {}).capture);
+  EXPECT_TRUE(parse_weights(capture_header(c) + "# note: by hand\n8 3\n", "w", {}).capture);
 }
 
 TEST(Weights, MalformedInputIsRefusedWithFileAndLine) {
@@ -314,6 +349,13 @@ TEST(Weights, MalformedInputIsRefusedWithFileAndLine) {
       {"@[8: 5\n", "w.txt:1: expected '@map[LENGTH]: COUNT'"},
       {"8 123456789012345678901\n", "w.txt:1: a count too large"},
       {std::string("8 1\nx\0y 2\n", 11), "w.txt:2: expected 'LENGTH COUNT', found 'x\\x00y 2'"},
+      // A capture's own lines are its; they must be whole and agree with its data.
+      {capture_header(a_capture()) + "8 2\n", "w.txt: the capture says 3 calls, but its lines hold 2"},
+      {capture_header(a_capture()) + "# calls: 3\n8 3\n", "w.txt:10: a second 'calls' line"},
+      {"# memset-report capture\n# calls: 3\n8 3\n", "w.txt: a capture without its '# command:'"},
+      {"# memset-report capture\n# wall_time: 0 s\n", "w.txt:2: a capture's 'wall_time' cannot"},
+      {"# memset-report capture\n# outcome: fine\n", "w.txt:2: a capture's 'outcome' cannot"},
+      {"# memset-report capture\n@m[8]: 3\n", "w.txt: a capture without"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(weights_error(c.text).rfind(c.want, 0), 0u)

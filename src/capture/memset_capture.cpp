@@ -1,4 +1,4 @@
-// libmemset-capture.so, which 'memset-report capture' preloads into the
+// libcapture-memset.so, which 'memset-report capture' preloads into the
 // command it captures: every call of memset and __memset_chk adds one to its
 // length's count in the mapping the tool made, and then goes to the C
 // library's own memset. The library links the C library alone, and nothing

@@ -32,7 +32,7 @@ using capture_layout::Counts;
 class SharedCounts {
 public:
   SharedCounts() {
-    fd_ = memfd_create("memset-capture", MFD_CLOEXEC);
+    fd_ = memfd_create("capture-memset", MFD_CLOEXEC);
     if (fd_ < 0 || ftruncate(fd_, sizeof(Counts)) != 0)
       throw SystemError(std::string("cannot make the capture's counts: ") + std::strerror(errno));
     void *m = mmap(nullptr, sizeof(Counts), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);

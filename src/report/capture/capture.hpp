@@ -1,6 +1,6 @@
 #pragma once
 // Capturing a command's memset lengths without root: the command runs with
-// libmemset-capture.so preloaded, every process of its tree adds into one
+// libcapture-memset.so preloaded, every process of its tree adds into one
 // shared mapping, and what they counted is written as a capture file.
 
 #include "report/formats/capture.hpp"
@@ -15,7 +15,7 @@ struct CaptureRequest {
   std::string out;                  // the capture file
   bool force = false;               // replace an existing one
   double duration = 0;              // seconds before the command is stopped; 0: none
-  std::string library;              // libmemset-capture.so
+  std::string library;              // libcapture-memset.so
 };
 
 // Runs the command and writes its capture whole, then returns it. A failed

@@ -44,9 +44,9 @@ int capture_command(const Options &o) {
     throw UsageError("capture: no such command, or not executable: '" +
                      printable(o.command_words[0]) + "'");
   CaptureRequest r{o.command_words, o.capture_out, o.force, o.duration,
-                   beside_this_tool("libmemset-capture.so")};
+                   beside_this_tool("libcapture-memset.so")};
   if (access(r.library.c_str(), R_OK) != 0)
-    throw SystemError("cannot find libmemset-capture.so beside memset-report (" + r.library +
+    throw SystemError("cannot find libcapture-memset.so beside memset-report (" + r.library +
                       "): build or install the project whole");
   Capture c = run_capture(r);
   std::fprintf(stderr, "memset-report: captured %llu calls in %llu process%s; %.3f s wall, %.3f s CPU; %s\n",

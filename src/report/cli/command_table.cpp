@@ -167,7 +167,7 @@ const CommandDef kCapture{
     {{&kCaptureOut}, {&kForce, "replace FILE if it exists"}, {&kDuration}},
     false,
     "usage: memset-report capture --out FILE [--force] [--duration S] -- COMMAND [ARG...]\n",
-    "Runs COMMAND with libmemset-capture.so (beside this tool) preloaded, and counts\n"
+    "Runs COMMAND with libcapture-memset.so (beside this tool) preloaded, and counts\n"
     "the length of every call of memset and __memset_chk in every thread and\n"
     "process of its tree, without root or tracing. Writes FILE whole, in the\n"
     "plain weights format for --weights, after '#' lines that give the command,\n"

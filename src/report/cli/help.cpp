@@ -25,6 +25,8 @@ const char *const kToolUsage =
     "  tune     measure which memset the C library should pick on this machine\n"
     "  census   rank glibc's memset against musl's, dietlibc's, klibc's, LLVM libc's\n"
     "           and your own builds'\n"
+    "  capture  count the lengths a command passes to memset, without root, for\n"
+    "           --weights; the answer then comes per run of that command\n"
     "  help     'memset-report help COMMAND' shows a command's options\n"
     "\n"
     "A SET is a result file, a campaign folder written by 'run' (all its run-*.txt\n"

@@ -189,7 +189,8 @@ const OptionDef kWeights{"--weights", nullptr, "FILE",
                          },
                          "a program's lengths and how often each is called: each\n"
                          "set's expected cost per call, and each comparison's\n"
-                         "weighted ratio with its interval and verdict"};
+                         "weighted ratio with its interval and verdict; from\n"
+                         "'capture', also the change per run of the command"};
 const OptionDef kWeightsFormat{"--weights-format", nullptr, "F",
                                [](Options &o, const std::string &v) {
                                  if (!weights_format_of(v, o.weights_format))

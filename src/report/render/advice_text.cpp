@@ -168,6 +168,8 @@ std::string render_advice(const TuneAdvice &a) {
     const Estimate &e = a.weighted[*a.advised].est;
     gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",
                                     100 * (1 - e.ratio), 100 * (1 - e.high), 100 * (1 - e.low)));
+    if (const auto &p = a.weighted[*a.advised].per_run)
+      gains.insert(gains.begin() + 1, per_run_gain(*p));
   }
   o += "advice: " + setting_of(v) + " (" + printable(v.label) + "; " + joined(gains) +
        (a.weighted.empty() ? "; same elsewhere)\n"

@@ -11,12 +11,12 @@ namespace report {
 namespace {
 
 // Decimals that show the largest of the figures with three significant
-// digits, within 2..9.
+// digits, within 0..9.
 int decimals_for(const Figure &f) {
   double most = std::max({std::fabs(f.value), std::fabs(f.low), std::fabs(f.high)});
   if (!(most > 0))
     return 2;
-  return std::clamp(2 - (int)std::floor(std::log10(most)), 2, 9);
+  return std::clamp(2 - (int)std::floor(std::log10(most)), 0, 9);
 }
 
 // "-0.61 [-0.70, -0.52]" in a scale and unit, the interval rounded outwards.
@@ -45,16 +45,24 @@ std::string time_figure(const Figure &f, bool interval) {
 
 std::string per_run_line(const PerRun &p, const std::string &label) {
   std::string o = "per run: " + (label.empty() ? "" : printable(label) + " ");
+  const char *why_no_interval = p.interval ? "" : " (no interval: too few runs)";
   if (!p.seconds)
     return o + figure(p.ticks, p.interval, 1, " ticks") +
            fmt(" of memset time over %.0f calls; no counter frequency, so no share of the "
-               "run's time\n",
-               p.calls);
+               "run's time%s\n",
+               p.calls, why_no_interval);
   o += time_figure(*p.seconds, p.interval) + fmt(" of memset time over %.0f calls; ", p.calls) +
        figure(*p.wall_share, p.interval, 100, "%") + " of the run's wall time";
   if (p.cpu_share)
     o += ", " + figure(*p.cpu_share, p.interval, 100, "%") + " of its CPU time";
-  return o + "\n";
+  return o + why_no_interval + "\n";
+}
+
+std::string per_run_gain(const PerRun &p) {
+  if (!p.seconds)
+    return figure(p.ticks, p.interval, 1, " ticks") + " per run";
+  return time_figure(*p.seconds, p.interval) + " per run (" +
+         figure(*p.wall_share, p.interval, 100, "%") + " of its wall time)";
 }
 
 std::string capture_lines(const Capture &c) {

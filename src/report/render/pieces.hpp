@@ -48,6 +48,10 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
 // line feed; LABEL and its space only where given.
 std::string per_run_line(const PerRun &p, const std::string &label = "");
 
+// "-0.612 ms [-0.701, -0.520] per run (-0.287% [-0.330, -0.244] of its
+// wall time)", for the advice.
+std::string per_run_gain(const PerRun &p);
+
 // What a capture says of its run, what per run leaves out, and a warning
 // where the command did not end well: lines, each with its line feed.
 std::string capture_lines(const Capture &c);
