@@ -76,6 +76,26 @@ TEST(Render, IntervalsAreRoundedOutwardsSoNoWidthPrintsAsNone) {
   EXPECT_EQ(interval_suffix({0.6, 0.6, 0.6, false}), "");
 }
 
+TEST(Render, PerRunTakesTheUnitOfItsLargestFigureAndRoundsOutwards) {
+  PerRun p;
+  p.calls = 4000;
+  p.interval = true;
+  p.ticks = {-50000, -60000, -40000};
+  p.seconds = Figure{-50e-6, -60.04e-6, -39.96e-6};
+  p.wall_share = Figure{-50e-6, -60.04e-6, -39.96e-6};
+  EXPECT_EQ(per_run_line(p, "x"),
+            "per run: x -50.0 us [-60.1, -39.9] of memset time over 4000 calls; -0.00500% "
+            "[-0.00601, -0.00399] of the run's wall time\n");
+  // A whole millisecond and more shows in ms; no frequency, ticks and no share.
+  p.seconds = Figure{-2e-3, -2.5e-3, -1.5e-3};
+  EXPECT_NE(per_run_line(p).find("-2.00 ms [-2.50, -1.50]"), std::string::npos);
+  p.seconds.reset();
+  p.interval = false;
+  EXPECT_EQ(per_run_line(p), "per run: -50000 ticks of memset time over 4000 calls; no counter "
+                             "frequency, so no share of the run's time (no interval: too few "
+                             "runs)\n");
+}
+
 TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
   std::vector<Set> sets;
   for (unsigned i = 0; i < 12; i++) {
