@@ -28,6 +28,8 @@ int g_state = 0;        // 0: not set up; 1: being set up; 2: set up
 bool g_counted = false; // this process is among `processes`
 // The lookup of the real memset may itself fill memory.
 __thread bool t_looking_up __attribute__((tls_model("initial-exec"))) = false;
+// This thread's own row of counts; `exact` once the rows have run out.
+__thread uint64_t *t_row __attribute__((tls_model("initial-exec"))) = nullptr;
 
 // Only while the real memset is not known yet: byte by byte, and volatile
 // so that no compiler turns it back into a call of memset.
@@ -38,8 +40,19 @@ void *fill_bytes(void *s, int c, size_t n) {
   return s;
 }
 
-// A forked child is a process of its own: it counts itself at its first call.
-void after_fork_in_child() { __atomic_store_n(&g_counted, false, __ATOMIC_RELAXED); }
+// A forked child is a process of its own: it counts itself at its first
+// call, into a row of its own (its parent's thread goes on with the one it
+// had).
+void after_fork_in_child() {
+  __atomic_store_n(&g_counted, false, __ATOMIC_RELAXED);
+  t_row = nullptr;
+}
+
+// A row of this thread's own; the shared counts once the rows have run out.
+uint64_t *take_row(Counts *c) {
+  uint64_t row = __atomic_fetch_add(&c->rows_taken, 1, __ATOMIC_RELAXED);
+  return row < kRows ? c->rows[row] : c->exact;
+}
 
 Counts *map_counts() {
   const char *path = getenv(kCountsVariable);
@@ -101,10 +114,17 @@ void count(size_t n) {
   if (!__atomic_load_n(&g_counted, __ATOMIC_RELAXED) &&
       !__atomic_exchange_n(&g_counted, true, __ATOMIC_RELAXED))
     __atomic_fetch_add(&c->processes, 1, __ATOMIC_RELAXED);
-  if (n <= kMaxExact)
-    __atomic_fetch_add(&c->exact[n], 1, __ATOMIC_RELAXED);
-  else
+  if (n > kMaxExact) {
     count_long(c, n);
+    return;
+  }
+  if (!t_row)
+    t_row = take_row(c);
+  if (t_row == c->exact)
+    __atomic_fetch_add(&c->exact[n], 1, __ATOMIC_RELAXED);
+  else // this thread's alone: a plain add, but a real store every call
+    __atomic_store_n(&t_row[n], __atomic_load_n(&t_row[n], __ATOMIC_RELAXED) + 1,
+                     __ATOMIC_RELAXED);
 }
 
 void *counted_memset(void *s, int c, size_t n) {

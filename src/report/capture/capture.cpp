@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <gnu/libc-version.h>
+#include <algorithm>
 #include <map>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -79,9 +80,14 @@ std::vector<std::string> capture_env(const std::string &library, const std::stri
 // length found no slot stand at the first length beyond it.
 std::map<uint64_t, uint64_t> lengths_of(const Counts &c) {
   std::map<uint64_t, uint64_t> lengths;
-  for (uint64_t k = 0; k <= capture_layout::kMaxExact; k++)
-    if (uint64_t n = __atomic_load_n(&c.exact[k], __ATOMIC_RELAXED))
+  uint64_t rows = std::min(__atomic_load_n(&c.rows_taken, __ATOMIC_RELAXED), capture_layout::kRows);
+  for (uint64_t k = 0; k <= capture_layout::kMaxExact; k++) {
+    uint64_t n = __atomic_load_n(&c.exact[k], __ATOMIC_RELAXED);
+    for (uint64_t r = 0; r < rows; r++)
+      n += __atomic_load_n(&c.rows[r][k], __ATOMIC_RELAXED);
+    if (n)
       lengths[k] = n;
+  }
   for (const auto &slot : c.longer)
     if (uint64_t len = __atomic_load_n(&slot.length, __ATOMIC_ACQUIRE))
       lengths[len] += __atomic_load_n(&slot.calls, __ATOMIC_RELAXED);

@@ -3,7 +3,13 @@
 // the captured command share them: one file mapping that every process of
 // the command's tree adds into as it calls, so that what was counted
 // survives fork, exec, threads and every way a process ends. Plain integers,
-// added with atomic builtins: the preloaded library links no C++ runtime.
+// with atomic builtins: the preloaded library links no C++ runtime.
+//
+// A thread takes a row of counts of its own at its first call, and adds to
+// it without a locked instruction: that keeps the cost of a call within a
+// few nanoseconds. Threads beyond the rows, and lengths above kMaxExact,
+// add atomically into the shared counts. The file is sparse: rows never
+// taken cost no memory.
 
 #include <cstdint>
 
@@ -17,6 +23,7 @@ constexpr uint64_t kMagic = 0x31437465736d656dULL; // "memsetC1" in memory
 // slot of its own while slots last, and after that only adds to `unkept`.
 constexpr uint64_t kMaxExact = 32768;
 constexpr uint64_t kLongSlots = 4096;
+constexpr uint64_t kRows = 256;
 
 struct LongSlot {
   uint64_t length; // 0: free
@@ -27,8 +34,10 @@ struct Counts {
   uint64_t magic;
   uint64_t processes; // processes that called memset at all
   uint64_t unkept;    // calls above kMaxExact once every slot was taken
+  uint64_t rows_taken; // may run past kRows: those threads use `exact`
   uint64_t exact[kMaxExact + 1];
   LongSlot longer[kLongSlots];
+  uint64_t rows[kRows][kMaxExact + 1]; // each written by one thread alone
 };
 
 } // namespace report::capture_layout
