@@ -27,6 +27,10 @@ done
 grep -qE '^# wall_time: [0-9]+\.[0-9]{6} s$' "$cap" || fail "wall time: $(grep wall "$cap")"
 grep -qE '^# date: 20[0-9-]{8}T[0-9:]{8}Z$' "$cap" || fail "date: $(grep date "$cap")"
 
+# More threads than rows of counts: those beyond share one, and none is lost.
+expect 0 "300 threads" -- "$report" capture --out "$tmp/many.txt" -- "$fixture" x many
+[ "$(grep -v '^#' "$tmp/many.txt")" = "700 300" ] || fail "300 threads: $(grep -v '^#' "$tmp/many.txt")"
+
 # A failing command leaves its capture, marked; status 9.
 expect 9 "a failing command" -- "$report" capture --out "$tmp/failed.txt" -- "$fixture" "$target" fail
 grep -qx "# outcome: failed: exit status 3" "$tmp/failed.txt" || fail "failed: not marked"

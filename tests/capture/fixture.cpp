@@ -7,6 +7,8 @@
 //   fixture TARGET          the calls above; exit 0
 //   fixture TARGET fail     the same, then exit 3
 //   fixture TARGET serve    a few calls, then waits to be stopped
+//   fixture TARGET many     one call in each of 300 threads, more threads
+//                           than the capture has rows for
 
 #include <pthread.h>
 #include <signal.h>
@@ -39,6 +41,11 @@ void *thread_b(void *) {
   return nullptr;
 }
 
+void *one_call(void *) {
+  calls(700, 1);
+  return nullptr;
+}
+
 void wait_child(pid_t pid) {
   int status;
   while (waitpid(pid, &status, 0) < 0) {
@@ -54,6 +61,14 @@ int main(int argc, char **argv) {
     calls(900, 5);
     for (;;)
       pause();
+  }
+  if (argc > 2 && strcmp(argv[2], "many") == 0) {
+    for (int i = 0; i < 300; i++) {
+      pthread_t t;
+      pthread_create(&t, nullptr, one_call, nullptr);
+      pthread_join(t, nullptr);
+    }
+    return 0;
   }
   calls(100, 3);
   pthread_t a, b;
