@@ -22,12 +22,8 @@ int dispatch(const Options &o) {
   const struct {
     const char *name;
     int (*run)(const Options &);
-  } table[] = {{"run", run_command},
-               {"summary", summary_command},
-               {"plot", plot_command},
-               {"tune", tune_command},
-               {"census", census_command},
-               {"capture", capture_command}};
+  } table[] = {{"run", run_command},   {"summary", summary_command}, {"plot", plot_command},
+               {"tune", tune_command}, {"census", census_command},   {"capture", capture_command}};
   for (const auto &c : table)
     if (o.command == c.name)
       return c.run(o);

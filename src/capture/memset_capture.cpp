@@ -94,8 +94,8 @@ void count_long(Counts *c, uint64_t n) {
   for (uint64_t probe = 0; probe < kLongSlots; probe++) {
     LongSlot &s = c->longer[(slot + probe) % kLongSlots];
     uint64_t held = __atomic_load_n(&s.length, __ATOMIC_ACQUIRE);
-    if (held == 0 && __atomic_compare_exchange_n(&s.length, &held, n, false, __ATOMIC_ACQ_REL,
-                                                 __ATOMIC_ACQUIRE))
+    if (held == 0 &&
+        __atomic_compare_exchange_n(&s.length, &held, n, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
       held = n;
     if (held == n) {
       __atomic_fetch_add(&s.calls, 1, __ATOMIC_RELAXED);
@@ -123,8 +123,7 @@ void count(size_t n) {
   if (t_row == c->exact)
     __atomic_fetch_add(&c->exact[n], 1, __ATOMIC_RELAXED);
   else // this thread's alone: a plain add, but a real store every call
-    __atomic_store_n(&t_row[n], __atomic_load_n(&t_row[n], __ATOMIC_RELAXED) + 1,
-                     __ATOMIC_RELAXED);
+    __atomic_store_n(&t_row[n], __atomic_load_n(&t_row[n], __ATOMIC_RELAXED) + 1, __ATOMIC_RELAXED);
 }
 
 void *counted_memset(void *s, int c, size_t n) {
@@ -144,7 +143,7 @@ extern "C" __attribute__((visibility("default"))) void *memset(void *s, int c, s
 // What fortified builds call: the same check as the C library's, then the
 // same count.
 extern "C" __attribute__((visibility("default"))) void *__memset_chk(void *s, int c, size_t n,
-                                                                      size_t room) {
+                                                                     size_t room) {
   if (room < n)
     __chk_fail();
   return counted_memset(s, c, n);

@@ -28,8 +28,8 @@ Census take_census(std::vector<Set> sets, const CompareOptions &given,
   for (size_t v = 0; v < sets.size(); v++) {
     Ranked r{v, ws[v].cost, {}};
     if (v > 0)
-      r.w = weigh_comparison(sets[0], ws[0], sets[v], ws[v], opt, w,
-                             sets[0].record.machine.tsc_mhz);
+      r.w =
+          weigh_comparison(sets[0], ws[0], sets[v], ws[v], opt, w, sets[0].record.machine.tsc_mhz);
     c.ranking.push_back(r);
   }
   std::stable_sort(c.ranking.begin(), c.ranking.end(),

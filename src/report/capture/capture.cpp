@@ -9,12 +9,12 @@
 #include "report/sys/process.hpp"
 #include "report/sys/text.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <gnu/libc-version.h>
-#include <algorithm>
 #include <map>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -130,8 +130,9 @@ void how_it_ended(Capture &c, const Outcome &out, double duration) {
 std::string shell_words(const std::vector<std::string> &words) {
   std::string o;
   for (const auto &w : words) {
-    bool plain = !w.empty() && w.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTU"
-                                                   "VWXYZ0123456789_-+=./,:@%") == std::string::npos;
+    bool plain =
+        !w.empty() && w.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTU"
+                                          "VWXYZ0123456789_-+=./,:@%") == std::string::npos;
     std::string q = "'";
     for (char ch : w)
       q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);

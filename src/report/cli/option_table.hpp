@@ -31,9 +31,9 @@ struct CommandDef {
   const char *name;
   std::vector<CommandOption> options;
   bool takes_sets;
-  const char *synopsis;    // the "usage:" lines
-  const char *description; // what the command does
-  const char *note;        // after the options; "" for none
+  const char *synopsis;       // the "usage:" lines
+  const char *description;    // what the command does
+  const char *note;           // after the options; "" for none
   bool takes_command = false; // after its options (and '--'): a command to run, whole
 };
 

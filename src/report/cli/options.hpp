@@ -35,8 +35,8 @@ struct Options {
   bool bands = false, allow_unclear = false;
   std::string weights; // --weights FILE
   WeightsFormat weights_format = WeightsFormat::Auto;
-  std::string capture_out;          // capture --out FILE
-  double duration = 0;              // capture --duration S
+  std::string capture_out;                // capture --out FILE
+  double duration = 0;                    // capture --duration S
   std::vector<std::string> command_words; // capture: the command and its arguments
 
   bool has(const char *option) const { return given.count(option) > 0; }

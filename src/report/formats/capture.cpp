@@ -26,14 +26,11 @@ std::string time_text(double s) { return fixed(s, 6) + " s"; }
 const char *capture_end_name(CaptureEnd e) { return kEndNames[(int)e]; }
 
 std::string capture_header(const Capture &c) {
-  std::string values[kKeys] = {escaped(c.command),
-                               std::string(capture_end_name(c.end)) + ": " + escaped(c.how),
-                               time_text(c.wall_seconds),
-                               time_text(c.cpu_seconds),
-                               std::to_string(c.calls),
-                               std::to_string(c.processes),
-                               escaped(c.libc),
-                               escaped(c.date)};
+  std::string values[kKeys] = {
+      escaped(c.command),        std::string(capture_end_name(c.end)) + ": " + escaped(c.how),
+      time_text(c.wall_seconds), time_text(c.cpu_seconds),
+      std::to_string(c.calls),   std::to_string(c.processes),
+      escaped(c.libc),           escaped(c.date)};
   std::string o = std::string(kCaptureMark) + "\n";
   for (unsigned k = 0; k < kKeys; k++)
     o += std::string("# ") + kKeyNames[k] + ": " + values[k] + "\n";

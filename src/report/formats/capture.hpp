@@ -33,7 +33,7 @@ const char *capture_end_name(CaptureEnd e); // "ok", "failed", "stopped", "inter
 struct Capture {
   std::string command; // as a shell would take it
   CaptureEnd end = CaptureEnd::Ok;
-  std::string how;     // "exit status 0", "killed by signal ...", "stopped after 10 s by SIGINT"
+  std::string how; // "exit status 0", "killed by signal ...", "stopped after 10 s by SIGINT"
   double wall_seconds = 0;
   double cpu_seconds = 0; // user and system, of the whole tree the command waited for
   uint64_t calls = 0;

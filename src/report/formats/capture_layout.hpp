@@ -32,8 +32,8 @@ struct LongSlot {
 
 struct Counts {
   uint64_t magic;
-  uint64_t processes; // processes that called memset at all
-  uint64_t unkept;    // calls above kMaxExact once every slot was taken
+  uint64_t processes;  // processes that called memset at all
+  uint64_t unkept;     // calls above kMaxExact once every slot was taken
   uint64_t rows_taken; // may run past kRows: those threads use `exact`
   uint64_t exact[kMaxExact + 1];
   LongSlot longer[kLongSlots];

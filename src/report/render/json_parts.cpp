@@ -41,10 +41,10 @@ std::string utf8(const std::string &s) {
 }
 
 ordered_json capture_json(const Capture &c) {
-  return {{"command", utf8(c.command)}, {"outcome", capture_end_name(c.end)},
-          {"how", utf8(c.how)},         {"wall_seconds", c.wall_seconds},
+  return {{"command", utf8(c.command)},   {"outcome", capture_end_name(c.end)},
+          {"how", utf8(c.how)},           {"wall_seconds", c.wall_seconds},
           {"cpu_seconds", c.cpu_seconds}, {"calls", c.calls},
-          {"processes", c.processes},   {"libc", utf8(c.libc)},
+          {"processes", c.processes},     {"libc", utf8(c.libc)},
           {"date", utf8(c.date)}};
 }
 

@@ -69,8 +69,8 @@ std::string capture_lines(const Capture &c) {
   std::string o = "capture: " + printable(c.command) + "; " + capture_end_name(c.end) + ": " +
                   printable(c.how) +
                   fmt("; %.3f s wall, %.3f s CPU; %llu calls in %llu process%s; ", c.wall_seconds,
-                      c.cpu_seconds, (unsigned long long)c.calls,
-                      (unsigned long long)c.processes, c.processes == 1 ? "" : "es") +
+                      c.cpu_seconds, (unsigned long long)c.calls, (unsigned long long)c.processes,
+                      c.processes == 1 ? "" : "es") +
                   printable(c.libc) + "; " + printable(c.date) + "\n";
   if (c.end == CaptureEnd::Failed || c.end == CaptureEnd::Interrupted)
     o += "warning: the captured command " +

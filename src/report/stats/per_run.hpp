@@ -16,9 +16,9 @@ struct Figure {
 };
 
 struct PerRun {
-  double calls = 0;     // the capture's calls at the lengths the benchmark measures
+  double calls = 0;      // the capture's calls at the lengths the benchmark measures
   bool interval = false; // low..high mean something
-  Figure ticks;         // the change in memset time per run, in counter ticks
+  Figure ticks;          // the change in memset time per run, in counter ticks
   // With the counter's frequency: the same in seconds, and as fractions of
   // the run's wall time and of its CPU time (where the capture has one).
   std::optional<Figure> seconds, wall_share, cpu_share;

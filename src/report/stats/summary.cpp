@@ -126,8 +126,7 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optio
       c.per_length[k] = a[k] > 0 ? b[k] / a[k] : NAN;
     if (weights)
       r.weighted.push_back(weigh_comparison(r.sets[0].set, *r.sets[0].weighted, r.sets[s].set,
-                                            *r.sets[s].weighted, one, *weights,
-                                            r.sets[0].mhz));
+                                            *r.sets[s].weighted, one, *weights, r.sets[0].mhz));
     r.comparisons.push_back(std::move(c));
   }
   return r;

@@ -3,6 +3,7 @@
 
 #include "report/sys/process.hpp"
 
+#include "report/sys/clock.hpp"
 #include "report/sys/errors.hpp"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char **environ;
 
@@ -36,18 +38,12 @@ sigset_t held_signals() {
   return s;
 }
 
-double now() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
 // Waits for `pid` to end; true with its status, or false when `seconds`
 // passed first (seconds < 0: no limit). A stop signal that arrives
 // meanwhile is kept in g_interrupt and ends the wait.
 bool wait_for(pid_t pid, int &status, double seconds, rusage *usage = nullptr) {
   sigset_t held = held_signals();
-  double deadline = seconds < 0 ? 0 : now() + seconds;
+  double deadline = seconds < 0 ? 0 : now_seconds() + seconds;
   for (;;) {
     pid_t got = wait4(pid, &status, WNOHANG, usage);
     if (got == pid)
@@ -58,7 +54,7 @@ bool wait_for(pid_t pid, int &status, double seconds, rusage *usage = nullptr) {
       return false;
     timespec limit = {1, 0};
     if (seconds >= 0) {
-      double left = deadline - now();
+      double left = deadline - now_seconds();
       if (left <= 0)
         return false;
       left = std::min(left, 1.0);
@@ -86,12 +82,13 @@ void stop(pid_t pid) {
   g_interrupt = pending ? pending : g_interrupt;
 }
 
-// Asks a child that would run on (a server) to end as a terminal would,
-// SIGINT to its group; then SIGTERM; then, if it will not, SIGKILL.
+// Asks a child that would run on (a server) to end as a terminal would:
+// SIGINT to its group, then SIGTERM, 5 s apart, then SIGKILL. False if this
+// tool was interrupted meanwhile.
 bool stop_gently(pid_t pid, int &status, rusage *usage) {
   for (int sig : {SIGINT, SIGTERM, SIGKILL}) {
     kill(-pid, sig);
-    if (wait_for(pid, status, 5.0, usage))
+    if (wait_for(pid, status, sig == SIGKILL ? -1 : 5.0, usage))
       return true;
     if (g_interrupt)
       return false;
@@ -145,18 +142,11 @@ int take_interrupt() {
 }
 
 std::string signal_name(int sig) {
-  switch (sig) {
-  case SIGINT:
-    return "SIGINT";
-  case SIGTERM:
-    return "SIGTERM";
-  case SIGHUP:
-    return "SIGHUP";
-  case SIGQUIT:
-    return "SIGQUIT";
-  default:
-    return "signal " + std::to_string(sig);
-  }
+  for (auto [n, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"},
+                         std::pair{SIGHUP, "SIGHUP"}, std::pair{SIGQUIT, "SIGQUIT"}})
+    if (sig == n)
+      return name;
+  return "signal " + std::to_string(sig);
 }
 
 std::string Outcome::describe() const {
@@ -259,8 +249,8 @@ Outcome await_child(const Command &cmd, pid_t pid, int report_fd) {
   Outcome out{WIFEXITED(status) ? Outcome::Exited : Outcome::Signaled,
               WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)};
   out.stopped = stopped;
-  auto seconds = [](const timeval &t) { return (double)t.tv_sec + (double)t.tv_usec * 1e-6; };
-  out.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  const timeval &u = usage.ru_utime, &k = usage.ru_stime;
+  out.cpu_seconds = (double)(u.tv_sec + k.tv_sec) + (double)(u.tv_usec + k.tv_usec) * 1e-6;
   return out;
 }
 

@@ -50,9 +50,9 @@ struct Command {
 
 struct Outcome {
   enum Kind { Exited, Signaled, TimedOut, Interrupted, NotStarted } kind;
-  int code = 0; // exit status, signal number, or errno of the failed start
-  bool stopped = false;    // asked to end after Command::stop_after
-  double cpu_seconds = 0;  // user and system time of the child and the children it waited for
+  int code = 0;           // exit status, signal number, or errno of the failed start
+  bool stopped = false;   // asked to end after Command::stop_after
+  double cpu_seconds = 0; // user and system time of the child and the children it waited for
   bool ok() const { return kind == Exited && code == 0; }
   // "exit status 3", "signal Segmentation fault", "no exit within 60 s", ...
   std::string describe() const;
