@@ -92,8 +92,8 @@ TEST(Render, PerRunTakesTheUnitOfItsLargestFigureAndRoundsOutwards) {
   p.seconds.reset();
   p.interval = false;
   EXPECT_EQ(per_run_line(p), "per run: -50000 ticks of memset time over 4000 calls; no counter "
-                             "frequency, so no share of the run's time (no interval: too few "
-                             "runs)\n");
+                             "frequency (give --tsc-mhz), so no share of the run's time (no "
+                             "interval: too few runs)\n");
 }
 
 TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {

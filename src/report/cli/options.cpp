@@ -146,7 +146,7 @@ const OptionDef kTscMhz{"--tsc-mhz", nullptr, "F",
                           o.tsc_mhz = decimal_value("--tsc-mhz", v, kMinMhz, kMaxMhz);
                         },
                         "counter frequency for result files without a campaign\n"
-                        "record (with --unit ns or --json)"};
+                        "record (with --unit ns, --json, or a capture's 'per run')"};
 const OptionDef kStatistic{"--statistic", nullptr, "S",
                            [](Options &o, const std::string &v) {
                              if (v != "low" && v != "median")

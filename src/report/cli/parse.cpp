@@ -44,8 +44,9 @@ void check_combinations(const Options &o) {
       throw UsageError("--allow-unclear goes with --fail-if-slower");
     if (o.has("--lengths") && o.format != Format::Json)
       throw UsageError("--lengths goes with --json");
-    if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json)
-      throw UsageError("--tsc-mhz is used only for times in ns: give --unit ns or --json");
+    if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json && !o.has("--weights"))
+      throw UsageError(
+          "--tsc-mhz is used only for times: give --unit ns, --json or a capture's --weights");
   }
   if (o.command == "capture") {
     if (o.capture_out.empty())

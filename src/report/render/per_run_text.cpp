@@ -48,8 +48,8 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
   const char *why_no_interval = p.interval ? "" : " (no interval: too few runs)";
   if (!p.seconds)
     return o + figure(p.ticks, p.interval, 1, " ticks") +
-           fmt(" of memset time over %.0f calls; no counter frequency, so no share of the "
-               "run's time%s\n",
+           fmt(" of memset time over %.0f calls; no counter frequency (give --tsc-mhz), so no "
+               "share of the run's time%s\n",
                p.calls, why_no_interval);
   o += time_figure(*p.seconds, p.interval) + fmt(" of memset time over %.0f calls; ", p.calls) +
        figure(*p.wall_share, p.interval, 100, "%") + " of the run's wall time";
