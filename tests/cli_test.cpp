@@ -31,7 +31,7 @@ TEST(Options, EachCommandRefusesWhatItWouldIgnore) {
       {{"plot", "-o", "x.png", "--tsc-mhz", "5", "s"}, "unknown option '--tsc-mhz'"},
       {{"summary", "--csv", "--json", "s"}, "do not go together"},
       {{"summary", "--csv", "--unit", "ns", "s"}, "do not go together"},
-      {{"summary", "--unit", "ticks", "--tsc-mhz", "5", "s"}, "only for times in ns"},
+      {{"summary", "--unit", "ticks", "--tsc-mhz", "5", "s"}, "only for times: give --unit ns"},
       {{"summary", "--allow-unclear", "s"}, "goes with --fail-if-slower"},
       {{"summary", "--weights-format", "map", "s"}, "goes with --weights"},
       {{"tune", "--from", "d", "--runs", "3"}, "do not go together"},
