@@ -5,6 +5,7 @@
 #include "report/formats/record_values.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace report {
 
@@ -61,11 +62,13 @@ bool CaptureHeaderReader::line(const std::string &s, std::string &error) {
     return false;
   }
   seen_ |= 1u << k;
+  // In whole microseconds, as time_text writes them: what is read is what a
+  // second writing writes.
   auto time = [&](double &out) {
     std::optional<double> t = seconds(v);
     if (!t || *t > kMaxSeconds)
       return false;
-    out = *t;
+    out = std::round(*t * 1e6) / 1e6;
     return true;
   };
   bool ok = true;
