@@ -72,4 +72,27 @@ c = doc["memset_report_comparisons"][0]["weighted"]
 assert c["verdict"] in ("faster", "slower", "same", "unclear") and c["from"] == 1, c
 ' <"$tmp/out" || fail "weighted JSON"
 
+# A capture: the change per run, in the campaign's counter time, as shares.
+{ printf '# memset-report capture\n# command: prog\n# outcome: ok: exit status 0\n'
+  printf '# wall_time: 0.5 s\n# cpu_time: 0.25 s\n# calls: 100\n# processes: 1\n'
+  printf '# libc: glibc\n# date: today\n8 90\n4096 10\n'; } >"$tmp/cap.txt"
+expect 0 "per run json" -- "$report" summary --json --weights "$tmp/cap.txt" "$tmp/c"
+/usr/bin/python3 -c '
+import json, sys
+doc = json.load(sys.stdin)
+assert doc["context"]["memset_report_weights"]["capture"]["cpu_seconds"] == 0.25
+mhz = doc["context"]["memset_report_tsc_mhz"]
+p = doc["memset_report_comparisons"][0]["per_run"]
+assert p["calls"] == 100, p
+for k in [k for k in ("", "_low", "_high") if "ticks" + k in p]:
+    s = p["ticks" + k] / (mhz * 1e6)
+    assert abs(p["seconds" + k] - s) <= 1e-12 + 1e-9 * abs(s), (k, p)
+    assert abs(p["wall_share" + k] - s / 0.5) <= 1e-12 + 1e-9 * abs(s), (k, p)
+    assert abs(p["cpu_share" + k] - s / 0.25) <= 1e-12 + 1e-9 * abs(s), (k, p)
+assert ("ticks_low" in p) == ("cpu_share_high" in p), p
+' <"$tmp/out" || fail "per-run JSON"
+expect 0 "per run text" -- "$report" summary --weights "$tmp/cap.txt" "$tmp/c"
+grep -q "^per run: .* of memset time over 100 calls; .* of the run's wall time, .* of its CPU time" \
+  "$tmp/out" || fail "per-run text: $(grep -A1 '^weighted: ' "$tmp/out")"
+
 finish
