@@ -3,12 +3,15 @@
 # (two variants with identical settings, run until decided or for the
 # default budget), and for each the share of lengths 3..32768 in faster or
 # slower ranges (false findings), in same ranges (shown equivalence), and
-# the rounds and seconds it took. Not a test: it prints figures.
-# Usage: bench/aa.sh [BUILD_DIR] [K] [BUDGET]   (default: build 10 60)
+# the rounds and seconds it took. With captures (memset-report capture), also
+# each one's weighted verdict and change per run, which for identical
+# settings should hold 0. Not a test: it prints figures.
+# Usage: bench/aa.sh [BUILD_DIR] [K] [BUDGET] [CAPTURE...]   (default: build 10 60)
 set -euo pipefail
 build=${1:-build}
 k=${2:-10}
 budget=${3:-60}
+captures=("${@:4}")
 report=$build/memset-report
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -27,4 +30,9 @@ for i in $(seq 1 "$k"); do
   printf '%-4s %8s %8s %8s %7s %8s %8s\n' "$i" "$(awk -v f="$f" -v s="$s" 'BEGIN { print f + s }')" "$(share same <"$tmp/s$i")" \
     "$(share unclear <"$tmp/s$i")" "$(grep '^rounds: ' "$tmp/aa$i/context.txt" | cut -d' ' -f2)" "$secs" \
     "$(grep '^stop: ' "$tmp/aa$i/context.txt" | cut -d' ' -f2)"
+  for c in "${captures[@]}"; do
+    "$report" summary --weights "$c" "$tmp/aa$i" | awk -v c="$(basename "$c")" '
+      $1 == "weighted:" && NF > 4 { v = $2 " " $3 }
+      $1 == "per" { print "     " c ": " v "; per run " $3 " " $4 " " $5 " " $6 }'
+  done
 done
