@@ -10,10 +10,14 @@ namespace report {
 
 namespace {
 
+double largest(const Figure &f) {
+  return std::max({std::fabs(f.value), std::fabs(f.low), std::fabs(f.high)});
+}
+
 // Decimals that show the largest of the figures with three significant
 // digits, within 0..9.
 int decimals_for(const Figure &f) {
-  double most = std::max({std::fabs(f.value), std::fabs(f.low), std::fabs(f.high)});
+  double most = largest(f);
   if (!(most > 0))
     return 2;
   return std::clamp(2 - (int)std::floor(std::log10(most)), 0, 9);
@@ -31,7 +35,7 @@ std::string figure(const Figure &f, bool interval, double scale, const char *uni
 
 // Seconds in the unit that suits the largest figure.
 std::string time_figure(const Figure &f, bool interval) {
-  double most = std::max({std::fabs(f.value), std::fabs(f.low), std::fabs(f.high)});
+  double most = largest(f);
   if (most >= 1)
     return figure(f, interval, 1, " s");
   if (most >= 1e-3)
