@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Do the intervals hold when the campaign is run again? Runs SETS sets of K
 # campaigns of the README example (default against
-# GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192, run until decided
-# or for BUDGET seconds), keeps them in KEEP, and prints for each set the
+# GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192, or against the
+# setting REPEAT_ENV names; run until decided or for BUDGET seconds), keeps them in KEEP, and prints for each set the
 # share of (band, ordered pair of its campaigns) in which the second
 # campaign's estimate lies outside the first one's interval. Honest
 # intervals of level L leave about (1 - L) of repeats outside, and more for
@@ -25,7 +25,7 @@ if [ $run = yes ]; then
     for i in $(seq 1 "$k"); do
       start=$(date +%s%N)
       "$report" run --out "$keep/set$s/c$i" --budget "$budget" --variant default \
-        --variant t8192 --env GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192 2>/dev/null
+        --variant other --env "${REPEAT_ENV:-GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192}" 2>/dev/null
       awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.1f\n", (b - a) / 1e9 }' >"$keep/set$s/c$i.seconds"
     done
   done

@@ -172,7 +172,7 @@ TEST(Compare, SmallerThanTheThresholdIsSameHoweverSure) {
 
 TEST(Verdict, FourWordsFromTheIntervalAndTheThreshold) {
   auto v = [](double ratio, double low, double high) {
-    return verdict_of({ratio, low, high, true}, 0.02);
+    return decide({ratio, low, high, true}, 0.02).verdict;
   };
   EXPECT_EQ(v(0.90, 0.85, 0.95), Verdict::Faster);
   EXPECT_EQ(v(1.10, 1.05, 1.15), Verdict::Slower);
@@ -190,7 +190,18 @@ TEST(Verdict, FourWordsFromTheIntervalAndTheThreshold) {
   EXPECT_EQ(v(1.00, 0.98, 1.02), Verdict::Same);
   EXPECT_EQ(v(1.02, 1.01, 1.03), Verdict::Slower);
   EXPECT_EQ(v(1.02, 0.99, 1.05), Verdict::Unclear);
-  EXPECT_EQ(verdict_of({0.5, 0.5, 0.5, false}, 0.02), Verdict::Unclear);
+  EXPECT_EQ(decide({0.5, 0.5, 0.5, false}, 0.02).verdict, Verdict::Unclear);
+  // Where the fills hide in the readings: never same, and a difference
+  // stands only where the whole interval clears the threshold.
+  auto hidden = [](double low, double high) {
+    return decide({(low + high) / 2, low, high, true}, 0.02, true);
+  };
+  EXPECT_EQ(hidden(0.99, 1.01), (Decision{Verdict::Unclear, true}));
+  EXPECT_EQ(hidden(0.985, 0.995), (Decision{Verdict::Unclear, true}));
+  EXPECT_EQ(hidden(0.90, 0.95), (Decision{Verdict::Faster, false}));
+  EXPECT_EQ(hidden(1.05, 1.15), (Decision{Verdict::Slower, false}));
+  EXPECT_TRUE(hidden(0.99, 1.01).settled());
+  EXPECT_FALSE(decide({1, 0.95, 1.05, true}, 0.02).settled());
 }
 
 TEST(Compare, TooFewRoundsGiveNoVerdict) {

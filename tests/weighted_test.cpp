@@ -21,6 +21,13 @@ template <typename Run> Set campaign_set(const char *name, unsigned rounds, Run 
   return s;
 }
 
+// A comparison of nothing but its options: no band hides.
+Comparison with(const CompareOptions &opt) {
+  Comparison c;
+  c.options = opt;
+  return c;
+}
+
 TEST(Weighted, ARatioKnownByHand) {
   // A costs 10 ticks up to 512 bytes and 100 from there; B costs 10 and 50.
   // With three calls of 8 bytes for each of 1000, A's cost per call is
@@ -71,7 +78,7 @@ TEST(Weighted, PerRunOfACaptureKnownByHand) {
   WeightedSet wa = weigh_set(a, w, Statistic::Median), wb = weigh_set(b, w, Statistic::Median);
   CompareOptions opt;
   opt.statistic = Statistic::Median;
-  WeightedComparison c = weigh_comparison(a, wa, b, wb, opt, w, 1000.0);
+  WeightedComparison c = weigh_comparison(a, wa, b, wb, with(opt), w, 1000.0);
   ASSERT_TRUE(c.per_run && c.per_run->seconds && c.per_run->cpu_share);
   const PerRun &p = *c.per_run;
   EXPECT_DOUBLE_EQ(p.calls, 4000);
@@ -85,7 +92,7 @@ TEST(Weighted, PerRunOfACaptureKnownByHand) {
   EXPECT_GT(p.ticks.high, p.ticks.value);
   EXPECT_NEAR(p.cpu_share->low, p.ticks.low * 1e-9 / 0.5, 1e-15);
   // Without the counter's frequency, ticks alone.
-  EXPECT_FALSE(weigh_comparison(a, wa, b, wb, opt, w, std::nullopt).per_run->seconds);
+  EXPECT_FALSE(weigh_comparison(a, wa, b, wb, with(opt), w, std::nullopt).per_run->seconds);
 }
 
 TEST(Weighted, OneSlowLengthCannotDecideAProgramsVerdict) {

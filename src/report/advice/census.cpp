@@ -20,21 +20,21 @@ Census take_census(std::vector<Set> sets, const CompareOptions &given,
     all.total = kLengths - 1;
   }
   const Weights &w = weights ? *weights : all;
-  CompareOptions opt = given;
-  opt.confidence = look_confidence(sets.empty() ? 0 : sets[0].record.looks);
+  c.standings = rank_variants(std::move(sets), given);
+  const Standings &s = c.standings;
+  // Weighed with each comparison's options and hidden bands.
   std::vector<WeightedSet> ws;
-  for (const auto &s : sets)
-    ws.push_back(weigh_set(s, w, opt.statistic));
-  for (size_t v = 0; v < sets.size(); v++) {
+  for (const auto &set : s.sets)
+    ws.push_back(weigh_set(set, w, given.statistic));
+  for (size_t v = 0; v < s.sets.size(); v++) {
     Ranked r{v, ws[v].cost, {}};
     if (v > 0)
-      r.w =
-          weigh_comparison(sets[0], ws[0], sets[v], ws[v], opt, w, sets[0].record.machine.tsc_mhz);
+      r.w = weigh_comparison(s.sets[0], ws[0], s.sets[v], ws[v], s.vs_default[v], w,
+                             s.sets[0].record.machine.tsc_mhz);
     c.ranking.push_back(r);
   }
   std::stable_sort(c.ranking.begin(), c.ranking.end(),
                    [](const Ranked &a, const Ranked &b) { return a.cost < b.cost; });
-  c.standings = rank_variants(std::move(sets), given);
   return c;
 }
 

@@ -64,12 +64,13 @@ void find_fastest(Standings &s, Comparisons &vs) {
   std::vector<Estimate> est(bands.size(), Estimate{1, 1, 1, true});
   for (size_t b = 0; b < bands.size(); b++) {
     size_t best = 0;
-    bool undecided = false;
+    bool undecided = false, hidden = false;
     for (size_t v = 1; v < n; v++) {
       if (!s.is_head(v))
         continue;
       const BandResult &br = s.vs_default[v].bands[b];
-      undecided = undecided || br.verdict == Verdict::Unclear;
+      undecided = undecided || (br.verdict == Verdict::Unclear && !br.hidden);
+      hidden = hidden || br.hidden;
       if (br.verdict == Verdict::Faster && (best == 0 || br.est.ratio < est[b].ratio)) {
         best = v;
         est[b] = br.est;
@@ -83,6 +84,8 @@ void find_fastest(Standings &s, Comparisons &vs) {
           winners.push_back(v);
     if (!best && undecided)
       winners = {kUnclear};
+    else if (!best && hidden)
+      winners = {kHidden};
     auto at = std::find(keys.begin(), keys.end(), winners);
     key[b] = (size_t)(at - keys.begin());
     if (at == keys.end())
@@ -93,11 +96,11 @@ void find_fastest(Standings &s, Comparisons &vs) {
   // winner's own over those lengths.
   std::vector<bool> agree(bands.size());
   for (size_t b = 0; b < bands.size(); b++)
-    agree[b] = !keys[key[b]].empty() && keys[key[b]][0] != kUnclear;
+    agree[b] = !keys[key[b]].empty() && keys[key[b]][0] != kUnclear && keys[key[b]][0] != kHidden;
   for (const Span &sp : like_bands(est, key, agree, vs.options().threshold)) {
     const std::vector<size_t> &winners = keys[sp.key];
     Estimate e{1, 1, 1, true};
-    if (!winners.empty() && winners[0] != kUnclear)
+    if (!winners.empty() && winners[0] != kUnclear && winners[0] != kHidden)
       e = span_ratio(vs.series(0), vs.series(winners[0]), sp.first, sp.last, vs.options());
     s.fastest.push_back({bands[sp.first].from, bands[sp.last].to, winners, e.ratio, e.low, e.high});
   }
@@ -115,7 +118,7 @@ Standings rank_variants(std::vector<Set> sets, const CompareOptions &given) {
   s.vs_default.resize(n);
   for (size_t v = 1; v < n; v++) {
     s.vs_default[v] = vs(0, v);
-    s.unclear += unclear_bands(s.vs_default[v]);
+    s.unclear += unsettled_bands(s.vs_default[v]);
   }
   s.rounds = n > 1 ? s.vs_default[1].runs_base : s.sets[0].runs.size();
   group_variants(s, vs);

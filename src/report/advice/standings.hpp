@@ -12,8 +12,10 @@
 
 namespace report {
 
-// Stands in Winner::variants where no verdict decides the band.
+// Stands in Winner::variants where no verdict decides the band, and where
+// none can: the fills hide in the readings there.
 constexpr size_t kUnclear = (size_t)-1;
+constexpr size_t kHidden = (size_t)-2;
 
 struct Winner {
   size_t from, to;
@@ -29,7 +31,7 @@ struct Standings {
   std::vector<size_t> group_of;            // per variant, its index in groups
   std::vector<Comparison> vs_default;      // [v] compares v with default; [0] empty
   std::vector<Winner> fastest;
-  size_t unclear = 0; // undecided bands over all comparisons with default
+  size_t unclear = 0; // bands more rounds could decide, over all comparisons with default
   size_t rounds = 0;
   CompareOptions options; // with the confidence the campaign's looks allow
 
@@ -50,8 +52,12 @@ struct TuneAdvice : Standings {
   // A setting still undecided somewhere might gain more than any decided one.
   bool advice_undecided = false;
   size_t undecided_candidates = 0; // settings not slower anywhere, undecided somewhere
-  // With weights: per variant its weighted ratio to default ([0] empty).
+  // With weights: per variant its weighted ratio to default ([0] empty),
+  // and the variants by it, the lowest first, those it leaves unclear last.
   std::vector<WeightedComparison> weighted;
+  std::vector<size_t> weighted_order;
+  // No advice: a setting's weighted verdict hides in the readings.
+  bool advice_hidden = false;
   bool mostly_unmeasured = false; // the weights' calls, mostly at lengths not measured
   std::optional<Capture> capture; // where the weights are a capture
 };

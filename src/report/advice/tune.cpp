@@ -28,7 +28,7 @@ void advise_weighted(TuneAdvice &a, const Weights &w) {
   a.advice_undecided = false;
   double best = 1, possible = 1;
   for (size_t v = 1; v < n; v++) {
-    a.weighted[v] = weigh_comparison(a.sets[0], ws[0], a.sets[v], ws[v], opt, w,
+    a.weighted[v] = weigh_comparison(a.sets[0], ws[0], a.sets[v], ws[v], a.vs_default[v], w,
                                      a.sets[0].record.machine.tsc_mhz);
     // Slower where the program never calls memset does not count against it.
     bool slower = std::any_of(a.vs_default[v].bands.begin(), a.vs_default[v].bands.end(),
@@ -44,13 +44,24 @@ void advise_weighted(TuneAdvice &a, const Weights &w) {
     if (c.verdict == Verdict::Faster && c.est.ratio < best) {
       best = c.est.ratio;
       a.advised = v;
+    } else if (c.hidden) {
+      // What hides could be any gain: nothing is advised, and rounds won't tell.
+      a.advice_hidden = true;
     } else if (c.verdict == Verdict::Unclear) {
       possible = std::min(possible, c.est.interval ? c.est.low : 0.0);
     }
   }
-  a.advice_undecided = possible < best;
-  if (a.advice_undecided)
+  a.advice_undecided = !a.advice_hidden && possible < best;
+  if (a.advice_undecided || a.advice_hidden)
     a.advised.reset();
+  // Ranked by the weighted ratio; unclear ones, which no ratio ranks, last.
+  for (size_t v = 1; v < n; v++)
+    a.weighted_order.push_back(v);
+  std::stable_sort(a.weighted_order.begin(), a.weighted_order.end(), [&](size_t x, size_t y) {
+    const WeightedComparison &p = a.weighted[x], &q = a.weighted[y];
+    bool pu = p.verdict == Verdict::Unclear, qu = q.verdict == Verdict::Unclear;
+    return pu != qu ? qu : p.est.ratio < q.est.ratio;
+  });
 }
 
 // The crossover, from decided bands only: where rep stosb everywhere stops
@@ -93,10 +104,11 @@ void advise_unweighted(TuneAdvice &a) {
     for (const auto &br : a.vs_default[v].bands) {
       double lengths = (double)(br.band.to - br.band.from + 1);
       slower = slower || br.verdict == Verdict::Slower;
-      decided = decided && br.verdict != Verdict::Unclear;
+      // Bands whose fills hide are settled, and gain nothing that was seen.
+      decided = decided && Decision{br.verdict, br.hidden}.settled();
       if (br.verdict == Verdict::Faster)
         gain -= std::log(br.est.ratio) * lengths;
-      if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower)
+      if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower && !br.hidden)
         possible -= std::log(std::min(br.est.ratio, br.est.low)) * lengths;
     }
     if (slower)

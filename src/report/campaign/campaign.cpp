@@ -79,6 +79,8 @@ public:
       orders_.push_back(next_order(state_, jobs_.size()));
     ctx_ = (fs::path(opt.out) / kRecordFile).string();
     rounds_ = opt.done;
+    if (observer_)
+      observer_->started(record_.machine);
   }
 
   CampaignEnd run() {

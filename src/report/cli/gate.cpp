@@ -33,10 +33,12 @@ void check_gate(const Report &r, double max_slower, bool allow_unclear) {
   for (const auto &c : r.comparisons)
     for (const auto &rg : c.ranges)
       if (rg.verdict == Verdict::Unclear)
-        throw Failure(kUndecided, side(r, c.other) + " against " + side(r, 0) +
-                                      " is unclear over " + lengths(rg) +
-                                      ": the gate cannot pass (--fail-if-slower; more rounds "
-                                      "would decide, or --allow-unclear)");
+        throw Failure(kUndecided,
+                      side(r, c.other) + " against " + side(r, 0) + " is unclear over " +
+                          lengths(rg) + ": the gate cannot pass (--fail-if-slower; " +
+                          (rg.hidden ? "the fills hide in the readings there, so more rounds "
+                                       "would not decide it; --allow-unclear)"
+                                     : "more rounds would decide, or --allow-unclear)"));
 }
 
 } // namespace report

@@ -31,6 +31,16 @@ std::string measured_of(const Set &variant) {
          "; tunables: " + printable(variant.tunables.empty() ? "unknown" : variant.tunables) + ")";
 }
 
+// " 0.950 [0.941, 0.960]" of a weighted verdict; nothing where it hides.
+std::string weighted_figures(const WeightedComparison &w) {
+  return w.hidden ? "" : fmt(" %.3f", w.est.ratio) + interval_suffix(w.est);
+}
+
+// The hidden share of a variant's weighted verdict against default.
+std::string weighted_hidden(const WeightedComparison &w, const Standings &a, size_t v) {
+  return weighted_hidden(w, a.vs_default[v].hidden_step, a.sets[0].record.machine.tsc_mhz);
+}
+
 std::string ratio_text(double ratio, double low, double high) {
   return fmt("%.2f ", ratio) + bracket(low, high, 2);
 }
@@ -71,6 +81,8 @@ std::string common_lines(const char *what, const Standings &a) {
       o += "default (nothing faster)\n";
     } else if (w.variants[0] == kUnclear) {
       o += "unclear (not decided: more rounds would tell)\n";
+    } else if (w.variants[0] == kHidden) {
+      o += "unclear (hidden by the readings: more rounds would not tell)\n";
     } else {
       std::vector<std::string> names;
       for (size_t v : w.variants)
@@ -100,7 +112,8 @@ std::string render_census(const Census &c, const std::string &weights_file) {
     o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
          fmt(" %.2f ticks per call", r.cost);
     if (r.variant > 0)
-      o += fmt(" %.3f", r.w.est.ratio) + interval_suffix(r.w.est) + " " + verdict_name(r.w.verdict);
+      o += weighted_figures(r.w) + " " + verdict_name(r.w.verdict) +
+           weighted_hidden(r.w, a, r.variant);
     o += "\n";
     if (r.w.per_run)
       o += per_run_line(*r.w.per_run, a.sets[r.variant].label);
@@ -120,12 +133,17 @@ std::string render_advice(const TuneAdvice &a) {
     o += capture_lines(*a.capture);
   if (a.mostly_unmeasured)
     o += kMostlyUnmeasured;
-  for (size_t v = 1; v < a.weighted.size(); v++) {
+  for (size_t v : a.weighted_order) {
     const WeightedComparison &w = a.weighted[v];
     o += "weighted: " + printable(a.sets[v].label) + " " + verdict_name(w.verdict) +
-         fmt(" %.3f", w.est.ratio) + interval_suffix(w.est) + "\n";
+         weighted_figures(w) + weighted_hidden(w, a, v) + "\n";
     if (w.per_run)
       o += per_run_line(*w.per_run, a.sets[v].label);
+  }
+  if (a.advice_hidden) {
+    o += "advice: none: a setting's weighted verdict rests on lengths whose fills hide in the "
+         "readings, where more rounds would not tell; time those lengths in batches of calls\n";
+    return o;
   }
   if (a.advice_undecided) {
     std::string dir = printable(a.sets[0].campaign_given);
@@ -171,7 +189,13 @@ std::string render_advice(const TuneAdvice &a) {
     if (const auto &p = a.weighted[*a.advised].per_run)
       gains.insert(gains.begin() + 1, per_run_gain(*p));
   }
-  o += "advice: " + setting_of(v) + " (" + printable(v.label) + "; " + joined(gains) +
+  std::vector<std::string> hidden;
+  for (const auto &rg : a.vs_default[*a.advised].ranges)
+    if (rg.hidden)
+      hidden.push_back(fmt("%zu..%zu", rg.from, rg.to));
+  std::string unseen =
+      hidden.empty() ? "" : "; unclear over " + joined(hidden) + ", hidden by the readings";
+  o += "advice: " + setting_of(v) + " (" + printable(v.label) + "; " + joined(gains) + unseen +
        (a.weighted.empty() ? "; same elsewhere)\n"
                            : "; nowhere slower at the lengths the distribution calls)\n");
   return o;

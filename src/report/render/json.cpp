@@ -146,12 +146,15 @@ ordered_json context_json(const Report &r) {
   return ctx;
 }
 
-ordered_json estimate_json(size_t from, size_t to, Verdict v, double ratio, bool interval,
-                           double low, double high) {
-  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(v)}, {"ratio", ratio}};
-  if (interval) {
-    j["low"] = low;
-    j["high"] = high;
+// A range, band or weighted estimate: where the fills hide, its verdict
+// and why, with no interval, as the text gives none.
+ordered_json estimate_json(size_t from, size_t to, Verdict v, bool hidden, const Estimate &e) {
+  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(v)}, {"ratio", e.ratio}};
+  if (hidden)
+    j["hidden"] = true;
+  else if (e.interval) {
+    j["low"] = e.low;
+    j["high"] = e.high;
   }
   return j;
 }
@@ -162,6 +165,8 @@ ordered_json comparisons_json(const Report &r) {
     ordered_json j;
     j["base"] = utf8(r.sets[c.base].set.label);
     j["other"] = utf8(r.sets[c.other].set.label);
+    j["engine"] = kBenchEngine;
+    j["measured"] = kBenchMeasures;
     j["paired"] = c.paired;
     j["runs_base"] = c.runs_base;
     j["runs_other"] = c.runs_other;
@@ -170,19 +175,23 @@ ordered_json comparisons_json(const Report &r) {
     j["threshold"] = c.options.threshold;
     if (!c.paired)
       j["drift_allowance"] = c.options.drift;
+    if (c.hidden_bands) {
+      j["hidden_to"] = band_grid()[c.hidden_bands - 1].to;
+      j["hidden_step_ticks"] = c.hidden_step;
+    }
     ordered_json ranges = ordered_json::array(), bands = ordered_json::array();
     for (const auto &rg : c.ranges)
-      ranges.push_back(estimate_json(rg.from, rg.to, rg.verdict, rg.est.ratio, rg.est.interval,
-                                     rg.est.low, rg.est.high));
+      ranges.push_back(estimate_json(rg.from, rg.to, rg.verdict, rg.hidden, rg.est));
     for (const auto &b : c.bands)
-      bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.est.ratio, b.est.interval,
-                                    b.est.low, b.est.high));
+      bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.hidden, b.est));
     j["ranges"] = ranges;
     j["bands"] = bands;
     if (!r.weighted.empty()) {
       const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
-      j["weighted"] =
-          estimate_json(1, kLengths, w.verdict, w.est.ratio, w.est.interval, w.est.low, w.est.high);
+      ordered_json wj = estimate_json(1, kLengths, w.verdict, w.hidden, w.est);
+      wj["hidden_call_share"] = w.hidden_call_share;
+      wj["hidden_cost_share"] = w.hidden_cost_share;
+      j["weighted"] = wj;
       if (w.per_run)
         j["per_run"] = per_run_json(*w.per_run);
     }

@@ -63,6 +63,17 @@ void put(ordered_json &j, const std::string &name, const Figure &f, bool interva
 
 ordered_json per_run_json(const PerRun &p) {
   ordered_json j = {{"calls", p.calls}};
+  if (p.hidden)
+    j["hidden"] = true;
+  const Unseen &u = p.unseen;
+  j["unseen_calls"] = u.calls;
+  j["unseen_ticks"] = u.ticks;
+  if (u.seconds)
+    j["unseen_seconds"] = *u.seconds;
+  if (u.wall_share)
+    j["unseen_wall_share"] = *u.wall_share;
+  if (u.cpu_share)
+    j["unseen_cpu_share"] = *u.cpu_share;
   put(j, "ticks", p.ticks, p.interval);
   if (p.seconds)
     put(j, "seconds", *p.seconds, p.interval);

@@ -4,6 +4,7 @@
 #include "report/formats/capture.hpp"
 #include "report/stats/interval.hpp"
 #include "report/stats/per_run.hpp"
+#include "report/stats/weighted.hpp"
 #include "report/sys/text.hpp"
 
 #include <cmath>
@@ -42,6 +43,19 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
   }
   return s + " per call";
 }
+
+// " (hidden by the readings: a counter step a call, 26 ticks = 12.41 ns,
+// or more can hide there)": why a verdict is unclear where both sets'
+// fills hide, with `step` in ticks and in ns where `mhz` is known.
+std::string hidden_note(double step, std::optional<double> mhz);
+
+// "measured: memset-bench, one call at a time ...": what the figures of a
+// comparison are, once per comparison, with its line feed.
+std::string measured_line();
+
+// "; 12.5% of the calls (3.1% of the cost) at hidden lengths", or for a
+// weighted verdict left unclear by them, " (hidden by the readings: ...)".
+std::string weighted_hidden(const WeightedComparison &w, double step, std::optional<double> mhz);
 
 // "per run: LABEL -0.612 ms [-0.701, -0.520] of memset time over 744381
 // calls; -0.287% [-0.330, -0.244] of the run's wall time, ...", with its

@@ -41,7 +41,9 @@ std::string legend_label(const std::string &label) {
 }
 
 // Point shapes that stay apart, one per comparison; they repeat past 14.
-const int kPointTypes[] = {7, 5, 9, 11, 13, 15, 1, 2, 3, 4, 6, 8, 10, 12};
+// Five filled shapes, then lines and open ones: a filled pentagon (15)
+// reads as the filled circle (7) at this size.
+const int kPointTypes[] = {7, 5, 9, 11, 13, 1, 2, 3, 6, 4, 8, 10, 12, 14};
 constexpr size_t kNumPointTypes = sizeof kPointTypes / sizeof kPointTypes[0];
 
 std::string line_style(size_t s) {
@@ -141,6 +143,19 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
   s += "set label 1 " +
        quoted("length 1 left out: its first call also binds memset (" + first + " ticks)") +
        " at graph 0.02, graph 0.95 left font ',9'\n";
+  // The lengths whose fills hide in every set's readings, shaded in both
+  // panels: a ratio there is no finding.
+  std::optional<size_t> hidden = kLengths;
+  for (const auto &sr : r.sets)
+    hidden = sr.summary.hidden_to && hidden
+                 ? std::optional<size_t>(std::min(*hidden, *sr.summary.hidden_to))
+                 : std::nullopt;
+  if (hidden && !r.sets.empty())
+    s += fmt("set object 1 rect from %zu, graph 0 to %zu, graph 1 behind fc rgb 'gray92' "
+             "fs solid noborder\n",
+             kFirstBandLength, *hidden) +
+         "set label 2 " + quoted(fmt("3..%zu: hidden by the readings", *hidden)) +
+         " at graph 0.02, graph 0.89 left font ',9'\n";
   // Steps: dashed, in the set's colour, named in the legend.
   size_t arrow = 1;
   for (size_t i = 0; i < n; i++)
@@ -183,7 +198,7 @@ std::string band_blocks(const Report &r, double &rlo, double &rhi) {
 // band by band with intervals, the threshold, and the weighted ratios.
 std::string ratio_panel(const Report &r) {
   const size_t n = r.sets.size();
-  std::string s = "unset label 1\nunset arrow\nunset title\nset format x '%g'\n"
+  std::string s = "unset label 1\nunset label 2\nunset arrow\nunset title\nset format x '%g'\n"
                   "set origin 0,0\nset size 1,0.36\nset tmargin 0\nset bmargin 5\n"
                   "unset logscale y\nset xlabel 'fill length (bytes)'\n"
                   "set ylabel 'ratio to [1]'\n" +
@@ -196,9 +211,11 @@ std::string ratio_panel(const Report &r) {
   // What the comparisons mean for the program whose lengths weigh them.
   for (size_t i = 0; i < r.weighted.size(); i++) {
     const WeightedComparison &w = r.weighted[i];
-    std::string text = fmt("weighted by %s: [%zu]/[1] %s %.3f", r.weights_file.c_str(),
-                           r.comparisons[i].other + 1, verdict_name(w.verdict), w.est.ratio) +
-                       interval_suffix(w.est);
+    const Comparison &c = r.comparisons[i];
+    std::string text = fmt("weighted by %s: [%zu]/[1] %s", r.weights_file.c_str(), c.other + 1,
+                           verdict_name(w.verdict)) +
+                       (w.hidden ? "" : fmt(" %.3f", w.est.ratio) + interval_suffix(w.est)) +
+                       weighted_hidden(w, c.hidden_step, r.sets[0].mhz);
     s += fmt("set label %zu ", 10 + i) + quoted(text) +
          fmt(" at graph 0.01, graph %g left font ',9'\n", 0.93 - 0.07 * (double)i);
   }

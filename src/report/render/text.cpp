@@ -116,32 +116,35 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");
   const std::optional<double> mhz = r.sets[c.base].mhz;
-  // Where both sets' fills hide in the readings, `same` (or `unclear`)
-  // means unseen, not equal; a difference that was seen needs no mark.
-  auto hidden = [&](size_t to, Verdict v) {
-    auto h = [&](size_t s) { return r.sets[s].summary.hidden_to.value_or(0) >= to; };
-    bool seen = v == Verdict::Faster || v == Verdict::Slower;
-    return !seen && h(c.base) && h(c.other) ? std::string(" (hidden by the readings)") : "";
+  o += measured_line();
+  // Where the fills hide, the verdict says why and no figure stands as a bound.
+  auto figures = [&](const Estimate &e, bool hidden, int decimals) {
+    if (hidden)
+      return hidden_note(c.hidden_step, mhz);
+    return fmt(" %.*f", decimals, e.ratio) + interval_suffix(e, decimals) + per_call(e, mhz);
   };
   for (const auto &rg : c.ranges) {
-    o += fmt("range: %zu..%zu %s %.2f", rg.from, rg.to, verdict_name(rg.verdict), rg.est.ratio) +
-         interval_text(rg.est.interval, rg.est.low, rg.est.high);
+    o += fmt("range: %zu..%zu %s", rg.from, rg.to, verdict_name(rg.verdict));
+    if (rg.hidden) {
+      o += figures(rg.est, true, 2) + "\n";
+      continue;
+    }
+    o += fmt(" %.2f", rg.est.ratio) + interval_text(rg.est.interval, rg.est.low, rg.est.high);
     if (rg.band_max > rg.band_min * (1 + opt.threshold))
       o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
-    o += per_call(rg.est, mhz) + hidden(rg.to, rg.verdict) + "\n";
+    o += per_call(rg.est, mhz) + "\n";
   }
   if (!r.weighted.empty()) {
     const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
-    o += fmt("weighted: %s %.3f", verdict_name(w.verdict), w.est.ratio) + interval_suffix(w.est) +
-         per_call(w.est, mhz) + "\n";
+    o += std::string("weighted: ") + verdict_name(w.verdict) +
+         (w.hidden ? "" : figures(w.est, false, 3)) + weighted_hidden(w, c.hidden_step, mhz) + "\n";
     if (w.per_run)
       o += per_run_line(*w.per_run);
   }
   if (bands)
     for (const auto &br : c.bands)
-      o += fmt("band: %zu..%zu %s %.3f", br.band.from, br.band.to, verdict_name(br.verdict),
-               br.est.ratio) +
-           interval_suffix(br.est) + per_call(br.est, mhz) + hidden(br.band.to, br.verdict) + "\n";
+      o += fmt("band: %zu..%zu %s", br.band.from, br.band.to, verdict_name(br.verdict)) +
+           figures(br.est, br.hidden, 3) + "\n";
 }
 
 // What the weights are, and the calls they leave out.

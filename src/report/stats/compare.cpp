@@ -32,31 +32,6 @@ constexpr uint64_t kSpanSeed = 0x7370616e73ULL;
 
 } // namespace
 
-const char *verdict_name(Verdict v) {
-  switch (v) {
-  case Verdict::Faster:
-    return "faster";
-  case Verdict::Slower:
-    return "slower";
-  case Verdict::Same:
-    return "same";
-  default:
-    return "unclear";
-  }
-}
-
-Verdict verdict_of(const Estimate &e, double threshold) {
-  if (!e.interval)
-    return Verdict::Unclear;
-  if (e.low >= 1 - threshold && e.high <= 1 + threshold)
-    return Verdict::Same;
-  if (e.high < 1)
-    return Verdict::Faster;
-  if (e.low > 1)
-    return Verdict::Slower;
-  return Verdict::Unclear;
-}
-
 const std::vector<Band> &band_grid() {
   static const std::vector<Band> grid = [] {
     std::vector<size_t> edges = {kFirstBandLength, 8, 16, 32};
@@ -84,9 +59,28 @@ void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
 BandSeries band_series(const Set &set) {
   BandSeries s;
   s.campaign = set.campaign;
+  s.step = set.record.machine.tsc_step;
   for (size_t i = 0; i < set.runs.size(); i++)
     add_run(s, set.rounds[i], set.runs[i]);
   return s;
+}
+
+size_t hidden_bands(const BandSeries &s, Statistic statistic) {
+  if (!s.step || s.levels.empty())
+    return 0;
+  const size_t bands = band_grid().size();
+  std::vector<double> level(bands), v;
+  for (size_t g = 0; g < bands; g++) {
+    v.clear();
+    for (const auto &run : s.levels)
+      v.push_back(run[g]);
+    level[g] = statistic_of(v, statistic);
+  }
+  double limit = std::min(level[0], level[1]) + *s.step / kFillsPerValue;
+  size_t g = 0;
+  while (g < bands && level[g] <= limit)
+    g++;
+  return g;
 }
 
 std::vector<Span> like_bands(const std::vector<Estimate> &est, const std::vector<size_t> &key,
@@ -137,6 +131,9 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
   c.options.drift = p.drift;
   c.runs_base = p.runs_a;
   c.runs_other = p.runs_b;
+  c.hidden_bands = std::min(hidden_bands(a, opt.statistic), hidden_bands(b, opt.statistic));
+  if (c.hidden_bands)
+    c.hidden_step = std::max(a.step.value_or(0), b.step.value_or(0));
 
   const auto &grid = band_grid();
   std::vector<double> la, lb;
@@ -148,26 +145,29 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
     for (const auto &r : b.levels)
       lb.push_back(r[g]);
     Estimate e = ratio_of(p, la, lb, opt.statistic, opt.confidence, kSeed + g);
-    c.bands.push_back({grid[g], e, verdict_of(e, opt.threshold)});
+    Decision d = decide(e, opt.threshold, g < c.hidden_bands);
+    c.bands.push_back({grid[g], e, d.verdict, d.hidden});
   }
 
+  // A range holds bands of one verdict and qualifier; where its ratio is
+  // what it says, of like sizes too.
   std::vector<Estimate> est;
-  std::vector<size_t> verdicts;
+  std::vector<size_t> keys;
   std::vector<bool> agree;
   for (const auto &br : c.bands) {
     est.push_back(br.est);
-    verdicts.push_back((size_t)br.verdict);
-    agree.push_back(br.verdict == Verdict::Faster || br.verdict == Verdict::Slower);
+    keys.push_back((size_t)br.verdict * 2 + br.hidden);
+    agree.push_back(br.verdict != Verdict::Same && !br.hidden && br.est.interval);
   }
-  for (const Span &sp : like_bands(est, verdicts, agree, opt.threshold)) {
+  for (const Span &sp : like_bands(est, keys, agree, opt.threshold)) {
     Estimate e = span_ratio(a, b, sp.first, sp.last, c.options);
     double band_min = INFINITY, band_max = -INFINITY;
     for (size_t g = sp.first; g <= sp.last; g++) {
       band_min = std::min(band_min, c.bands[g].est.ratio);
       band_max = std::max(band_max, c.bands[g].est.ratio);
     }
-    c.ranges.push_back(
-        {grid[sp.first].from, grid[sp.last].to, (Verdict)sp.key, e, band_min, band_max});
+    c.ranges.push_back({grid[sp.first].from, grid[sp.last].to, (Verdict)(sp.key / 2),
+                        (sp.key & 1) != 0, e, band_min, band_max});
   }
   return c;
 }
@@ -179,6 +179,12 @@ Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
 size_t unclear_bands(const Comparison &c) {
   return (size_t)std::count_if(c.bands.begin(), c.bands.end(),
                                [](const BandResult &b) { return b.verdict == Verdict::Unclear; });
+}
+
+size_t unsettled_bands(const Comparison &c) {
+  return (size_t)std::count_if(c.bands.begin(), c.bands.end(), [](const BandResult &b) {
+    return !Decision{b.verdict, b.hidden}.settled();
+  });
 }
 
 const Range *worst_slower(const Comparison &c) {

@@ -7,21 +7,13 @@
 #include "report/stats/interval.hpp"
 #include "report/stats/pairing.hpp"
 #include "report/stats/statistics.hpp"
+#include "report/stats/verdict.hpp"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace report {
-
-// same: the whole interval lies within the threshold (shown equivalence);
-// otherwise faster or slower where the interval excludes 1 (a difference,
-// which may reach past the threshold); unclear where it holds 1 and reaches
-// past the threshold, and wherever there is no interval at all. There is no
-// dead zone: an interval narrower than the threshold always decides, so any
-// true ratio is decided once the intervals are narrow enough.
-enum class Verdict { Same, Faster, Slower, Unclear };
-const char *verdict_name(Verdict v);
-Verdict verdict_of(const Estimate &e, double threshold);
 
 // Lengths from..to, both included.
 struct Band {
@@ -51,11 +43,24 @@ const std::vector<Band> &band_grid();
 // the unit: the lengths of one run are never taken as samples of their own.
 struct BandSeries {
   std::string campaign;         // canonical folder of an interleaved campaign; "" for none
+  std::optional<double> step;   // the counter's step in ticks, where the record has it
   std::vector<unsigned> rounds; // per run
   std::vector<std::vector<double>> levels; // per run, per band
 };
 BandSeries band_series(const Set &set);
 void add_run(BandSeries &series, unsigned round, const RunTicks &run);
+
+// The bands, from the first, whose fills hide in a set's readings: each
+// one's level (the statistic across runs) stays within what a value can
+// resolve of the floor, the lower of the first two bands' levels. A value
+// is the mean of the benchmark's 8 fills, so it resolves an eighth of the
+// counter's step. There a fill costs no more than reading the counter
+// does, whatever it really costs: the unfenced readings overlap it. On an
+// AMD EPYC (Zen 4, a step of 26 ticks) that is every fill up to about
+// 1 KiB, where back-to-back calls between fenced readings show differences
+// of 10 to 80%. None where the counter's step is unknown.
+constexpr double kFillsPerValue = 8;
+size_t hidden_bands(const BandSeries &s, Statistic statistic);
 
 struct CompareOptions {
   // A difference smaller than this is no finding however sure, and an
@@ -80,14 +85,17 @@ struct BandResult {
   Band band;
   Estimate est;
   Verdict verdict;
+  bool hidden = false; // unclear because both sets' fills hide here (Decision)
 };
 
-// Adjacent bands with one verdict and, where faster or slower, estimates
-// that agree within the threshold (like_bands). Its ratio and interval are
+// Adjacent bands with one verdict and qualifier and, where the estimates
+// are what the verdict rests on (faster, slower, an unclear that is not
+// hidden), estimates that agree within the threshold (like_bands). Its ratio and interval are
 // its own, from its lengths (span_ratio), not an envelope of its bands'.
 struct Range {
   size_t from, to;
   Verdict verdict;
+  bool hidden = false;
   Estimate est;                      // the range's own, with its difference per call
   double band_min = 1, band_max = 1; // the bands' own estimates
 };
@@ -116,14 +124,19 @@ struct Comparison {
   CompareOptions options;
   std::vector<BandResult> bands;
   std::vector<Range> ranges;
+  // The bands, from the first, hidden in both sets' readings, and the
+  // larger of their counter steps: what can hide a call there, at least.
+  size_t hidden_bands = 0;
+  double hidden_step = 0;
   Levels per_length; // B's curve over A's, length by length (a picture, not a test)
 };
 
 Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt);
 Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt);
 
-// Bands whose verdict is `unclear`.
+// Bands whose verdict is `unclear`, and of them those more rounds could decide.
 size_t unclear_bands(const Comparison &c);
+size_t unsettled_bands(const Comparison &c);
 
 // The `slower` range with the largest ratio; none when no range is slower.
 const Range *worst_slower(const Comparison &c);

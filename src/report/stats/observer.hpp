@@ -2,6 +2,7 @@
 // What a campaign tells whoever decides how long it runs: each run as it is
 // made, and each complete round.
 
+#include "report/formats/campaign_folder.hpp"
 #include "report/formats/result_file.hpp"
 
 #include <string>
@@ -14,8 +15,9 @@ namespace report {
 // statistic to see past slow runs.
 constexpr unsigned kMinRounds = 11;
 
-// A band that the last look left undecided: lengths from..to of the
-// comparison of variant `variant` with the first.
+// A band that the last look left undecided, and that more rounds could
+// decide: lengths from..to of the comparison of variant `variant` with the
+// first. Bands whose fills hide in the readings are never among them.
 struct UndecidedBand {
   size_t variant, from, to;
 };
@@ -24,6 +26,8 @@ struct UndecidedBand {
 class RoundObserver {
 public:
   virtual ~RoundObserver() = default;
+  // Once, before the first run: the machine the campaign runs on.
+  virtual void started(const MachineFacts &) {}
   virtual void run_done(size_t variant, unsigned round, const RunTicks &run) = 0;
   // After each complete round; true when no more are needed.
   virtual bool round_done(unsigned rounds) = 0;

@@ -10,21 +10,30 @@ Figure scaled(const Figure &f, double by) { return {f.value * by, f.low * by, f.
 
 } // namespace
 
-std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w,
-                              std::optional<double> mhz) {
+std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::optional<double> mhz,
+                              double hidden_calls, double step, bool hidden) {
   if (!w.capture)
     return std::nullopt;
   PerRun p;
   // The calls the weighted difference is of: those the weighting counts.
   p.calls = w.measured();
-  p.interval = weighted.interval;
+  p.interval = weighted.interval && !hidden;
+  p.hidden = hidden;
   p.ticks = scaled({weighted.diff, weighted.diff_low, weighted.diff_high}, p.calls);
+  p.unseen.calls = hidden_calls;
+  p.unseen.ticks = hidden_calls * step;
   if (!mhz || !(*mhz > 0))
     return p;
-  p.seconds = scaled(p.ticks, 1 / (*mhz * 1e6));
-  p.wall_share = scaled(*p.seconds, 1 / w.capture->wall_seconds);
-  if (w.capture->cpu_seconds > 0)
-    p.cpu_share = scaled(*p.seconds, 1 / w.capture->cpu_seconds);
+  const double seconds_per_tick = 1 / (*mhz * 1e6);
+  const Capture &run = *w.capture;
+  p.seconds = scaled(p.ticks, seconds_per_tick);
+  p.wall_share = scaled(*p.seconds, 1 / run.wall_seconds);
+  p.unseen.seconds = p.unseen.ticks * seconds_per_tick;
+  p.unseen.wall_share = *p.unseen.seconds / run.wall_seconds;
+  if (run.cpu_seconds > 0) {
+    p.cpu_share = scaled(*p.seconds, 1 / run.cpu_seconds);
+    p.unseen.cpu_share = *p.unseen.seconds / run.cpu_seconds;
+  }
   return p;
 }
 

@@ -15,18 +15,32 @@ struct Figure {
   double value = 0, low = 0, high = 0;
 };
 
+// What a counter step a call at the hidden lengths comes to in a run: what
+// could hide there at least.
+struct Unseen {
+  double calls = 0; // the capture's calls at lengths hidden in both sets' readings
+  double ticks = 0; // those calls times one counter step
+  std::optional<double> seconds, wall_share, cpu_share;
+};
+
 struct PerRun {
   double calls = 0;      // the capture's calls at the lengths the benchmark measures
   bool interval = false; // low..high mean something
-  Figure ticks;          // the change in memset time per run, in counter ticks
+  // The weighted verdict is unclear for the hidden share (WeightedComparison):
+  // the figures below bound nothing, and `unseen` is what to read instead.
+  bool hidden = false;
+  Unseen unseen;
+  Figure ticks; // the change in memset time per run, in counter ticks
   // With the counter's frequency: the same in seconds, and as fractions of
   // the run's wall time and of its CPU time (where the capture has one).
   std::optional<Figure> seconds, wall_share, cpu_share;
 };
 
 // None where `w` is no capture. `weighted` is B's weighted cost less A's
-// per call (WeightedComparison::est); `mhz` the counter's frequency.
-std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w,
-                              std::optional<double> mhz);
+// per call (WeightedComparison::est); `mhz` the counter's frequency;
+// `hidden_calls` the calls at hidden lengths, each of which a `step` of the
+// counter could hide; `hidden` whether that leaves the verdict unclear.
+std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::optional<double> mhz,
+                              double hidden_calls = 0, double step = 0, bool hidden = false);
 
 } // namespace report

@@ -1,6 +1,6 @@
 // When an interleaved campaign has run enough rounds: it looks at its data
 // at planned rounds and stops once every band of every comparison with the
-// first variant is decided.
+// first variant is decided, or hidden in the readings.
 
 #include "report/stats/sequential.hpp"
 
@@ -20,6 +20,11 @@ Sequential::Sequential(std::vector<BandSeries> series, const CompareOptions &opt
   unclear_ = band_grid().size() * (series_.size() > 1 ? series_.size() - 1 : 0);
 }
 
+void Sequential::started(const MachineFacts &m) {
+  for (auto &s : series_)
+    s.step = m.tsc_step;
+}
+
 void Sequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
   add_run(series_[variant], round, run);
 }
@@ -33,7 +38,7 @@ bool Sequential::look(unsigned rounds) {
   undecided_.clear();
   for (size_t v = 1; v < series_.size(); v++)
     for (const auto &b : compare_series(series_[0], series_[v], o).bands)
-      if (b.verdict == Verdict::Unclear) {
+      if (!Decision{b.verdict, b.hidden}.settled()) {
         unclear_++;
         undecided_.push_back({v, b.band.from, b.band.to});
       }

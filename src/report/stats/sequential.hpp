@@ -1,7 +1,8 @@
 #pragma once
 // When an interleaved campaign has run enough rounds: it looks at its data
 // at planned rounds and stops once every band of every comparison with the
-// first variant is decided. The error is spent over the looks
+// first variant is decided, or hidden in the readings, where no number of
+// rounds would decide it. The error is spent over the looks
 // (look_confidence), so stopping at the first look that decides does not
 // inflate false verdicts.
 
@@ -29,6 +30,7 @@ public:
   Sequential(std::vector<BandSeries> series, const CompareOptions &opt, unsigned looks,
              unsigned last_look);
 
+  void started(const MachineFacts &m) override;
   void run_done(size_t variant, unsigned round, const RunTicks &run) override;
   // After a complete round: looks if the plan says so. True when decided.
   bool round_done(unsigned rounds) override;
@@ -39,7 +41,7 @@ public:
   std::vector<UndecidedBand> undecided() const override { return undecided_; }
 
   unsigned looks() const override { return looks_; }
-  // Undecided bands at the last look, over all comparisons.
+  // Bands more rounds could decide at the last look, over all comparisons.
   size_t unclear() const { return unclear_; }
 
 private:

@@ -28,23 +28,6 @@ std::optional<double> slope_rate(const Levels &curve, size_t len, double min_ris
   return (at_len - at_half) / rise;
 }
 
-std::optional<size_t> hidden_to(const Levels &curve, double floor, double step) {
-  // The first window of kHiddenRun lengths whose mean stands more than a
-  // step above the floor ends the hidden stretch: a mean, so that neither a
-  // lone spike nor the counter's steps decide it.
-  double sum = 0;
-  for (size_t len = kFirstBandLength; len <= curve.size(); len++) {
-    sum += curve[len - 1];
-    if (len >= kFirstBandLength + kHiddenRun)
-      sum -= curve[len - 1 - kHiddenRun];
-    if (len + 1 >= kFirstBandLength + kHiddenRun && sum / kHiddenRun > floor + step) {
-      size_t first = len + 1 - kHiddenRun;
-      return first > kFirstBandLength ? std::optional<size_t>(first - 1) : std::nullopt;
-    }
-  }
-  return curve.size();
-}
-
 SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
                      const Quartiles &quartiles, const Levels &median) {
   SetSummary s;
@@ -63,10 +46,6 @@ SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Leve
   // No fill goes faster than the longest ones: a faster rate is the
   // readings hiding the fill, not a fill.
   std::optional<double> longest = slope_rate(curve, curve.size(), min_rise);
-  // A value is the mean of 8 fills, so it moves in steps of an eighth of
-  // the counter's.
-  if (s.resolution)
-    s.hidden_to = hidden_to(curve, s.floor, *s.resolution / kFillsPerValue);
   for (size_t len = 1; len <= curve.size(); len *= 2) {
     SummaryRow row{len, curve[len - 1], curve[len - 1] - s.floor, std::nullopt, std::nullopt};
     auto rate = slope_rate(curve, len, min_rise);
@@ -94,6 +73,8 @@ SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz
   auto own = set.record.machine.tsc_mhz;
   one.mhz = own && *own > 0 ? own : tsc_mhz;
   one.series = band_series(set);
+  if (size_t hidden = hidden_bands(one.series, statistic))
+    one.summary.hidden_to = band_grid()[hidden - 1].to;
   if (weights)
     one.weighted = weigh_set(set, *weights, statistic);
   one.set = std::move(set);
@@ -126,7 +107,7 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optio
       c.per_length[k] = a[k] > 0 ? b[k] / a[k] : NAN;
     if (weights)
       r.weighted.push_back(weigh_comparison(r.sets[0].set, *r.sets[0].weighted, r.sets[s].set,
-                                            *r.sets[s].weighted, one, *weights, r.sets[0].mhz));
+                                            *r.sets[s].weighted, c, *weights, r.sets[0].mhz));
     r.comparisons.push_back(std::move(c));
   }
   return r;

@@ -35,9 +35,8 @@ struct SetSummary {
   std::optional<double> resolution; // counter step in ticks, from the record
   std::optional<double> read_cost;  // median back-to-back reading, from the record
   std::vector<SummaryRow> rows;     // at 1, 2, 4, ... 32768 bytes
-  // The fills from 3 bytes up to this length stay within what a value can
-  // resolve (an eighth of the counter's step) of the floor: hidden by the
-  // readings, so a difference there cannot be seen.
+  // The fills from 3 bytes up to this length, the end of a band, hide in
+  // the readings (hidden_bands): a difference there cannot be seen.
   // None where the counter's step is not known, or nothing hides.
   std::optional<size_t> hidden_to;
 };
@@ -57,12 +56,6 @@ constexpr double kRateMinSteps = 2.0;
 constexpr size_t kRateMinLength = 8;
 constexpr double kRateMargin = 0.10;
 std::optional<double> slope_rate(const Levels &curve, size_t len, double min_rise);
-
-// Where the fill hides in the readings: see SetSummary::hidden_to. A
-// window of this many lengths whose mean is above floor + step ends it.
-constexpr size_t kHiddenRun = 16;
-constexpr double kFillsPerValue = 8; // the benchmark's timed fills per length
-std::optional<size_t> hidden_to(const Levels &curve, double floor, double step);
 
 // Everything a summary says of one set.
 struct SetReport {

@@ -37,22 +37,46 @@ double weighted_cost(const std::vector<double> &levels, const std::vector<double
 
 WeightedSet weigh_set(const Set &set, const Weights &w, Statistic s) {
   WeightedSet out;
-  std::vector<double> calls = band_calls(w);
-  for (const auto &levels : band_series(set).levels)
-    out.costs.push_back(weighted_cost(levels, calls));
+  out.calls_per_band = band_calls(w);
+  BandSeries series = band_series(set);
+  for (const auto &levels : series.levels)
+    out.costs.push_back(weighted_cost(levels, out.calls_per_band));
   std::vector<double> v = out.costs;
   out.cost = statistic_of(v, s);
+  for (size_t g = 0; g < band_grid().size(); g++) {
+    v.clear();
+    for (const auto &levels : series.levels)
+      v.push_back(levels[g]);
+    out.band_levels.push_back(v.empty() ? 0 : statistic_of(v, s));
+  }
   return out;
 }
 
 WeightedComparison weigh_comparison(const Set &a, const WeightedSet &wa, const Set &b,
-                                    const WeightedSet &wb, const CompareOptions &opt,
-                                    const Weights &w, std::optional<double> mhz) {
+                                    const WeightedSet &wb, const Comparison &cmp, const Weights &w,
+                                    std::optional<double> mhz) {
+  const CompareOptions &opt = cmp.options;
   WeightedComparison c;
   Pairing p = pair_runs(a.campaign, a.rounds, b.campaign, b.rounds, opt.drift);
   c.est = ratio_of(p, wa.costs, wb.costs, opt.statistic, opt.confidence, kWeightedSeed);
-  c.verdict = verdict_of(c.est, opt.threshold);
-  c.per_run = per_run(c.est, w, mhz);
+  double calls = 0, cost = 0, hidden_cost = 0;
+  for (size_t g = 0; g < cmp.bands.size() && g < wa.calls_per_band.size(); g++) {
+    double n = wa.calls_per_band[g], spent = n * wa.band_levels[g];
+    calls += n;
+    cost += spent;
+    if (cmp.bands[g].hidden) {
+      c.hidden_calls += n;
+      hidden_cost += spent;
+    }
+  }
+  c.hidden_call_share = calls > 0 ? c.hidden_calls / calls : 0;
+  c.hidden_cost_share = cost > 0 ? hidden_cost / cost : 0;
+  Decision d = decide(c.est, opt.threshold);
+  if (c.hidden_cost_share > kMaterialHiddenShare)
+    d = {Verdict::Unclear, true};
+  c.verdict = d.verdict;
+  c.hidden = d.hidden;
+  c.per_run = per_run(c.est, w, mhz, c.hidden_calls, cmp.hidden_step, c.hidden);
   return c;
 }
 

@@ -25,23 +25,32 @@ std::vector<double> band_calls(const Weights &w);
 double weighted_cost(const std::vector<double> &band_levels, const std::vector<double> &calls);
 
 struct WeightedSet {
-  std::vector<double> costs; // per run
-  double cost = 0;           // the statistic across runs
+  std::vector<double> costs;          // per run
+  double cost = 0;                    // the statistic across runs
+  std::vector<double> band_levels;    // per band, the statistic across runs
+  std::vector<double> calls_per_band; // per band, the weights' calls (band_calls)
 };
 
 struct WeightedComparison {
   Estimate est;
   Verdict verdict = Verdict::Unclear;
+  // Unclear because more than kMaterialHiddenShare of A's weighted cost sits
+  // in bands hidden in both sets' readings: there the estimate bounds nothing.
+  bool hidden = false;
+  double hidden_calls = 0;       // the weights' calls in those bands
+  double hidden_call_share = 0;  // of the weighted calls
+  double hidden_cost_share = 0;  // of A's weighted cost
   std::optional<PerRun> per_run; // with a capture: the change in its run time
 };
 
 WeightedSet weigh_set(const Set &set, const Weights &w, Statistic s);
 
 // B's weighted cost over A's, its runs taken as the bands take them
-// (pair_runs), with the comparison's options; and with a capture, what it
-// means per run of the command, in the time of A's counter frequency `mhz`.
+// (pair_runs), with the options of `c`, their comparison, whose hidden bands
+// qualify the verdict; and with a capture, what it means per run of the
+// command, in the time of A's counter frequency `mhz`.
 WeightedComparison weigh_comparison(const Set &a, const WeightedSet &wa, const Set &b,
-                                    const WeightedSet &wb, const CompareOptions &opt,
-                                    const Weights &w, std::optional<double> mhz);
+                                    const WeightedSet &wb, const Comparison &c, const Weights &w,
+                                    std::optional<double> mhz);
 
 } // namespace report

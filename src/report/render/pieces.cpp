@@ -1,5 +1,5 @@
-// The 'per run:' line and a capture's own lines, as every text output
-// writes them.
+// Pieces of text that every text output writes alike: the qualifiers of a
+// verdict, the 'per run:' line and a capture's own lines.
 
 #include "report/render/pieces.hpp"
 
@@ -45,10 +45,56 @@ std::string time_figure(const Figure &f, bool interval) {
   return figure(f, interval, 1e9, " ns");
 }
 
+// "26 ticks = 12.4 ns"; ticks alone without the counter's frequency.
+std::string ticks_and_ns(double ticks, std::optional<double> mhz) {
+  std::string s = fmt("%.3g ticks", ticks);
+  if (mhz && *mhz > 0)
+    s += fmt(" = %.3g ns", ticks * 1000 / *mhz);
+  return s;
+}
+
 } // namespace
+
+std::string hidden_note(double step, std::optional<double> mhz) {
+  return " (hidden by the readings: a counter step a call, " + ticks_and_ns(step, mhz) +
+         ", or more can hide there)";
+}
+
+std::string measured_line() {
+  return std::string("measured: ") + kBenchEngine + ", " + kBenchMeasures +
+         "; where the fills hide in these readings, only back-to-back calls between fenced "
+         "readings can tell them apart\n";
+}
+
+std::string weighted_hidden(const WeightedComparison &w, double step, std::optional<double> mhz) {
+  if (w.hidden)
+    return " (hidden by the readings: " +
+           fmt("%.3g%% of the calls, %.3g%% of the cost, ", 100 * w.hidden_call_share,
+               100 * w.hidden_cost_share) +
+           "at lengths where a counter step a call, " + ticks_and_ns(step, mhz) +
+           ", or more can hide)";
+  if (w.hidden_calls > 0)
+    return fmt("; %.3g%% of the calls (%.3g%% of the cost) at hidden lengths",
+               100 * w.hidden_call_share, 100 * w.hidden_cost_share);
+  return "";
+}
 
 std::string per_run_line(const PerRun &p, const std::string &label) {
   std::string o = "per run: " + (label.empty() ? "" : printable(label) + " ");
+  if (p.hidden) {
+    // No figure that would read as a bound: what could hide instead.
+    const Unseen &u = p.unseen;
+    o += fmt("unclear: %.0f of %.0f calls are at lengths that hide in the readings, where a "
+             "counter step a call comes to ",
+             u.calls, p.calls);
+    if (!u.seconds)
+      return o + fmt("%.3g ticks a run or more (no counter frequency: give --tsc-mhz)\n", u.ticks);
+    o += time_figure({*u.seconds, *u.seconds, *u.seconds}, false).substr(1) + " a run (" +
+         fmt("%.3g%%", 100 * *u.wall_share) + " of its wall time";
+    if (u.cpu_share)
+      o += fmt(", %.3g%% of its CPU time", 100 * *u.cpu_share);
+    return o + ") or more\n";
+  }
   const char *why_no_interval = p.interval ? "" : " (no interval: too few runs)";
   if (!p.seconds)
     return o + figure(p.ticks, p.interval, 1, " ticks") +
@@ -63,6 +109,8 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
 }
 
 std::string per_run_gain(const PerRun &p) {
+  if (p.hidden)
+    return "unclear per run (hidden by the readings)";
   if (!p.seconds)
     return figure(p.ticks, p.interval, 1, " ticks") + " per run";
   return time_figure(*p.seconds, p.interval) + " per run (" +
