@@ -90,6 +90,13 @@ rounds=$(grep '^rounds: ' "$tmp/bud/context.txt" | cut -d' ' -f2)
 FAKE_MODE=noisy expect 0 "more rounds" -- "$report" run --more "$tmp/bud" --runs 2
 grep -qx "rounds: $((rounds + 2))" "$tmp/bud/context.txt" || fail "more: $(grep -E '^(rounds|looks)' "$tmp/bud/context.txt")"
 [ -e "$tmp/bud/a/run-$(printf '%03d' $((rounds + 2))).txt" ] || fail "more: no run $((rounds + 2))"
+# A continuation until decided keeps its own budget beside the first, and
+# the stop line names the last.
+FAKE_MODE=noisy expect 0 "more with a budget" -- "$report" run --more "$tmp/bud" --budget 2
+[ "$(grep '^budget: ' "$tmp/bud/context.txt" | tr '\n' ' ')" = "budget: 3 s budget: 2 s " ] ||
+  fail "budgets: $(grep '^budget' "$tmp/bud/context.txt")"
+expect 0 "summary after more" -- "$report" summary "$tmp/bud"
+grep -qx 'stopped: its budget of 2 s was spent before it was decided' "$tmp/out" || fail "summary's stopped line after more"
 sed -i 's/^host: .*/host: elsewhere/' "$tmp/bud/context.txt"
 expect 1 "more on another machine" -- "$report" run --more "$tmp/bud" --runs 1
 grep -q "the host differs" "$tmp/err" || fail "more refusal: $(cat "$tmp/err")"

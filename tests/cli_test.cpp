@@ -2,6 +2,7 @@
 // takes, and the help it shows, on the parser itself.
 
 #include "report/cli/commands.hpp"
+#include "report/cli/gate.hpp"
 #include "report/cli/options.hpp"
 #include "report/sys/errors.hpp"
 
@@ -134,6 +135,34 @@ TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
             "b 2..7, 11585..13776, c 2..7; more rounds: memset-report run --more 'my camp'\n");
   CampaignEnd plain{"p", "runs", false, 11, 11, 3.0, {}};
   EXPECT_EQ(stop_line(plain), "memset-report: 11 runs in 3.0 s\n");
+}
+
+TEST(Gate, AnUnclearRangeFailsItAndSaysWhetherRoundsWouldDecide) {
+  Report r;
+  r.sets.resize(2);
+  r.sets[0].set.label = "a";
+  r.sets[1].set.label = "b";
+  Comparison c;
+  c.other = 1;
+  c.ranges = {{3, 1023, Verdict::Unclear, true, {}, 1, 1},
+              {1024, 32768, Verdict::Same, false, {}, 1, 1}};
+  r.comparisons = {c};
+  auto message = [&](bool allow) {
+    try {
+      check_gate(r, 0.05, allow);
+    } catch (const Failure &f) {
+      EXPECT_EQ(f.status, kUndecided);
+      return std::string(f.what());
+    }
+    return std::string();
+  };
+  EXPECT_NE(message(false).find("over 3..1023: the gate cannot pass (--fail-if-slower; the fills "
+                                "hide in the readings there, so more rounds would not decide it"),
+            std::string::npos)
+      << message(false);
+  EXPECT_EQ(message(true), "");
+  r.comparisons[0].ranges[0].hidden = false;
+  EXPECT_NE(message(false).find("more rounds would decide"), std::string::npos);
 }
 
 } // namespace

@@ -312,4 +312,46 @@ TEST(Interval, TheDifferencePerCallKnownByHand) {
   EXPECT_GT(u.bands[0].est.diff_high, 8 + 0.7 * 108);
 }
 
+TEST(Hidden, FillsAtTheFloorAreUnclearThereAndADifferenceThatShowsStays) {
+  // Both curves flat to 1 KiB on a counter of 26 ticks (a value resolves
+  // 3.25): the bands up to 1023 hide, and identical sets are not `same`
+  // there. B is 1.5x from 2048 bytes up, and 2x at 512..1023, where its
+  // fill rises out of the readings: a difference that shows.
+  auto b_cost = [](size_t len) {
+    return flat_then_rising(len) * (len >= 2048 ? 1.5 : len >= 512 && len < 1024 ? 2 : 1);
+  };
+  Set a = with_step(make_set("a", 31, flat_then_rising, {0.01, 0, 1}, 1), 26);
+  Set b = with_step(make_set("b", 31, b_cost, {0.01, 0, 1}, 2), 26);
+  BandSeries sa = band_series(a);
+  ASSERT_GT(hidden_bands(sa, Statistic::Low), 0u);
+  EXPECT_EQ(band_grid()[hidden_bands(sa, Statistic::Low) - 1].to, kFlatTo - 1);
+  Comparison same =
+      compare_sets(a, with_step(make_set("a2", 31, flat_then_rising, {0.01, 0, 1}, 3), 26), {});
+  Comparison c = compare_sets(a, b, {});
+  for (const Comparison *k : {&same, &c})
+    for (const BandResult &br : k->bands) {
+      bool in_b_rise = br.band.from >= 512 && br.band.to < 1024;
+      if (br.band.to < kFlatTo && !(k == &c && in_b_rise)) {
+        EXPECT_EQ(br.verdict, Verdict::Unclear) << br.band.from;
+        EXPECT_TRUE(br.hidden) << br.band.from;
+      } else {
+        EXPECT_FALSE(br.hidden) << br.band.from;
+      }
+      if (k == &c && (in_b_rise || br.band.from >= 2048)) {
+        EXPECT_EQ(br.verdict, Verdict::Slower) << br.band.from;
+      }
+    }
+  EXPECT_EQ(same.hidden_step, 26);
+  EXPECT_EQ(unsettled_bands(same), unclear_bands(same) - hidden_bands(sa, Statistic::Low));
+  // Ranges never join hidden bands with others.
+  for (const Range &rg : c.ranges)
+    for (const BandResult &br : c.bands)
+      if (br.band.from >= rg.from && br.band.to <= rg.to) {
+        EXPECT_EQ(br.hidden, rg.hidden) << rg.from << ".." << rg.to;
+      }
+  // Where the record has no counter step, nothing is said to hide.
+  a.record.machine.tsc_step.reset();
+  EXPECT_EQ(compare_sets(a, b, {}).hidden_bands, 0u);
+}
+
 } // namespace

@@ -90,7 +90,7 @@ Record full_record(bool interleaved) {
     r.same_as = {{"no_avx512", "a", "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F"}};
     r.orders = {{"a", "b"}, {"b", "a"}};
     r.libraries = {{"musl", "musl-dev", "1.2.3-1"}, {"llvmlibc", "libllvmlibc-19-dev", "1:19.1.7"}};
-    r.budget = 60;
+    r.budgets = {60};
     r.rounds = 2;
     r.looks = 1;
     r.stop = "decided";
@@ -130,7 +130,7 @@ void expect_same(const Record &a, const Record &b) {
   for (size_t i = 0; i < a.libraries.size(); i++)
     EXPECT_EQ(a.libraries[i].package + " " + a.libraries[i].version,
               b.libraries[i].package + " " + b.libraries[i].version);
-  EXPECT_EQ(a.budget, b.budget);
+  EXPECT_EQ(a.budgets, b.budgets);
   EXPECT_EQ(a.rounds, b.rounds);
   EXPECT_EQ(a.looks, b.looks);
   EXPECT_EQ(a.stop, b.stop);
@@ -145,7 +145,7 @@ TEST(Record, PlainAndInterleavedRecordsSurviveAWriteAndARead) {
     // in seconds, however large.
     r.seed = UINT64_MAX;
     r.timeout = 60816540940424;
-    r.budget = 0.25;
+    r.budgets = {60, 0.25}; // a continuation's budget beside the first
     expect_same(parse_record(format_record(r)), r);
   }
   // Nothing set: the "none" words read back as nothing.

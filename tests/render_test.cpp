@@ -10,6 +10,10 @@
 
 #include <regex>
 
+#ifdef MEMSET_REPORT_JSON
+#include <nlohmann/json.hpp>
+#endif
+
 using namespace report;
 
 namespace {
@@ -73,6 +77,11 @@ TEST(Render, IntervalsAreRoundedOutwardsSoNoWidthPrintsAsNone) {
   EXPECT_EQ(bracket(0.60212, 0.60238, 3), "[0.602, 0.603]");
   EXPECT_EQ(bracket(0.978, 1.0049, 2), "[0.97, 1.01]");
   EXPECT_EQ(bracket(0.5, 0.75, 2), "[0.50, 0.75]");
+  // An interval that excludes 1 or 0 never prints as touching it.
+  EXPECT_EQ(bracket(0.91, 0.9962, 2), "[0.910, 0.997]");
+  EXPECT_EQ(bracket(1.0003, 1.04, 2), "[1.0003, 1.0400]");
+  EXPECT_EQ(bracket(-0.5, -0.001, 2), "[-0.500, -0.001]");
+  EXPECT_EQ(bracket(0.99, 1.0, 2), "[0.99, 1.00]");
   EXPECT_EQ(interval_suffix({0.6, 0.6, 0.6, false}), "");
 }
 
@@ -125,5 +134,37 @@ TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
   ASSERT_TRUE(std::regex_search(s, m, std::regex("set yrange \\[[0-9.e+]+:([0-9.e+]+)\\]")));
   EXPECT_LT(std::stod(m[1]), 10 * base_cost(kLengths)) << "a spike of one run set the scale";
 }
+
+#ifdef MEMSET_REPORT_JSON
+TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
+  // A pair with a known hidden stretch, and a difference above it: the
+  // band lines of the text and the bands of the JSON give one verdict and
+  // one qualifier each, and the hidden ones no interval in either.
+  auto b_cost = [](size_t len) { return flat_then_rising(len) * (len >= 4096 ? 1.3 : 1); };
+  Set a = with_step(make_set("a", 15, flat_then_rising, {0.01, 0, 1}, 1), 26);
+  Set b = with_step(make_set("b", 15, b_cost, {0.01, 0, 1}, 2), 26);
+  a.record.machine.tsc_mhz = b.record.machine.tsc_mhz = 2000.0;
+  Report r = build_report({a, b}, {});
+  std::string text = render_text(r, Unit::Ticks, true), json;
+  render_json(r, {4096}, [&](const std::string &s) { json += s; });
+  const auto bands = nlohmann::json::parse(json)["memset_report_comparisons"][0]["bands"];
+  std::regex line(
+      "band: ([0-9]+)[.][.]([0-9]+) ([a-z]+)( [(]hidden by the readings)?( [0-9.]+ \\[)?");
+  size_t n = 0, hidden = 0;
+  for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it, n++) {
+    ASSERT_LT(n, bands.size());
+    const auto &j = bands[n];
+    EXPECT_EQ(std::to_string(j["from"].get<size_t>()), (*it)[1]);
+    EXPECT_EQ(j["verdict"].get<std::string>(), (*it)[3]) << (*it)[0];
+    EXPECT_EQ(j.value("hidden", false), (*it)[4].matched) << (*it)[0];
+    EXPECT_EQ(j.contains("low"), (*it)[5].matched) << (*it)[0];
+    hidden += (*it)[4].matched;
+  }
+  EXPECT_EQ(n, band_grid().size());
+  EXPECT_EQ(hidden, r.comparisons[0].hidden_bands);
+  EXPECT_GT(hidden, 0u);
+  EXPECT_NE(text.find("measured: memset-bench, one call at a time"), std::string::npos);
+}
+#endif
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using namespace report;
 
@@ -53,6 +54,35 @@ TEST(Sequential, StopsAtTheFirstLookThatDecidesAndNotBefore) {
   EXPECT_TRUE(seq.round_done(11));
   EXPECT_EQ(seq.looks(), 1u);
   EXPECT_EQ(seq.unclear(), 0u);
+}
+
+TEST(Sequential, BandsThatHideInTheReadingsDoNotHoldTheCampaign) {
+  // Noisy up to 1 KiB, where both curves sit at the floor of a counter of
+  // 40 ticks, and B twice A above: with the step known, only the hidden
+  // bands are unclear, and the campaign stops; without it, it goes on.
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> noise(0.9, 1.1);
+  auto run = [&](double factor) {
+    RunTicks c(kLengths);
+    for (size_t k = 1; k <= kLengths; k++)
+      c[k - 1] = k <= 1024 ? (uint64_t)(400 * noise(rng)) : (uint64_t)((400 + (double)k) * factor);
+    return c;
+  };
+  MachineFacts m;
+  m.tsc_step = 400;
+  Sequential hidden({{}, {}}, {}, 0, 0), blind({{}, {}}, {}, 0, 0);
+  hidden.started(m);
+  for (unsigned round = 1; round <= 11; round++)
+    for (size_t v = 0; v < 2; v++) {
+      RunTicks r = run(v ? 2 : 1);
+      hidden.run_done(v, round, r);
+      blind.run_done(v, round, r);
+    }
+  EXPECT_FALSE(blind.round_done(11));
+  EXPECT_GT(blind.unclear(), 0u);
+  EXPECT_TRUE(hidden.round_done(11));
+  EXPECT_EQ(hidden.unclear(), 0u);
+  EXPECT_TRUE(hidden.undecided().empty());
 }
 
 } // namespace

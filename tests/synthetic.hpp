@@ -49,4 +49,18 @@ inline Set make_set(const std::string &label, size_t n, std::function<double(siz
 
 inline double one(size_t) { return 1.0; }
 
+// A curve that stays at its floor, as fills that hide in the readings do,
+// up to kFlatTo bytes, and rises from there: as a factor of base_cost.
+constexpr size_t kFlatTo = 1024;
+inline double flat_then_rising(size_t len) {
+  double cost = len <= kFlatTo ? 40 : 40 + (double)(len - kFlatTo) / 4;
+  return cost / base_cost(len);
+}
+
+// The set as a campaign on a counter of this step would have recorded it.
+inline Set with_step(Set s, double step) {
+  s.record.machine.tsc_step = step;
+  return s;
+}
+
 } // namespace report::synthetic

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace report;
 
 namespace {
@@ -114,6 +116,45 @@ TEST(Weighted, OneSlowLengthCannotDecideAProgramsVerdict) {
   EXPECT_LT(wa.cost, 102);
   EXPECT_EQ(weigh_comparison(a, wa, b, wb, {}, w, std::nullopt).verdict, Verdict::Same);
   EXPECT_EQ(band_calls(w)[0], 10); // the calls of 2 bytes, with 3..7
+}
+
+TEST(Weighted, CallsWhereTheFillsHideLeaveTheVerdictUnclearWhenTheyCostMuch) {
+  // Flat at 20 ticks to 1 KiB on a counter of 26 ticks (hidden), 40 and 60
+  // above; B is 30% faster above. A program all at 64 bytes gets no verdict
+  // and what a step a call could hide; one with a few calls there keeps
+  // its verdict and says how many.
+  auto set = [](double above, const char *name) {
+    return campaign_set(name, 15, [&](unsigned r) {
+      RunTicks c(kLengths, 20 + r % 2);
+      for (size_t k = 1024; k <= kLengths; k++)
+        c[k - 1] = (uint64_t)(above * (k < 4096 ? 40 : 60)) + r % 2;
+      return c;
+    });
+  };
+  Set a = set(1, "a"), b = set(0.7, "b");
+  a.record.machine.tsc_step = b.record.machine.tsc_step = 26;
+  Comparison cmp = compare_sets(a, b, {});
+  ASSERT_GT(cmp.hidden_bands, 0u);
+  Capture cap;
+  cap.command = "prog";
+  cap.wall_seconds = cap.cpu_seconds = 1;
+  cap.calls = 1000;
+  cap.processes = 1;
+  for (auto [at64, at8192, unclear] : {std::tuple{1000, 0, true}, {10, 990, false}}) {
+    Weights w =
+        parse_weights(capture_text(cap, {{64, (uint64_t)at64}, {8192, (uint64_t)at8192}}), "w", {});
+    WeightedSet wa = weigh_set(a, w, Statistic::Low), wb = weigh_set(b, w, Statistic::Low);
+    WeightedComparison c = weigh_comparison(a, wa, b, wb, cmp, w, 1000.0);
+    EXPECT_DOUBLE_EQ(c.hidden_calls, at64);
+    EXPECT_DOUBLE_EQ(c.hidden_call_share, at64 / 1000.0);
+    EXPECT_EQ(c.hidden, unclear);
+    EXPECT_EQ(c.verdict, unclear ? Verdict::Unclear : Verdict::Faster);
+    ASSERT_TRUE(c.per_run);
+    EXPECT_EQ(c.per_run->hidden, unclear);
+    EXPECT_EQ(c.per_run->interval, !unclear);
+    // A step of 26 ticks a hidden call, at 1000 MHz, in a run of 1 s.
+    EXPECT_NEAR(*c.per_run->unseen.wall_share, at64 * 26e-9, 1e-15);
+  }
 }
 
 } // namespace

@@ -72,6 +72,8 @@ public:
                         ? *opt.seed
                         : ((uint64_t)std::random_device{}() << 32 | std::random_device{}()) >> 1;
     record_ = more_ ? *opt.earlier : campaign_record(opt, jobs_, seed);
+    if (more_ && !fixed_) // each continuation's budget, as its stop line names it
+      record_.budgets.push_back(opt.budget);
     if (!more_)
       record_facts(check_settings(jobs_, opt));
     state_ = seed;

@@ -70,7 +70,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
               : opt.variants.empty() ? std::optional<unsigned>(kDefaultRuns)
                                      : std::nullopt;
   if (!opt.variants.empty() && !opt.runs)
-    r.budget = opt.budget;
+    r.budgets = {opt.budget};
   r.cpu = opt.cpu;
   if (opt.timeout > 0)
     r.timeout = opt.timeout;

@@ -144,7 +144,7 @@ std::string shell_words(const std::vector<std::string> &words) {
 Capture run_capture(const CaptureRequest &r) {
   struct stat st;
   if (!r.force && stat(r.out.c_str(), &st) == 0)
-    throw InputError("'" + r.out + "' already exists; give --force to replace it");
+    throw InputError("'" + r.out + "' already exists; use --force to replace it");
   TempFile file(r.out); // an unwritable folder fails here, before the command runs
   SharedCounts shared;
   Command cmd;

@@ -50,9 +50,9 @@ int capture_command(const Options &o) {
                       "): build or install the project whole");
   Capture c = run_capture(r);
   std::fprintf(
-      stderr, "memset-report: captured %llu calls in %llu process%s; %.3f s wall, %.3f s CPU; %s\n",
-      (unsigned long long)c.calls, (unsigned long long)c.processes, c.processes == 1 ? "" : "es",
-      c.wall_seconds, c.cpu_seconds, printable(c.how).c_str());
+      stderr, "memset-report: captured %s in %llu process%s; %.3f s wall, %.3f s CPU; %s\n",
+      plural(c.calls, "call").c_str(), (unsigned long long)c.processes,
+      c.processes == 1 ? "" : "es", c.wall_seconds, c.cpu_seconds, printable(c.how).c_str());
   return kOk;
 }
 

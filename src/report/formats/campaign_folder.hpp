@@ -68,7 +68,9 @@ struct Record {
   std::vector<SameAs> same_as;                  // variants measured once for two
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order
   // A campaign that ran until its comparisons were decided:
-  std::optional<double> budget;   // seconds it was given
+  // Seconds each session until decided was given: the first, then each
+  // continuation's (run --more), one record line each.
+  std::vector<double> budgets;
   std::optional<unsigned> rounds; // complete rounds
   unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
   std::string stop;               // why it stopped: decided, budget, interrupted, runs

@@ -152,10 +152,13 @@ std::vector<Key> run_keys() {
        }},
       {"budget",
        [](const Record &r, const char *n, Fields &o) {
-         if (r.budget)
-           o.emplace_back(n, in_seconds(*r.budget));
+         for (double b : r.budgets)
+           o.emplace_back(n, in_seconds(b));
        },
-       [](Record &r, const std::string &v) { r.budget = seconds(v); }},
+       [](Record &r, const std::string &v) {
+         if (auto s = seconds(v))
+           r.budgets.push_back(*s);
+       }},
       {"same_as",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &s : r.same_as)

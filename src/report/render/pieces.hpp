@@ -16,11 +16,20 @@ namespace report {
 // "[0.981, 1.004]": an interval rounded outwards to `decimals`, so that what
 // is printed holds the interval itself, and any real width shows as one:
 // rounding to nearest would print 0.6021..0.6024 as [0.602, 0.602], and
-// 0.978..1.01 as [0.98, 1.01], which reads as within a 2% threshold.
+// 0.978..1.01 as [0.98, 1.01], which reads as within a 2% threshold. An
+// interval that excludes 1 (a ratio's no change) or 0 (a difference's) gets
+// the decimals it needs not to touch it when printed (0.995 stays
+// [.., 0.995], never [.., 1.00]), up to six.
 inline std::string bracket(double low, double high, int decimals) {
-  double scale = std::pow(10.0, decimals);
-  return fmt("[%.*f, %.*f]", decimals, std::floor(low * scale) / scale, decimals,
-             std::ceil(high * scale) / scale);
+  auto down = [](double v, int d) { return std::floor(v * std::pow(10.0, d)) / std::pow(10.0, d); };
+  auto up = [](double v, int d) { return std::ceil(v * std::pow(10.0, d)) / std::pow(10.0, d); };
+  auto touches = [&](double none) {
+    return (high < none && up(high, decimals) >= none) ||
+           (low > none && down(low, decimals) <= none);
+  };
+  while (decimals < 6 && (touches(0) || touches(1)))
+    decimals++;
+  return fmt("[%.*f, %.*f]", decimals, down(low, decimals), decimals, up(high, decimals));
 }
 
 // " [0.981, 1.004]" after an estimate; nothing where it has no interval.

@@ -4,6 +4,7 @@
 
 #include "report/render/pieces.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace report {
@@ -15,6 +16,10 @@ double unsigned_zero(double v, int decimals) {
   double scale = std::pow(10.0, decimals);
   return std::round(v * scale) / scale + 0.0;
 }
+
+// Shifted runs named on their line, the furthest first: a busy machine can
+// shift half of 500 runs, and a line of 239 names reads as none.
+constexpr size_t kShiftedNamed = 3;
 
 // A tick count as the benchmark's integers are: whole, or with two decimals.
 std::string ticks(double v) { return fmt(v == (double)(long long)v ? "%.0f" : "%.2f", v); }
@@ -34,7 +39,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     o += "stopped: " + set.record.stop + " before it was decided\n";
   else if (set.record.stop == "budget")
     o += fmt("stopped: its budget of %g s was spent before it was decided\n",
-             set.record.budget.value_or(0));
+             set.record.budgets.empty() ? 0 : set.record.budgets.back());
   if (!set.incomplete_rounds.empty())
     o += "ignored: " + printable(joined(set.incomplete_rounds)) +
          " (the round is missing in another variant)\n";
@@ -60,13 +65,18 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
   o += "steps: " + (steps.empty() ? std::string("none") : joined(steps)) + "\n";
   std::string shifted = "n/a (fewer than 3 runs)";
   if (sum.shifted) {
+    // The count, and by name only the few furthest from the median curve.
+    std::vector<ShiftedRun> most = *sum.shifted;
+    std::stable_sort(most.begin(), most.end(), [](const ShiftedRun &x, const ShiftedRun &y) {
+      return std::fabs(std::log(x.factor)) > std::fabs(std::log(y.factor));
+    });
     std::vector<std::string> named;
-    for (const auto &sh : *sum.shifted)
-      named.push_back(printable(set.files[sh.run]) + fmt(" x%.2f", sh.factor));
+    for (size_t i = 0; i < most.size() && i < kShiftedNamed; i++)
+      named.push_back(printable(set.files[most[i].run]) + fmt(" x%.2f", most[i].factor));
     shifted = named.empty() ? "none"
-                            : fmt("%zu of %zu (%.0f%%): ", named.size(), sum.runs,
-                                  100.0 * (double)named.size() / (double)sum.runs) +
-                                  joined(named);
+                            : fmt("%zu of %zu (%.0f%%): ", most.size(), sum.runs,
+                                  100.0 * (double)most.size() / (double)sum.runs) +
+                                  joined(named) + (most.size() > named.size() ? ", ..." : "");
   }
   o += "shifted runs: " + shifted + "\n";
   if (sum.hidden_to)
