@@ -45,4 +45,26 @@ grep -qE "^variant_memset: t .*[^ ]+\+0x[0-9a-f]+\)?$" "$tmp/ok/context.txt" ||
   fail "t's memset: $(grep memset: "$tmp/ok/context.txt")"
 expect 0 "summary names the memset" -- "$report" summary "$tmp/ok"
 [ "$(grep -c '^memset: .*; tunables: ' "$tmp/out")" = 2 ] || fail "summary: $(grep memset "$tmp/out")"
+
+# Settings that measure nothing are usage errors before the first round:
+# a name a letter or two from one that steers memset, and an inherited
+# GLIBC_TUNABLES that one variant's own would replace.
+for name in GLIBC_TUNABLE LD_PRELAOD ld_library_path; do
+  expect 2 "near miss $name" -- run --out "$tmp/near" --variant a --variant b --env "$name=x"
+  grep -q "did you mean [A-Z_]*?" "$tmp/err" || fail "near miss $name: $(cat "$tmp/err")"
+  [ ! -e "$tmp/near" ] || fail "near miss $name: a folder was made"
+done
+GLIBC_TUNABLES=$t.x86_rep_stosb_threshold=0x800 expect 2 "inherited tunables replaced" -- \
+  run --out "$tmp/inh" --variant a --variant b --env $t.x86_rep_stosb_threshold=0x1000
+grep -q "GLIBC_TUNABLES is set in this environment .* variant b sets its own" "$tmp/err" ||
+  fail "inherited tunables: $(cat "$tmp/err")"
+[ ! -e "$tmp/inh" ] || fail "inherited tunables: a folder was made"
+# Other settings that bind the same code: an A/A, said, not refused.
+expect 0 "same code under other settings" -- run --out "$tmp/same" --variant a --variant b \
+  --env MEMSET_TEST_VAR=1
+grep -q "note: variant b binds .* with the same tunables as variant a: their comparison is an A/A" \
+  "$tmp/err" || fail "same code note: $(cat "$tmp/err")"
+expect 0 "summary of the same code" -- "$report" summary "$tmp/same"
+grep -q "^same code: \[2\] b binds the same memset with the same tunables as \[1\] a" "$tmp/out" ||
+  fail "summary same code: $(grep -A2 '^== compare' "$tmp/out")"
 finish

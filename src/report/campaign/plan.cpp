@@ -89,6 +89,20 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
 
 // A folder that holds a campaign is never written into. A record left empty
 // by a full disk is none.
+void refuse_replaced_tunables(const CampaignOptions &opt) {
+  const char *inherited = getenv("GLIBC_TUNABLES");
+  if (!inherited)
+    return;
+  for (const auto &v : opt.variants)
+    for (const auto &e : v.env)
+      if (env_name(e) == "GLIBC_TUNABLES")
+        throw UsageError("GLIBC_TUNABLES is set in this environment ('" + printable(inherited) +
+                         "') and variant " + printable(v.name) +
+                         " sets its own, which would replace it there alone; unset it, and give "
+                         "each variant its whole setting (--env GLIBC_TUNABLES=" +
+                         printable(inherited) + ":... for one that adds to it)");
+}
+
 void check_folder(const CampaignOptions &opt) {
   std::error_code ec;
   if (!fs::exists(opt.out, ec))

@@ -30,4 +30,10 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
 // Refuses (InputError) a folder that already holds a campaign.
 void check_folder(const CampaignOptions &opt);
 
+// Refuses (UsageError) a new campaign whose variant sets GLIBC_TUNABLES of
+// its own while this environment has one: the variant's would replace it,
+// and the other variants run with the inherited one, so the campaign would
+// compare two settings no one asked for.
+void refuse_replaced_tunables(const CampaignOptions &opt);
+
 } // namespace report

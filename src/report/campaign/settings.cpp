@@ -8,6 +8,7 @@
 #include "report/sys/text.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace report {
 
@@ -104,6 +105,17 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
                       measured[i].memset->text() + " with the same tunables as " + base_name +
                       "; nothing kept");
   }
+  // Other settings that change nothing make an A/A pair, which may be meant.
+  for (size_t i = 0; i < jobs.size(); i++)
+    for (size_t k = 0; k < i; k++)
+      if (jobs[i].env != jobs[k].env && same_code(measured[i], measured[k])) {
+        std::fprintf(stderr,
+                     "memset-report: note: %s binds %s with the same tunables as %s: their "
+                     "comparison is an A/A\n",
+                     who(jobs[i]).c_str(), measured[i].memset->text().c_str(),
+                     who(jobs[k]).c_str());
+        break;
+      }
   return facts;
 }
 

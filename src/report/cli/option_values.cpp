@@ -41,6 +41,40 @@ double decimal_value(const std::string &option, const std::string &s, double lo,
   return v;
 }
 
+namespace {
+
+// Letters to add, drop or change to turn one name into the other.
+size_t edit_distance(const std::string &a, const std::string &b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); j++)
+    row[j] = j;
+  for (size_t i = 1; i <= a.size(); i++) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); j++) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A variable a letter or two from one that steers memset is a slip: the
+// loader ignores it, and the campaign would measure the same memset twice.
+void refuse_near_miss(const std::string &name) {
+  for (const char *real : {"GLIBC_TUNABLES", "LD_PRELOAD", "LD_LIBRARY_PATH"}) {
+    std::string upper = name;
+    for (char &c : upper)
+      c = (char)std::toupper((unsigned char)c);
+    if (name != real && edit_distance(upper, real) <= 2)
+      throw UsageError("--env " + name + ": no variable of that name steers memset; did you mean " +
+                       real + "?");
+  }
+}
+
+} // namespace
+
 void check_env_entry(const std::string &e, const std::vector<std::string> &list) {
   std::string name = env_name(e);
   bool valid = e.find('=') != e.npos && !name.empty() && !std::isdigit((unsigned char)name[0]) &&
@@ -52,6 +86,7 @@ void check_env_entry(const std::string &e, const std::vector<std::string> &list)
   // A line feed would forge lines of the campaign's record.
   if (std::any_of(e.begin(), e.end(), [](char c) { return std::iscntrl((unsigned char)c); }))
     throw UsageError("--env " + name + ": control characters are not allowed in a value");
+  refuse_near_miss(name);
   // The loader would apply the last, getenv() return the first: refuse both.
   for (const auto &other : list)
     if (env_name(other) == name)

@@ -1,6 +1,7 @@
 // run: a campaign, new or continued with --more.
 
 #include "report/campaign/decide.hpp"
+#include "report/campaign/plan.hpp"
 #include "report/cli/commands.hpp"
 #include "report/sys/errors.hpp"
 
@@ -8,6 +9,7 @@ namespace report {
 
 int run_command(const Options &o) {
   if (o.more.empty()) {
+    refuse_replaced_tunables(o.campaign);
     say_how_it_ended(run_until_decided(o.campaign, o.compare));
     return kOk;
   }

@@ -168,6 +168,8 @@ ordered_json comparisons_json(const Report &r) {
     j["engine"] = kBenchEngine;
     j["measured"] = kBenchMeasures;
     j["paired"] = c.paired;
+    if (c.same_code)
+      j["same_code"] = true;
     j["runs_base"] = c.runs_base;
     j["runs_other"] = c.runs_other;
     j["statistic"] = statistic_name(c.options.statistic);

@@ -127,6 +127,10 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
              kMinRunsForInterval, c.paired ? "rounds" : "runs");
   const std::optional<double> mhz = r.sets[c.base].mhz;
   o += measured_line();
+  if (c.same_code)
+    o += "same code: " + fmt("[%zu] ", c.other + 1) + printable(b.label) +
+         " binds the same memset with the same tunables as " + fmt("[%zu] ", c.base + 1) +
+         printable(a.label) + " under other settings: this comparison is an A/A\n";
   // Where the fills hide, the verdict says why and no figure stands as a bound.
   auto figures = [&](const Estimate &e, bool hidden, int decimals) {
     if (hidden)

@@ -129,6 +129,9 @@ struct Comparison {
   size_t hidden_bands = 0;
   double hidden_step = 0;
   Levels per_length; // B's curve over A's, length by length (a picture, not a test)
+  // B binds the same memset with the same tunables as A under other
+  // settings, as their records say: the comparison is an A/A.
+  bool same_code = false;
 };
 
 Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt);

@@ -101,6 +101,9 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optio
     Comparison c = compare_series(r.sets[0].series, r.sets[s].series, one);
     c.base = 0;
     c.other = s;
+    const Set &sa = r.sets[0].set, &sb = r.sets[s].set;
+    c.same_code = !sa.memset.empty() && sa.memset.rfind("unknown", 0) != 0 &&
+                  sa.memset == sb.memset && sa.tunables == sb.tunables && sa.env != sb.env;
     const Levels &a = r.sets[0].level_values, &b = r.sets[s].level_values;
     c.per_length.resize(a.size());
     for (size_t k = 0; k < a.size(); k++)
