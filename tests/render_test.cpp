@@ -162,6 +162,20 @@ TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
   }
   EXPECT_EQ(n, band_grid().size());
   EXPECT_EQ(hidden, r.comparisons[0].hidden_bands);
+  // The ranges alike: verdict, qualifier, and whether their bands differ.
+  const auto ranges = nlohmann::json::parse(json)["memset_report_comparisons"][0]["ranges"];
+  std::regex range_line("range: ([0-9]+)[.][.]([0-9]+) ([a-z]+)( [(]hidden by the readings)?"
+                        "([^\\n]* bands [0-9.]+[.][.][0-9.]+)?");
+  n = 0;
+  for (std::sregex_iterator it(text.begin(), text.end(), range_line), end; it != end; ++it, n++) {
+    ASSERT_LT(n, ranges.size());
+    const auto &j = ranges[n];
+    EXPECT_EQ(std::to_string(j["to"].get<size_t>()), (*it)[2]);
+    EXPECT_EQ(j["verdict"].get<std::string>(), (*it)[3]) << (*it)[0];
+    EXPECT_EQ(j.value("hidden", false), (*it)[4].matched) << (*it)[0];
+    EXPECT_EQ(j.contains("band_min"), (*it)[5].matched) << (*it)[0];
+  }
+  EXPECT_EQ(n, ranges.size());
   EXPECT_GT(hidden, 0u);
   EXPECT_NE(text.find("measured: memset-bench, one call at a time"), std::string::npos);
 }

@@ -182,8 +182,13 @@ ordered_json comparisons_json(const Report &r) {
       j["hidden_step_ticks"] = c.hidden_step;
     }
     ordered_json ranges = ordered_json::array(), bands = ordered_json::array();
-    for (const auto &rg : c.ranges)
+    for (const auto &rg : c.ranges) {
       ranges.push_back(estimate_json(rg.from, rg.to, rg.verdict, rg.hidden, rg.est));
+      if (rg.bands_differ && !rg.hidden) {
+        ranges.back()["band_min"] = rg.band_min;
+        ranges.back()["band_max"] = rg.band_max;
+      }
+    }
     for (const auto &b : c.bands)
       bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.hidden, b.est));
     j["ranges"] = ranges;

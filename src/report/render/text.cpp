@@ -144,7 +144,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
       continue;
     }
     o += fmt(" %.2f", rg.est.ratio) + interval_text(rg.est.interval, rg.est.low, rg.est.high);
-    if (rg.band_max > rg.band_min * (1 + opt.threshold))
+    if (rg.bands_differ)
       o += fmt(" bands %.2f..%.2f", rg.band_min, rg.band_max);
     o += per_call(rg.est, mhz) + "\n";
   }

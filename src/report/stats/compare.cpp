@@ -167,7 +167,8 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
       band_max = std::max(band_max, c.bands[g].est.ratio);
     }
     c.ranges.push_back({grid[sp.first].from, grid[sp.last].to, (Verdict)(sp.key / 2),
-                        (sp.key & 1) != 0, e, band_min, band_max});
+                        (sp.key & 1) != 0, e, band_min, band_max,
+                        band_max > band_min * (1 + opt.threshold)});
   }
   return c;
 }

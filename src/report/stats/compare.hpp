@@ -98,6 +98,9 @@ struct Range {
   bool hidden = false;
   Estimate est;                      // the range's own, with its difference per call
   double band_min = 1, band_max = 1; // the bands' own estimates
+  // They differ by more than the threshold (a same or unclear range joins
+  // bands of any size): the range's ratio alone would hide it.
+  bool bands_differ = false;
 };
 
 // Runs of adjacent bands, first..last (indices into the grid), that one
