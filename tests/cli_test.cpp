@@ -126,14 +126,19 @@ TEST(Help, NamesEveryOptionACommandTakesInItsSynopsisAndItsList) {
 }
 
 TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
-  CampaignEnd decided{"c", "decided", true, 288, 288, 41.25, {}};
+  CampaignEnd decided{"c", Stop::Decided, true, 288, 288, 41.25, {}};
   EXPECT_EQ(stop_line(decided), "memset-report: decided after 288 rounds in 41.2 s\n");
-  CampaignEnd budget{
-      "my camp", "budget", true, 300, 120, 60.04, {"b 2..7, 11585..13776", "c 2..7"}};
+  CampaignEnd budget{"my camp",
+                     Stop::Budget,
+                     true,
+                     300,
+                     120,
+                     60.04,
+                     {{"b", {{2, 7}, {11585, 13776}}}, {"c", {{2, 7}}}}};
   EXPECT_EQ(stop_line(budget),
             "memset-report: budget spent after 120 rounds (300 in all) in 60.0 s; still unclear: "
             "b 2..7, 11585..13776, c 2..7; more rounds: memset-report run --more 'my camp'\n");
-  CampaignEnd plain{"p", "runs", false, 11, 11, 3.0, {}};
+  CampaignEnd plain{"p", Stop::Runs, false, 11, 11, 3.0, {}};
   EXPECT_EQ(stop_line(plain), "memset-report: 11 runs in 3.0 s\n");
 }
 

@@ -93,7 +93,7 @@ Record full_record(bool interleaved) {
     r.budgets = {60};
     r.rounds = 2;
     r.looks = 1;
-    r.stop = "decided";
+    r.stop = Stop::Decided;
   } else {
     r.memset = "/lib/libc.so.6+0x10";
     r.tunables = "glibc.cpu.x86_rep_stosb_threshold=0x2000";

@@ -88,7 +88,7 @@ public:
   CampaignEnd run() {
     if (!more_)
       write_first_record();
-    std::string stop = fixed_ ? "runs" : "budget";
+    Stop stop = fixed_ ? Stop::Runs : Stop::Budget;
     double start = now_seconds();
     try {
       for (const auto &j : jobs_)
@@ -98,12 +98,12 @@ public:
              (fixed_ || rounds_ < kMinRounds || now_seconds() - start < opt_.budget)) {
         run_round();
         if (!fixed_ && observer_ && observer_->round_done(rounds_)) {
-          stop = "decided";
+          stop = Stop::Decided;
           break;
         }
       }
-      if (observer_ && stop != "decided" && observer_->final_look(rounds_))
-        stop = "decided";
+      if (observer_ && stop != Stop::Decided && observer_->final_look(rounds_))
+        stop = Stop::Decided;
     } catch (const Failure &why) {
       fail(why);
     }
@@ -166,29 +166,25 @@ private:
     cleanup_.complete++;
   }
 
-  CampaignEnd end_of(const std::string &stop, double seconds) const {
+  CampaignEnd end_of(Stop stop, double seconds) const {
     CampaignEnd e{opt_.out, stop, interleaved_, rounds_, rounds_ - opt_.done, seconds, {}};
-    if (!observer_ || stop == "decided")
+    if (!observer_ || stop == Stop::Decided)
       return e;
     for (const auto &u : observer_->undecided()) {
-      std::string lengths = std::to_string(u.from) + ".." + std::to_string(u.to);
-      std::string name = jobs_[u.variant].name + " ";
-      if (!e.undecided.empty() && e.undecided.back().rfind(name, 0) == 0) {
-        std::string &last = e.undecided.back();
-        size_t dots = last.rfind("..");
-        if (std::stoul(last.substr(dots + 2)) + 1 == u.from)
-          last = last.substr(0, dots + 2) + std::to_string(u.to); // adjacent: one span
-        else
-          last += ", " + lengths;
-      } else {
-        e.undecided.push_back(name + lengths);
-      }
+      const std::string &name = jobs_[u.variant].name;
+      if (e.undecided.empty() || e.undecided.back().variant != name)
+        e.undecided.push_back({name, {}});
+      auto &spans = e.undecided.back().spans;
+      if (!spans.empty() && spans.back().second + 1 == u.from)
+        spans.back().second = u.to; // adjacent: one span
+      else
+        spans.push_back({u.from, u.to});
     }
     return e;
   }
 
   // Records what is there however the campaign ends.
-  void finish(const std::string &why) {
+  void finish(Stop why) {
     if (!interleaved_ || rounds_ == opt_.done)
       return;
     record_.rounds = rounds_;
@@ -214,7 +210,7 @@ private:
       cleanup_.drop_round(cleanup_.round_files.size() - 1);
     cleanup_.drop_all_if_empty();
     if (cleanup_.complete)
-      finish(why.status >= kInterrupted ? "interrupted" : "failed");
+      finish(why.status >= kInterrupted ? Stop::Interrupted : Stop::Failed);
     std::string kept = cleanup_.complete ? plural(cleanup_.complete, unit_) +
                                                " complete, kept in '" + opt_.out + "'"
                                          : std::string("no complete ") + unit_ + ", nothing kept";

@@ -60,16 +60,21 @@ const std::vector<std::string> &steering_variables();
 CampaignOptions continue_campaign(const std::string &dir);
 
 // How a campaign that ran to its end ended, for the line that says so.
+// The lengths of a variant's comparison with the first that the last look
+// left undecided, adjacent bands joined: from..to, both included.
+struct Undecided {
+  std::string variant;
+  std::vector<std::pair<size_t, size_t>> spans;
+};
+
 struct CampaignEnd {
   std::string folder;
-  std::string stop;         // "decided", "budget" or "runs" (a fixed count)
-  bool interleaved = false; // rounds of variants, or runs
-  unsigned total = 0;       // complete runs (rounds), earlier sessions' included
-  unsigned added = 0;       // of them, this session's
-  double seconds = 0;       // this session's
-  // Per variant, the lengths still undecided at the last look, adjacent
-  // bands merged: "b 2..7, 11585..13776".
-  std::vector<std::string> undecided;
+  Stop stop = Stop::Runs;           // decided, budget, or runs (a fixed count)
+  bool interleaved = false;         // rounds of variants, or runs
+  unsigned total = 0;               // complete runs (rounds), earlier sessions' included
+  unsigned added = 0;               // of them, this session's
+  double seconds = 0;               // this session's
+  std::vector<Undecided> undecided; // per variant still undecided, in order
 };
 
 // Runs the campaign. A new folder that already holds one is refused before

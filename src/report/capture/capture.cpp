@@ -127,20 +127,6 @@ void how_it_ended(Capture &c, const Outcome &out, double duration) {
 
 } // namespace
 
-std::string shell_words(const std::vector<std::string> &words) {
-  std::string o;
-  for (const auto &w : words) {
-    bool plain =
-        !w.empty() && w.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTU"
-                                          "VWXYZ0123456789_-+=./,:@%") == std::string::npos;
-    std::string q = "'";
-    for (char ch : w)
-      q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    o += (o.empty() ? "" : " ") + (plain ? w : q + "'");
-  }
-  return o;
-}
-
 Capture run_capture(const CaptureRequest &r) {
   struct stat st;
   if (!r.force && stat(r.out.c_str(), &st) == 0)

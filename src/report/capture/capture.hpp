@@ -24,7 +24,4 @@ struct CaptureRequest {
 // call this could see is NoCalls, and nothing is written.
 Capture run_capture(const CaptureRequest &r);
 
-// "printf 'a b'": the words as a shell would take them back.
-std::string shell_words(const std::vector<std::string> &words);
-
 } // namespace report

@@ -41,18 +41,20 @@ std::string stop_line(const CampaignEnd &e) {
   std::string done = plural(e.added, e.interleaved ? "round" : "run") +
                      (e.total > e.added ? " (" + std::to_string(e.total) + " in all)" : "") +
                      fmt(" in %.1f s", e.seconds);
-  if (e.stop == "decided")
+  if (e.stop == Stop::Decided)
     return "memset-report: decided after " + done + "\n";
-  std::string line =
-      e.stop == "budget" ? "memset-report: budget spent after " + done : "memset-report: " + done;
+  std::string line = e.stop == Stop::Budget ? "memset-report: budget spent after " + done
+                                            : "memset-report: " + done;
   if (e.undecided.empty())
     return line + "\n";
-  line += "; still unclear: " + printable(joined(e.undecided));
-  // printf's %q is no standard: a folder is quoted as the shell reads it.
-  std::string folder = "'";
-  for (char c : e.folder)
-    folder += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return line + "; more rounds: memset-report run --more " + printable(folder + "'") + "\n";
+  std::vector<std::string> still;
+  for (const auto &u : e.undecided)
+    for (size_t i = 0; i < u.spans.size(); i++) // "b 2..7, 11585..13776"
+      still.push_back((i ? "" : u.variant + " ") + std::to_string(u.spans[i].first) + ".." +
+                      std::to_string(u.spans[i].second));
+  line += "; still unclear: " + printable(joined(still));
+  return line + "; more rounds: memset-report run --more " + printable(shell_quoted(e.folder)) +
+         "\n";
 }
 
 void say_how_it_ended(const CampaignEnd &e) { std::fputs(stop_line(e).c_str(), stderr); }

@@ -43,6 +43,21 @@ std::string format_record(const Record &r) {
   return s;
 }
 
+namespace {
+
+constexpr const char *kStopNames[] = {"", "decided", "budget", "runs", "interrupted", "failed"};
+
+} // namespace
+
+const char *stop_name(Stop s) { return kStopNames[(size_t)s]; }
+
+std::optional<Stop> stop_named(const std::string &word) {
+  for (size_t i = 1; i < sizeof kStopNames / sizeof kStopNames[0]; i++)
+    if (word == kStopNames[i])
+      return (Stop)i;
+  return std::nullopt;
+}
+
 Record parse_record(const std::string &text) {
   Record r;
   for (size_t start = 0; start < text.size();) {

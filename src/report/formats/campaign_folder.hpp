@@ -53,6 +53,13 @@ struct LibraryRecord {
   std::string name, package, version; // "musl", "musl-dev", "1.2.3-1"
 };
 
+// Why a campaign stopped. The record keeps it as a word ("stop: budget"):
+// decided, budget (spent before it was), runs (a fixed count), interrupted,
+// failed; None for a record without one.
+enum class Stop { None, Decided, Budget, Runs, Interrupted, Failed };
+const char *stop_name(Stop s); // "" for None
+std::optional<Stop> stop_named(const std::string &word);
+
 struct Record {
   MachineFacts machine;
   std::optional<unsigned> planned;              // runs, or rounds, planned ("runs")
@@ -73,7 +80,7 @@ struct Record {
   std::vector<double> budgets;
   std::optional<unsigned> rounds; // complete rounds
   unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
-  std::string stop;               // why it stopped: decided, budget, interrupted, runs
+  Stop stop = Stop::None;
   // Lines this version does not know, kept as they were, in order.
   std::vector<std::pair<std::string, std::string>> unknown;
 

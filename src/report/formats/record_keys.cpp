@@ -177,7 +177,10 @@ std::vector<Key> run_keys() {
            o.emplace_back(n, std::to_string(r.looks));
        },
        [](Record &r, const std::string &v) { r.looks = small_number(v).value_or(0); }},
-      record_text<&Record::stop>("stop"),
+      {"stop",
+       [](const Record &r, const char *n, Fields &o) { text_line(o, n, stop_name(r.stop)); },
+       [](Record &r, const std::string &v) { r.stop = *stop_named(v); }, false,
+       [](const std::string &v) { return stop_named(v).has_value(); }},
   };
 }
 

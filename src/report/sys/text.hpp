@@ -45,4 +45,25 @@ inline std::string printable(const std::string &s) {
   return out;
 }
 
+// 'it'\''s': a word as a POSIX shell reads it back, always quoted.
+inline std::string shell_quoted(const std::string &w) {
+  std::string q = "'";
+  for (char ch : w)
+    q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return q + "'";
+}
+
+// Words joined as a command line the shell reads back as they are: quoted
+// only where a character needs it.
+inline std::string shell_words(const std::vector<std::string> &words) {
+  std::string o;
+  for (const auto &w : words) {
+    bool plain =
+        !w.empty() && w.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTU"
+                                          "VWXYZ0123456789_-+=./,:@%") == std::string::npos;
+    o += (o.empty() ? "" : " ") + (plain ? w : shell_quoted(w));
+  }
+  return o;
+}
+
 } // namespace report
