@@ -1,5 +1,7 @@
 # Fails when a file of src/report includes a header from a folder that its
-# own folder does not use. LAYERS: "folder=used,used+folder=...".
+# own folder does not use, and when a file of PRELOAD (what runs inside a
+# captured process) includes anything of the report. LAYERS:
+# "folder=used,used+folder=..."; "preload" among the used is PRELOAD.
 # ROOT: the folder that holds them.
 cmake_minimum_required(VERSION 3.16)
 set(bad "")
@@ -16,9 +18,9 @@ foreach(entry IN LISTS LAYERS)
   endif()
   file(GLOB sources "${ROOT}/${folder}/*.cpp" "${ROOT}/${folder}/*.hpp")
   foreach(source IN LISTS sources)
-    file(STRINGS "${source}" includes REGEX "^#include \"report/")
+    file(STRINGS "${source}" includes REGEX "^#include \"(report/|preload/)")
     foreach(line IN LISTS includes)
-      string(REGEX REPLACE "^#include \"report/([a-z_]+)/.*" "\\1" used "${line}")
+      string(REGEX REPLACE "^#include \"(report/)?([a-z_]+)/.*" "\\2" used "${line}")
       if(NOT used IN_LIST allowed)
         file(RELATIVE_PATH shown "${ROOT}" "${source}")
         string(APPEND bad "\n  ${shown}: ${line} (${folder} uses only: ${allowed})")
@@ -26,6 +28,16 @@ foreach(entry IN LISTS LAYERS)
     endforeach()
   endforeach()
 endforeach()
+if(PRELOAD)
+  file(GLOB sources "${PRELOAD}/*.cpp" "${PRELOAD}/*.hpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^#include \"report/")
+    foreach(line IN LISTS includes)
+      get_filename_component(shown "${source}" NAME)
+      string(APPEND bad "\n  preload/${shown}: ${line} (what runs in a captured process uses nothing of the report)")
+    endforeach()
+  endforeach()
+endif()
 if(bad)
   message(FATAL_ERROR "a folder uses one it may not:${bad}")
 endif()

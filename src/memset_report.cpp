@@ -1,9 +1,10 @@
 // memset-report: the command line. It parses the words into checked options,
-// dispatches each command to src/report/cli/, and maps what fails to an exit
-// status.
+// dispatches the command through src/report/cli's table, and maps what fails
+// to an exit status.
 
-#include "report/cli/commands.hpp"
+#include "report/cli/command_table.hpp"
 #include "report/cli/options.hpp"
+#include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 
 #include <cstdio>
@@ -11,26 +12,6 @@
 #include <vector>
 
 using namespace report;
-
-namespace {
-
-int dispatch(const Options &o) {
-  if (o.help) {
-    write_out(usage_text(o.command));
-    return kOk;
-  }
-  const struct {
-    const char *name;
-    int (*run)(const Options &);
-  } table[] = {{"run", run_command},   {"summary", summary_command}, {"plot", plot_command},
-               {"tune", tune_command}, {"census", census_command},   {"capture", capture_command}};
-  for (const auto &c : table)
-    if (o.command == c.name)
-      return c.run(o);
-  throw UsageError("unknown command '" + o.command + "'");
-}
-
-} // namespace
 
 int main(int argc, char **argv) {
   try {

@@ -1,8 +1,10 @@
 // The command line's rules: what each command refuses, the values it
 // takes, and the help it shows, on the parser itself.
 
+#include "report/cli/command_table.hpp"
 #include "report/cli/commands.hpp"
 #include "report/cli/gate.hpp"
+#include "report/cli/help.hpp"
 #include "report/cli/options.hpp"
 #include "report/sys/errors.hpp"
 
@@ -95,7 +97,8 @@ TEST(Options, DoubleDashEndsTheOptions) {
 }
 
 TEST(Help, NamesEveryOptionACommandTakesInItsSynopsisAndItsList) {
-  for (const char *command : {"run", "summary", "plot", "tune", "census"}) {
+  for (const CommandDef &c : commands()) {
+    const std::string command = c.name;
     std::string help = usage_text(command);
     ASSERT_FALSE(help.empty()) << command;
     std::string synopsis = help.substr(0, help.find("\n\n"));

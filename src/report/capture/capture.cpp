@@ -2,7 +2,7 @@
 
 #include "report/capture/capture.hpp"
 
-#include "report/formats/capture_layout.hpp"
+#include "preload/capture_layout.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"

@@ -2,7 +2,11 @@
 // them, with the help of each where it differs from the option's own, and
 // the texts around them.
 
-#include "report/cli/option_table.hpp"
+#include "report/cli/command_table.hpp"
+
+#include "report/cli/commands.hpp"
+#include "report/cli/help.hpp"
+#include "report/sys/errors.hpp"
 
 #include <algorithm>
 
@@ -42,7 +46,11 @@ const CommandDef kRun{
     "(default 60); --runs N fixes the count instead. DIR must not hold a campaign\n"
     "already; nothing is replaced. --more DIR adds rounds to an interleaved\n"
     "campaign with its own settings, on the same machine.\n",
-    "A failing run stops the campaign; complete runs (rounds) stay.\n"};
+    "A failing run stops the campaign; complete runs (rounds) stay.\n",
+    false,
+    "run the benchmark repeatedly into a new campaign folder, optionally\n"
+    "several variants interleaved round by round",
+    run_command};
 
 const CommandDef kSummary{
     "summary",
@@ -73,7 +81,12 @@ const CommandDef kSummary{
     "of lengths, with the ratio (B over A), its interval and a verdict: faster,\n"
     "slower, same (shown within the threshold) or unclear. Variants of one\n"
     "interleaved campaign are resampled round by round.\n",
-    ""};
+    "",
+    false,
+    "per-length levels (the low statistic unless asked for the median),\n"
+    "floor, steps and shifted runs of result sets, and ranges of lengths\n"
+    "where one set is faster or slower than the first",
+    summary_command};
 
 const CommandDef kPlot{
     "plot",
@@ -94,7 +107,10 @@ const CommandDef kPlot{
     "the interquartile range shaded and its steps marked, with gnuplot. With two\n"
     "or more sets a lower panel shows each set's ratio to the first, band by band\n"
     "with intervals coloured by verdict. FILE ends in .png or .svg.\n",
-    ""};
+    "",
+    false,
+    "draw ticks per call against fill length with gnuplot",
+    plot_command};
 
 const CommandDef kTune{
     "tune",
@@ -126,7 +142,10 @@ const CommandDef kTune{
     "'advice: none yet' while a setting still undecided somewhere could gain more\n"
     "than the advice would. The advice holds for this machine and this C library\n"
     "only.\n",
-    ""};
+    "",
+    false,
+    "measure which memset the C library should pick on this machine",
+    tune_command};
 
 const CommandDef kCensus{
     "census",
@@ -160,7 +179,11 @@ const CommandDef kCensus{
     "own preloads. Prints the fastest implementation, or group of equivalent\n"
     "ones, per range of lengths with its ratio to default, and a ranking of all by\n"
     "the expected cost per call. Every preload is checked to be the memset bound.\n",
-    ""};
+    "",
+    false,
+    "rank glibc's memset against musl's, dietlibc's, klibc's, LLVM libc's\n"
+    "and your own builds'",
+    census_command};
 
 const CommandDef kCapture{
     "capture",
@@ -179,13 +202,26 @@ const CommandDef kCapture{
     "programs the loader does not preload into (static, setuid, or started with an\n"
     "environment cleared). Exit status: 0 captured; 9 COMMAND failed, its capture\n"
     "is written and marked 'outcome: failed'; 10 no calls captured, nothing written.\n",
-    true};
+    true,
+    "count the lengths a command passes to memset, without root, for\n"
+    "--weights; the answer then comes per run of that command",
+    capture_command};
 
 } // namespace
 
 const std::vector<CommandDef> &commands() {
   static const std::vector<CommandDef> c = {kRun, kSummary, kPlot, kTune, kCensus, kCapture};
   return c;
+}
+
+int dispatch(const Options &o) {
+  if (o.help) {
+    write_out(usage_text(o.command));
+    return kOk;
+  }
+  if (const CommandDef *c = find_command(o.command))
+    return c->run(o);
+  throw UsageError("unknown command '" + o.command + "'");
 }
 
 const CommandDef *find_command(const std::string &name) {

@@ -1,7 +1,9 @@
 // The help of memset-report: the tool's own, and each command's, made from
 // the same definitions the parser uses.
 
-#include "report/cli/option_table.hpp"
+#include "report/cli/help.hpp"
+
+#include "report/cli/command_table.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -10,28 +12,27 @@ namespace report {
 
 namespace {
 
-const char *const kToolUsage =
-    "usage: memset-report COMMAND [OPTIONS]\n"
-    "\n"
-    "Repeated runs, robust summaries, comparisons and plots for memset-bench.\n"
-    "\n"
-    "commands:\n"
-    "  run      run the benchmark repeatedly into a new campaign folder, optionally\n"
-    "           several variants interleaved round by round\n"
-    "  summary  per-length levels (the low statistic unless asked for the median),\n"
-    "           floor, steps and shifted runs of result sets, and ranges of lengths\n"
-    "           where one set is faster or slower than the first\n"
-    "  plot     draw ticks per call against fill length with gnuplot\n"
-    "  tune     measure which memset the C library should pick on this machine\n"
-    "  census   rank glibc's memset against musl's, dietlibc's, klibc's, LLVM libc's\n"
-    "           and your own builds'\n"
-    "  capture  count the lengths a command passes to memset, without root, for\n"
-    "           --weights; the answer then comes per run of that command\n"
-    "  help     'memset-report help COMMAND' shows a command's options\n"
-    "\n"
-    "A SET is a result file, a campaign folder written by 'run' (all its run-*.txt\n"
-    "files), or an interleaved campaign folder, which stands for all its variants.\n"
-    "'memset-report COMMAND --help' tells more.\n";
+// The tool's own usage: each command's brief line from the table.
+std::string tool_usage() {
+  std::string s = "usage: memset-report COMMAND [OPTIONS]\n"
+                  "\n"
+                  "Repeated runs, robust summaries, comparisons and plots for memset-bench.\n"
+                  "\n"
+                  "commands:\n";
+  auto line = [&](const std::string &name, const char *brief) {
+    s += "  " + name + std::string(9 - name.size(), ' ');
+    for (const char *b = brief; *b; b++)
+      s += *b == '\n' ? std::string("\n") + std::string(11, ' ') : std::string(1, *b);
+    s += "\n";
+  };
+  for (const auto &c : commands())
+    line(c.name, c.brief);
+  line("help", "'memset-report help COMMAND' shows a command's options");
+  return s + "\n"
+             "A SET is a result file, a campaign folder written by 'run' (all its run-*.txt\n"
+             "files), or an interleaved campaign folder, which stands for all its variants.\n"
+             "'memset-report COMMAND --help' tells more.\n";
+}
 
 // "  --out DIR" or "  -o, --output FILE".
 std::string option_words(const OptionDef &d) {
@@ -64,7 +65,7 @@ std::string option_lines(const CommandDef &c) {
 
 std::string usage_text(const std::string &command) {
   if (command.empty())
-    return kToolUsage;
+    return tool_usage();
   const CommandDef *c = find_command(command);
   if (!c)
     return "";

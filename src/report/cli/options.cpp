@@ -1,244 +1,158 @@
-// The definitions of the command line: every option with what it does and
-// its help beside it, and every command with its options and texts.
+// The command line's words as typed, checked options: the options each
+// command takes (as its definitions say), their values, and the
+// combinations it refuses.
 
-#include "report/cli/option_table.hpp"
+#include "report/cli/options.hpp"
 
-#include "report/cli/option_values.hpp"
+#include "report/cli/command_table.hpp"
+#include "report/cli/help.hpp"
+
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 
 #include <algorithm>
-#include <sched.h>
 
 namespace report {
 
 namespace {
 
-// The limits of values, each with its reason.
-// Linux knows at most 8192 processors; the affinity check names any other.
-constexpr unsigned long kMaxCpu = 8191;
-// A run takes well under a second; a limit beyond a day guards nothing.
-constexpr double kMaxTimeout = 86400;
-// A week: beyond it a campaign outlives the machine's state it measures.
-constexpr double kMaxBudget = 7 * 86400;
-// Seeds are recorded and read back as decimals that fit a signed 64-bit value.
-constexpr unsigned long kMaxSeed = UINT64_MAX >> 1;
-// A difference is a share of the base: 100% is everything it could be.
-constexpr double kMaxThresholdPct = 100;
-// An allowance of x11 each way already leaves no unpaired interval informative.
-constexpr double kMaxDriftPct = 1000;
-// A gate slower by ten times is no gate.
-constexpr double kMaxGatePct = 1000;
-// A capture stops a server after at most a day, as --timeout does a run.
-constexpr double kMaxDuration = 86400;
-// Counter frequencies from 1 MHz to 1 THz cover every real counter.
-constexpr double kMinMhz = 1, kMaxMhz = 1e6;
+void refuse_together(const Options &o, const char *a, const char *b, const std::string &why) {
+  if (o.has(a) && o.has(b))
+    throw UsageError(std::string(a) + " and " + b + " do not go together: " + why);
+}
 
-// Before the first --variant an --env, --preload or --bench is common;
-// after, the variant's own.
-std::vector<std::string> &env_list(Options &o) {
-  return o.campaign.variants.empty() ? o.campaign.env : o.campaign.variants.back().env;
+// The combinations each command cannot honour.
+void check_combinations(const Options &o) {
+  if (o.command == "run") {
+    if (!o.more.empty()) {
+      for (const char *c :
+           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed"})
+        refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
+    } else if (o.campaign.out.empty()) {
+      throw UsageError("run needs --out DIR (or --more DIR)");
+    }
+    if (o.more.empty() && o.campaign.variants.empty() && o.has("--budget"))
+      throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
+  }
+  if (o.command == "run" || o.command == "tune")
+    refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
+  if (o.command == "summary") {
+    refuse_together(o, "--csv", "--json", "choose one format");
+    refuse_together(o, "--csv", "--unit", "CSV holds exact ticks");
+    refuse_together(o, "--json", "--unit", "JSON holds both ns and ticks");
+    for (const char *c : {"--threshold", "--drift", "--fail-if-slower", "--bands"})
+      refuse_together(o, "--csv", c, "CSV holds no comparisons");
+    refuse_together(o, "--json", "--bands", "the JSON holds every band");
+    if (o.has("--allow-unclear") && !o.has("--fail-if-slower"))
+      throw UsageError("--allow-unclear goes with --fail-if-slower");
+    if (o.has("--lengths") && o.format != Format::Json)
+      throw UsageError("--lengths goes with --json");
+    if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json && !o.has("--weights"))
+      throw UsageError(
+          "--tsc-mhz is used only for times: give --unit ns, --json or a capture's --weights");
+  }
+  if (o.command == "capture") {
+    if (o.capture_out.empty())
+      throw UsageError("capture needs --out FILE");
+    if (o.command_words.empty())
+      throw UsageError("capture needs a command after '--'");
+  }
+  if (o.command == "plot" && o.plot_out.empty())
+    throw UsageError("plot needs -o FILE");
+  if (o.command == "census") {
+    for (const auto &v : o.campaign.variants)
+      if (std::none_of(v.env.begin(), v.env.end(), is_preload_entry))
+        throw UsageError("census --variant " + v.name + " needs --preload PATH");
+    if (o.campaign.variants.empty() && o.has("--preload"))
+      throw UsageError("census --preload goes after --variant NAME");
+    refuse_together(o, "--from", "--variant", "--from reads a census already run");
+  }
+  if (o.command == "tune" || o.command == "census") {
+    if (!o.from.empty()) {
+      for (const char *c :
+           {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench"})
+        refuse_together(o, "--from", c, "--from reads a campaign already run");
+    } else if (o.campaign.out.empty()) {
+      throw UsageError(o.command + " needs --out DIR (or --from DIR)");
+    }
+  }
+  if (o.has("--weights-format") && !o.has("--weights"))
+    throw UsageError("--weights-format goes with --weights");
+  refuse_together(o, "--csv", "--weights", "CSV holds no comparisons");
+  if (o.command == "summary" || o.command == "plot")
+    if (o.sets.empty())
+      throw UsageError("no SET given");
 }
 
 } // namespace
 
-const OptionDef kOut{"--out", nullptr, "DIR",
-                     [](Options &o, const std::string &v) {
-                       if (v.empty())
-                         throw UsageError("--out needs a folder");
-                       o.campaign.out = v;
-                     },
-                     "campaign folder (created if missing)"};
-const OptionDef kRuns{"--runs", nullptr, "N",
-                      [](Options &o, const std::string &v) {
-                        o.campaign.runs = (unsigned)count_value("--runs", v, kMaxRounds);
-                        if (o.campaign.runs == 0)
-                          throw UsageError("--runs must be at least 1");
-                      },
-                      "runs, or rounds with variants"};
-const OptionDef kBudget{"--budget", nullptr, "S",
-                        [](Options &o, const std::string &v) {
-                          o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
-                        },
-                        "with variants: seconds to run rounds until decided (default 60)"};
-const OptionDef kCpu{
-    "--cpu", nullptr, "K",
-    [](Options &o, const std::string &v) {
-      unsigned cpu = (unsigned)count_value("--cpu", v, kMaxCpu);
-      cpu_set_t allowed;
-      CPU_ZERO(&allowed);
-      if (cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
-          !CPU_ISSET(cpu, &allowed))
-        throw UsageError("--cpu " + v + ": no such processor available to this process");
-      o.campaign.cpu = cpu;
-    },
-    "pin every run to processor K (default: no pinning)"};
-const OptionDef kTimeout{"--timeout", nullptr, "S",
-                         [](Options &o, const std::string &v) {
-                           o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
-                         },
-                         "kill a run that takes longer than S seconds and stop\n"
-                         "(default 60; 0: no limit)"};
-const OptionDef kSeed{
-    "--seed", nullptr, "N",
-    [](Options &o, const std::string &v) { o.campaign.seed = count_value("--seed", v, kMaxSeed); },
-    "seed of the round orders (default: a fresh one; recorded)"};
-const OptionDef kEnv{"--env", nullptr, "NAME=VALUE",
-                     [](Options &o, const std::string &v) {
-                       check_env_entry(v, env_list(o));
-                       env_list(o).push_back(v);
-                     },
-                     "add a variable to the benchmark's environment; repeatable,\n"
-                     "e.g. GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192"};
-const OptionDef kBench{"--bench", nullptr, "PATH",
-                       [](Options &o, const std::string &v) {
-                         check_bench(v);
-                         if (o.campaign.variants.empty())
-                           o.campaign.bench = v;
-                         else
-                           o.campaign.variants.back().bench = v;
-                       },
-                       "benchmark executable (default: memset-bench beside this tool)"};
-const OptionDef kVariant{"--variant", nullptr, "NAME",
-                         [](Options &o, const std::string &v) {
-                           check_variant_name(v, o.campaign.variants);
-                           o.campaign.variants.push_back({v, {}, std::nullopt});
-                         },
-                         "start a variant (letters, digits, '_', '.', '-'); an --env,\n"
-                         "--preload or --bench after it is its own, and replaces a\n"
-                         "common one of the same name"};
-// LD_PRELOAD=PATH, the path made absolute.
-const OptionDef kPreload{"--preload", nullptr, "PATH",
-                         [](Options &o, const std::string &v) {
-                           std::string entry = preload_entry(preload_path(v));
-                           check_env_entry(entry, env_list(o));
-                           env_list(o).push_back(entry);
-                         },
-                         "LD_PRELOAD=PATH, checked to be the memset the benchmark binds"};
-const OptionDef kMore{"--more", nullptr, "DIR",
-                      [](Options &o, const std::string &v) {
-                        if (v.empty())
-                          throw UsageError("--more needs a folder");
-                        o.more = v;
-                      },
-                      "add rounds to the interleaved campaign in DIR"};
-const OptionDef kCsv{"--csv", nullptr, nullptr,
-                     [](Options &o, const std::string &) { o.format = Format::Csv; },
-                     "'length' and one column per set, all 32768 lengths\n"
-                     "(no comparisons: --threshold, --drift, --bands,\n"
-                     "--fail-if-slower do not go with it)"};
-const OptionDef kJson{"--json", nullptr, nullptr,
-                      [](Options &o, const std::string &) { o.format = Format::Json; },
-                      "Google Benchmark's JSON layout (for its compare.py)"};
-const OptionDef kLengthList{"--lengths", nullptr, "LIST",
-                            [](Options &o, const std::string &v) { o.lengths = lengths_value(v); },
-                            "lengths in the JSON: comma-separated, or 'all'\n"
-                            "(default: powers of two and their midpoints)"};
-const OptionDef kUnit{"--unit", nullptr, "ticks|ns",
-                      [](Options &o, const std::string &v) {
-                        if (v != "ticks" && v != "ns")
-                          throw UsageError("--unit takes 'ticks' or 'ns', got '" + v + "'");
-                        o.unit = v == "ns" ? Unit::Ns : Unit::Ticks;
-                      },
-                      "levels in ticks (default) or ns, rates in bytes/tick or GB/s"};
-const OptionDef kTscMhz{"--tsc-mhz", nullptr, "F",
-                        [](Options &o, const std::string &v) {
-                          o.tsc_mhz = decimal_value("--tsc-mhz", v, kMinMhz, kMaxMhz);
-                        },
-                        "counter frequency for result files without a campaign\n"
-                        "record (with --unit ns, --json, or a capture's 'per run')"};
-const OptionDef kStatistic{"--statistic", nullptr, "S",
-                           [](Options &o, const std::string &v) {
-                             if (v != "low" && v != "median")
-                               throw UsageError("--statistic takes 'low' or 'median', got '" + v +
-                                                "'");
-                             o.compare.statistic = v == "low" ? Statistic::Low : Statistic::Median;
-                           },
-                           "low: the mean of the fastest 15% of runs (default), which\n"
-                           "sees through interference; median: the typical run"};
-const OptionDef kThreshold{"--threshold", nullptr, "PCT",
-                           [](Options &o, const std::string &v) {
-                             o.compare.threshold =
-                                 decimal_value("--threshold", v, 0, kMaxThresholdPct) / 100;
-                           },
-                           "smallest difference called faster or slower, and the\n"
-                           "margin of 'same' (default 2)"};
-const OptionDef kDrift{"--drift", nullptr, "PCT",
-                       [](Options &o, const std::string &v) {
-                         o.compare.drift = decimal_value("--drift", v, 0, kMaxDriftPct) / 100;
-                       },
-                       "allowance for drift between separate campaigns (default 70)"};
-const OptionDef kBands{"--bands", nullptr, nullptr,
-                       [](Options &o, const std::string &) { o.bands = true; },
-                       "one 'band:' line per band after each comparison's ranges"};
-const OptionDef kGate{"--fail-if-slower", nullptr, "PCT",
-                      [](Options &o, const std::string &v) {
-                        o.fail_if_slower =
-                            decimal_value("--fail-if-slower", v, 0, kMaxGatePct) / 100;
-                      },
-                      "exit 3 if any range is slower by more than PCT percent, and\n"
-                      "8 if any range is unclear"};
-const OptionDef kAllowUnclear{"--allow-unclear", nullptr, nullptr,
-                              [](Options &o, const std::string &) { o.allow_unclear = true; },
-                              "let unclear ranges pass the gate"};
-const OptionDef kWeights{"--weights", nullptr, "FILE",
-                         [](Options &o, const std::string &v) {
-                           if (v.empty())
-                             throw UsageError("--weights needs a file");
-                           o.weights = v;
-                         },
-                         "a program's lengths and how often each is called: each\n"
-                         "set's expected cost per call, and each comparison's\n"
-                         "weighted ratio with its interval and verdict; from\n"
-                         "'capture', also the change per run of the command"};
-const OptionDef kWeightsFormat{"--weights-format", nullptr, "F",
-                               [](Options &o, const std::string &v) {
-                                 if (!weights_format_of(v, o.weights_format))
-                                   throw UsageError("--weights-format takes auto, plain, map, "
-                                                    "hist or json, got '" +
-                                                    v + "'");
-                               },
-                               "auto (default), plain ('LENGTH COUNT' lines), map\n"
-                               "(bpftrace '@[40]: 1234'), hist (bpftrace hist() and\n"
-                               "lhist()), json (bpftrace -f json)"};
-const OptionDef kOutput{"--output", "-o", "FILE",
-                        [](Options &o, const std::string &v) {
-                          if (v.empty())
-                            throw UsageError("-o needs a file name");
-                          o.plot_out = v;
-                        },
-                        "the plot file; an existing one is not replaced"};
-const OptionDef kForce{"--force", nullptr, nullptr,
-                       [](Options &o, const std::string &) { o.force = true; },
-                       "replace FILE if it exists"};
-const OptionDef kLogY{"--log-y", nullptr, nullptr,
-                      [](Options &o, const std::string &) { o.log_y = true; },
-                      "logarithmic ticks axis too"};
-const OptionDef kFrom{"--from", nullptr, "DIR",
-                      [](Options &o, const std::string &v) {
-                        if (v.empty())
-                          throw UsageError("--from needs a folder");
-                        o.from = v;
-                      },
-                      "read a campaign already run, without running"};
+Options parse_command_line(const std::vector<std::string> &words,
+                           const std::string &default_bench) {
+  Options o;
+  o.campaign.bench = default_bench;
+  if (words.empty())
+    throw UsageError("no command given");
+  const std::string &first = words[0];
+  if (first == "--help" || first == "-h" || first == "help") {
+    o.help = true;
+    if (words.size() > 2)
+      throw UsageError("help takes at most one COMMAND");
+    o.command = words.size() > 1 ? words[1] : "";
+    if (usage_text(o.command).empty())
+      throw UsageError("help: unknown command '" + o.command + "'");
+    return o;
+  }
+  const CommandDef *cmd = find_command(first);
+  if (!cmd)
+    throw UsageError("unknown command '" + first + "'");
+  o.command = cmd->name;
 
-} // namespace report
-
-namespace report {
-
-const OptionDef kCaptureOut{"--out", nullptr, "FILE",
-                            [](Options &o, const std::string &v) {
-                              if (v.empty())
-                                throw UsageError("--out needs a file name");
-                              o.capture_out = v;
-                            },
-                            "the capture file (the plain weights format, with '#'\n"
-                            "lines on the command and its run)"};
-const OptionDef kDuration{"--duration", nullptr, "S",
-                          [](Options &o, const std::string &v) {
-                            o.duration = decimal_value("--duration", v, 0.001, kMaxDuration);
-                          },
-                          "stop a command that runs until stopped (a server) after\n"
-                          "S seconds, SIGINT first, then SIGTERM; what it called is kept"};
+  bool options_ended = false;
+  for (size_t i = 1; i < words.size(); i++) {
+    const std::string &w = words[i];
+    bool looks_like_option = !options_ended && w.size() > 1 && w[0] == '-';
+    if (cmd->takes_command && (w == "--" || !looks_like_option)) {
+      o.command_words.assign(words.begin() + (long)i + (w == "--" ? 1 : 0), words.end());
+      break;
+    }
+    if (!looks_like_option) {
+      if (!cmd->takes_sets)
+        throw UsageError(o.command + ": unknown argument '" + w + "'");
+      if (w.empty())
+        throw UsageError(o.command + ": an empty SET path");
+      o.sets.push_back(w);
+      continue;
+    }
+    if (w == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (w == "--help" || w == "-h") {
+      o.help = true;
+      return o;
+    }
+    std::string name = w.substr(0, w.find('=')), value;
+    auto it = std::find_if(cmd->options.begin(), cmd->options.end(), [&](const CommandOption &s) {
+      return name == s.def->name || (s.def->alias && name == s.def->alias);
+    });
+    if (it == cmd->options.end())
+      throw UsageError(o.command + ": unknown option '" + w + "'");
+    const OptionDef *def = it->def;
+    if (def->arg) {
+      if (name.size() < w.size())
+        value = w.substr(name.size() + 1);
+      else if (i + 1 < words.size())
+        value = words[++i];
+      else
+        throw UsageError(std::string(def->name) + " needs a value");
+    } else if (name.size() < w.size()) {
+      throw UsageError(std::string(def->name) + " takes no value");
+    }
+    def->apply(o, value);
+    o.given.insert(def->name);
+  }
+  check_combinations(o);
+  return o;
+}
 
 } // namespace report

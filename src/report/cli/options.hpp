@@ -47,10 +47,4 @@ struct Options {
 // does not take, every bad value and every combination it cannot honour.
 Options parse_command_line(const std::vector<std::string> &words, const std::string &default_bench);
 
-// A command's usage text, or the tool's for ""; "" for no such command.
-std::string usage_text(const std::string &command);
-
-// The options a command takes, by their long names and aliases.
-std::vector<std::string> command_options(const std::string &command);
-
 } // namespace report

@@ -4,7 +4,7 @@
 // library's own memset. The library links the C library alone, and nothing
 // here may call memset: it would count itself.
 
-#include "report/formats/capture_layout.hpp"
+#include "preload/capture_layout.hpp"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-using namespace report::capture_layout;
+using namespace capture_layout;
 
 extern "C" [[noreturn]] void __chk_fail(void);
 

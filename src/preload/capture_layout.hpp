@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-namespace report::capture_layout {
+namespace capture_layout {
 
 // The environment variable that names the mapping's file to the library.
 constexpr const char *kCountsVariable = "MEMSET_CAPTURE_COUNTS";
@@ -40,4 +40,4 @@ struct Counts {
   uint64_t rows[kRows][kMaxExact + 1]; // each written by one thread alone
 };
 
-} // namespace report::capture_layout
+} // namespace capture_layout
