@@ -17,20 +17,19 @@ TEST(Median, OddEvenAndPerLength) {
   EXPECT_EQ(median({3, 1, 2}), 2);
   EXPECT_EQ(median({4, 1, 3, 2}), 2.5);
   std::vector<RunTicks> runs = {{1, 10, 7}, {2, 30, 7}, {900, 20, 7}};
-  EXPECT_EQ(median_curve(runs), (Levels{2, 20, 7}));
+  EXPECT_EQ(median_curve(runs), (Curve{2, 20, 7}));
   // The floor ignores the first-call binding carried by length 1.
-  Levels curve(64, 30);
+  Curve curve(64, 30);
   curve[0] = 300;
   curve[5] = 31;
   EXPECT_EQ(floor_of(curve), 30);
 }
 
 // A curve like memset's: a floor, slow growth, and steps where given.
-Levels synthetic(std::vector<std::pair<size_t, double>> steps, double noise = 0,
-                 unsigned seed = 1) {
+Curve synthetic(std::vector<std::pair<size_t, double>> steps, double noise = 0, unsigned seed = 1) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> jitter(-noise, noise);
-  Levels c(kLengths);
+  Curve c(kLengths);
   for (size_t len = 1; len <= kLengths; len++) {
     double v = 30 + len / 40.0 + jitter(rng);
     for (auto [at, rise] : steps)
@@ -53,7 +52,7 @@ TEST(Steps, FindsJumpsThatStayUp) {
 }
 
 TEST(Steps, IgnoresSpikesAndPlateausThatComeBackDown) {
-  Levels c = synthetic({});
+  Curve c = synthetic({});
   for (size_t k : {100, 3000, 3001, 20000})
     c[k] += 500;
   for (size_t k = 5000; k < 5600; k++) // up for 600 lengths, then back
@@ -64,7 +63,7 @@ TEST(Steps, IgnoresSpikesAndPlateausThatComeBackDown) {
 }
 
 TEST(ShiftFactor, NamesAWholeRunShift) {
-  Levels med = synthetic({{2049, 80}});
+  Curve med = synthetic({{2049, 80}});
   RunTicks same(kLengths), slow(kLengths);
   for (size_t k = 0; k < kLengths; k++) {
     same[k] = (uint64_t)std::lround(med[k]);
@@ -78,8 +77,8 @@ TEST(ShiftFactor, NamesAWholeRunShift) {
 TEST(Spread, IsTheInterquartileRangeOverTheMedian) {
   // Five runs at one length: 10, 20, 30, 40, 100. Quartiles 20 and 40, median 30.
   std::vector<RunTicks> runs = {{10}, {20}, {30}, {40}, {100}};
-  Levels med = median_curve(runs);
-  ASSERT_EQ(med, Levels{30});
+  Curve med = median_curve(runs);
+  ASSERT_EQ(med, Curve{30});
   EXPECT_DOUBLE_EQ(spread_curve(length_stats(runs, Statistic::Median).quartiles, med)[0],
                    20.0 / 30);
 }
@@ -104,7 +103,7 @@ TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
   EXPECT_FALSE(shifted_runs({base, scaled(1.5)}, median_curve({base, scaled(1.5)})));
 }
 
-TEST(Level, PrintsValuesNearTwoToTheSixtyFourExactly) {
+TEST(ExactLevel, PrintsValuesNearTwoToTheSixtyFourExactly) {
   std::vector<RunTicks> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
   auto m = length_stats(runs, Statistic::Median).median;
   EXPECT_EQ(m[0].str(), "18446744073709551614"); // (2^64 - 1 + 2^64 - 3) / 2
@@ -115,7 +114,7 @@ TEST(Level, PrintsValuesNearTwoToTheSixtyFourExactly) {
   std::vector<RunTicks> top(3, RunTicks(kLengths, UINT64_MAX));
   EXPECT_EQ(exact_floor(length_stats(top, Statistic::Median).median)->str(),
             "18446744073709551615");
-  std::vector<Level> quarter(16, {10, 11, std::nullopt});
+  std::vector<ExactLevel> quarter(16, {10, 11, std::nullopt});
   for (size_t k = 8; k < 16; k++)
     quarter[k] = {11, 11, std::nullopt}; // medians 10.5 and 11: the floor is their mean
   EXPECT_EQ(exact_floor(quarter)->str(), "10.75");
@@ -124,7 +123,7 @@ TEST(Level, PrintsValuesNearTwoToTheSixtyFourExactly) {
 TEST(Rate, TheSlopeOfAKnownCurveAndNoneWhereTheFillHides) {
   // 30 ticks of readings, then 8 bytes a tick: the slope is 8 wherever the
   // curve rises by two steps or more, whatever the floor.
-  Levels curve(kLengths);
+  Curve curve(kLengths);
   for (size_t len = 1; len <= kLengths; len++)
     curve[len - 1] = 30 + (double)len / 8;
   EXPECT_FALSE(slope_rate(curve, 4, 2));  // reaches lengths 1 and 2

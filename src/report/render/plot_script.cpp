@@ -78,7 +78,7 @@ struct YRange {
 // lengths around it, so that an interrupt that hit a length or two of a
 // single run cannot set the scale.
 constexpr size_t kRangeWindow = 9;
-double smoothed(const Levels &curve, size_t k) {
+double smoothed(const Curve &curve, size_t k) {
   size_t from = k >= kRangeWindow / 2 + 1 ? k - kRangeWindow / 2 : 1;
   size_t to = std::min(curve.size(), from + kRangeWindow);
   std::vector<double> w(curve.begin() + (long)from, curve.begin() + (long)to);

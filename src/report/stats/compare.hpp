@@ -131,7 +131,7 @@ struct Comparison {
   // larger of their counter steps: what can hide a call there, at least.
   size_t hidden_bands = 0;
   double hidden_step = 0;
-  Levels per_length; // B's curve over A's, length by length (a picture, not a test)
+  Curve per_length; // B's curve over A's, length by length (a picture, not a test)
   // B binds the same memset with the same tunables as A under other
   // settings, as their records say: the comparison is an A/A.
   bool same_code = false;

@@ -30,9 +30,9 @@ double quantile_sorted(const std::vector<double> &s, double q) {
 namespace {
 
 // Median of curve[from, to), clipped to the curve.
-double window_median(const Levels &curve, size_t from, size_t to) {
+double window_median(const Curve &curve, size_t from, size_t to) {
   to = std::min(to, curve.size());
-  return median(Levels(curve.begin() + from, curve.begin() + to));
+  return median(Curve(curve.begin() + from, curve.begin() + to));
 }
 
 } // namespace
@@ -46,7 +46,7 @@ static std::string decimal(unsigned __int128 whole) {
   return digits;
 }
 
-std::string Level::str() const {
+std::string ExactLevel::str() const {
   if (estimate) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2f", *estimate);
@@ -97,27 +97,27 @@ double statistic_of(std::vector<double> &v, Statistic s) {
   return lower_mean(v, kLowShare);
 }
 
-Levels levels_of(const std::vector<Level> &exact) {
-  Levels out(exact.size());
+Curve levels_of(const std::vector<ExactLevel> &exact) {
+  Curve out(exact.size());
   for (size_t k = 0; k < exact.size(); k++)
     out[k] = exact[k].value();
   return out;
 }
 
-Levels median_curve(const std::vector<RunTicks> &runs) {
+Curve median_curve(const std::vector<RunTicks> &runs) {
   return levels_of(length_stats(runs, Statistic::Median).median);
 }
 
-Levels spread_curve(const Quartiles &q, const Levels &median) {
-  Levels out(median.size(), 0.0);
+Curve spread_curve(const Quartiles &q, const Curve &median) {
+  Curve out(median.size(), 0.0);
   for (size_t k = 0; k < out.size() && k < q.q1.size(); k++)
     out[k] = median[k] > 0 ? (q.q3[k] - q.q1[k]) / median[k] : 0.0;
   return out;
 }
 
-double floor_of(const Levels &curve) { return window_median(curve, 0, kFloorLengths); }
+double floor_of(const Curve &curve) { return window_median(curve, 0, kFloorLengths); }
 
-std::optional<ExactQuarters> exact_floor(const std::vector<Level> &curve) {
+std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve) {
   // Twice each median, as whole numbers: lo + hi.
   std::vector<unsigned __int128> twice;
   for (size_t k = 0; k < std::min(kFloorLengths, curve.size()); k++) {
@@ -139,7 +139,7 @@ LengthStats length_stats(const std::vector<RunTicks> &runs, Statistic s) {
   size_t n = runs.size(), lengths = runs.empty() ? 0 : runs[0].size();
   out.level.resize(lengths);
   out.median.resize(lengths);
-  for (Levels *l : {&out.quartiles.q1, &out.quartiles.q3, &out.moments.mean, &out.moments.stddev})
+  for (Curve *l : {&out.quartiles.q1, &out.quartiles.q3, &out.moments.mean, &out.moments.stddev})
     l->assign(lengths, 0);
   std::vector<uint64_t> column(n);
   std::vector<double> sorted(n);
@@ -171,13 +171,13 @@ LengthStats length_stats(const std::vector<RunTicks> &runs, Statistic s) {
   return out;
 }
 
-std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule) {
+std::vector<size_t> find_steps(const Curve &curve, const StepRule &rule) {
   const size_t n = curve.size(), w = rule.window;
   std::vector<size_t> steps;
   if (n < 2 * w + 1)
     return steps;
   // level[i]: median of curve[i, i + w); low[i]: the lowest level from i on.
-  Levels level(n - w + 1), low(n - w + 1);
+  Curve level(n - w + 1), low(n - w + 1);
   for (size_t i = 0; i < level.size(); i++)
     level[i] = window_median(curve, i, i + w);
   low.back() = level.back();
@@ -226,7 +226,7 @@ std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule) {
   return steps;
 }
 
-double shift_factor(const RunTicks &run, const Levels &median) {
+double shift_factor(const RunTicks &run, const Curve &median) {
   std::vector<double> ratios;
   ratios.reserve(run.size());
   for (size_t k = 1; k < run.size() && k < median.size(); k++)
@@ -236,7 +236,7 @@ double shift_factor(const RunTicks &run, const Levels &median) {
 }
 
 std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<RunTicks> &runs,
-                                                    const Levels &median) {
+                                                    const Curve &median) {
   if (runs.size() < kMinRunsForShift)
     return std::nullopt;
   std::vector<ShiftedRun> out;

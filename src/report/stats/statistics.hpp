@@ -9,7 +9,7 @@
 
 namespace report {
 
-using Levels = std::vector<double>; // value k-1 belongs to a fill of k bytes
+using Curve = std::vector<double>; // value k-1 belongs to a fill of k bytes
 
 // Median of the values (mean of the middle two for an even count).
 double median(std::vector<double> v);
@@ -40,7 +40,7 @@ double statistic_of(std::vector<double> &values, Statistic s);
 
 // A level of tick counts held exactly: one value, or for a median of an even
 // count the middle two (whose mean can need a half and more than 64 bits).
-struct Level {
+struct ExactLevel {
   uint64_t lo = 0, hi = 0;
   std::optional<double> estimate; // a level that is no tick count (the low statistic)
   double value() const { return estimate ? *estimate : ((double)lo + (double)hi) / 2; }
@@ -58,34 +58,34 @@ struct ExactQuarters {
 double lower_mean(std::vector<double> &values, double share);
 
 // Per-length median across runs, as levels.
-Levels median_curve(const std::vector<RunTicks> &runs);
-Levels levels_of(const std::vector<Level> &exact);
+Curve median_curve(const std::vector<RunTicks> &runs);
+Curve levels_of(const std::vector<ExactLevel> &exact);
 
 // Per-length first and third quartiles across runs.
 struct Quartiles {
-  Levels q1, q3;
+  Curve q1, q3;
 };
 
 // Per-length interquartile range across runs, as a fraction of the median.
-Levels spread_curve(const Quartiles &q, const Levels &median);
+Curve spread_curve(const Quartiles &q, const Curve &median);
 
 // The cost of a fill that costs nearly nothing, that is, of the two counter
 // readings and the call around it: the median level of lengths 1 to 16.
 constexpr size_t kFloorLengths = 16;
-double floor_of(const Levels &curve);
+double floor_of(const Curve &curve);
 // The same of exact medians, exactly; none for estimates.
-std::optional<ExactQuarters> exact_floor(const std::vector<Level> &curve);
+std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve);
 
 // Per-length mean and sample standard deviation across runs (0 for one run).
 struct Moments {
-  Levels mean, stddev;
+  Curve mean, stddev;
 };
 
 // Everything a report takes from the runs length by length, in one pass
 // that sorts each length's values once: the chosen statistic, the median,
 // the quartiles and the moments.
 struct LengthStats {
-  std::vector<Level> level, median;
+  std::vector<ExactLevel> level, median;
   Quartiles quartiles;
   Moments moments;
 };
@@ -100,11 +100,11 @@ struct StepRule {
   double min_rise = 0.15; // rise as a fraction of the level before
   double min_ticks = 8.0; // and in ticks, whatever the level
 };
-std::vector<size_t> find_steps(const Levels &curve, const StepRule &rule = {});
+std::vector<size_t> find_steps(const Curve &curve, const StepRule &rule = {});
 
 // How far one run sits from the set's median curve: the median over lengths
 // 2 and up (length 1 carries the first-call binding) of run / median.
-double shift_factor(const RunTicks &run, const Levels &median);
+double shift_factor(const RunTicks &run, const Curve &median);
 
 // A run whose factor is this far from 1 counts as shifted. 10% sits above
 // the run-to-run scatter of the median ratio seen on quiet machines (a few
@@ -123,6 +123,6 @@ struct ShiftedRun {
 // The runs whose shift_factor is more than kShiftTolerance away from 1, or
 // nothing at all when the set has too few runs to tell.
 std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<RunTicks> &runs,
-                                                    const Levels &median);
+                                                    const Curve &median);
 
 } // namespace report

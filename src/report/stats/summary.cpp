@@ -10,7 +10,7 @@
 
 namespace report {
 
-std::optional<double> slope_rate(const Levels &curve, size_t len, double min_rise) {
+std::optional<double> slope_rate(const Curve &curve, size_t len, double min_rise) {
   if (len < kRateMinLength || len > curve.size())
     return std::nullopt;
   auto window = [&](size_t lo, size_t hi, double &mean_len) {
@@ -28,8 +28,8 @@ std::optional<double> slope_rate(const Levels &curve, size_t len, double min_ris
   return (at_len - at_half) / rise;
 }
 
-SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
-                     const Quartiles &quartiles, const Levels &median) {
+SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const Curve &curve,
+                     const Quartiles &quartiles, const Curve &median) {
   SetSummary s;
   s.runs = set.runs.size();
   s.planned = set.planned;
@@ -40,7 +40,7 @@ SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Leve
   s.shifted = shifted_runs(set.runs, median);
   s.resolution = set.record.machine.tsc_step;
   s.read_cost = set.record.machine.tsc_read_cost;
-  Levels spread = spread_curve(quartiles, curve);
+  Curve spread = spread_curve(quartiles, curve);
   // A rise of fewer ticks than this is the counter's granularity.
   const double min_rise = kRateMinSteps * s.resolution.value_or(1.0);
   // No fill goes faster than the longest ones: a faster rate is the
@@ -104,7 +104,7 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optio
     const Set &sa = r.sets[0].set, &sb = r.sets[s].set;
     c.same_code = !sa.memset.empty() && sa.memset.rfind("unknown", 0) != 0 &&
                   sa.memset == sb.memset && sa.tunables == sb.tunables && sa.env != sb.env;
-    const Levels &a = r.sets[0].level_values, &b = r.sets[s].level_values;
+    const Curve &a = r.sets[0].level_values, &b = r.sets[s].level_values;
     c.per_length.resize(a.size());
     for (size_t k = 0; k < a.size(); k++)
       c.per_length[k] = a[k] > 0 ? b[k] / a[k] : NAN;

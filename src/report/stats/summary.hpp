@@ -55,14 +55,14 @@ struct SetSummary {
 constexpr double kRateMinSteps = 2.0;
 constexpr size_t kRateMinLength = 8;
 constexpr double kRateMargin = 0.10;
-std::optional<double> slope_rate(const Levels &curve, size_t len, double min_rise);
+std::optional<double> slope_rate(const Curve &curve, size_t len, double min_rise);
 
 // Everything a summary says of one set.
 struct SetReport {
   Set set;
-  std::vector<Level> levels; // per length, the statistic across runs
-  Levels level_values;       // the same as plain numbers
-  std::vector<Level> median; // per length, the median across runs
+  std::vector<ExactLevel> levels; // per length, the statistic across runs
+  Curve level_values;             // the same as plain numbers
+  std::vector<ExactLevel> median; // per length, the median across runs
   Quartiles quartiles;
   Moments moments;
   SetSummary summary;
@@ -73,8 +73,8 @@ struct SetReport {
 
 // `curve` is of the report's statistic; shifted runs are judged against
 // the median curve whatever it is.
-SetSummary summarize(const Set &set, const std::vector<Level> &exact, const Levels &curve,
-                     const Quartiles &quartiles, const Levels &median);
+SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const Curve &curve,
+                     const Quartiles &quartiles, const Curve &median);
 
 // What a summary reports: the sets, and every set after the first compared
 // with the first.
