@@ -299,8 +299,9 @@ TEST(Interval, TheDifferencePerCallKnownByHand) {
     EXPECT_DOUBLE_EQ(b.est.diff, 8);
     EXPECT_LT(b.est.diff_low, 8);
     EXPECT_GT(b.est.diff_high, 8);
-    // Only the floor for a repeat campaign widens it: 0.15% of 100 ticks.
-    EXPECT_LT(b.est.diff_high - b.est.diff_low, 1);
+    // Only the floor for a repeat campaign widens it: kBetweenCampaigns of
+    // 100 ticks, each way, times a 95% interval's t of about 2.
+    EXPECT_LT(b.est.diff_high - b.est.diff_low, 2 * 2.1 * kBetweenCampaigns * 100);
   }
   ASSERT_EQ(c.ranges.size(), 1u);
   EXPECT_DOUBLE_EQ(c.ranges[0].est.diff, 8);
