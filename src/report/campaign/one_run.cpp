@@ -61,8 +61,7 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
     throw RunTimedOut(what + ": no result within " + fmt("%g", opt.timeout) +
                       " s (--timeout); the run was killed");
   case Outcome::NotStarted:
-    throw RunFailed(what + ": cannot run benchmark '" + job.bench +
-                    "': " + std::strerror(out.code));
+    throw RunFailed(what + ": " + os_error("run benchmark", job.bench, out.code));
   default:
     break;
   }

@@ -139,7 +139,8 @@ const std::vector<std::string> &steering_variables() {
 CampaignOptions continue_campaign(const std::string &dir) {
   std::error_code ec;
   if (!fs::is_directory(dir, ec))
-    throw InputError(dir + ": " + (fs::exists(dir, ec) ? "not a folder" : std::strerror(ENOENT)));
+    throw InputError(fs::exists(dir, ec) ? "'" + dir + "' is not a folder"
+                                         : os_error("continue the campaign in", dir, ENOENT));
   Record r = read_record(dir);
   if (r.variants.empty())
     throw InputError(dir + ": not an interleaved campaign (no variants in its " + kRecordFile +

@@ -35,11 +35,11 @@ public:
   SharedCounts() {
     fd_ = memfd_create("capture-memset", MFD_CLOEXEC);
     if (fd_ < 0 || ftruncate(fd_, sizeof(Counts)) != 0)
-      throw SystemError(std::string("cannot make the capture's counts: ") + std::strerror(errno));
+      throw SystemError(os_error("make the capture's counts", errno));
     void *m = mmap(nullptr, sizeof(Counts), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
     if (m == MAP_FAILED) {
       close(fd_);
-      throw SystemError(std::string("cannot map the capture's counts: ") + std::strerror(errno));
+      throw SystemError(os_error("map the capture's counts", errno));
     }
     counts_ = static_cast<Counts *>(m);
     __atomic_store_n(&counts_->magic, capture_layout::kMagic, __ATOMIC_RELEASE);
@@ -145,7 +145,7 @@ Capture run_capture(const CaptureRequest &r) {
   Outcome out = run_program(cmd);
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (out.kind == Outcome::NotStarted)
-    throw SystemError("cannot start '" + r.command[0] + "': " + std::strerror(out.code));
+    throw SystemError(os_error("start", r.command[0], out.code));
 
   Capture c;
   c.command = shell_words(r.command);

@@ -16,7 +16,7 @@ namespace report {
 
 void write_out(const std::string &text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-    throw SystemError(std::string("cannot write to standard output: ") + std::strerror(errno));
+    throw SystemError(os_error("write to standard output", errno));
 }
 
 std::optional<Weights> weights_of(const Options &o) {

@@ -7,6 +7,7 @@
 #include "report/formats/result_file.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -20,25 +21,19 @@
 namespace report {
 
 unsigned long count_value(const std::string &option, const std::string &s, unsigned long max) {
-  bool digits = !s.empty() && s.size() <= 19 && s.find_first_not_of("0123456789") == s.npos;
-  unsigned long v = digits ? std::strtoul(s.c_str(), nullptr, 10) : 0;
-  if (!digits || v > max)
+  std::optional<uint64_t> v = parse_whole(s, max);
+  if (!v)
     throw UsageError(option + " takes a whole number up to " + std::to_string(max) + ", got '" + s +
                      "'");
-  return v;
+  return (unsigned long)*v;
 }
 
 double decimal_value(const std::string &option, const std::string &s, double lo, double hi) {
-  size_t dot = s.find('.');
-  auto digits = [](const std::string &d) {
-    return !d.empty() && d.size() <= 15 && d.find_first_not_of("0123456789") == d.npos;
-  };
-  bool ok = digits(s.substr(0, dot)) && (dot == s.npos || digits(s.substr(dot + 1)));
-  double v = ok ? std::strtod(s.c_str(), nullptr) : 0;
-  if (!ok || v < lo || v > hi)
+  std::optional<double> v = parse_decimal(s);
+  if (!v || *v < lo || *v > hi)
     throw UsageError(option + " takes a decimal number from " + std::to_string((long)lo) + " to " +
                      std::to_string((long)hi) + ", got '" + s + "'");
-  return v;
+  return *v;
 }
 
 namespace {
@@ -101,17 +96,17 @@ void check_bench(const std::string &bench) {
     throw UsageError("--bench: control characters are not allowed in the path");
   struct stat st;
   if (stat(bench.c_str(), &st) != 0)
-    throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
+    throw UsageError(os_error("run benchmark", bench, errno));
   if (!S_ISREG(st.st_mode))
     throw UsageError("cannot run benchmark '" + bench + "': not a regular file");
   if (access(bench.c_str(), X_OK) != 0)
-    throw UsageError("cannot run benchmark '" + bench + "': " + std::strerror(errno));
+    throw UsageError(os_error("run benchmark", bench, errno));
 }
 
 std::string preload_path(const std::string &path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0)
-    throw UsageError("--preload '" + path + "': " + std::strerror(path.empty() ? ENOENT : errno));
+    throw UsageError("--preload: " + os_error("read", path, path.empty() ? ENOENT : errno));
   if (!S_ISREG(st.st_mode))
     throw UsageError("--preload '" + path + "': not a regular file");
   std::error_code ec;

@@ -3,6 +3,8 @@
 #include "report/formats/capture.hpp"
 
 #include "report/formats/record_values.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -46,21 +48,22 @@ std::string capture_text(const Capture &c, const std::map<uint64_t, uint64_t> &l
   return o;
 }
 
-bool CaptureHeaderReader::line(const std::string &s, std::string &error) {
+void CaptureHeaderReader::line(const std::string &s, size_t at) {
+  auto refuse = [&](const std::string &what) {
+    throw InputError(name_ + ":" + std::to_string(at) + ": " + printable(what));
+  };
   // "# key: value"; an empty value loses its space to the reader's trimming.
   size_t colon = s.find(':');
   if (s.rfind("# ", 0) != 0 || colon == std::string::npos)
-    return true;
+    return;
   std::string name = s.substr(2, colon - 2), v = s.substr(std::min(colon + 2, s.size()));
   unsigned k = 0;
   while (k < kKeys && name != kKeyNames[k])
     k++;
   if (k == kKeys)
-    return true; // a note
-  if (seen_ & (1u << k)) {
-    error = "a second '" + name + "' line";
-    return false;
-  }
+    return; // a note
+  if (seen_ & (1u << k))
+    refuse("a second '" + name + "' line");
   seen_ |= 1u << k;
   // In whole microseconds, as time_text writes them: what is read is what a
   // second writing writes.
@@ -95,7 +98,7 @@ bool CaptureHeaderReader::line(const std::string &s, std::string &error) {
     break;
   case kCalls:
   case kProcesses: {
-    std::optional<uint64_t> n = whole_number(v, (uint64_t)1 << 53);
+    std::optional<uint64_t> n = parse_whole(v, (uint64_t)1 << 53);
     ok = n.has_value();
     (k == kCalls ? c_.calls : c_.processes) = n.value_or(0);
     break;
@@ -107,16 +110,13 @@ bool CaptureHeaderReader::line(const std::string &s, std::string &error) {
     c_.date = unescaped(v);
   }
   if (!ok)
-    error = "a capture's '" + name + "' cannot be '" + v + "'";
-  return ok;
+    refuse("a capture's '" + name + "' cannot be '" + v + "'");
 }
 
-std::optional<Capture> CaptureHeaderReader::finish(std::string &error) const {
+Capture CaptureHeaderReader::finish() const {
   for (unsigned k = 0; k < kKeys; k++)
-    if (!(seen_ & (1u << k))) {
-      error = std::string("a capture without its '# ") + kKeyNames[k] + ":' line";
-      return std::nullopt;
-    }
+    if (!(seen_ & (1u << k)))
+      throw InputError(name_ + ": a capture without its '# " + kKeyNames[k] + ":' line");
   return c_;
 }
 

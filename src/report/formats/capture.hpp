@@ -49,16 +49,20 @@ std::string capture_header(const Capture &c);
 // increasing order. The calls must add up to c.calls.
 std::string capture_text(const Capture &c, const std::map<uint64_t, uint64_t> &lengths);
 
-// Reads the header's lines one by one, as the weights reader meets them.
+// Reads the header's lines one by one, as the weights reader meets them,
+// of the file `name`. Like every reader here it throws InputError, naming
+// the file and the line.
 class CaptureHeaderReader {
 public:
-  // A '#' line of a capture; false with `error` set if it is one of ours
-  // and wrong. Lines of other text are notes and pass.
-  bool line(const std::string &s, std::string &error);
-  // The whole header; an error names what is missing.
-  std::optional<Capture> finish(std::string &error) const;
+  explicit CaptureHeaderReader(std::string name) : name_(std::move(name)) {}
+  // A '#' line of a capture, line `at` of the file; one of ours that is
+  // wrong is refused. Lines of other text are notes and pass.
+  void line(const std::string &s, size_t at);
+  // The whole header; a refusal names what is missing.
+  Capture finish() const;
 
 private:
+  std::string name_;
   Capture c_;
   unsigned seen_ = 0; // a bit per key
 };

@@ -4,6 +4,7 @@
 #include "report/formats/record_keys.hpp"
 
 #include "report/formats/record_values.hpp"
+#include "report/sys/text.hpp"
 
 namespace report {
 
@@ -57,7 +58,7 @@ Key machine_number(const char *name) {
             if (r.machine.*M)
               o.emplace_back(n, fixed(*(r.machine.*M), Decimals));
           },
-          [](Record &r, const std::string &v) { r.machine.*M = number(v); }};
+          [](Record &r, const std::string &v) { r.machine.*M = parse_decimal(v); }};
 }
 template <std::string Record::*M> Key record_text(const char *name) {
   return {name, [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.*M); },
@@ -139,7 +140,7 @@ std::vector<Key> run_keys() {
          if (r.seed)
            o.emplace_back(n, std::to_string(*r.seed));
        },
-       [](Record &r, const std::string &v) { r.seed = whole_number(v, UINT64_MAX); }},
+       [](Record &r, const std::string &v) { r.seed = parse_whole(v); }},
       {"library",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &l : r.libraries)

@@ -3,6 +3,8 @@
 
 #include "report/formats/record_values.hpp"
 
+#include "report/sys/text.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -53,36 +55,14 @@ std::string unescaped(const std::string &v) {
   return out;
 }
 
-std::optional<double> number(const std::string &s) {
-  size_t dot = s.find('.');
-  std::string whole = s.substr(0, dot), frac = dot == s.npos ? "" : s.substr(dot + 1);
-  auto digits = [](const std::string &d) {
-    return !d.empty() && d.size() <= 18 && d.find_first_not_of("0123456789") == d.npos;
-  };
-  if (!digits(whole) || (dot != s.npos && !digits(frac)))
-    return std::nullopt;
-  return std::strtod(s.c_str(), nullptr);
-}
-
 std::optional<double> seconds(const std::string &v) {
   if (v.size() < 3 || v.compare(v.size() - 2, 2, " s") != 0)
     return std::nullopt;
-  return number(v.substr(0, v.size() - 2));
-}
-
-std::optional<uint64_t> whole_number(const std::string &s, uint64_t max) {
-  // Up to 2^64 - 1, which has 20 digits; no more.
-  if (s.empty() || s.size() > 20 || s.find_first_not_of("0123456789") != s.npos ||
-      (s.size() == 20 && s > "18446744073709551615"))
-    return std::nullopt;
-  uint64_t v = std::strtoull(s.c_str(), nullptr, 10);
-  if (v > max)
-    return std::nullopt;
-  return v;
+  return parse_decimal(v.substr(0, v.size() - 2));
 }
 
 std::optional<unsigned> small_number(const std::string &s) {
-  auto v = whole_number(s, UINT32_MAX);
+  auto v = parse_whole(s, UINT32_MAX);
   return v ? std::optional<unsigned>((unsigned)*v) : std::nullopt;
 }
 
@@ -100,7 +80,7 @@ std::pair<std::string, std::string> split_first(const std::string &s) {
 }
 
 std::string in_seconds(double v) {
-  // Plain decimal, as number() reads it back: %g would write a large value
+  // Plain decimal, as parse_decimal() reads it back: %g would write a large value
   // with an exponent ("6.08165e+13 s"), which reads as none.
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.6f", v);

@@ -14,13 +14,10 @@ namespace report {
 std::string escaped(const std::string &v);
 std::string unescaped(const std::string &v);
 
-// Plain decimal only: digits, with an optional fraction; none otherwise.
-std::optional<double> number(const std::string &s);
-// "60 s", as in_seconds writes it.
+// "60 s", as in_seconds writes it; its number as parse_decimal takes it.
 std::optional<double> seconds(const std::string &v);
 std::string in_seconds(double v);
-// Digits only, at most `max`.
-std::optional<uint64_t> whole_number(const std::string &s, uint64_t max);
+// parse_whole, up to 2^32 - 1.
 std::optional<unsigned> small_number(const std::string &s);
 // "%.*f"
 std::string fixed(double v, int decimals);

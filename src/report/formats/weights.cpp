@@ -233,7 +233,7 @@ WeightsFormat detect(const std::string &s) {
 Weights parse_weights(const std::string &text, const std::string &name, WeightsFormat format) {
   Reader r{name, {}, 0};
   r.w.at.assign(kLengths, 0);
-  std::string map_name, error;
+  std::string map_name;
   std::optional<CaptureHeaderReader> header;
   size_t start = 0;
   while (start < text.size()) {
@@ -244,9 +244,9 @@ Weights parse_weights(const std::string &text, const std::string &name, WeightsF
     while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t'))
       s.pop_back();
     if (r.line == 1 && s == kCaptureMark)
-      header.emplace();
-    if (header && s[0] == '#' && !header->line(s, error))
-      r.bad(error);
+      header.emplace(name);
+    if (header && s[0] == '#')
+      header->line(s, r.line);
     // bpftrace's own chatter around the data.
     if (blank(s) || s.rfind("Attaching ", 0) == 0 || (s[0] == '#' && format != WeightsFormat::Json))
       continue;
@@ -273,9 +273,7 @@ Weights parse_weights(const std::string &text, const std::string &name, WeightsF
   }
   r.w.format = format;
   if (header) {
-    r.w.capture = header->finish(error);
-    if (!r.w.capture)
-      throw InputError(name + ": " + error);
+    r.w.capture = header->finish();
     if (format != WeightsFormat::Plain)
       throw InputError(name + ": a capture holds 'LENGTH COUNT' lines");
     if ((double)r.w.capture->calls != r.w.total)

@@ -4,6 +4,7 @@
 #include "report/render/render.hpp"
 
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -33,13 +34,11 @@ std::vector<std::string> utf8(const std::vector<std::string> &v) {
 // A record value as JSON: a plain decimal number as a number ("rounds":
 // 230), anything else as text.
 ordered_json record_value(const std::string &v) {
-  bool digits = !v.empty() && v.size() <= 19 && v.find_first_not_of("0123456789.") == v.npos &&
-                std::count(v.begin(), v.end(), '.') <= 1 && v.front() != '.' && v.back() != '.';
-  if (!digits)
-    return utf8(v);
-  if (v.find('.') == v.npos)
-    return (uint64_t)std::strtoull(v.c_str(), nullptr, 10);
-  return std::strtod(v.c_str(), nullptr);
+  if (auto whole = parse_whole(v))
+    return *whole;
+  if (auto decimal = parse_decimal(v))
+    return *decimal;
+  return utf8(v);
 }
 
 ordered_json context_of(const Set &set) {

@@ -57,9 +57,14 @@ struct CommandFailed : Failure {
 struct NoCalls : Failure {
   explicit NoCalls(const std::string &w) : Failure(kNoCalls, w) {}
 };
-// "cannot VERB 'PATH': strerror(err)", the one shape of an operating-system failure.
+// "cannot VERB 'PATH': strerror(err)", the one shape of an operating-system
+// failure, used wherever errno is told; "cannot VERB: strerror(err)" where
+// no path of the user's is involved.
 inline std::string os_error(const std::string &verb, const std::string &path, int err) {
   return "cannot " + verb + " '" + path + "': " + std::strerror(err);
+}
+inline std::string os_error(const std::string &verb, int err) {
+  return "cannot " + verb + ": " + std::strerror(err);
 }
 
 } // namespace report

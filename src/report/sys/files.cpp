@@ -87,12 +87,12 @@ std::string read_regular_file(const std::string &path, size_t max_bytes, const c
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
-    throw InputError(path + ": " + std::strerror(errno));
+    throw InputError(os_error("read", path, errno));
   struct stat st;
   if (fstat(fd, &st) != 0) {
     int err = errno;
     close(fd);
-    throw InputError(path + ": " + std::strerror(err));
+    throw InputError(os_error("read", path, err));
   }
   if (!S_ISREG(st.st_mode)) {
     close(fd);
@@ -108,7 +108,7 @@ std::string read_regular_file(const std::string &path, size_t max_bytes, const c
     if (n < 0) {
       int err = errno;
       close(fd);
-      throw InputError(path + ": " + std::strerror(err));
+      throw InputError(os_error("read", path, err));
     }
     if (n == 0)
       break;

@@ -49,7 +49,7 @@ bool wait_for(pid_t pid, int &status, double seconds, rusage *usage = nullptr) {
     if (got == pid)
       return true;
     if (got < 0 && errno != EINTR)
-      throw SystemError(std::string("cannot wait for a child process: ") + std::strerror(errno));
+      throw SystemError(os_error("wait for a child process", errno));
     if (g_interrupt)
       return false;
     timespec limit = {1, 0};
@@ -160,7 +160,7 @@ std::string Outcome::describe() const {
   case Interrupted:
     return "stopped: " + signal_name(code);
   default:
-    return std::string("could not start: ") + std::strerror(code);
+    return os_error("start", code);
   }
 }
 
@@ -274,14 +274,14 @@ Outcome run_program(const Command &cmd) {
   // closes it empty.
   int report_fd[2];
   if (pipe2(report_fd, O_CLOEXEC) != 0)
-    throw SystemError(std::string("cannot start '") + args[0] + "': " + std::strerror(errno));
+    throw SystemError(os_error("start", args[0], errno));
   const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     int err = errno;
     close(report_fd[0]);
     close(report_fd[1]);
-    throw SystemError(std::string("cannot start '") + args[0] + "': " + std::strerror(err));
+    throw SystemError(os_error("start", args[0], err));
   }
   if (pid == 0) {
     close(report_fd[0]);

@@ -2,7 +2,10 @@
 // Small text helpers shared by the renderers and messages.
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,28 @@ inline std::string fmt(const char *f, ...) {
   std::vsnprintf(buf, sizeof buf, f, ap);
   va_end(ap);
   return buf;
+}
+
+// Numbers as every reader of this tool takes them, from options, the
+// record and the formats alike: plain decimal text, with no sign, space,
+// exponent or base; none where the text is not one, or passes the bounds.
+//  - whole: digits only, at most `max` (2^64 - 1 has 20 digits);
+//  - decimal: digits, or digits, a point and digits, at most 18 a side.
+inline std::optional<uint64_t> parse_whole(const std::string &s, uint64_t max = UINT64_MAX) {
+  if (s.empty() || s.size() > 20 || s.find_first_not_of("0123456789") != s.npos ||
+      (s.size() == 20 && s > "18446744073709551615"))
+    return std::nullopt;
+  uint64_t v = std::strtoull(s.c_str(), nullptr, 10);
+  return v <= max ? std::optional<uint64_t>(v) : std::nullopt;
+}
+inline std::optional<double> parse_decimal(const std::string &s) {
+  size_t dot = s.find('.');
+  auto digits = [](const std::string &d) {
+    return !d.empty() && d.size() <= 18 && d.find_first_not_of("0123456789") == d.npos;
+  };
+  if (!digits(s.substr(0, dot)) || (dot != s.npos && !digits(s.substr(dot + 1))))
+    return std::nullopt;
+  return std::strtod(s.c_str(), nullptr);
 }
 
 // "1 run", "3 runs".
