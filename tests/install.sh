@@ -4,7 +4,8 @@ build=$1
 . "$(dirname "$0")/lib.sh"
 expect 0 "install" -- cmake --install "$build" --prefix "$tmp/prefix"
 for f in bin/memset-bench bin/memset-report bin/memset-probe bin/libcapture-memset.so \
-  share/doc/memset-bench/README.md; do
+  share/doc/memset-bench/README.md share/doc/memset-bench/docs/method.md \
+  share/doc/memset-bench/docs/run.md; do
   [ -e "$tmp/prefix/$f" ] || fail "not installed: $f"
 done
 for lib in "$build"/libmemset-*.so; do

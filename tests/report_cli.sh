@@ -89,15 +89,15 @@ expect 2 "a number with a space" -- "$report" run --out "$tmp/new" --timeout ' 5
 expect 2 "a line feed in --bench" -- "$report" run --out "$tmp/new" --bench "$(printf '%s\nenv: forged' "$bench")"
 expect 0 "-- ends the options" -- "$report" summary -- "$tmp/camp/run-001.txt"
 expect 2 "line feed in --env" -- "$report" run --out "$tmp/new" --env "$(printf 'A=1\nenv: forged')"
-# Every command the tool's help lists (from its command table): the README's
-# synopses are the tool's own, word for word.
+# Every command the tool's help lists (from its command table) has a guide
+# in docs/ whose synopsis is the tool's own, word for word.
 commands=$("$report" --help | sed -n '/^commands:/,/^$/p' | awk '/^  [a-z]+  / && $1 != "help" { print $1 }')
 [ "$(echo "$commands" | wc -l)" -ge 6 ] || fail "the tool's help lists too few commands: $commands"
-readme=$(dirname "$0")/../README.md
 for cmd in $commands; do
+  readme=$(dirname "$0")/../docs/$cmd.md
   "$report" "$cmd" --help | sed -n '/^usage:/,/^$/p' | sed '/^$/d; s/^/    /' >"$tmp/synopsis"
   grep -qxFf "$tmp/synopsis" "$readme" && [ "$(grep -cxFf "$tmp/synopsis" "$readme")" = "$(wc -l <"$tmp/synopsis")" ] ||
-    fail "README's synopsis of $cmd differs from --help"
+    fail "docs/$cmd.md's synopsis differs from --help"
 done
 expect 6 "help into a full disk" -- sh -c "'$report' --help >/dev/full"
 for cmd in "" $commands; do
