@@ -151,8 +151,8 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
                  ? std::optional<size_t>(std::min(*hidden, *sr.summary.hidden_to))
                  : std::nullopt;
   if (hidden && !r.sets.empty())
-    s += fmt("set object 1 rect from %zu, graph 0 to %zu, graph 1 behind fc rgb 'gray92' "
-             "fs solid noborder\n",
+    s += fmt("set object 1 rect from %zu, graph 0 to %zu, graph 1 behind fc rgb '#eeeeee' "
+             "fs solid 1.0 noborder\n",
              kFirstBandLength, *hidden) +
          "set label 2 " + quoted(fmt("3..%zu: hidden by the readings", *hidden)) +
          " at graph 0.02, graph 0.89 left font ',9'\n";
@@ -183,8 +183,9 @@ std::string band_blocks(const Report &r, double &rlo, double &rhi) {
     s += fmt("$bands%zu << EOD\n", i);
     for (const auto &b : r.comparisons[i].bands) {
       double mid = std::sqrt((double)b.band.from * (double)b.band.to);
-      double low = b.est.interval ? b.est.low : b.est.ratio;
-      double high = b.est.interval ? b.est.high : b.est.ratio;
+      // A band hidden in the readings has no interval to draw: it bounds nothing.
+      bool bar = b.est.interval && !b.hidden;
+      double low = bar ? b.est.low : b.est.ratio, high = bar ? b.est.high : b.est.ratio;
       rlo = std::min(rlo, low);
       rhi = std::max(rhi, high);
       s += fmt("%g %.4f %.4f %.4f %d\n", mid, b.est.ratio, low, high, verdict_colour(b.verdict));
