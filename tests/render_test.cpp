@@ -135,6 +135,35 @@ TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
   EXPECT_LT(std::stod(m[1]), 10 * base_cost(kLengths)) << "a spike of one run set the scale";
 }
 
+TEST(Plot, TheHiddenStretchIsShadedAndItsBandsDrawNoInterval) {
+  Set a = with_step(make_set("a", 15, flat_then_rising, {0.01, 0, 1}, 1), 26);
+  Set b = with_step(make_set("b", 15, flat_then_rising, {0.01, 0, 1}, 2), 26);
+  Report r = build_report({a, b}, {});
+  ASSERT_GT(r.comparisons[0].hidden_bands, 0u);
+  std::string s = plot_script(r, terminal_for("x.png"), {});
+  char rect[64];
+  std::snprintf(rect, sizeof rect, "set object 1 rect from 3, graph 0 to %zu,",
+                *r.sets[0].summary.hidden_to);
+  EXPECT_NE(s.find(rect), std::string::npos) << rect;
+  // Each hidden band's line: its ratio as low and high alike.
+  size_t from = s.find("$bands0 << EOD"), to = s.find("EOD\n", from + 14);
+  ASSERT_NE(from, std::string::npos);
+  std::string block = s.substr(from, to - from);
+  std::regex band("\n([0-9.e+]+) ([0-9.]+) ([0-9.]+) ([0-9.]+) [0-9]+");
+  size_t hidden = 0;
+  for (std::sregex_iterator it(block.begin(), block.end(), band), end; it != end; ++it)
+    if (std::stod((*it)[1]) < kFlatTo / 2) {
+      EXPECT_EQ((*it)[2], (*it)[3]) << (*it)[0];
+      EXPECT_EQ((*it)[2], (*it)[4]) << (*it)[0];
+      hidden++;
+    }
+  EXPECT_GT(hidden, 0u);
+  // Sets whose step is unknown hide nothing, and nothing is shaded.
+  a.record.machine.tsc_step.reset();
+  EXPECT_EQ(plot_script(build_report({a, b}, {}), terminal_for("x.png"), {}).find("set object 1"),
+            std::string::npos);
+}
+
 #ifdef MEMSET_REPORT_JSON
 TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
   // A pair with a known hidden stretch, and a difference above it: the
