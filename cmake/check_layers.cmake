@@ -1,7 +1,8 @@
 # Fails when a file of src/report includes a header from a folder that its
-# own folder does not use, and when a file of PRELOAD (what runs inside a
-# captured process) includes anything of the report. LAYERS:
-# "folder=used,used+folder=..."; "preload" among the used is PRELOAD.
+# own folder does not use, and when a file of a PRELOAD folder (what runs
+# inside a captured or measured process: src/preload, src/batch) includes
+# anything of the report. LAYERS: "folder=used,used+folder=..."; "preload"
+# or "batch" among the used is that folder of src/.
 # ROOT: the folder that holds them.
 cmake_minimum_required(VERSION 3.16)
 set(bad "")
@@ -18,7 +19,7 @@ foreach(entry IN LISTS LAYERS)
   endif()
   file(GLOB sources "${ROOT}/${folder}/*.cpp" "${ROOT}/${folder}/*.hpp")
   foreach(source IN LISTS sources)
-    file(STRINGS "${source}" includes REGEX "^#include \"(report/|preload/)")
+    file(STRINGS "${source}" includes REGEX "^#include \"(report/|preload/|batch/)")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^#include \"(report/)?([a-z_]+)/.*" "\\2" used "${line}")
       if(NOT used IN_LIST allowed)
@@ -28,16 +29,17 @@ foreach(entry IN LISTS LAYERS)
     endforeach()
   endforeach()
 endforeach()
-if(PRELOAD)
-  file(GLOB sources "${PRELOAD}/*.cpp" "${PRELOAD}/*.hpp")
+foreach(outside IN LISTS PRELOAD)
+  get_filename_component(room "${outside}" NAME)
+  file(GLOB sources "${outside}/*.cpp" "${outside}/*.hpp")
   foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^#include \"report/")
     foreach(line IN LISTS includes)
       get_filename_component(shown "${source}" NAME)
-      string(APPEND bad "\n  preload/${shown}: ${line} (what runs in a captured process uses nothing of the report)")
+      string(APPEND bad "\n  ${room}/${shown}: ${line} (what runs in a measured or captured process uses nothing of the report)")
     endforeach()
   endforeach()
-endif()
+endforeach()
 if(bad)
   message(FATAL_ERROR "a folder uses one it may not:${bad}")
 endif()

@@ -1,0 +1,36 @@
+#pragma once
+// The result file of memset-batch, as the engine writes it and memset-report
+// reads it: the one owner of its layout. The mark with the format's version,
+// then one "# KEY: VALUE" line for each key below in this order, then one
+// value per fill length from 1 to 32768, in ticks per call with exactly
+// kDecimals decimals; every line ends in a line feed.
+//
+//   # memset-batch 1
+//   # lengths: fixed          fixed, or random: each band's lengths drawn at random
+//   # seed: 0                 of the random lengths (0 with fixed ones)
+//   # resolution: 26          the smallest nonzero difference of two readings, ticks
+//   # read_cost: 41.000       a fenced pair of readings, taken off every batch
+//   # loop: 2.125             a call of an empty function in the same loop
+//   # batch: 26000            ticks a batch spans at least
+//   12.345                    length 1, ...
+
+#include <cstddef>
+
+namespace batch_format {
+
+constexpr const char *kMark = "# memset-batch 1";
+enum Key { kLengthsKey, kSeed, kResolution, kReadCost, kLoop, kBatch, kKeys };
+constexpr const char *kKeyNames[kKeys] = {"lengths",   "seed", "resolution",
+                                          "read_cost", "loop", "batch"};
+constexpr const char *kFixed = "fixed", *kRandom = "random";
+constexpr int kDecimals = 3;
+constexpr size_t kLengths = 32768;
+
+// A batch spans at least this many steps of the counter, so that reading it
+// costs a thousandth of a step per call at most; and its calls are within
+// these bounds: a few calls would weigh the loop's entry, and more than the
+// most would take a batch past a millisecond.
+constexpr unsigned kStepsPerBatch = 1000;
+constexpr unsigned kMinCalls = 16, kMaxCalls = 1u << 16;
+
+} // namespace batch_format

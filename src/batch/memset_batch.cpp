@@ -1,0 +1,267 @@
+// memset-batch PATH [--random-lengths BANDS --seed N]
+//
+// What a call of the C library's memset costs among back-to-back calls, for
+// every fill length from 1 to 32768 bytes, in time-stamp-counter ticks per
+// call with fractions, net of the counter's own readings. Where memset-bench
+// times one call between two unfenced readings (every fill up to about 1 KiB
+// then reads as one counter step on a coarse counter), this times batches of
+// calls between fenced readings: a batch spans at least 1000 counter steps,
+// so a step costs a thousandth of a step a call at most.
+//
+// memset is bound as memset-bench binds it (see CMakeLists.txt): through the
+// PLT, lazily, at its first call, which comes before every timed batch; so
+// GLIBC_TUNABLES and LD_PRELOAD steer it alike. The buffer is 32 KiB, kept in
+// L1 by the calls themselves. Each length is timed in two batches and the
+// faster kept: interference only adds time.
+//
+// --random-lengths BANDS ("3-7,8-15,..."): each batch of a band draws its
+// lengths at random within it (seeded by --seed, drawn before the timed
+// loop), so that no predictor learns one length; every length of the band
+// then carries the band's value. Lengths in no band are timed as they are.
+//
+// Writes the file batch_format.hpp describes. Status 0 after a complete run,
+// 1 for a bad command line, 2 when the file or the buffer cannot be had; a
+// message on standard error says which, and nothing else is printed.
+
+#include "batch/batch_format.hpp"
+
+#include <x86intrin.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+extern "C" void memset_batch_empty(void *, int, size_t);
+
+namespace {
+
+using namespace batch_format;
+
+// A reading after every earlier instruction and store has completed, before
+// any later one starts.
+inline uint64_t fenced_read() {
+  _mm_mfence();
+  _mm_lfence();
+  uint64_t t = __rdtsc();
+  _mm_lfence();
+  return t;
+}
+
+// The batch's lengths: one length, or one drawn per call.
+struct Lengths {
+  size_t fixed = 0;
+  const size_t *drawn = nullptr;
+};
+
+// One call in the loop: memset, or the empty function in its place, each
+// called by name, so that each goes through the PLT.
+template <bool Empty> inline void call(unsigned char *dest, int c, size_t n) {
+  if constexpr (Empty)
+    memset_batch_empty(dest, c, n);
+  else
+    memset(dest, c, n);
+}
+
+// Ticks a batch of `calls` calls takes between fenced readings. The loop is
+// the same for memset and for the empty function, so that their difference
+// is memset's own.
+template <bool Empty>
+__attribute__((noinline)) uint64_t batch_ticks(unsigned char *dest, const Lengths &l,
+                                               unsigned calls) {
+  uint64_t t0 = fenced_read();
+  if (l.drawn)
+    for (unsigned i = 0; i < calls; i++)
+      call<Empty>(dest, (int)i, l.drawn[i]);
+  else
+    for (unsigned i = 0; i < calls; i++)
+      call<Empty>(dest, (int)i, l.fixed);
+  return fenced_read() - t0;
+}
+
+// The counter as this machine reads it: the smallest nonzero difference of
+// two back-to-back readings (the counter's step where that exceeds what a
+// reading costs, as on AMD's, else a reading's cost: either way what one
+// reading can tell apart), and the median cost of a fenced pair, which is in
+// every batch and is taken off it.
+struct Counter {
+  uint64_t resolution = 1;
+  double read_cost = 0;
+};
+
+Counter measure_counter() {
+  constexpr int kPairs = 20001;
+  std::vector<uint64_t> fenced;
+  uint64_t smallest = UINT64_MAX;
+  for (int i = 0; i < kPairs; i++) {
+    uint64_t a = __rdtsc(), b = __rdtsc();
+    if (b > a)
+      smallest = std::min(smallest, b - a);
+    uint64_t c = fenced_read(), d = fenced_read();
+    fenced.push_back(d - c);
+  }
+  std::nth_element(fenced.begin(), fenced.begin() + kPairs / 2, fenced.end());
+  return {smallest == UINT64_MAX ? 1 : smallest, (double)fenced[kPairs / 2]};
+}
+
+struct Options {
+  const char *path = nullptr;
+  std::vector<std::pair<size_t, size_t>> bands; // --random-lengths
+  uint64_t seed = 0;
+};
+
+bool parse_number(const char *s, uint64_t &out) {
+  if (!*s || std::strspn(s, "0123456789") != std::strlen(s) || std::strlen(s) > 19)
+    return false;
+  out = std::strtoull(s, nullptr, 10);
+  return true;
+}
+
+// "3-7,8-15": bands in increasing order, within 3..32768, none overlapping.
+bool parse_bands(const std::string &s, std::vector<std::pair<size_t, size_t>> &out) {
+  size_t last = 2;
+  for (size_t start = 0; start <= s.size();) {
+    size_t end = std::min(s.find(',', start), s.size());
+    std::string one = s.substr(start, end - start);
+    size_t dash = one.find('-');
+    uint64_t lo, hi;
+    if (dash == std::string::npos || !parse_number(one.substr(0, dash).c_str(), lo) ||
+        !parse_number(one.substr(dash + 1).c_str(), hi) || lo <= last || hi < lo || hi > kLengths)
+      return false;
+    out.push_back({lo, hi});
+    last = hi;
+    start = end + 1;
+  }
+  return true;
+}
+
+int usage(const char *why) {
+  std::fprintf(stderr,
+               "memset-batch: %s\nusage: memset-batch PATH [--random-lengths BANDS --seed N]\n",
+               why);
+  return 1;
+}
+
+int fail(const char *what, const char *path) {
+  std::fprintf(stderr, "memset-batch: cannot %s '%s': %s\n", what, path, std::strerror(errno));
+  return 2;
+}
+
+// splitmix64: the random lengths' stream, from the seed alone.
+uint64_t next_random(uint64_t &state) {
+  uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  Options o;
+  bool seeded = false;
+  for (int i = 1; i < argc; i++) {
+    std::string a = argv[i];
+    if (a == "--random-lengths" && i + 1 < argc) {
+      if (!parse_bands(argv[++i], o.bands))
+        return usage("--random-lengths takes bands LO-HI,... in increasing order within 3..32768");
+    } else if (a == "--seed" && i + 1 < argc) {
+      if (!parse_number(argv[++i], o.seed))
+        return usage("--seed takes a whole number");
+      seeded = true;
+    } else if (a.rfind("-", 0) == 0 || o.path) {
+      return usage(("unknown argument '" + a + "'").c_str());
+    } else {
+      o.path = argv[i];
+    }
+  }
+  if (!o.path)
+    return usage("no result file given");
+  if (seeded != !o.bands.empty())
+    return usage("--random-lengths and --seed go together");
+
+  FILE *out = std::fopen(o.path, "w");
+  if (!out)
+    return fail("write results to", o.path);
+  auto *dest = static_cast<unsigned char *>(std::malloc(kLengths));
+  if (!dest)
+    return fail("allocate the buffer for", o.path);
+  // The first call binds memset, outside every timed batch; the buffer is
+  // then written through and in L1.
+  memset(dest, 0, kLengths);
+
+  const Counter counter = measure_counter();
+  const uint64_t target = (uint64_t)kStepsPerBatch * counter.resolution;
+  auto net = [&](uint64_t ticks, unsigned calls) {
+    return std::max(0.0, ((double)ticks - counter.read_cost) / calls);
+  };
+  // Calls for a batch of at least `target` ticks, from one that took
+  // `ticks` for `calls`; a batch that fell short is timed again.
+  auto enough = [&](uint64_t ticks, unsigned calls) {
+    double grown = std::ceil((double)calls * (double)target * 1.1 / std::max<double>(1, ticks));
+    return (unsigned)std::clamp<double>(grown, kMinCalls, kMaxCalls);
+  };
+  auto fastest = [&](auto empty, const Lengths &l, unsigned &calls) {
+    double best = INFINITY;
+    for (int kept = 0; kept < 2;) {
+      uint64_t t = batch_ticks<decltype(empty)::value>(dest, l, calls);
+      if (t < target && calls < kMaxCalls) {
+        calls = enough(t, calls);
+        continue;
+      }
+      best = std::min(best, net(t, calls));
+      kept++;
+      // The next batch, of this length or the next, sized to the target
+      // again: a cost that grows with the length must not keep the calls
+      // of the shortest fills.
+      if (t > 2 * target)
+        calls = enough(t, calls);
+    }
+    return best;
+  };
+
+  unsigned calls = kMinCalls;
+  const double loop = fastest(std::true_type{}, Lengths{256, nullptr}, calls);
+  std::vector<double> value(kLengths + 1, 0);
+  std::vector<size_t> drawn(kMaxCalls);
+  uint64_t state = o.seed;
+  size_t band = 0;
+  calls = kMinCalls;
+  for (size_t len = 1; len <= kLengths; len++) {
+    if (band < o.bands.size() && len == o.bands[band].first) {
+      auto [lo, hi] = o.bands[band++];
+      for (auto &d : drawn)
+        d = lo + (size_t)(next_random(state) % (hi - lo + 1));
+      double v = fastest(std::false_type{}, Lengths{0, drawn.data()}, calls);
+      for (; len <= hi; len++)
+        value[len] = v;
+      len = hi;
+      continue;
+    }
+    value[len] = fastest(std::false_type{}, Lengths{len, nullptr}, calls);
+  }
+  std::free(dest);
+
+  bool ok = std::fprintf(out, "%s\n", kMark) > 0;
+  ok = ok && std::fprintf(out, "# %s: %s\n", kKeyNames[kLengthsKey],
+                          o.bands.empty() ? kFixed : kRandom) > 0;
+  ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kSeed], o.seed) > 0;
+  ok = ok &&
+       std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kResolution], counter.resolution) > 0;
+  ok = ok &&
+       std::fprintf(out, "# %s: %.*f\n", kKeyNames[kReadCost], kDecimals, counter.read_cost) > 0;
+  ok = ok && std::fprintf(out, "# %s: %.*f\n", kKeyNames[kLoop], kDecimals, loop) > 0;
+  ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kBatch], target) > 0;
+  for (size_t len = 1; ok && len <= kLengths; len++)
+    ok = std::fprintf(out, "%.*f\n", kDecimals, value[len]) > 0;
+  if (std::fclose(out) != 0 || !ok)
+    return fail("write results to", o.path);
+  return 0;
+}

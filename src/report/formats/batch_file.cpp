@@ -1,0 +1,148 @@
+// The result file of memset-batch, read strictly and within bounds.
+
+#include "report/formats/batch_file.hpp"
+
+#include "batch/batch_format.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
+
+namespace report {
+
+namespace {
+
+[[noreturn]] void bad(const std::string &name, size_t line, const std::string &what) {
+  throw InputError(name + ":" + std::to_string(line) + ": " + printable(what));
+}
+
+// "12.345" as 12345: digits, a point and exactly the format's decimals; at
+// most 15 digits before the point.
+bool milli(const std::string &s, uint64_t &out) {
+  size_t dot = s.find('.');
+  if (dot == std::string::npos || dot == 0 || dot > 15 ||
+      s.size() - dot - 1 != (size_t)batch_format::kDecimals)
+    return false;
+  std::string digits = s.substr(0, dot) + s.substr(dot + 1);
+  if (s.substr(0, dot).size() > 1 && s[0] == '0')
+    return false;
+  auto v = parse_whole(digits);
+  if (!v)
+    return false;
+  out = *v;
+  return true;
+}
+
+// A whole number in its one spelling: no leading zero.
+std::optional<uint64_t> canonical_whole(const std::string &s) {
+  auto v = parse_whole(s);
+  return v && std::to_string(*v) == s ? v : std::nullopt;
+}
+
+static_assert(batch_format::kDecimals == 3, "milli_text writes three decimals");
+
+std::string milli_text(uint64_t v) {
+  return std::to_string(v / 1000) + fmt(".%03u", (unsigned)(v % 1000));
+}
+
+} // namespace
+
+std::string batch_text(const BatchRun &r) {
+  using namespace batch_format;
+  const BatchHeader &h = r.header;
+  std::string o = std::string(kMark) + "\n";
+  auto key = [&](Key k, const std::string &v) {
+    o += std::string("# ") + kKeyNames[k] + ": " + v + "\n";
+  };
+  key(kLengthsKey, h.random ? kRandom : kFixed);
+  key(kSeed, std::to_string(h.seed));
+  key(kResolution, std::to_string(h.resolution));
+  key(kReadCost, milli_text(h.read_cost));
+  key(kLoop, milli_text(h.loop));
+  key(kBatch, std::to_string(h.batch_ticks));
+  for (uint64_t v : r.values)
+    o += milli_text(v) + "\n";
+  return o;
+}
+
+bool BatchHeader::operator==(const BatchHeader &o) const {
+  return random == o.random && seed == o.seed && resolution == o.resolution &&
+         read_cost == o.read_cost && loop == o.loop && batch_ticks == o.batch_ticks;
+}
+
+bool is_batch_text(const std::string &text) {
+  const std::string mark = std::string(batch_format::kMark) + "\n";
+  return text.compare(0, mark.size(), mark) == 0;
+}
+
+BatchRun parse_batch(const std::string &text, const std::string &name) {
+  using namespace batch_format;
+  if (text.empty())
+    throw InputError(name + ": empty file");
+  if (text.size() > kMaxBatchBytes)
+    throw InputError(name + ": more than " + std::to_string(kMaxBatchBytes) + " bytes");
+  BatchRun r;
+  r.values.reserve(kLengths);
+  size_t line = 0;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      bad(name, line + 1, "the last line has no line feed (a file cut short?)");
+    std::string s = text.substr(start, end - start);
+    start = end + 1;
+    line++;
+    if (line == 1) {
+      if (s != kMark)
+        bad(name, 1,
+            "not a memset-batch file of this version (expected '" + std::string(kMark) + "')");
+      continue;
+    }
+    if (line <= 1 + kKeys) {
+      const Key k = (Key)(line - 2);
+      std::string prefix = std::string("# ") + kKeyNames[k] + ": ";
+      if (s.compare(0, prefix.size(), prefix) != 0)
+        bad(name, line, std::string("expected '") + prefix + "VALUE', found '" + s + "'");
+      std::string v = s.substr(prefix.size());
+      std::optional<uint64_t> whole = canonical_whole(v);
+      uint64_t m = 0;
+      bool ok = true;
+      switch (k) {
+      case kLengthsKey:
+        ok = v == kFixed || v == kRandom;
+        r.header.random = v == kRandom;
+        break;
+      case kSeed:
+        ok = whole.has_value();
+        r.header.seed = whole.value_or(0);
+        break;
+      case kResolution:
+      case kBatch:
+        ok = whole && *whole > 0;
+        (k == kResolution ? r.header.resolution : r.header.batch_ticks) = whole.value_or(0);
+        break;
+      default:
+        ok = milli(v, m);
+        (k == kReadCost ? r.header.read_cost : r.header.loop) = m;
+      }
+      if (!ok)
+        bad(name, line, std::string("'") + kKeyNames[k] + "' cannot be '" + v + "'");
+      continue;
+    }
+    uint64_t v = 0;
+    if (!milli(s, v))
+      bad(name, line,
+          "expected ticks per call with " + std::to_string(kDecimals) + " decimals, found '" + s +
+              "'");
+    if (r.values.size() == kLengths)
+      bad(name, line, "more than " + std::to_string(kLengths) + " values");
+    r.values.push_back(v);
+  }
+  if (line <= 1 + kKeys)
+    throw InputError(name + ": the header is cut short");
+  if (r.values.size() != kLengths)
+    throw InputError(name + ": " + std::to_string(r.values.size()) + " values, not " +
+                     std::to_string(kLengths) + " (a file cut short?)");
+  if (!r.header.random && r.header.seed != 0)
+    throw InputError(name + ": a seed given with fixed lengths");
+  return r;
+}
+
+} // namespace report

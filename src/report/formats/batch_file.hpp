@@ -1,0 +1,48 @@
+#pragma once
+// The result file of memset-batch (src/batch/batch_format.hpp owns its
+// layout), read strictly and within bounds. Its values, ticks per call with
+// three decimals, are held exactly, in thousandths of a tick.
+
+#include "report/formats/result_file.hpp"
+
+#include <cstdint>
+#include <string>
+
+namespace report {
+
+// memset-batch's values are in thousandths of a tick: a set of them divides
+// by this (Set::scale) wherever it speaks of ticks.
+constexpr double kBatchScale = 1000;
+
+struct BatchHeader {
+  bool random = false; // lengths drawn at random within each band
+  uint64_t seed = 0;
+  uint64_t resolution = 1;  // ticks: the smallest nonzero difference of two readings
+  uint64_t read_cost = 0;   // thousandths of a tick: a fenced pair, taken off every batch
+  uint64_t loop = 0;        // thousandths of a tick: a call of an empty function in the loop
+  uint64_t batch_ticks = 0; // ticks a batch spans at least
+  bool operator==(const BatchHeader &o) const;
+};
+
+struct BatchRun {
+  BatchHeader header;
+  RunTicks values; // per length, thousandths of a tick
+};
+
+// Whether `text` starts as a memset-batch file does: its mark.
+bool is_batch_text(const std::string &text);
+
+// Parses one file strictly: the mark, each header line once in its order,
+// then exactly kLengths values of digits, a point and three digits, each on
+// its own line. Throws InputError naming `name` and the line.
+BatchRun parse_batch(const std::string &text, const std::string &name);
+
+// The text memset-batch writes for `r`: what a file read back must be,
+// byte for byte (the reader takes one spelling of each value only).
+std::string batch_text(const BatchRun &r);
+
+// The most a file can hold: the header and kLengths values of up to 15
+// digits before the point.
+constexpr size_t kMaxBatchBytes = 1024 + kLengths * 20;
+
+} // namespace report

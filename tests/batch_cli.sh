@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# memset-batch from the outside: how it binds memset (its build's promises,
+# on the binary), what a run writes, and its statuses for a bad command line
+# and a file it cannot write.
+set -u
+batch=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# memset and the empty function through lazily bound PLT slots, never inline.
+dyn=$(readelf -d "$batch")
+echo "$dyn" | grep -qE '\(BIND_NOW\)|Flags:.*\bNOW\b' && fail "bound at start-up, not at the first call"
+relocs=$(readelf -rW "$batch")
+for sym in memset memset_batch_empty; do
+  echo "$relocs" | grep -qE "R_X86_64_JUMP_SLOT.* $sym" || fail "$sym has no lazy PLT slot"
+done
+asm=$(objdump -d -C --no-show-raw-insn "$batch")
+echo "$asm" | grep -qE 'call +[0-9a-f]+ <memset@plt>' || fail "memset is not called through the PLT"
+echo "$asm" | grep -qE 'rep stos' && fail "a fill is expanded inline"
+
+# A run: the mark, the header in its order, 32768 values of three decimals.
+"$batch" "$tmp/b.txt" >"$tmp/out" 2>&1 || fail "a run: status $?: $(cat "$tmp/out")"
+[ -s "$tmp/out" ] && fail "a run printed: $(cat "$tmp/out")"
+[ "$(head -1 "$tmp/b.txt")" = "# memset-batch 1" ] || fail "mark: $(head -1 "$tmp/b.txt")"
+[ "$(sed -n '2,7p' "$tmp/b.txt" | cut -d: -f1 | tr '\n' ' ')" = "# lengths # seed # resolution # read_cost # loop # batch " ] ||
+  fail "header: $(sed -n '2,7p' "$tmp/b.txt")"
+[ "$(tail -n +8 "$tmp/b.txt" | grep -cE '^[0-9]+\.[0-9]{3}$')" = 32768 ] || fail "values: $(tail -n +8 "$tmp/b.txt" | grep -vcE '^[0-9]+\.[0-9]{3}$') malformed"
+# The longest fill costs more a call than the loop itself.
+awk 'NR == 6 { loop = $3 } END { if (!($1 > loop)) exit 1 }' "$tmp/b.txt" || fail "32 KiB costs no more than the empty loop"
+
+# Random lengths: every length of a band carries the band's value.
+"$batch" "$tmp/r.txt" --random-lengths 3-7,100-200 --seed 9 || fail "random lengths: status $?"
+[ "$(sed -n '2p;3p' "$tmp/r.txt" | tr '\n' ' ')" = "# lengths: random # seed: 9 " ] || fail "random header"
+[ "$(sed -n '10,14p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 3..7 holds several values"
+[ "$(sed -n '107,207p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 100..200 holds several values"
+
+# Bad command lines: status 1; an unwritable file: status 2, said.
+for args in "" "a b" "--seed 3 $tmp/x" "$tmp/x --random-lengths 7-3 --seed 1" "$tmp/x --random-lengths 1-7 --seed 1" "$tmp/x --frob"; do
+  # shellcheck disable=SC2086
+  "$batch" $args >/dev/null 2>"$tmp/err"
+  st=$?
+  [ "$st" = 1 ] || fail "'$args': status $st, want 1"
+  grep -q '^usage: memset-batch' "$tmp/err" || fail "'$args': no usage line"
+done
+"$batch" "$tmp/no/such/b.txt" 2>"$tmp/err"
+st=$?
+[ "$st" = 2 ] || fail "unwritable: status $st, want 2"
+grep -q "cannot write results to '$tmp/no/such/b.txt'" "$tmp/err" || fail "unwritable: $(cat "$tmp/err")"
+
+echo "batch_cli: $failures failed"
+[ "$failures" = 0 ]

@@ -1,0 +1,74 @@
+// memset-batch's file: what the reader takes, exactly, and every way it
+// refuses, by file and line.
+
+#include "report/formats/batch_file.hpp"
+#include "report/sys/errors.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace report;
+
+namespace {
+
+BatchRun a_run() {
+  BatchRun r;
+  r.header = {true, 7, 26, 41000, 2125, 26000};
+  for (size_t k = 1; k <= kLengths; k++)
+    r.values.push_back(7000 + k * 30 + k % 1000);
+  return r;
+}
+
+std::string refusal(const std::string &text) {
+  try {
+    parse_batch(text, "b.txt");
+  } catch (const InputError &e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(BatchFile, ReadsBackExactlyWhatTheEngineWrites) {
+  BatchRun r = a_run();
+  std::string text = batch_text(r);
+  EXPECT_TRUE(is_batch_text(text));
+  BatchRun back = parse_batch(text, "b.txt");
+  EXPECT_EQ(back.header, r.header);
+  EXPECT_EQ(back.values, r.values);
+  EXPECT_EQ(batch_text(back), text);
+  EXPECT_EQ(text.substr(text.find("# read_cost"), 24), "# read_cost: 41.000\n# lo");
+  EXPECT_FALSE(is_batch_text("1\n2\n"));
+}
+
+TEST(BatchFile, RefusesAnythingElseNamingFileAndLine) {
+  std::string good = batch_text(a_run());
+  auto with = [&](const std::string &from, const std::string &to) {
+    std::string t = good;
+    t.replace(t.find(from), from.size(), to);
+    return t;
+  };
+  struct Case {
+    std::string text, want;
+  } cases[] = {
+      {"", "b.txt: empty file"},
+      {with("# memset-batch 1", "# memset-batch 2"), "b.txt:1: not a memset-batch file of this"},
+      {with("# seed: 7", "# seed: 07"), "b.txt:3: 'seed' cannot be '07'"},
+      {with("# lengths: random", "# lengths: shuffled"), "b.txt:2: 'lengths' cannot be"},
+      {with("# resolution: 26", "# resolution: 0"), "b.txt:4: 'resolution' cannot be '0'"},
+      {with("# read_cost: 41.000", "# read_cost: 41.0"), "b.txt:5: 'read_cost' cannot be"},
+      {with("# loop", "# lope"), "b.txt:6: expected '# loop: VALUE'"},
+      {with("\n7.031\n", "\n7.031 \n"), "b.txt:8: expected ticks per call with 3 decimals"},
+      {with("\n7.031\n", "\n-7.031\n"), "b.txt:8: expected ticks per call"},
+      {with("\n7.031\n", "\n07.031\n"), "b.txt:8: expected ticks per call"},
+      {good.substr(0, good.size() - 1), "the last line has no line feed"},
+      {good.substr(0, good.rfind('\n', good.size() - 2) + 1), "b.txt: 32767 values, not 32768"},
+      {good + "1.000\n", "b.txt:32776: more than 32768 values"},
+      {good.substr(0, 60), "the last line has no line feed"},
+      {with("# lengths: random", "# lengths: fixed"), "b.txt: a seed given with fixed lengths"},
+      {good + std::string(kMaxBatchBytes, '1'), "more than"},
+  };
+  for (const auto &c : cases)
+    EXPECT_NE(refusal(c.text).find(c.want), std::string::npos)
+        << c.want << " -> " << refusal(c.text);
+}
+
+} // namespace
