@@ -68,8 +68,8 @@ TEST(Sequential, BandsThatHideInTheReadingsDoNotHoldTheCampaign) {
       c[k - 1] = k <= 1024 ? (uint64_t)(400 * noise(rng)) : (uint64_t)((400 + (double)k) * factor);
     return c;
   };
-  MachineFacts m;
-  m.tsc_step = 400;
+  Record m;
+  m.machine.tsc_step = 400;
   Sequential hidden({{}, {}}, {}, 0, 0), blind({{}, {}}, {}, 0, 0);
   hidden.started(m);
   for (unsigned round = 1; round <= 11; round++)

@@ -82,7 +82,7 @@ public:
     ctx_ = (fs::path(opt.out) / kRecordFile).string();
     rounds_ = opt.done;
     if (observer_)
-      observer_->started(record_.machine);
+      observer_->started(record_);
   }
 
   CampaignEnd run() {
@@ -155,10 +155,13 @@ private:
                    observer_ ? (", " + observer_->progress()).c_str() : "");
     orders_.push_back(next_order(state_, jobs_.size()));
     cleanup_.round_files.emplace_back();
+    // The random lengths of this round, the same for each of its variants.
+    uint64_t lengths = record_.seed.value_or(0) + rounds_ + 1;
+    lengths = next_random(lengths);
     for (size_t v : orders_[rounds_]) {
       std::string what = at + (jobs_[v].name.empty() ? "" : " (" + jobs_[v].name + ")");
       RunTicks run = run_one(jobs_[v], rounds_ + 1, fixed_ ? last_ : 0, opt_, what,
-                             cleanup_.round_files.back());
+                             cleanup_.round_files.back(), lengths >> 1);
       if (observer_)
         observer_->run_done(v, rounds_ + 1, run);
     }

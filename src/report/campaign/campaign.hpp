@@ -38,6 +38,8 @@ struct CampaignOptions {
   std::optional<unsigned> cpu;          // processor to pin each run to
   std::vector<std::string> env;         // NAME=VALUE for every run
   std::string bench;                    // benchmark executable
+  Engine engine = Engine::Bench;        // what `bench` is, and so how its files read
+  bool random_lengths = false;          // memset-batch's --random-lengths
   std::vector<VariantOptions> variants; // none: a plain campaign
   // A run of memset-bench takes well under a second; one that takes a
   // minute hangs. 0: no limit.

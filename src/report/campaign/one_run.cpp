@@ -3,6 +3,8 @@
 
 #include "report/campaign/one_run.hpp"
 
+#include "report/formats/engine.hpp"
+#include "report/stats/compare.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
 #include "report/sys/process.hpp"
@@ -40,7 +42,7 @@ namespace {
 } // namespace
 
 RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
-                 const std::string &what, std::vector<std::string> &made) {
+                 const std::string &what, std::vector<std::string> &made, uint64_t lengths_seed) {
   std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
   if (int sig = take_interrupt())
     interrupted(sig, what);
@@ -49,6 +51,13 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   TempFile file(target);
   Command cmd;
   cmd.argv = {job.bench, file.path()};
+  if (opt.engine == Engine::Batch && opt.random_lengths) {
+    std::string bands;
+    for (const Band &b : band_grid())
+      bands += (bands.empty() ? "" : ",") + std::to_string(b.from) + "-" + std::to_string(b.to);
+    cmd.argv.insert(cmd.argv.end(),
+                    {"--random-lengths", bands, "--seed", std::to_string(lengths_seed)});
+  }
   cmd.env = child_env(job.env);
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
@@ -69,7 +78,11 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
     throw RunFailed(what + " failed: benchmark " + out.describe());
   RunTicks curve;
   try {
-    curve = read_result_file(file.path());
+    RunFile f = read_run_file(file.path());
+    if (f.engine != opt.engine)
+      throw InputError(file.path() + ": a file of " + engine_name(f.engine) + ", not of " +
+                       engine_name(opt.engine));
+    curve = std::move(f.values);
   } catch (const InputError &e) {
     std::string why = e.what();
     why = why.substr(file.path().size()); // name the run, not our temporary file

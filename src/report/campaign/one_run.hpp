@@ -40,8 +40,11 @@ void make_dir(const std::string &dir, Cleanup &c);
 
 // One benchmark run into `round`'s file of `job`, checked before it takes
 // its name; the name is added to `made` once it is there. `what` names the
-// run in messages ("round 3 of 11 (a)").
+// run in messages ("round 3 of 11 (a)"). With memset-batch's random lengths,
+// `lengths_seed` draws them: one seed a round, so that the variants of a
+// round fill the same lengths in the same order.
 RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
-                 const std::string &what, std::vector<std::string> &made);
+                 const std::string &what, std::vector<std::string> &made,
+                 uint64_t lengths_seed = 0);
 
 } // namespace report

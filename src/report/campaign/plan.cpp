@@ -77,6 +77,8 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   r.env = opt.env;
   r.env_inherited = inherited_steering();
   r.bench = absolute_bench(opt.bench);
+  r.engine = opt.engine;
+  r.random_lengths = opt.random_lengths;
   r.libraries = opt.libraries;
   if (opt.variants.empty())
     return r;
@@ -169,6 +171,8 @@ CampaignOptions continue_campaign(const std::string &dir) {
   opt.cpu = r.cpu;
   opt.timeout = r.timeout.value_or(0);
   opt.bench = r.bench;
+  opt.engine = r.engine;
+  opt.random_lengths = r.random_lengths;
   opt.seed = r.seed;
   for (const auto &v : r.variants)
     opt.variants.push_back({v.name, v.env, v.bench});

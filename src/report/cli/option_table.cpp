@@ -78,6 +78,21 @@ const OptionDef kTimeout{"--timeout", nullptr, "S",
                          },
                          "kill a run that takes longer than S seconds and stop\n"
                          "(default 60; 0: no limit)"};
+const OptionDef kEngine{"--engine", nullptr, "bench|batch",
+                        [](Options &o, const std::string &v) {
+                          auto e = engine_named(v);
+                          if (!e || v.rfind("memset-", 0) == 0)
+                            throw UsageError("--engine takes bench or batch, got '" + v + "'");
+                          o.campaign.engine = *e;
+                        },
+                        "bench: memset-bench, one call at a time (the default);\n"
+                        "batch: memset-batch, batches of back-to-back calls\n"
+                        "between fenced readings, which see the short fills"};
+const OptionDef kRandomLengths{
+    "--random-lengths", nullptr, nullptr,
+    [](Options &o, const std::string &) { o.campaign.random_lengths = true; },
+    "with --engine batch: each batch draws its lengths at random\n"
+    "within a band, so that no predictor learns one length"};
 const OptionDef kSeed{
     "--seed", nullptr, "N",
     [](Options &o, const std::string &v) { o.campaign.seed = count_value("--seed", v, kMaxSeed); },

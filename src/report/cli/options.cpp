@@ -11,6 +11,7 @@
 #include "report/sys/errors.hpp"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace report {
 
@@ -33,7 +34,11 @@ void check_combinations(const Options &o) {
     }
     if (o.more.empty() && o.campaign.variants.empty() && o.has("--budget"))
       throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
+    for (const char *c : {"--engine", "--random-lengths"})
+      refuse_together(o, "--more", c, "more rounds take the campaign's own engine");
   }
+  if (o.has("--random-lengths") && o.campaign.engine != Engine::Batch)
+    throw UsageError("--random-lengths goes with --engine batch");
   if (o.command == "run" || o.command == "tune")
     refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
   if (o.command == "summary") {
@@ -152,6 +157,10 @@ Options parse_command_line(const std::vector<std::string> &words,
     o.given.insert(def->name);
   }
   check_combinations(o);
+  // The engine's program beside the benchmark, unless --bench names one.
+  if (o.campaign.engine == Engine::Batch && !o.has("--bench"))
+    o.campaign.bench =
+        (std::filesystem::path(default_bench).parent_path() / engine_name(Engine::Batch)).string();
   return o;
 }
 

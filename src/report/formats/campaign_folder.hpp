@@ -2,6 +2,7 @@
 // The campaign folder's format, both ways: the record in context.txt, and the
 // names of its run files. Every key of the record is spelled here and nowhere else.
 
+#include "report/formats/engine.hpp"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,15 +63,20 @@ std::optional<Stop> stop_named(const std::string &word);
 
 struct Record {
   MachineFacts machine;
-  std::optional<unsigned> planned;              // runs, or rounds, planned ("runs")
-  std::optional<unsigned> cpu;                  // the processor every run was pinned to
-  std::optional<double> timeout;                // seconds; none: no limit
-  std::vector<std::string> env;                 // NAME=VALUE added to every run
-  std::vector<std::string> env_inherited;       // NAME=VALUE inherited that steer the C library
-  std::string bench;                            // the benchmark, absolute
-  std::optional<uint64_t> seed;                 // of the round orders
-  std::vector<VariantRecord> variants;          // none: a plain campaign
-  std::vector<LibraryRecord> libraries;         // a census's preloaded C libraries
+  std::optional<unsigned> planned;        // runs, or rounds, planned ("runs")
+  std::optional<unsigned> cpu;            // the processor every run was pinned to
+  std::optional<double> timeout;          // seconds; none: no limit
+  std::vector<std::string> env;           // NAME=VALUE added to every run
+  std::vector<std::string> env_inherited; // NAME=VALUE inherited that steer the C library
+  std::string bench;                      // the benchmark, absolute
+  std::optional<uint64_t> seed;           // of the round orders
+  std::vector<VariantRecord> variants;    // none: a plain campaign
+  std::vector<LibraryRecord> libraries;   // a census's preloaded C libraries
+  // The engine its runs were made with ("engine: memset-batch"; none for
+  // memset-bench, as records before the second engine have it), and
+  // whether memset-batch drew its lengths at random within the bands.
+  Engine engine = Engine::Bench;
+  bool random_lengths = false;
   std::string memset, tunables;                 // a plain campaign's, as a variant's
   std::vector<SameAs> same_as;                  // variants measured once for two
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order

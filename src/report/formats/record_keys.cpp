@@ -133,6 +133,20 @@ std::vector<Key> run_keys() {
       record_list<&Record::env>("env"),
       record_list<&Record::env_inherited>("env_inherited"),
       record_text<&Record::bench>("bench"),
+      {"engine",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.engine != Engine::Bench)
+           o.emplace_back(n, engine_name(r.engine));
+       },
+       [](Record &r, const std::string &v) { r.engine = *engine_named(v); }, false,
+       [](const std::string &v) { return engine_named(v).has_value(); }},
+      {"engine_lengths",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.random_lengths)
+           o.emplace_back(n, "random");
+       },
+       [](Record &r, const std::string &) { r.random_lengths = true; }, false,
+       [](const std::string &v) { return v == "random"; }},
       record_text<&Record::memset>("memset"),
       record_text<&Record::tunables>("tunables"),
       {"shuffle_seed",

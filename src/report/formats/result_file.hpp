@@ -20,12 +20,6 @@ constexpr size_t kMaxResultBytes = kLengths * 21 - 1;
 
 using RunTicks = std::vector<uint64_t>; // value k-1 belongs to a fill of k bytes
 
-// What memset-bench's values measure, said beside every verdict that rests
-// on them, so that they are never read as a back-to-back cost.
-constexpr const char *kBenchEngine = "memset-bench";
-constexpr const char *kBenchMeasures =
-    "one call at a time between unfenced counter readings, 8 calls a length";
-
 // Parses one result file strictly: exactly kLengths unsigned decimals without
 // sign or leading zeros, one line feed between values, none after the last.
 // Throws InputError naming `name` and the line.

@@ -29,6 +29,20 @@ std::vector<std::string> inherited(const Record &r, const std::vector<std::strin
   return out;
 }
 
+// The runs of one set are of one engine: a comparison within the set of
+// values of two would mean nothing.
+void take_runs(Set &set, std::vector<RunFile> &files, const std::string &where) {
+  set.engine = files[0].engine;
+  set.batch = files[0].batch;
+  for (size_t i = 0; i < files.size(); i++) {
+    if (files[i].engine != set.engine)
+      throw InputError(where + ": " + set.files[i] + " is " + engine_name(files[i].engine) +
+                       "'s, " + set.files[0] + " " + engine_name(set.engine) +
+                       "'s: a set holds the runs of one engine");
+    set.runs.push_back(std::move(files[i].values));
+  }
+}
+
 // The run files of one folder, but those whose round is not in `complete`
 // (when given); a folder without any is refused.
 void load_runs(Set &set, const std::string &dir, const std::set<unsigned> *complete = nullptr) {
@@ -44,13 +58,13 @@ void load_runs(Set &set, const std::string &dir, const std::set<unsigned> *compl
   // Parsing is most of a summary's time: the files are read on several cores,
   // and the first bad one, in order, is the one reported.
   size_t count = set.files.size();
-  set.runs.resize(count);
-  for_each_parallel(count, [&](size_t i) {
-    set.runs[i] = read_result_file((fs::path(dir) / set.files[i]).string());
-  });
-  if (set.runs.empty())
+  std::vector<RunFile> files(count);
+  for_each_parallel(
+      count, [&](size_t i) { files[i] = read_run_file((fs::path(dir) / set.files[i]).string()); });
+  if (files.empty())
     throw InputError(dir + ": no run-*.txt files in this folder" +
                      (set.incomplete_rounds.empty() ? "" : " from a complete round"));
+  take_runs(set, files, dir);
 }
 
 // The rounds that every variant of an interleaved campaign has.
@@ -110,7 +124,8 @@ std::vector<Set> load_sets(const std::string &given_path) {
     set.label = set.path = given;
     set.files.push_back(canon.filename().string());
     set.rounds.push_back(0);
-    set.runs.push_back(read_result_file(given));
+    std::vector<RunFile> files = {read_run_file(given)};
+    take_runs(set, files, given);
     return {set};
   }
 

@@ -3,6 +3,7 @@
 // interleaved campaigns and their variants, each with its campaign's record.
 
 #include "report/formats/campaign_folder.hpp"
+#include "report/formats/engine.hpp"
 #include "report/formats/result_file.hpp"
 
 #include <string>
@@ -12,11 +13,13 @@ namespace report {
 
 // What one SET stands for.
 struct Set {
-  std::string label;              // unique among the sets of one command
-  std::string path;               // where its files are
-  std::vector<std::string> files; // file names, for naming runs
-  std::vector<unsigned> rounds;   // run number of each file (run-NNN); 0 for a lone file
-  std::vector<RunTicks> runs;
+  std::string label;                      // unique among the sets of one command
+  std::string path;                       // where its files are
+  std::vector<std::string> files;         // file names, for naming runs
+  std::vector<unsigned> rounds;           // run number of each file (run-NNN); 0 for a lone file
+  std::vector<RunTicks> runs;             // in 1 / scale() ticks
+  Engine engine = Engine::Bench;          // that wrote its runs, all of them
+  std::optional<BatchHeader> batch;       // memset-batch's: its first run's header
   Record record;                          // the campaign's record; empty for a lone file
   std::vector<std::string> env;           // NAME=VALUE added to its runs
   std::vector<std::string> inherited_env; // NAME=VALUE the runs inherited that steer the C library
@@ -27,6 +30,8 @@ struct Set {
   // Runs left out because their round is missing in another variant: a
   // campaign stopped in the middle of a round (its tool killed) leaves them.
   std::vector<std::string> incomplete_rounds;
+
+  double scale() const { return engine_scale(engine); } // raw values per tick
 };
 
 // A SET argument: a result file, a campaign folder, one variant's folder of

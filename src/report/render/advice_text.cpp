@@ -52,7 +52,7 @@ std::string common_lines(const char *what, const Standings &a) {
   std::string o = std::string("== ") + what + ": " + plural(a.rounds, "round") + ", " +
                   plural(a.sets.size(), "variant") +
                   fmt(", paired; ratios are to default, with %.4g%% intervals\n", 100 * confidence);
-  o += measured_line();
+  o += measured_line(a.sets[0].engine);
   const MachineFacts &m = a.sets[0].record.machine;
   o += "machine: " + printable(m.cpu_model) + ", " + printable(m.libc) + "\n";
   for (const auto &l : a.sets[0].record.libraries)

@@ -60,10 +60,12 @@ std::string hidden_note(double step, std::optional<double> mhz) {
          ", or more can hide there)";
 }
 
-std::string measured_line() {
-  return std::string("measured: ") + kBenchEngine + ", " + kBenchMeasures +
-         "; where the fills hide in these readings, only back-to-back calls between fenced "
-         "readings can tell them apart\n";
+std::string measured_line(Engine e) {
+  return std::string("measured: ") + engine_name(e) + ", " + engine_measures(e) +
+         (e == Engine::Bench ? "; where the fills hide in these readings, only back-to-back "
+                               "calls between fenced readings (--engine batch) can tell them "
+                               "apart\n"
+                             : "\n");
 }
 
 std::string weighted_hidden(const WeightedComparison &w, double step, std::optional<double> mhz) {

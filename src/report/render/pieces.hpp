@@ -60,7 +60,7 @@ std::string hidden_note(double step, std::optional<double> mhz);
 
 // "measured: memset-bench, one call at a time ...": what the figures of a
 // comparison are, once per comparison, with its line feed.
-std::string measured_line();
+std::string measured_line(Engine e);
 
 // "; 12.5% of the calls (3.1% of the cost) at hidden lengths", or for a
 // weighted verdict left unclear by them, " (hidden by the readings: ...)".

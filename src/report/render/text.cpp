@@ -50,6 +50,17 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
   if (!set.memset.empty() || !set.tunables.empty())
     o += "memset: " + printable(set.memset.empty() ? "unknown" : set.memset) +
          "; tunables: " + printable(set.tunables.empty() ? "unknown" : set.tunables) + "\n";
+  if (set.batch) {
+    const BatchHeader &h = *set.batch;
+    o += std::string("engine: memset-batch, ") +
+         (h.random ? "lengths drawn at random within each band" : "fixed lengths") + "\n";
+    o += fmt("resolution: batches of %llu ticks or more, 1000 of the counter's smallest "
+             "differences (%llu ticks); a fenced pair of readings, %.3f ticks, taken off each\n",
+             (unsigned long long)h.batch_ticks, (unsigned long long)h.resolution,
+             (double)h.read_cost / kBatchScale);
+    o += fmt("loop: %.3f ticks a call (the same loop calling an empty function; in every value)\n",
+             (double)h.loop / kBatchScale);
+  }
   if (sum.resolution)
     o += "resolution: " + ticks(*sum.resolution) + (*sum.resolution == 1 ? " tick" : " ticks") +
          (sum.read_cost ? " (one back-to-back reading costs " + ticks(*sum.read_cost) + ")" : "") +
@@ -126,7 +137,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");
   const std::optional<double> mhz = r.sets[c.base].mhz;
-  o += measured_line();
+  o += measured_line(a.engine);
   if (c.same_code)
     o += "same code: " + fmt("[%zu] ", c.other + 1) + printable(b.label) +
          " binds the same memset with the same tunables as " + fmt("[%zu] ", c.base + 1) +

@@ -51,7 +51,7 @@ const std::vector<Band> &band_grid() {
 void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
   std::vector<double> levels;
   for (const Band &b : band_grid())
-    levels.push_back(band_level(run, b));
+    levels.push_back(band_level(run, b) / series.scale);
   series.rounds.push_back(round);
   series.levels.push_back(std::move(levels));
 }
@@ -59,7 +59,9 @@ void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
 BandSeries band_series(const Set &set) {
   BandSeries s;
   s.campaign = set.campaign;
-  s.step = set.record.machine.tsc_step;
+  if (set.engine == Engine::Bench)
+    s.step = set.record.machine.tsc_step;
+  s.scale = set.scale();
   for (size_t i = 0; i < set.runs.size(); i++)
     add_run(s, set.rounds[i], set.runs[i]);
   return s;

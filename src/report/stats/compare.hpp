@@ -42,9 +42,13 @@ const std::vector<Band> &band_grid();
 // band (the mean of the band's lower three quarters of values). A run stays
 // the unit: the lengths of one run are never taken as samples of their own.
 struct BandSeries {
-  std::string campaign;         // canonical folder of an interleaved campaign; "" for none
-  std::optional<double> step;   // the counter's step in ticks, where the record has it
-  std::vector<unsigned> rounds; // per run
+  std::string campaign; // canonical folder of an interleaved campaign; "" for none
+  // The counter's step in ticks, where the record has it and the engine's
+  // values can hide in the readings (memset-bench's; memset-batch's batches
+  // span 1000 steps, so nothing hides in them).
+  std::optional<double> step;
+  double scale = 1;                        // raw values per tick (Set::scale)
+  std::vector<unsigned> rounds;            // per run
   std::vector<std::vector<double>> levels; // per run, per band
 };
 BandSeries band_series(const Set &set);

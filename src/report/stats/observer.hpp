@@ -26,8 +26,9 @@ struct UndecidedBand {
 class RoundObserver {
 public:
   virtual ~RoundObserver() = default;
-  // Once, before the first run: the machine the campaign runs on.
-  virtual void started(const MachineFacts &) {}
+  // Once, before the first run: the campaign's record, with the machine it
+  // runs on and its engine.
+  virtual void started(const Record &) {}
   virtual void run_done(size_t variant, unsigned round, const RunTicks &run) = 0;
   // After each complete round; true when no more are needed.
   virtual bool round_done(unsigned rounds) = 0;

@@ -20,9 +20,11 @@ Sequential::Sequential(std::vector<BandSeries> series, const CompareOptions &opt
   unclear_ = band_grid().size() * (series_.size() > 1 ? series_.size() - 1 : 0);
 }
 
-void Sequential::started(const MachineFacts &m) {
-  for (auto &s : series_)
-    s.step = m.tsc_step;
+void Sequential::started(const Record &r) {
+  for (auto &s : series_) {
+    s.step = r.engine == Engine::Bench ? r.machine.tsc_step : std::nullopt;
+    s.scale = engine_scale(r.engine);
+  }
 }
 
 void Sequential::run_done(size_t variant, unsigned round, const RunTicks &run) {

@@ -30,7 +30,7 @@ public:
   Sequential(std::vector<BandSeries> series, const CompareOptions &opt, unsigned looks,
              unsigned last_look);
 
-  void started(const MachineFacts &m) override;
+  void started(const Record &r) override;
   void run_done(size_t variant, unsigned round, const RunTicks &run) override;
   // After a complete round: looks if the plan says so. True when decided.
   bool round_done(unsigned rounds) override;

@@ -37,8 +37,15 @@ SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const
   s.floor = floor_of(curve);
   s.exact_floor = exact_floor(exact);
   s.steps = find_steps(curve);
-  s.shifted = shifted_runs(set.runs, median);
-  s.resolution = set.record.machine.tsc_step;
+  // Runs are judged in their own units: the median curve is in ticks.
+  Curve raw_median = median;
+  for (double &v : raw_median)
+    v *= set.scale();
+  s.shifted = shifted_runs(set.runs, raw_median);
+  // memset-batch's values resolve far finer than a counter step: their
+  // rates need a rise of two ticks, as for a counter that moves by one.
+  if (set.engine == Engine::Bench)
+    s.resolution = set.record.machine.tsc_step;
   s.read_cost = set.record.machine.tsc_read_cost;
   Curve spread = spread_curve(quartiles, curve);
   // A rise of fewer ticks than this is the counter's granularity.
@@ -60,10 +67,23 @@ SetSummary summarize(const Set &set, const std::vector<ExactLevel> &exact, const
 
 namespace {
 
+// A set whose raw values are fractions of a tick, in ticks: its levels are
+// estimates then, printed with decimals.
+void in_ticks(LengthStats &st, double scale) {
+  for (auto *levels : {&st.level, &st.median})
+    for (ExactLevel &l : *levels)
+      l.estimate = l.value() / scale;
+  for (auto *curve : {&st.quartiles.q1, &st.quartiles.q3, &st.moments.mean, &st.moments.stddev})
+    for (double &v : *curve)
+      v /= scale;
+}
+
 SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz,
                      const std::optional<Weights> &weights) {
   SetReport one;
   LengthStats st = length_stats(set.runs, statistic);
+  if (double scale = set.scale(); scale != 1) // in ticks, as every figure is
+    in_ticks(st, scale);
   one.levels = std::move(st.level);
   one.median = std::move(st.median);
   one.level_values = levels_of(one.levels);
@@ -93,6 +113,15 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optio
   for_each_parallel(sets.size(), [&](size_t s) {
     r.sets[s] = set_report(std::move(sets[s]), opt.statistic, tsc_mhz, weights);
   });
+  for (size_t s = 1; s < r.sets.size(); s++) {
+    const Set &first = r.sets[0].set, &other = r.sets[s].set;
+    if (other.engine != first.engine)
+      throw InputError("cannot compare [" + std::to_string(s + 1) + "] " + other.label + " (" +
+                       engine_name(other.engine) + ") with [1] " + first.label + " (" +
+                       engine_name(first.engine) +
+                       "): the engines measure different things (one call at a time, and "
+                       "back-to-back calls); compare sets of one engine");
+  }
   for (size_t s = 1; s < r.sets.size(); s++) {
     // A campaign that looked at its data as it went claims less per look.
     CompareOptions one = opt;

@@ -1,0 +1,33 @@
+#pragma once
+// The two engines whose run files the report reads: what each is called,
+// what its values measure (said beside every verdict that rests on them),
+// and a run file of either, told apart by its first line.
+
+#include "report/formats/batch_file.hpp"
+#include "report/formats/result_file.hpp"
+
+#include <optional>
+#include <string>
+
+namespace report {
+
+enum class Engine { Bench, Batch };
+const char *engine_name(Engine e);     // "memset-bench", "memset-batch": the program
+const char *engine_option(Engine e);   // "bench", "batch": as --engine takes it
+const char *engine_measures(Engine e); // what a value of it is
+std::optional<Engine> engine_named(const std::string &name); // either spelling
+
+// Raw values per tick: memset-batch's are thousandths (kBatchScale).
+double engine_scale(Engine e);
+
+struct RunFile {
+  Engine engine = Engine::Bench;
+  RunTicks values; // per length, in 1 / engine_scale ticks
+  std::optional<BatchHeader> batch;
+};
+
+// Reads `path`, of either engine, strictly and within the bounds of its
+// format.
+RunFile read_run_file(const std::string &path);
+
+} // namespace report
