@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # memset-batch from the outside: how it binds memset (its build's promises,
-# on the binary), what a run writes, and its statuses for a bad command line
-# and a file it cannot write.
+# on the binary), what a run writes, its statuses for a bad command line and
+# a file it cannot write; and campaigns on it with memset-report.
 set -u
-batch=$1
+batch=$1 report=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failures=0
@@ -48,6 +48,31 @@ done
 st=$?
 [ "$st" = 2 ] || fail "unwritable: status $st, want 2"
 grep -q "cannot write results to '$tmp/no/such/b.txt'" "$tmp/err" || fail "unwritable: $(cat "$tmp/err")"
+
+# A campaign on the batched engine: its record names the engine, its sets
+# say what they measured, and a set of the other engine is not compared.
+"$report" run --out "$tmp/c" --engine batch --random-lengths --runs 2 --variant a --variant b \
+  >/dev/null 2>"$tmp/err" || fail "campaign: $(cat "$tmp/err")"
+grep -qx 'engine: memset-batch' "$tmp/c/context.txt" && grep -qx 'engine_lengths: random' "$tmp/c/context.txt" ||
+  fail "record: $(grep engine "$tmp/c/context.txt")"
+grep -q '^# lengths: random' "$tmp/c/a/run-001.txt" || fail "the runs did not draw random lengths"
+cmp -s <(sed -n 3p "$tmp/c/a/run-002.txt") <(sed -n 3p "$tmp/c/b/run-002.txt") ||
+  fail "the variants of a round drew other lengths"
+"$report" summary "$tmp/c" >"$tmp/out" 2>"$tmp/err" || fail "summary: $(cat "$tmp/err")"
+grep -q '^engine: memset-batch, lengths drawn at random within each band' "$tmp/out" || fail "no engine line"
+grep -q '^measured: memset-batch, the throughput of back-to-back calls' "$tmp/out" || fail "no measured line"
+printf '1\n%.0s' $(seq 32768) | head -c -1 >"$tmp/bench.txt"
+"$report" summary "$tmp/c/a" "$tmp/bench.txt" >/dev/null 2>"$tmp/err"
+st=$?
+[ "$st" = 1 ] && grep -q "cannot compare \[2\] .* (memset-bench) with \[1\] .* (memset-batch)" "$tmp/err" ||
+  fail "across engines: status $st: $(cat "$tmp/err")"
+head -c 3000 "$tmp/c/a/run-001.txt" >"$tmp/cut.txt"
+"$report" summary "$tmp/cut.txt" >/dev/null 2>"$tmp/err"
+st=$?
+[ "$st" = 1 ] && grep -q "cut.txt" "$tmp/err" || fail "a cut file: status $st: $(cat "$tmp/err")"
+"$report" run --out "$tmp/d" --engine fast 2>/dev/null
+[ $? = 2 ] || fail "an unknown engine is no usage error"
+[ -e "$tmp/d" ] && fail "an unknown engine made a folder"
 
 echo "batch_cli: $failures failed"
 [ "$failures" = 0 ]

@@ -173,4 +173,22 @@ TEST(Gate, AnUnclearRangeFailsItAndSaysWhetherRoundsWouldDecide) {
   EXPECT_NE(message(false).find("more rounds would decide"), std::string::npos);
 }
 
+TEST(Options, TheEngineChoosesItsProgramAndItsOwnOptions) {
+  Options o = parse_command_line({"run", "--out", "d", "--engine", "batch", "--random-lengths"},
+                                 "/opt/x/memset-bench");
+  EXPECT_EQ(o.campaign.engine, Engine::Batch);
+  EXPECT_TRUE(o.campaign.random_lengths);
+  EXPECT_EQ(o.campaign.bench, "/opt/x/memset-batch");
+  EXPECT_EQ(parse_command_line({"run", "--out", "d"}, "/opt/x/memset-bench").campaign.bench,
+            "/opt/x/memset-bench");
+  EXPECT_NE(refusal({"run", "--out", "d", "--random-lengths"}).find("goes with --engine batch"),
+            std::string::npos);
+  EXPECT_NE(refusal({"run", "--out", "d", "--engine", "fast"}).find("takes bench or batch"),
+            std::string::npos);
+  EXPECT_NE(refusal({"run", "--more", "d", "--engine", "batch"}).find("own engine"),
+            std::string::npos);
+  EXPECT_NE(refusal({"tune", "--from", "d", "--engine", "batch"}).find("already run"),
+            std::string::npos);
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "report/stats/compare.hpp"
 #include "report/stats/interval.hpp"
+#include "report/stats/summary.hpp"
 #include "synthetic.hpp"
 
 #include <gtest/gtest.h>
@@ -353,6 +354,43 @@ TEST(Hidden, FillsAtTheFloorAreUnclearThereAndADifferenceThatShowsStays) {
   // Where the record has no counter step, nothing is said to hide.
   a.record.machine.tsc_step.reset();
   EXPECT_EQ(compare_sets(a, b, {}).hidden_bands, 0u);
+}
+
+TEST(Engines, BatchValuesAreSummarisedInTicksAndNeverComparedWithTheBenchmarks) {
+  // The same curve as memset-batch writes it, in thousandths of a tick.
+  Set bench = make_set("bench", 11, one, {0.01, 0, 1}, 1);
+  Set batch = bench;
+  batch.label = "batch";
+  batch.engine = Engine::Batch;
+  for (auto &run : batch.runs)
+    for (auto &v : run)
+      v *= 1000;
+  Report r = build_report({batch}, {});
+  Report b = build_report({bench}, {});
+  for (size_t len : {3u, 100u, 4096u, 32768u})
+    EXPECT_NEAR(r.sets[0].level_values[len - 1], b.sets[0].level_values[len - 1], 1e-9) << len;
+  EXPECT_NEAR(r.sets[0].summary.floor, b.sets[0].summary.floor, 1e-9);
+  ASSERT_TRUE(r.sets[0].summary.shifted);
+  EXPECT_EQ(r.sets[0].summary.shifted->size(), b.sets[0].summary.shifted->size());
+  // Its bands too: an A/A of a batch set with itself less 10% is 0.9 throughout.
+  Set faster = batch;
+  faster.label = "faster";
+  for (auto &run : faster.runs)
+    for (auto &v : run)
+      v = v * 9 / 10;
+  Comparison c = build_report({batch, faster}, {}).comparisons[0];
+  EXPECT_NEAR(c.bands[20].est.ratio, 0.9, 0.002);
+  EXPECT_NEAR(c.bands[20].est.diff, -0.1 * c.bands[20].est.base, 0.01);
+  EXPECT_LT(c.bands[20].est.base, 2 * base_cost(band_grid()[20].to)); // ticks, not thousandths
+  EXPECT_EQ(c.hidden_bands, 0u); // batches span 1000 steps: nothing hides in them
+  try {
+    build_report({bench, batch}, {});
+    FAIL() << "sets of two engines compared";
+  } catch (const InputError &e) {
+    EXPECT_NE(std::string(e.what()).find("(memset-batch) with [1] bench (memset-bench)"),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 } // namespace

@@ -124,6 +124,8 @@ const CommandDef kTune{
      {&kTimeout, kAsForRun},
      {&kSeed, kAsForRun},
      {&kBench, kAsForRun},
+     {&kEngine, kAsForRun},
+     {&kRandomLengths, kAsForRun},
      {&kStatistic, "as for summary (default low)"},
      {&kThreshold, "smallest difference that counts (default 2)"},
      {&kFrom, "advise from a tuning campaign already run, without running"},
@@ -132,8 +134,10 @@ const CommandDef kTune{
      {&kWeightsFormat, kAsForSummary}},
     false,
     "usage: memset-report tune --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
-    "                          [--seed N] [--bench PATH] [--statistic low|median]\n"
-    "                          [--threshold PCT] [--weights FILE [--weights-format F]]\n"
+    "                          [--seed N] [--bench PATH] [--engine bench|batch "
+    "[--random-lengths]]\n"
+    "                          [--statistic low|median] [--threshold PCT]\n"
+    "                          [--weights FILE [--weights-format F]]\n"
     "       memset-report tune --from DIR [--statistic low|median] [--threshold PCT]\n"
     "                          [--weights FILE [--weights-format F]]\n",
     "Runs one interleaved campaign whose variants differ only in how glibc picks\n"
@@ -159,6 +163,8 @@ const CommandDef kCensus{
      {&kTimeout, kAsForRun},
      {&kSeed, kAsForRun},
      {&kBench, kAsForRun},
+     {&kEngine, kAsForRun},
+     {&kRandomLengths, kAsForRun},
      {&kVariant, "add your own memset build (a shared library that exports\n"
                  "memset) as variant NAME; --preload PATH after it is the build"},
      {&kPreload, "the variant's library, checked to be the memset bound"},
@@ -170,7 +176,9 @@ const CommandDef kCensus{
      {&kWeightsFormat, kAsForSummary}},
     false,
     "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
-    "                            [--seed N] [--bench PATH] [--variant NAME --preload PATH]...\n"
+    "                            [--seed N] [--bench PATH] [--engine bench|batch "
+    "[--random-lengths]]\n"
+    "                            [--variant NAME --preload PATH]...\n"
     "                            [--statistic low|median] [--threshold PCT]\n"
     "                            [--weights FILE [--weights-format F]]\n"
     "       memset-report census --from DIR [--statistic low|median] [--threshold PCT]\n"

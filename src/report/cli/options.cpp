@@ -74,8 +74,8 @@ void check_combinations(const Options &o) {
   }
   if (o.command == "tune" || o.command == "census") {
     if (!o.from.empty()) {
-      for (const char *c :
-           {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench"})
+      for (const char *c : {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed",
+                            "--bench", "--engine", "--random-lengths"})
         refuse_together(o, "--from", c, "--from reads a campaign already run");
     } else if (o.campaign.out.empty()) {
       throw UsageError(o.command + " needs --out DIR (or --from DIR)");
