@@ -6,6 +6,7 @@
 # the rounds and seconds it took. With captures (memset-report capture), also
 # each one's weighted verdict and change per run, which for identical
 # settings should hold 0. Not a test: it prints figures.
+# RUN_ARGS adds options to each run (RUN_ARGS='--engine batch').
 # Usage: bench/aa.sh [BUILD_DIR] [K] [BUDGET] [CAPTURE...]   (default: build 10 60)
 set -euo pipefail
 build=${1:-build}
@@ -23,7 +24,8 @@ echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ /
 printf '%-4s %8s %8s %8s %7s %8s %8s\n' "A/A" "decided%" "same%" "unclear%" "rounds" "seconds" "stop"
 for i in $(seq 1 "$k"); do
   start=$(date +%s%N)
-  "$report" run --out "$tmp/aa$i" --budget "$budget" --variant a --variant b 2>/dev/null
+  # shellcheck disable=SC2086
+  "$report" run --out "$tmp/aa$i" --budget "$budget" ${RUN_ARGS:-} --variant a --variant b 2>/dev/null
   secs=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.1f", (b - a) / 1e9 }')
   "$report" summary "$tmp/aa$i" >"$tmp/s$i"
   f=$(share faster <"$tmp/s$i"); s=$(share slower <"$tmp/s$i")

@@ -2,7 +2,10 @@
  * with the C library's own memset and, from FROM bytes up (1 KiB), fills
  * n / DIVISOR of the same bytes a second time (all of them; nothing where
  * DIVISOR is 0). Below FROM nothing changes. bench/near_threshold.sh builds
- * it with FROM 4096 and DIVISOR 64, and with DIVISOR 0 to compare with. */
+ * it with FROM 4096 and DIVISOR 64, and with DIVISOR 0 to compare with.
+ * With UPTO, fills of UPTO bytes or less are made twice instead (an extra
+ * call), and no other: bench/batch.sh builds it with UPTO 32, and with
+ * UPTO 0 for the wrapper alone. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stddef.h>
@@ -30,6 +33,11 @@ void *memset(void *s, int c, size_t n) {
     resolving = 0;
   }
   real_memset(s, c, n);
+#ifdef UPTO
+  if (n <= UPTO)
+    real_memset(s, c, n);
+  return s;
+#endif
   if (DIVISOR && n >= FROM)
     real_memset(s, c, n / (DIVISOR ? DIVISOR : 1));
   return s;

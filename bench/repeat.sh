@@ -8,6 +8,7 @@
 # intervals of level L leave about (1 - L) of repeats outside, and more for
 # the repeat's own error. `--analyse KEEP` summarises kept campaigns again,
 # as the build given now computes intervals. Not a test: it prints figures.
+# RUN_ARGS adds options to each run (RUN_ARGS='--engine batch').
 # Usage: bench/repeat.sh [BUILD] [SETS] [K] [BUDGET] [KEEP]   (build 3 3 60 mktemp)
 #        bench/repeat.sh --analyse KEEP [BUILD]
 set -euo pipefail
@@ -24,7 +25,8 @@ if [ $run = yes ]; then
   for s in $(seq 1 "$sets"); do
     for i in $(seq 1 "$k"); do
       start=$(date +%s%N)
-      "$report" run --out "$keep/set$s/c$i" --budget "$budget" --variant default \
+      # shellcheck disable=SC2086
+      "$report" run --out "$keep/set$s/c$i" --budget "$budget" ${RUN_ARGS:-} --variant default \
         --variant other --env "${REPEAT_ENV:-GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192}" 2>/dev/null
       awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.1f\n", (b - a) / 1e9 }' >"$keep/set$s/c$i.seconds"
     done
