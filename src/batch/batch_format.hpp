@@ -8,7 +8,7 @@
 //   # memset-batch 1
 //   # lengths: fixed          fixed, or random: each band's lengths drawn at random
 //   # seed: 0                 of the random lengths (0 with fixed ones)
-//   # resolution: 26          the smallest nonzero difference of two readings, ticks
+//   # resolution: 26          the counter's step, ticks
 //   # read_cost: 41.000       a fenced pair of readings, taken off every batch
 //   # loop: 2.125             a call of an empty function in the same loop
 //   # batch: 26000            ticks a batch spans at least

@@ -24,6 +24,7 @@
 // message on standard error says which, and nothing else is printed.
 
 #include "batch/batch_format.hpp"
+#include "batch/batch_math.hpp"
 
 #include <x86intrin.h>
 
@@ -35,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -86,11 +88,13 @@ __attribute__((noinline)) uint64_t batch_ticks(unsigned char *dest, const Length
   return fenced_read() - t0;
 }
 
-// The counter as this machine reads it: the smallest nonzero difference of
-// two back-to-back readings (the counter's step where that exceeds what a
-// reading costs, as on AMD's, else a reading's cost: either way what one
-// reading can tell apart), and the median cost of a fenced pair, which is in
-// every batch and is taken off it.
+// The counter as this machine reads it: its step, and the median cost of a
+// fenced pair of readings, which is in every batch and is taken off it. The
+// step is what every difference of two readings is a multiple of, where
+// that is 2 or more (2 on the Intel Xeon here); a counter that moves by a
+// fraction of a tick a step (24.45 on AMD's Zen 3) has no such multiple,
+// and then the smallest nonzero difference of two back-to-back readings
+// stands for it, which is never less than its step.
 struct Counter {
   uint64_t resolution = 1;
   double read_cost = 0;
@@ -99,16 +103,25 @@ struct Counter {
 Counter measure_counter() {
   constexpr int kPairs = 20001;
   std::vector<uint64_t> fenced;
-  uint64_t smallest = UINT64_MAX;
+  uint64_t smallest = UINT64_MAX, multiple = 0, last = __rdtsc();
+  volatile unsigned spin = 0;
   for (int i = 0; i < kPairs; i++) {
     uint64_t a = __rdtsc(), b = __rdtsc();
     if (b > a)
       smallest = std::min(smallest, b - a);
+    // Differences over a varying wait, so that their common multiple is the
+    // counter's and not the loop's.
+    for (int k = 0; k < i % 37; k++)
+      spin = spin + 1;
+    uint64_t now = __rdtsc();
+    multiple = std::gcd(multiple, now - last);
+    last = now;
     uint64_t c = fenced_read(), d = fenced_read();
     fenced.push_back(d - c);
   }
   std::nth_element(fenced.begin(), fenced.begin() + kPairs / 2, fenced.end());
-  return {smallest == UINT64_MAX ? 1 : smallest, (double)fenced[kPairs / 2]};
+  uint64_t step = multiple >= 2 ? multiple : smallest == UINT64_MAX ? 1 : smallest;
+  return {step, (double)fenced[kPairs / 2]};
 }
 
 struct Options {
@@ -200,14 +213,10 @@ int main(int argc, char **argv) {
   const Counter counter = measure_counter();
   const uint64_t target = (uint64_t)kStepsPerBatch * counter.resolution;
   auto net = [&](uint64_t ticks, unsigned calls) {
-    return std::max(0.0, ((double)ticks - counter.read_cost) / calls);
+    return per_call(ticks, counter.read_cost, calls);
   };
-  // Calls for a batch of at least `target` ticks, from one that took
-  // `ticks` for `calls`; a batch that fell short is timed again.
-  auto enough = [&](uint64_t ticks, unsigned calls) {
-    double grown = std::ceil((double)calls * (double)target * 1.1 / std::max<double>(1, ticks));
-    return (unsigned)std::clamp<double>(grown, kMinCalls, kMaxCalls);
-  };
+  // A batch that fell short of the target is timed again, with more calls.
+  auto enough = [&](uint64_t ticks, unsigned calls) { return calls_for(target, ticks, calls); };
   auto fastest = [&](auto empty, const Lengths &l, unsigned &calls) {
     double best = INFINITY;
     for (int kept = 0; kept < 2;) {

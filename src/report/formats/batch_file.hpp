@@ -17,7 +17,7 @@ constexpr double kBatchScale = 1000;
 struct BatchHeader {
   bool random = false; // lengths drawn at random within each band
   uint64_t seed = 0;
-  uint64_t resolution = 1;  // ticks: the smallest nonzero difference of two readings
+  uint64_t resolution = 1;  // ticks: the counter's step, as the engine measured it
   uint64_t read_cost = 0;   // thousandths of a tick: a fenced pair, taken off every batch
   uint64_t loop = 0;        // thousandths of a tick: a call of an empty function in the loop
   uint64_t batch_ticks = 0; // ticks a batch spans at least

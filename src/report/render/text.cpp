@@ -54,8 +54,8 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     const BatchHeader &h = *set.batch;
     o += std::string("engine: memset-batch, ") +
          (h.random ? "lengths drawn at random within each band" : "fixed lengths") + "\n";
-    o += fmt("resolution: batches of %llu ticks or more, 1000 of the counter's smallest "
-             "differences (%llu ticks); a fenced pair of readings, %.3f ticks, taken off each\n",
+    o += fmt("resolution: batches of %llu ticks or more, 1000 of the counter's steps of %llu "
+             "ticks; a fenced pair of readings, %.3f ticks, taken off each\n",
              (unsigned long long)h.batch_ticks, (unsigned long long)h.resolution,
              (double)h.read_cost / kBatchScale);
     o += fmt("loop: %.3f ticks a call (the same loop calling an empty function; in every value)\n",

@@ -1,0 +1,27 @@
+#pragma once
+// The arithmetic of memset-batch's batches, apart from the timing so that
+// it can be tested: what a batch's ticks come to a call, and how many
+// calls the next batch needs.
+
+#include "batch/batch_format.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace batch_format {
+
+// Ticks a call: the batch's ticks less a fenced pair of readings, over its
+// calls; never below 0, where the readings varied by more than the calls cost.
+inline double per_call(uint64_t ticks, double read_cost, unsigned calls) {
+  return std::max(0.0, ((double)ticks - read_cost) / calls);
+}
+
+// Calls for a batch of `target` ticks with a tenth to spare, from one that
+// took `ticks` for `calls`, within kMinCalls..kMaxCalls.
+inline unsigned calls_for(uint64_t target, uint64_t ticks, unsigned calls) {
+  double want = std::ceil((double)calls * (double)target * 1.1 / std::max<double>(1, ticks));
+  return (unsigned)std::clamp<double>(want, kMinCalls, kMaxCalls);
+}
+
+} // namespace batch_format
