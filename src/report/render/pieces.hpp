@@ -41,12 +41,14 @@ inline std::string interval_suffix(const Estimate &e, int decimals = 3) {
 // less A's, with its interval, and in ns where the counter's frequency
 // `mhz` is known.
 inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
-  std::string s = fmt(" %+.2f ticks", e.diff);
+  // "+0.00", never "-0.00", for a difference that rounds to nothing.
+  auto two = [](double v) { return std::round(v * 100) / 100 + 0.0; };
+  std::string s = fmt(" %+.2f ticks", two(e.diff));
   if (e.interval)
     s += " " + bracket(e.diff_low, e.diff_high, 2);
   if (mhz && *mhz > 0) {
     double ns = 1000 / *mhz;
-    s += fmt(" = %+.2f ns", e.diff * ns);
+    s += fmt(" = %+.2f ns", two(e.diff * ns));
     if (e.interval)
       s += " " + bracket(e.diff_low * ns, e.diff_high * ns, 2);
   }
