@@ -31,4 +31,10 @@ Decision decide(const Estimate &e, double threshold, bool hidden) {
   return {Verdict::Unclear, hidden};
 }
 
+Decision decide_weighted(const Estimate &e, double threshold, double hidden_cost_share) {
+  if (hidden_cost_share > kMaterialHiddenShare)
+    return {Verdict::Unclear, true};
+  return decide(e, threshold);
+}
+
 } // namespace report

@@ -42,4 +42,8 @@ Decision decide(const Estimate &e, double threshold, bool hidden = false);
 // more. Below it, the hidden share is stated beside the verdict.
 constexpr double kMaterialHiddenShare = 0.05;
 
+// A weighted verdict: unclear and hidden where more than that share of its
+// cost sits at hidden lengths, whatever the estimate; else the estimate's.
+Decision decide_weighted(const Estimate &e, double threshold, double hidden_cost_share);
+
 } // namespace report

@@ -71,9 +71,7 @@ WeightedComparison weigh_comparison(const Set &a, const WeightedSet &wa, const S
   }
   c.hidden_call_share = calls > 0 ? c.hidden_calls / calls : 0;
   c.hidden_cost_share = cost > 0 ? hidden_cost / cost : 0;
-  Decision d = decide(c.est, opt.threshold);
-  if (c.hidden_cost_share > kMaterialHiddenShare)
-    d = {Verdict::Unclear, true};
+  Decision d = decide_weighted(c.est, opt.threshold, c.hidden_cost_share);
   c.verdict = d.verdict;
   c.hidden = d.hidden;
   c.per_run = per_run(c.est, w, mhz, c.hidden_calls, cmp.hidden_step, c.hidden);
