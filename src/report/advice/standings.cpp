@@ -106,6 +106,13 @@ void find_fastest(Standings &s, Comparisons &vs) {
   }
 }
 
+// The fastest lines' undecided stretches, as ranges of lengths.
+void find_open(Standings &s) {
+  for (const Winner &w : s.fastest)
+    if (!w.variants.empty() && w.variants[0] == kUnclear)
+      s.open.emplace_back(w.from, w.to);
+}
+
 } // namespace
 
 Standings rank_variants(std::vector<Set> sets, const CompareOptions &given) {
@@ -123,6 +130,7 @@ Standings rank_variants(std::vector<Set> sets, const CompareOptions &given) {
   s.rounds = n > 1 ? s.vs_default[1].runs_base : s.sets[0].runs.size();
   group_variants(s, vs);
   find_fastest(s, vs);
+  find_open(s);
   return s;
 }
 

@@ -32,6 +32,8 @@ struct Standings {
   std::vector<Comparison> vs_default;      // [v] compares v with default; [0] empty
   std::vector<Winner> fastest;
   size_t unclear = 0; // bands more rounds could decide, over all comparisons with default
+  // The lengths whose fastest is not yet decided: more rounds would tell.
+  std::vector<std::pair<size_t, size_t>> open;
   size_t rounds = 0;
   CompareOptions options; // with the confidence the campaign's looks allow
 
@@ -51,6 +53,10 @@ struct TuneAdvice : Standings {
   std::optional<size_t> advised; // variant to set; none: default or undecided
   // A setting still undecided somewhere might gain more than any decided one.
   bool advice_undecided = false;
+  // The advice speaks for what was decided; `advice_open`, the lengths
+  // where more rounds could still change it.
+  bool advice_partial = false;
+  std::vector<std::pair<size_t, size_t>> advice_open;
   size_t undecided_candidates = 0; // settings not slower anywhere, undecided somewhere
   // With weights: per variant its weighted ratio to default ([0] empty),
   // and the variants by it, the lowest first, those it leaves unclear last.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace report {
 
@@ -90,6 +91,59 @@ void find_crossover(TuneAdvice &a) {
     a.crossover = bands[from].from;
 }
 
+// The answer for what was decided: the head decided slower nowhere with the
+// largest decided gain, or default where none gains. It leaves open each
+// band where it is itself undecided, or where an undecided head could still
+// beat it there; where that is every band there is no answer yet.
+void advise_decided_bands(TuneAdvice &a) {
+  const auto &bands = band_grid();
+  std::optional<size_t> best;
+  double best_gain = 0;
+  for (size_t v = 1; v < a.sets.size(); v++) {
+    if (!a.is_head(v))
+      continue;
+    double gain = 0;
+    bool slower = false;
+    for (const auto &br : a.vs_default[v].bands) {
+      slower = slower || br.verdict == Verdict::Slower;
+      if (br.verdict == Verdict::Faster)
+        gain -= std::log(br.est.ratio) * (double)(br.band.to - br.band.from + 1);
+    }
+    if (!slower && gain > best_gain) {
+      best_gain = gain;
+      best = v;
+    }
+  }
+  std::vector<std::pair<size_t, size_t>> open;
+  for (size_t b = 0; b < bands.size(); b++) {
+    bool is_open = false;
+    double advised_ratio = 1;
+    if (best) {
+      const BandResult &br = a.vs_default[*best].bands[b];
+      is_open = !Decision{br.verdict, br.hidden}.settled();
+      if (br.verdict == Verdict::Faster)
+        advised_ratio = br.est.ratio;
+    }
+    for (size_t v = 1; v < a.sets.size() && !is_open; v++) {
+      const BandResult &br = a.vs_default[v].bands[b];
+      is_open = a.is_head(v) && !Decision{br.verdict, br.hidden}.settled() &&
+                std::min(br.est.ratio, br.est.interval ? br.est.low : 0.0) < advised_ratio;
+    }
+    if (!is_open)
+      continue;
+    if (!open.empty() && open.back().second + 1 == bands[b].from)
+      open.back().second = bands[b].to;
+    else
+      open.emplace_back(bands[b].from, bands[b].to);
+  }
+  if (open.size() == 1 && open[0].first == bands.front().from && open[0].second == bands.back().to)
+    return;
+  a.advice_undecided = false;
+  a.advice_partial = true;
+  a.advised = best;
+  a.advice_open = std::move(open);
+}
+
 // The advice: a head decided in every band, nowhere slower than default,
 // with the largest gain over the sweep (log ratio weighted by lengths).
 // It stands only if no head still undecided somewhere could gain more,
@@ -122,8 +176,10 @@ void advise_unweighted(TuneAdvice &a) {
     }
   }
   a.advice_undecided = best_possible > best_gain;
-  if (a.advice_undecided)
+  if (a.advice_undecided) {
     a.advised.reset();
+    advise_decided_bands(a);
+  }
 }
 
 } // namespace

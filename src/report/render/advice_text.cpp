@@ -41,6 +41,21 @@ std::string weighted_hidden(const WeightedComparison &w, const Standings &a, siz
   return weighted_hidden(w, a.vs_default[v].hidden_step, a.sets[0].record.machine.tsc_mhz);
 }
 
+// "3..15, 32..255": the lengths some setting left undecided.
+std::string open_ranges(const std::vector<std::pair<size_t, size_t>> &open) {
+  std::vector<std::string> r;
+  for (const auto &[from, to] : open)
+    r.push_back(fmt("%zu..%zu", from, to));
+  return joined(r);
+}
+
+// How to decide what is still open, for a campaign that `command` reads.
+std::string more_rounds(const Standings &a, const char *command) {
+  std::string dir = printable(a.sets[0].campaign_given);
+  return "add rounds with 'memset-report run --more " + dir + "', then 'memset-report " + command +
+         " --from " + dir + "'";
+}
+
 std::string ratio_text(double ratio, double low, double high) {
   return fmt("%.2f ", ratio) + bracket(low, high, 2);
 }
@@ -108,6 +123,11 @@ std::string render_census(const Census &c, const std::string &weights_file) {
        "; ratio to default, verdict\n";
   if (c.mostly_unmeasured)
     o += kMostlyUnmeasured;
+  if (!a.open.empty())
+    o += "undecided: " + open_ranges(a.open) +
+         " (a variant not yet decided against default there; the ranking holds for what was "
+         "measured, the fastest lines say where: " +
+         more_rounds(a, "census") + ")\n";
   for (size_t i = 0; i < c.ranking.size(); i++) {
     const Ranked &r = c.ranking[i];
     o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
@@ -147,13 +167,16 @@ std::string render_advice(const TuneAdvice &a) {
     return o;
   }
   if (a.advice_undecided) {
-    std::string dir = printable(a.sets[0].campaign_given);
     std::string what = a.weighted.empty() ? plural(a.unclear, "band") + " not decided"
                                           : "the weighted ratios are not decided";
-    o += "advice: none yet: " + what + "; add rounds with 'memset-report run --more " + dir +
-         "', then 'memset-report tune --from " + dir + "'\n";
+    o += "advice: none yet: " + what + "; " + more_rounds(a, "tune") + "\n";
     return o;
   }
+  // Said beside an answer that speaks only for the lengths decided.
+  const std::string undecided = a.advice_partial
+                                    ? "; not yet decided which is fastest over " +
+                                          open_ranges(a.advice_open) + ": " + more_rounds(a, "tune")
+                                    : "";
   if (!a.advised) {
     // Say why, where a setting gains somewhere: it loses elsewhere.
     std::string why;
@@ -173,7 +196,9 @@ std::string render_advice(const TuneAdvice &a) {
     if (!a.weighted.empty())
       why = " (no setting is decided faster for this distribution without being slower at "
             "some length it calls)";
-    o += "advice: default" + why + "\n";
+    if (a.advice_partial)
+      why = " (over the lengths decided: no setting faster there without being slower there)";
+    o += "advice: default" + why + undecided + "\n";
     return o;
   }
   const Set &v = a.sets[*a.advised];
@@ -197,8 +222,10 @@ std::string render_advice(const TuneAdvice &a) {
   std::string unseen =
       hidden.empty() ? "" : "; unclear over " + joined(hidden) + ", hidden by the readings";
   o += "advice: " + setting_of(v) + " (" + printable(v.label) + "; " + joined(gains) + unseen +
-       (a.weighted.empty() ? "; same elsewhere)\n"
-                           : "; nowhere slower at the lengths the distribution calls)\n");
+       (!a.weighted.empty() ? "; nowhere slower at the lengths the distribution calls)"
+        : a.advice_partial  ? "; nowhere slower where decided)"
+                            : "; same elsewhere)") +
+       undecided + "\n";
   return o;
 }
 
