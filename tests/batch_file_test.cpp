@@ -71,4 +71,24 @@ TEST(BatchFile, RefusesAnythingElseNamingFileAndLine) {
         << c.want << " -> " << refusal(c.text);
 }
 
+TEST(BatchFile, AReplayHoldsOneFigure) {
+  BatchRun r = a_run();
+  r.header.random = false;
+  r.header.replay = true;
+  r.values = {13067};
+  std::string text = batch_text(r);
+  EXPECT_NE(text.find("# lengths: replay\n"), std::string::npos);
+  BatchRun back = parse_batch(text, "b.txt");
+  EXPECT_TRUE(back.header.replay);
+  EXPECT_EQ(back.values, r.values);
+  EXPECT_NE(refusal(text + "1.000\n").find("b.txt:9: more than 1 value"), std::string::npos)
+      << refusal(text + "1.000\n");
+  EXPECT_NE(refusal(text.substr(0, text.size() - 7)).find("0 values, not 1"), std::string::npos);
+  // A file of a whole curve is no replay, and a replay no curve.
+  std::string curve = batch_text(a_run());
+  std::string relabeled = curve;
+  relabeled.replace(relabeled.find("random"), 6, "replay");
+  EXPECT_NE(refusal(relabeled).find("more than 1 value"), std::string::npos);
+}
+
 } // namespace

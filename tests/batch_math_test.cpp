@@ -2,6 +2,10 @@
 // and the calls that bring the next batch to its span.
 
 #include "batch/batch_math.hpp"
+#include "batch/mix_format.hpp"
+#include "batch/replay.hpp"
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +30,46 @@ TEST(BatchMath, TheNextBatchSpansTheTargetWithinTheBoundsOfItsCalls) {
   EXPECT_EQ(calls_for(1000, 1000000, 20), kMinCalls);
   // A call that costs nothing measurable asks for the most calls, no more.
   EXPECT_EQ(calls_for(26000, 0, 16), kMaxCalls);
+}
+
+TEST(Replay, EachLengthTakesItsShareOfTheCallsInAShuffledOrder) {
+  // 7/10 of the calls at 8 bytes, 2/10 at 100, 1/10 at 4000, one call in a
+  // million at 32768.
+  const mix_format::Mix mix = {{8, 700000}, {100, 200000}, {4000, 99999}, {32768, 1}};
+  const auto seq = replay_sequence(mix, kReplayCalls, 42);
+  ASSERT_EQ(seq.size(), kReplayCalls);
+  std::map<size_t, size_t> count;
+  for (size_t len : seq)
+    count[len]++;
+  double total = 1000000;
+  for (const auto &[len, calls] : mix)
+    EXPECT_NEAR((double)count[len], kReplayCalls * (double)calls / total, 1.0) << len;
+  // Shuffled: as many equal neighbours as independent draws give (the sum
+  // of the squared shares, 0.54), not the runs a sorted sequence has.
+  size_t equal = 0;
+  for (size_t i = 1; i < seq.size(); i++)
+    equal += seq[i] == seq[i - 1];
+  const double expected = 0.54 * (double)(seq.size() - 1);
+  EXPECT_NEAR((double)equal, expected, 5 * std::sqrt(expected));
+  // One seed, one order; another seed, another.
+  EXPECT_EQ(seq, replay_sequence(mix, kReplayCalls, 42));
+  EXPECT_NE(seq, replay_sequence(mix, kReplayCalls, 43));
+}
+
+TEST(Replay, TheMixIsReadInItsOneSpellingOnly) {
+  mix_format::Mix mix;
+  std::string why;
+  const std::string good = "# memset-mix 1\n8 3\n300 1\n";
+  ASSERT_TRUE(mix_format::parse_mix(good, mix, why)) << why;
+  EXPECT_EQ(mix_format::mix_text(mix), good);
+  for (const char *bad : {"", "# memset-mix 1\n", "# memset-mix 2\n8 1\n", "# memset-mix 1\n8 1",
+                          "# memset-mix 1\n8 0\n", "# memset-mix 1\n0 4\n",
+                          "# memset-mix 1\n32769 4\n", "# memset-mix 1\n9 1\n8 1\n",
+                          "# memset-mix 1\n08 1\n", "# memset-mix 1\n8  1\n",
+                          "# memset-mix 1\n8 -1\n"}) {
+    EXPECT_FALSE(mix_format::parse_mix(bad, mix, why)) << bad;
+    EXPECT_FALSE(why.empty()) << bad;
+  }
 }
 
 } // namespace

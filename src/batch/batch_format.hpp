@@ -2,12 +2,14 @@
 // The result file of memset-batch, as the engine writes it and memset-report
 // reads it: the one owner of its layout. The mark with the format's version,
 // then one "# KEY: VALUE" line for each key below in this order, then one
-// value per fill length from 1 to 32768, in ticks per call with exactly
-// kDecimals decimals; every line ends in a line feed.
+// value per fill length from 1 to 32768 (one value, for the whole mix, of a
+// replay), in ticks per call with exactly kDecimals decimals; every line
+// ends in a line feed.
 //
 //   # memset-batch 1
-//   # lengths: fixed          fixed, or random: each band's lengths drawn at random
-//   # seed: 0                 of the random lengths (0 with fixed ones)
+//   # lengths: fixed          fixed; random: each band's lengths drawn at random;
+//                             replay: a program's mix of lengths (mix_format.hpp)
+//   # seed: 0                 of the random lengths or the replay's order (0 with fixed ones)
 //   # resolution: 26          the counter's step, ticks
 //   # read_cost: 41.000       a fenced pair of readings, taken off every batch
 //   # loop: 2.125             a call of an empty function in the same loop
@@ -22,7 +24,7 @@ constexpr const char *kMark = "# memset-batch 1";
 enum Key { kLengthsKey, kSeed, kResolution, kReadCost, kLoop, kBatch, kKeys };
 constexpr const char *kKeyNames[kKeys] = {"lengths",   "seed", "resolution",
                                           "read_cost", "loop", "batch"};
-constexpr const char *kFixed = "fixed", *kRandom = "random";
+constexpr const char *kFixed = "fixed", *kRandom = "random", *kReplay = "replay";
 constexpr int kDecimals = 3;
 constexpr size_t kLengths = 32768;
 

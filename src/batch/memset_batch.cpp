@@ -1,4 +1,4 @@
-// memset-batch PATH [--random-lengths BANDS --seed N]
+// memset-batch PATH [--random-lengths BANDS --seed N | --replay MIX --seed N]
 //
 // What a call of the C library's memset costs among back-to-back calls, for
 // every fill length from 1 to 32768 bytes, in time-stamp-counter ticks per
@@ -19,12 +19,19 @@
 // loop), so that no predictor learns one length; every length of the band
 // then carries the band's value. Lengths in no band are timed as they are.
 //
+// --replay MIX: one figure for a program's own mix of lengths (the file
+// mix_format.hpp describes): a sequence of 65536 calls, each length's share
+// of them its share of the mix, in an order shuffled by --seed before the
+// timed loop; the faster of kReplayPasses passes over it, ticks per call.
+//
 // Writes the file batch_format.hpp describes. Status 0 after a complete run,
 // 1 for a bad command line, 2 when the file or the buffer cannot be had; a
 // message on standard error says which, and nothing else is printed.
 
 #include "batch/batch_format.hpp"
 #include "batch/batch_math.hpp"
+#include "batch/mix_format.hpp"
+#include "batch/replay.hpp"
 
 #include <x86intrin.h>
 
@@ -127,6 +134,7 @@ Counter measure_counter() {
 struct Options {
   const char *path = nullptr;
   std::vector<std::pair<size_t, size_t>> bands; // --random-lengths
+  const char *replay = nullptr;                 // --replay
   uint64_t seed = 0;
 };
 
@@ -157,7 +165,8 @@ bool parse_bands(const std::string &s, std::vector<std::pair<size_t, size_t>> &o
 
 int usage(const char *why) {
   std::fprintf(stderr,
-               "memset-batch: %s\nusage: memset-batch PATH [--random-lengths BANDS --seed N]\n",
+               "memset-batch: %s\nusage: memset-batch PATH [--random-lengths BANDS --seed N | "
+               "--replay MIX --seed N]\n",
                why);
   return 1;
 }
@@ -167,13 +176,29 @@ int fail(const char *what, const char *path) {
   return 2;
 }
 
-// splitmix64: the random lengths' stream, from the seed alone.
-uint64_t next_random(uint64_t &state) {
-  uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
+// The mix a replay times, read whole; false with `why`.
+bool read_mix(const char *path, mix_format::Mix &mix, std::string &why) {
+  FILE *f = std::fopen(path, "r");
+  if (!f) {
+    why = std::strerror(errno);
+    return false;
+  }
+  std::string text;
+  char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= mix_format::kMaxBytes)
+    text.append(chunk, n);
+  bool failed = std::ferror(f);
+  std::fclose(f);
+  if (failed) {
+    why = "read error";
+    return false;
+  }
+  return mix_format::parse_mix(text, mix, why);
 }
+
+// Passes over a replay's sequence; the fastest is kept.
+constexpr int kReplayPasses = 5;
 
 } // namespace
 
@@ -185,6 +210,8 @@ int main(int argc, char **argv) {
     if (a == "--random-lengths" && i + 1 < argc) {
       if (!parse_bands(argv[++i], o.bands))
         return usage("--random-lengths takes bands LO-HI,... in increasing order within 3..32768");
+    } else if (a == "--replay" && i + 1 < argc) {
+      o.replay = argv[++i];
     } else if (a == "--seed" && i + 1 < argc) {
       if (!parse_number(argv[++i], o.seed))
         return usage("--seed takes a whole number");
@@ -197,8 +224,16 @@ int main(int argc, char **argv) {
   }
   if (!o.path)
     return usage("no result file given");
-  if (seeded != !o.bands.empty())
-    return usage("--random-lengths and --seed go together");
+  if (o.replay && !o.bands.empty())
+    return usage("--replay and --random-lengths exclude each other");
+  if (seeded != (!o.bands.empty() || o.replay))
+    return usage("--random-lengths or --replay and --seed go together");
+  mix_format::Mix mix;
+  std::string why;
+  if (o.replay && !read_mix(o.replay, mix, why)) {
+    std::fprintf(stderr, "memset-batch: cannot replay '%s': %s\n", o.replay, why.c_str());
+    return 2;
+  }
 
   FILE *out = std::fopen(o.path, "w");
   if (!out)
@@ -237,13 +272,26 @@ int main(int argc, char **argv) {
   };
 
   unsigned calls = kMinCalls;
-  const double loop = fastest(std::true_type{}, Lengths{256, nullptr}, calls);
+  double loop = fastest(std::true_type{}, Lengths{256, nullptr}, calls);
   std::vector<double> value(kLengths + 1, 0);
+  if (o.replay) {
+    // The whole sequence each pass, memset's and the empty function's alike.
+    const std::vector<size_t> seq = replay_sequence(mix, kReplayCalls, o.seed);
+    const Lengths l{0, seq.data()};
+    const auto n = (unsigned)seq.size();
+    double best = INFINITY, empty = INFINITY;
+    for (int pass = 0; pass < kReplayPasses; pass++) {
+      empty = std::min(empty, net(batch_ticks<true>(dest, l, n), n));
+      best = std::min(best, net(batch_ticks<false>(dest, l, n), n));
+    }
+    loop = empty;
+    value.assign(2, best);
+  }
   std::vector<size_t> drawn(kMaxCalls);
   uint64_t state = o.seed;
   size_t band = 0;
   calls = kMinCalls;
-  for (size_t len = 1; len <= kLengths; len++) {
+  for (size_t len = 1; !o.replay && len <= kLengths; len++) {
     if (band < o.bands.size() && len == o.bands[band].first) {
       auto [lo, hi] = o.bands[band++];
       for (auto &d : drawn)
@@ -260,7 +308,7 @@ int main(int argc, char **argv) {
 
   bool ok = std::fprintf(out, "%s\n", kMark) > 0;
   ok = ok && std::fprintf(out, "# %s: %s\n", kKeyNames[kLengthsKey],
-                          o.bands.empty() ? kFixed : kRandom) > 0;
+                          o.replay ? kReplay : o.bands.empty() ? kFixed : kRandom) > 0;
   ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kSeed], o.seed) > 0;
   ok = ok &&
        std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kResolution], counter.resolution) > 0;
@@ -268,7 +316,7 @@ int main(int argc, char **argv) {
        std::fprintf(out, "# %s: %.*f\n", kKeyNames[kReadCost], kDecimals, counter.read_cost) > 0;
   ok = ok && std::fprintf(out, "# %s: %.*f\n", kKeyNames[kLoop], kDecimals, loop) > 0;
   ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kBatch], target) > 0;
-  for (size_t len = 1; ok && len <= kLengths; len++)
+  for (size_t len = 1; ok && len < value.size(); len++)
     ok = std::fprintf(out, "%.*f\n", kDecimals, value[len]) > 0;
   if (std::fclose(out) != 0 || !ok)
     return fail("write results to", o.path);

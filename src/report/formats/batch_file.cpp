@@ -52,7 +52,7 @@ std::string batch_text(const BatchRun &r) {
   auto key = [&](Key k, const std::string &v) {
     o += std::string("# ") + kKeyNames[k] + ": " + v + "\n";
   };
-  key(kLengthsKey, h.random ? kRandom : kFixed);
+  key(kLengthsKey, h.replay ? kReplay : h.random ? kRandom : kFixed);
   key(kSeed, std::to_string(h.seed));
   key(kResolution, std::to_string(h.resolution));
   key(kReadCost, milli_text(h.read_cost));
@@ -64,7 +64,7 @@ std::string batch_text(const BatchRun &r) {
 }
 
 bool BatchHeader::operator==(const BatchHeader &o) const {
-  return random == o.random && seed == o.seed && resolution == o.resolution &&
+  return random == o.random && replay == o.replay && seed == o.seed && resolution == o.resolution &&
          read_cost == o.read_cost && loop == o.loop && batch_ticks == o.batch_ticks;
 }
 
@@ -106,8 +106,9 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
       bool ok = true;
       switch (k) {
       case kLengthsKey:
-        ok = v == kFixed || v == kRandom;
+        ok = v == kFixed || v == kRandom || v == kReplay;
         r.header.random = v == kRandom;
+        r.header.replay = v == kReplay;
         break;
       case kSeed:
         ok = whole.has_value();
@@ -131,16 +132,18 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
       bad(name, line,
           "expected ticks per call with " + std::to_string(kDecimals) + " decimals, found '" + s +
               "'");
-    if (r.values.size() == kLengths)
-      bad(name, line, "more than " + std::to_string(kLengths) + " values");
+    const size_t want = r.header.replay ? 1 : kLengths;
+    if (r.values.size() == want)
+      bad(name, line, "more than " + std::to_string(want) + (want == 1 ? " value" : " values"));
     r.values.push_back(v);
   }
   if (line <= 1 + kKeys)
     throw InputError(name + ": the header is cut short");
-  if (r.values.size() != kLengths)
+  const size_t want = r.header.replay ? 1 : kLengths;
+  if (r.values.size() != want)
     throw InputError(name + ": " + std::to_string(r.values.size()) + " values, not " +
-                     std::to_string(kLengths) + " (a file cut short?)");
-  if (!r.header.random && r.header.seed != 0)
+                     std::to_string(want) + " (a file cut short?)");
+  if (!r.header.random && !r.header.replay && r.header.seed != 0)
     throw InputError(name + ": a seed given with fixed lengths");
   return r;
 }

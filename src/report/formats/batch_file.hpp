@@ -21,20 +21,21 @@ struct BatchHeader {
   uint64_t read_cost = 0;   // thousandths of a tick: a fenced pair, taken off every batch
   uint64_t loop = 0;        // thousandths of a tick: a call of an empty function in the loop
   uint64_t batch_ticks = 0; // ticks a batch spans at least
+  bool replay = false;      // one value: a program's mix of lengths
   bool operator==(const BatchHeader &o) const;
 };
 
 struct BatchRun {
   BatchHeader header;
-  RunTicks values; // per length, thousandths of a tick
+  RunTicks values; // per length (a replay: its one figure), thousandths of a tick
 };
 
 // Whether `text` starts as a memset-batch file does: its mark.
 bool is_batch_text(const std::string &text);
 
 // Parses one file strictly: the mark, each header line once in its order,
-// then exactly kLengths values of digits, a point and three digits, each on
-// its own line. Throws InputError naming `name` and the line.
+// then exactly kLengths values (one, of a replay) of digits, a point and
+// three digits, each on its own line. Throws InputError naming `name` and the line.
 BatchRun parse_batch(const std::string &text, const std::string &name);
 
 // The text memset-batch writes for `r`: what a file read back must be,
