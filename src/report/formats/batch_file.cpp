@@ -137,7 +137,7 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
       bad(name, line, "more than " + std::to_string(want) + (want == 1 ? " value" : " values"));
     r.values.push_back(v);
   }
-  if (line <= 1 + kKeys)
+  if (line < 1 + kKeys)
     throw InputError(name + ": the header is cut short");
   const size_t want = r.header.replay ? 1 : kLengths;
   if (r.values.size() != want)
