@@ -74,5 +74,46 @@ st=$?
 [ $? = 2 ] || fail "an unknown engine is no usage error"
 [ -e "$tmp/d" ] && fail "an unknown engine made a folder"
 
+# A replay: the engine times the mix it is given, one figure; a campaign
+# keeps the capture and the mix, and its summary is the mix's.
+printf '# memset-mix 1\n8 70\n300 30\n' >"$tmp/mix.txt"
+"$batch" "$tmp/p.txt" --replay "$tmp/mix.txt" --seed 4 || fail "replay: status $?"
+[ "$(sed -n 2p "$tmp/p.txt")" = "# lengths: replay" ] && [ "$(wc -l <"$tmp/p.txt")" = 8 ] ||
+  fail "replay file: $(cat "$tmp/p.txt")"
+printf '# memset-mix 1\n8 0\n' >"$tmp/nomix.txt"
+"$batch" "$tmp/p.txt" --replay "$tmp/nomix.txt" --seed 4 2>"$tmp/err"
+[ $? = 2 ] && grep -q "cannot replay" "$tmp/err" || fail "a bad mix: $(cat "$tmp/err")"
+printf '8 70\n300 30\n40000 5\n' >"$tmp/w.txt"
+"$report" run --out "$tmp/m" --engine batch --replay "$tmp/w.txt" --runs 6 --variant a --variant b \
+  >/dev/null 2>"$tmp/err" || fail "replay campaign: $(cat "$tmp/err")"
+grep -qx 'engine_lengths: replay' "$tmp/m/context.txt" && grep -qx 'replay_calls: 100' "$tmp/m/context.txt" ||
+  fail "replay record: $(grep replay "$tmp/m/context.txt")"
+cmp -s "$tmp/w.txt" "$tmp/m/replay-source.txt" || fail "the capture was not kept as it was"
+"$report" summary "$tmp/m" >"$tmp/out" 2>"$tmp/err" || fail "replay summary: $(cat "$tmp/err")"
+grep -qE '^mix: (faster|slower|same|unclear) [0-9.]+' "$tmp/out" || fail "no mix line: $(cat "$tmp/out")"
+grep -q '^replay: .*100 calls of 1..32768 bytes at 2 lengths (5 more calls left out' "$tmp/out" ||
+  fail "no replay line: $(grep replay "$tmp/out")"
+for bad in "$tmp/m --csv" "$tmp/m/a $tmp/c/a"; do
+  # shellcheck disable=SC2086
+  "$report" summary $bad >/dev/null 2>"$tmp/err"
+  st=$?
+  [ "$st" = 1 ] || [ "$st" = 2 ] || fail "summary $bad: status $st"
+  [ "$(wc -l <"$tmp/err")" = 1 ] || fail "summary $bad: $(cat "$tmp/err")"
+done
+# Bad replays: no calls to replay, the other engine, random lengths too:
+# refused before anything is written.
+printf '0 9\n40000 5\n' >"$tmp/none.txt"
+for args in "--engine batch --replay $tmp/none.txt" "--replay $tmp/w.txt" \
+  "--engine batch --random-lengths --replay $tmp/w.txt" "--engine batch --replay $tmp/nothing.txt"; do
+  # shellcheck disable=SC2086
+  "$report" run --out "$tmp/n" $args --variant a --variant b >/dev/null 2>"$tmp/err"
+  st=$?
+  [ "$st" = 1 ] || [ "$st" = 2 ] || fail "run $args: status $st"
+  [ -e "$tmp/n" ] && fail "run $args left $(ls "$tmp/n")"
+  rm -rf "$tmp/n"
+done
+grep -qE "nothing to replay|none of its calls" <("$report" run --out "$tmp/n" --engine batch --replay "$tmp/none.txt" --variant a --variant b 2>&1) ||
+  fail "no calls: not said"
+
 echo "batch_cli: $failures failed"
 [ "$failures" = 0 ]

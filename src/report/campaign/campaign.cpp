@@ -11,6 +11,7 @@
 #include "report/campaign/preload.hpp"
 #include "report/campaign/settings.hpp"
 #include "report/formats/campaign_folder.hpp"
+#include "report/formats/replay.hpp"
 #include "report/formats/result_file.hpp"
 #include "report/stats/splitmix.hpp"
 #include "report/sys/clock.hpp"
@@ -72,6 +73,12 @@ public:
                         ? *opt.seed
                         : ((uint64_t)std::random_device{}() << 32 | std::random_device{}()) >> 1;
     record_ = more_ ? *opt.earlier : campaign_record(opt, jobs_, seed);
+    if (!more_ && opt.replay) { // read before anything is written: a bad one stops here
+      replay_ = read_replay(*opt.replay);
+      record_.replay = *opt.replay;
+      record_.replay_format = weights_format_name(replay_->weights.format);
+      record_.replay_calls = replay_->calls;
+    }
     if (more_ && !fixed_) // each continuation's budget, as its stop line names it
       record_.budgets.push_back(opt.budget);
     if (!more_)
@@ -88,6 +95,8 @@ public:
   CampaignEnd run() {
     if (!more_)
       write_first_record();
+    if (replay_)
+      write_replay_files();
     Stop stop = fixed_ ? Stop::Runs : Stop::Budget;
     double start = now_seconds();
     try {
@@ -135,6 +144,23 @@ private:
       cleanup_.record.clear();
       cleanup_.drop_all_if_empty();
       throw;
+    }
+  }
+
+  // The capture as it was, for summary's run time, and the mix the engine
+  // reads; removed with the record if no round is complete.
+  void write_replay_files() {
+    for (const auto &[name, text] :
+         {std::pair<const char *, std::string>{kReplaySource, replay_->source},
+          {kMixFile, mix_format::mix_text(replay_->mix)}}) {
+      std::string path = (fs::path(opt_.out) / name).string();
+      try {
+        write_new_file(path, text);
+      } catch (...) {
+        cleanup_.drop_all_if_empty();
+        throw;
+      }
+      cleanup_.files.push_back(path);
     }
   }
 
@@ -230,6 +256,7 @@ private:
   Cleanup cleanup_;
   std::vector<Job> jobs_;
   Record record_;
+  std::optional<Replay> replay_; // a new replay campaign's mix
   std::string ctx_;
   uint64_t state_ = 0; // of the round orders
   std::vector<std::vector<size_t>> orders_;

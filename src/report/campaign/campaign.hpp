@@ -32,14 +32,18 @@ constexpr double kDefaultBudget = 60;
 
 // A campaign as the command line asked for it, its values already checked.
 struct CampaignOptions {
-  std::string out;                      // campaign folder
-  std::optional<unsigned> runs;         // runs, or rounds; none: until decided (variants)
-  double budget = kDefaultBudget;       // seconds, when running until decided
-  std::optional<unsigned> cpu;          // processor to pin each run to
-  std::vector<std::string> env;         // NAME=VALUE for every run
-  std::string bench;                    // benchmark executable
-  Engine engine = Engine::Bench;        // what `bench` is, and so how its files read
-  bool random_lengths = false;          // memset-batch's --random-lengths
+  std::string out;                // campaign folder
+  std::optional<unsigned> runs;   // runs, or rounds; none: until decided (variants)
+  double budget = kDefaultBudget; // seconds, when running until decided
+  std::optional<unsigned> cpu;    // processor to pin each run to
+  std::vector<std::string> env;   // NAME=VALUE for every run
+  std::string bench;              // benchmark executable
+  Engine engine = Engine::Bench;  // what `bench` is, and so how its files read
+  bool random_lengths = false;    // memset-batch's --random-lengths
+  // memset-batch's --replay: the capture or weights file whose mix of
+  // lengths each run times; kept in the folder (kReplaySource) with the mix
+  // the engine reads (kMixFile).
+  std::optional<std::string> replay;
   std::vector<VariantOptions> variants; // none: a plain campaign
   // A run of memset-bench takes well under a second; one that takes a
   // minute hangs. 0: no limit.

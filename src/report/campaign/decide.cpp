@@ -3,6 +3,7 @@
 #include "report/campaign/decide.hpp"
 
 #include "report/formats/sets.hpp"
+#include "report/stats/scalar.hpp"
 #include "report/stats/sequential.hpp"
 
 #include <algorithm>
@@ -27,12 +28,29 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
   return Sequential(std::move(series), compare, looks, c.done);
 }
 
+// The same for campaigns of one figure a run: a replay's ticks per call.
+ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
+                                     const CompareOptions &compare) {
+  std::vector<ScalarSeries> series;
+  for (const auto &s : sets)
+    series.push_back(scalar_series(s, 0, s.scale()));
+  series.resize(c.variants.size());
+  for (auto &s : series)
+    s.campaign = c.out;
+  unsigned looks = c.earlier ? std::max(1u, c.earlier->looks) : 0;
+  return ScalarSequential(std::move(series), 0, engine_scale(c.engine), compare, looks, c.done);
+}
+
 } // namespace
 
 CampaignEnd run_until_decided(const CampaignOptions &c, const CompareOptions &compare) {
   if (c.variants.empty() || (c.runs && !c.earlier))
     return run_campaign(c);
   std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
+  if (c.replay) {
+    ScalarSequential seq = scalar_observer_for(sets, c, compare);
+    return run_campaign(c, &seq);
+  }
   Sequential seq = observer_for(sets, c, compare);
   return run_campaign(c, &seq);
 }

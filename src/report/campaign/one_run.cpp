@@ -58,6 +58,9 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
     cmd.argv.insert(cmd.argv.end(),
                     {"--random-lengths", bands, "--seed", std::to_string(lengths_seed)});
   }
+  if (opt.replay)
+    cmd.argv.insert(cmd.argv.end(), {"--replay", (fs::path(opt.out) / kMixFile).string(), "--seed",
+                                     std::to_string(lengths_seed)});
   cmd.env = child_env(job.env);
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
@@ -82,6 +85,8 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
     if (f.engine != opt.engine)
       throw InputError(file.path() + ": a file of " + engine_name(f.engine) + ", not of " +
                        engine_name(opt.engine));
+    if (opt.replay.has_value() != (f.batch && f.batch->replay))
+      throw InputError(file.path() + (opt.replay ? ": not a replay" : ": a replay"));
     curve = std::move(f.values);
   } catch (const InputError &e) {
     std::string why = e.what();

@@ -17,6 +17,7 @@ namespace report {
 struct Cleanup {
   std::vector<std::string> made_dirs; // in the order made
   std::string record;
+  std::vector<std::string> files;                    // beside the record: a replay's
   std::vector<std::vector<std::string>> round_files; // per round
   size_t complete = 0;
 
@@ -30,6 +31,8 @@ struct Cleanup {
       return;
     if (!record.empty())
       unlink(record.c_str());
+    for (const auto &f : files)
+      unlink(f.c_str());
     for (auto it = made_dirs.rbegin(); it != made_dirs.rend(); ++it)
       rmdir(it->c_str());
   }

@@ -173,6 +173,7 @@ CampaignOptions continue_campaign(const std::string &dir) {
   opt.bench = r.bench;
   opt.engine = r.engine;
   opt.random_lengths = r.random_lengths;
+  opt.replay = r.replay;
   opt.seed = r.seed;
   for (const auto &v : r.variants)
     opt.variants.push_back({v.name, v.env, v.bench});

@@ -31,13 +31,14 @@ const CommandDef kRun{
      {&kPreload},
      {&kEngine},
      {&kRandomLengths},
+     {&kReplay},
      {&kMore}},
     false,
     "usage: memset-report run --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                         [--seed N] [--env NAME=VALUE]... [--preload PATH]\n"
     "                         [--bench PATH] [--variant NAME [--env NAME=VALUE]...\n"
     "                         [--preload PATH] [--bench PATH]]...\n"
-    "                         [--engine bench|batch [--random-lengths]]\n"
+    "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]]\n"
     "       memset-report run --more DIR [--runs N | --budget S]\n",
     "Runs memset-bench repeatedly, each run a separate process, and records the\n"
     "machine and conditions in DIR/context.txt. Without --variant: N runs (default\n"

@@ -27,8 +27,10 @@ std::optional<Weights> weights_of(const Options &o) {
 
 // --tsc-mhz is for sets without a campaign record; given where every set
 // has one, it would be ignored.
-Report load_report(const Options &o) {
-  Report r = build_report(load_all_sets(o.sets), o.compare, o.tsc_mhz, weights_of(o));
+Report load_report(const Options &o) { return load_report(o, load_all_sets(o.sets)); }
+
+Report load_report(const Options &o, std::vector<Set> sets) {
+  Report r = build_report(std::move(sets), o.compare, o.tsc_mhz, weights_of(o));
   r.weights_file = o.weights;
   if (o.tsc_mhz && std::all_of(r.sets.begin(), r.sets.end(), [](const SetReport &s) {
         return s.set.record.machine.tsc_mhz.has_value();
@@ -50,8 +52,10 @@ std::string stop_line(const CampaignEnd &e) {
   std::vector<std::string> still;
   for (const auto &u : e.undecided)
     for (size_t i = 0; i < u.spans.size(); i++) // "b 2..7, 11585..13776"
-      still.push_back((i ? "" : u.variant + " ") + std::to_string(u.spans[i].first) + ".." +
-                      std::to_string(u.spans[i].second));
+      still.push_back(u.spans[i].second == 0    // one figure a run, no lengths
+                          ? u.variant
+                          : (i ? "" : u.variant + " ") + std::to_string(u.spans[i].first) + ".." +
+                                std::to_string(u.spans[i].second));
   line += "; still unclear: " + printable(joined(still));
   return line + "; more rounds: memset-report run --more " + printable(shell_quoted(e.folder)) +
          "\n";

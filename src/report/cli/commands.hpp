@@ -31,6 +31,7 @@ std::optional<Weights> weights_of(const Options &o);
 
 // The sets with their summaries and comparisons.
 Report load_report(const Options &o);
+Report load_report(const Options &o, std::vector<Set> sets); // the SETs, loaded already
 
 // The one line that ends run, tune and census: how the campaign stopped,
 // after how many runs (rounds) and seconds, the bands still unclear, and the

@@ -93,6 +93,11 @@ const OptionDef kRandomLengths{
     [](Options &o, const std::string &) { o.campaign.random_lengths = true; },
     "with --engine batch: each batch draws its lengths at random\n"
     "within a band, so that no predictor learns one length"};
+const OptionDef kReplay{"--replay", nullptr, "CAPTURE",
+                        [](Options &o, const std::string &v) { o.campaign.replay = v; },
+                        "with --engine batch: one figure a run, ticks per call of\n"
+                        "this capture's (or weights file's) own mix of lengths,\n"
+                        "its calls in proportion, in a seeded random order"};
 const OptionDef kSeed{
     "--seed", nullptr, "N",
     [](Options &o, const std::string &v) { o.campaign.seed = count_value("--seed", v, kMaxSeed); },

@@ -34,11 +34,14 @@ void check_combinations(const Options &o) {
     }
     if (o.more.empty() && o.campaign.variants.empty() && o.has("--budget"))
       throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
-    for (const char *c : {"--engine", "--random-lengths"})
+    for (const char *c : {"--engine", "--random-lengths", "--replay"})
       refuse_together(o, "--more", c, "more rounds take the campaign's own engine");
   }
   if (o.has("--random-lengths") && o.campaign.engine != Engine::Batch)
     throw UsageError("--random-lengths goes with --engine batch");
+  if (o.has("--replay") && o.campaign.engine != Engine::Batch)
+    throw UsageError("--replay goes with --engine batch: only batches of calls time a mix");
+  refuse_together(o, "--replay", "--random-lengths", "a replay draws the capture's lengths");
   if (o.command == "run" || o.command == "tune")
     refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
   if (o.command == "summary") {

@@ -6,6 +6,7 @@
 #include "report/render/render.hpp"
 #include "report/sys/errors.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace report {
@@ -36,12 +37,25 @@ void say_if_large(const Report &r, size_t lengths) {
                  bytes / 1e6, entries);
 }
 
+// Replays hold one figure a run: their summary is the mix's, as text.
+int mix_summary(const Options &o, std::vector<Set> sets) {
+  for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights", "--fail-if-slower"})
+    if (o.has(c))
+      throw UsageError(std::string(c) +
+                       " does not go with replays: their summary is one figure a run, as text");
+  write_out(render_mix_text(build_mix_report(std::move(sets), o.compare, o.tsc_mhz)));
+  return kOk;
+}
+
 } // namespace
 
 int summary_command(const Options &o) {
   if (o.format == Format::Json)
     need_json_support(); // before reading anything
-  Report r = load_report(o);
+  std::vector<Set> sets = load_all_sets(o.sets);
+  if (std::any_of(sets.begin(), sets.end(), [](const Set &s) { return s.replay(); }))
+    return mix_summary(o, std::move(sets));
+  Report r = load_report(o, std::move(sets));
   if (o.format == Format::Json) {
     need_frequency(r, "--json gives times in ns");
     const std::vector<size_t> lengths = o.lengths ? *o.lengths : default_json_lengths();

@@ -13,6 +13,10 @@ namespace report {
 
 // The record's file name inside a campaign folder.
 constexpr const char *kRecordFile = "context.txt";
+// A replay's files: the capture (or weights file) as it was named, copied
+// byte for byte, and the mix of lengths memset-batch --replay reads.
+constexpr const char *kReplaySource = "replay-source.txt";
+constexpr const char *kMixFile = "replay-mix.txt";
 
 // A record holds a few dozen short lines and one per round; a megabyte is
 // far beyond any real one, and bounds what a wrong file can cost to read.
@@ -77,6 +81,11 @@ struct Record {
   // whether memset-batch drew its lengths at random within the bands.
   Engine engine = Engine::Bench;
   bool random_lengths = false;
+  // A replay of a program's lengths: the file named (as given), its format
+  // as read, and the calls replayed; its copy and the mix are in the folder.
+  std::optional<std::string> replay;
+  std::string replay_format;
+  uint64_t replay_calls = 0;
   std::string memset, tunables;                 // a plain campaign's, as a variant's
   std::vector<SameAs> same_as;                  // variants measured once for two
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order

@@ -144,9 +144,31 @@ std::vector<Key> run_keys() {
        [](const Record &r, const char *n, Fields &o) {
          if (r.random_lengths)
            o.emplace_back(n, "random");
+         if (r.replay)
+           o.emplace_back(n, "replay");
        },
-       [](Record &r, const std::string &) { r.random_lengths = true; }, false,
-       [](const std::string &v) { return v == "random"; }},
+       [](Record &r, const std::string &v) {
+         if (v == "random")
+           r.random_lengths = true;
+         else
+           r.replay = r.replay.value_or("");
+       },
+       false, [](const std::string &v) { return v == "random" || v == "replay"; }},
+      {"replay",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.replay)
+           o.emplace_back(n, *r.replay);
+       },
+       [](Record &r, const std::string &v) { r.replay = v; }},
+      {"replay_format",
+       [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.replay_format); },
+       [](Record &r, const std::string &v) { r.replay_format = v; }},
+      {"replay_calls",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.replay)
+           o.emplace_back(n, std::to_string(r.replay_calls));
+       },
+       [](Record &r, const std::string &v) { r.replay_calls = parse_whole(v).value_or(0); }},
       record_text<&Record::memset>("memset"),
       record_text<&Record::tunables>("tunables"),
       {"shuffle_seed",

@@ -39,6 +39,9 @@ void take_runs(Set &set, std::vector<RunFile> &files, const std::string &where) 
       throw InputError(where + ": " + set.files[i] + " is " + engine_name(files[i].engine) +
                        "'s, " + set.files[0] + " " + engine_name(set.engine) +
                        "'s: a set holds the runs of one engine");
+    if ((files[i].batch && files[i].batch->replay) != (set.batch && set.batch->replay))
+      throw InputError(where + ": " + set.files[i] + " and " + set.files[0] +
+                       ": a set holds replays or curves, not both");
     set.runs.push_back(std::move(files[i].values));
   }
 }

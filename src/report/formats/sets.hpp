@@ -32,6 +32,8 @@ struct Set {
   std::vector<std::string> incomplete_rounds;
 
   double scale() const { return engine_scale(engine); } // raw values per tick
+  // One figure a run, of a program's mix of lengths, not a curve.
+  bool replay() const { return batch && batch->replay; }
 };
 
 // A SET argument: a result file, a campaign folder, one variant's folder of

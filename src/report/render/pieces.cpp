@@ -119,7 +119,7 @@ std::string per_run_gain(const PerRun &p) {
          figure(*p.wall_share, p.interval, 100, "%") + " of its wall time)";
 }
 
-std::string capture_lines(const Capture &c) {
+std::string capture_lines(const Capture &c, bool replay) {
   std::string o = "capture: " + printable(c.command) + "; " + capture_end_name(c.end) + ": " +
                   printable(c.how) +
                   fmt("; %.3f s wall, %.3f s CPU; %llu calls in %llu process%s; ", c.wall_seconds,
@@ -130,9 +130,13 @@ std::string capture_lines(const Capture &c) {
     o += "warning: the captured command " +
          std::string(c.end == CaptureEnd::Failed ? "failed" : "was interrupted") +
          ": its calls and times are those of a run cut short\n";
-  o += "note: 'per run' is the capture's calls at 2..32768 bytes, each at the benchmark's cost "
-       "for its length; it leaves out calls inside the C library itself, other alignments than "
-       "the benchmark's, and caches colder than the benchmark's\n";
+  o += replay ? "note: 'per run' is the capture's calls at 1..32768 bytes times the replay's "
+                "difference per call; it leaves out calls inside the C library itself, other "
+                "alignments than the replay's, and caches colder than the replay's\n"
+              : "note: 'per run' is the capture's calls at 2..32768 bytes, each at the "
+                "benchmark's cost for its length; it leaves out calls inside the C library "
+                "itself, other alignments than the benchmark's, and caches colder than the "
+                "benchmark's\n";
   return o;
 }
 

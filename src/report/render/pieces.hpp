@@ -79,6 +79,6 @@ std::string per_run_gain(const PerRun &p);
 
 // What a capture says of its run, what per run leaves out, and a warning
 // where the command did not end well: lines, each with its line feed.
-std::string capture_lines(const Capture &c);
+std::string capture_lines(const Capture &c, bool replay = false); // of a replay's mix
 
 } // namespace report

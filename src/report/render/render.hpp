@@ -4,6 +4,7 @@
 
 #include "report/advice/census.hpp"
 #include "report/advice/standings.hpp"
+#include "report/stats/mix.hpp"
 #include "report/stats/summary.hpp"
 
 #include <functional>
@@ -23,6 +24,9 @@ std::string render_text(const Report &r, Unit unit, bool bands = false);
 // "length" and one column per set of the report's statistic, for all 32768
 // lengths, exactly.
 std::string render_csv(const Report &r);
+
+// Sets of replays (stats/mix.hpp): text only.
+std::string render_mix_text(const MixReport &r);
 
 // Lengths a JSON export carries by default: powers of two and their midpoints.
 std::vector<size_t> default_json_lengths();

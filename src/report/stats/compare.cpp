@@ -4,6 +4,8 @@
 
 #include "report/stats/compare.hpp"
 
+#include "report/sys/errors.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -57,6 +59,9 @@ void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
 }
 
 BandSeries band_series(const Set &set) {
+  if (set.replay())
+    throw InputError(set.label + ": a replay holds one figure a run for its mix, not a curve of "
+                                 "lengths; 'memset-report summary' compares replays");
   BandSeries s;
   s.campaign = set.campaign;
   if (set.engine == Engine::Bench)

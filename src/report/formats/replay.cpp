@@ -1,0 +1,42 @@
+// A replay's mix, from a capture or a weights file.
+
+#include "report/formats/replay.hpp"
+
+#include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+mix_format::Mix mix_of(const Weights &w, const std::string &name) {
+  double most = 0;
+  bool whole = true;
+  for (double c : w.at) {
+    most = std::max(most, c);
+    whole = whole && c == std::floor(c);
+  }
+  const double scale = whole ? 1 : 1e9 / std::max(most, 1e-300);
+  mix_format::Mix mix;
+  for (size_t k = 1; k <= w.at.size() && k <= mix_format::kLengths; k++) {
+    double calls = std::round(w.at[k - 1] * scale);
+    if (calls >= 1)
+      mix.emplace_back(k, (uint64_t)std::min(calls, (double)mix_format::kMaxCalls));
+  }
+  if (mix.empty())
+    throw InputError(name + ": no calls of 1 to 32768 bytes, so nothing to replay");
+  return mix;
+}
+
+Replay read_replay(const std::string &path, WeightsFormat format) {
+  Replay r;
+  r.source = read_regular_file(path, kMaxWeightsBytes, "a capture or weights file");
+  r.weights = parse_weights(r.source, path, format);
+  r.mix = mix_of(r.weights, path);
+  for (const auto &m : r.mix)
+    r.calls += m.second;
+  return r;
+}
+
+} // namespace report

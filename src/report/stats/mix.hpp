@@ -1,0 +1,46 @@
+#pragma once
+// Sets of replays as plain data: each set's ticks per call of the program's
+// mix of lengths, each set against the first with the four verdicts, and
+// what the difference comes to in the captured run's own time.
+
+#include "report/formats/replay.hpp"
+#include "report/formats/sets.hpp"
+#include "report/stats/per_run.hpp"
+#include "report/stats/scalar.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+struct MixSet {
+  Set set;
+  ScalarSeries series; // ticks per call, one a run
+  double level = 0;    // the statistic over its runs
+  std::optional<double> mhz;
+};
+
+struct MixComparison {
+  size_t other = 0; // index into MixReport::sets, against the first
+  CompareOptions options;
+  ScalarComparison c;
+  std::optional<PerRun> per_run; // where the first set's replay is a capture
+};
+
+struct MixReport {
+  Statistic statistic = Statistic::Low;
+  std::vector<MixSet> sets;
+  std::vector<MixComparison> comparisons;
+  std::optional<Replay> replay; // the first set's, from its campaign folder
+};
+
+// All sets must be replays, of one mix (an InputError otherwise: a figure
+// of one program's mix says nothing against another's).
+MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
+                           std::optional<double> tsc_mhz = std::nullopt);
+
+// The replay a campaign folder keeps; none where the folder holds none.
+std::optional<Replay> campaign_replay(const Set &set);
+
+} // namespace report

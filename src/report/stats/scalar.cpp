@@ -1,0 +1,84 @@
+// Campaigns with one figure a run: their comparison and their stopping rule.
+
+#include "report/stats/scalar.hpp"
+
+#include "report/stats/sequential.hpp"
+
+namespace report {
+
+namespace {
+// A fixed seed: the same files always give the same interval.
+constexpr uint64_t kScalarSeed = 0x5ca1a7;
+} // namespace
+
+ScalarSeries scalar_series(const Set &set, size_t index, double scale) {
+  ScalarSeries s;
+  s.campaign = set.campaign;
+  for (size_t r = 0; r < set.runs.size(); r++) {
+    if (set.runs[r].size() <= index)
+      continue;
+    s.rounds.push_back(set.rounds[r]);
+    s.values.push_back((double)set.runs[r][index] / scale);
+  }
+  return s;
+}
+
+ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
+                                const CompareOptions &opt) {
+  ScalarComparison c;
+  Pairing p = pair_runs(a.campaign, a.rounds, b.campaign, b.rounds, opt.drift);
+  c.paired = p.paired;
+  c.runs = p.paired ? p.pairs.size() : b.values.size();
+  if (a.values.empty() || b.values.empty())
+    return c;
+  c.est = ratio_of(p, a.values, b.values, opt.statistic, opt.confidence, kScalarSeed);
+  c.decision = decide(c.est, opt.threshold);
+  return c;
+}
+
+ScalarSequential::ScalarSequential(std::vector<ScalarSeries> series, size_t index, double scale,
+                                   const CompareOptions &opt, unsigned looks, unsigned last_look)
+    : series_(std::move(series)), index_(index), scale_(scale), opt_(opt), looks_(looks),
+      last_(last_look) {}
+
+void ScalarSequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
+  if (variant >= series_.size())
+    series_.resize(variant + 1);
+  if (run.size() <= index_)
+    return;
+  series_[variant].rounds.push_back(round);
+  series_[variant].values.push_back((double)run[index_] / scale_);
+}
+
+bool ScalarSequential::look(unsigned rounds) {
+  looks_++;
+  last_ = rounds;
+  looked_ = true;
+  CompareOptions o = opt_;
+  o.confidence = look_confidence(looks_);
+  undecided_.clear();
+  for (size_t v = 1; v < series_.size(); v++)
+    if (!compare_scalar(series_[0], series_[v], o).decision.settled())
+      undecided_.push_back({v, 0, 0});
+  return undecided_.empty();
+}
+
+bool ScalarSequential::round_done(unsigned rounds) {
+  if (rounds < next_look(last_))
+    return false;
+  return look(rounds);
+}
+
+bool ScalarSequential::final_look(unsigned rounds) {
+  if (rounds == last_ || rounds < kMinRounds)
+    return looked_ && undecided_.empty() && rounds == last_;
+  return look(rounds);
+}
+
+std::string ScalarSequential::progress() const {
+  if (!looked_)
+    return "first look at round " + std::to_string(next_look(last_));
+  return std::to_string(undecided_.size()) + " unclear at round " + std::to_string(last_);
+}
+
+} // namespace report

@@ -1,0 +1,63 @@
+#pragma once
+// Campaigns with one figure a run: a replay's ticks per call of a program's
+// mix of lengths, or a program's own time. Compared as a band is, a run the
+// unit, paired round by round within one campaign, with the four verdicts;
+// and the observer that stops such a campaign once every comparison with
+// the first variant is decided.
+
+#include "report/formats/sets.hpp"
+#include "report/stats/compare.hpp"
+#include "report/stats/observer.hpp"
+
+#include <string>
+#include <vector>
+
+namespace report {
+
+struct ScalarSeries {
+  std::string campaign; // canonical folder of an interleaved campaign; "" for none
+  std::vector<unsigned> rounds;
+  std::vector<double> values; // per run, in the figure's unit
+};
+
+// A set's figure `index` of each run, divided by `scale`.
+ScalarSeries scalar_series(const Set &set, size_t index, double scale);
+
+struct ScalarComparison {
+  Estimate est; // B over A, and B less A in the figure's unit
+  Decision decision;
+  size_t runs = 0; // rounds in common (paired), or B's runs
+  bool paired = false;
+};
+
+ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
+                                const CompareOptions &opt);
+
+class ScalarSequential : public RoundObserver {
+public:
+  // `series`: the runs so far, one per variant (first: the baseline);
+  // `index` and `scale`: which figure of a run, in which unit.
+  ScalarSequential(std::vector<ScalarSeries> series, size_t index, double scale,
+                   const CompareOptions &opt, unsigned looks, unsigned last_look);
+
+  void run_done(size_t variant, unsigned round, const RunTicks &run) override;
+  bool round_done(unsigned rounds) override;
+  bool final_look(unsigned rounds) override;
+  unsigned looks() const override { return looks_; }
+  std::string progress() const override;
+  // Per undecided variant, one entry with no lengths (from = to = 0).
+  std::vector<UndecidedBand> undecided() const override { return undecided_; }
+
+private:
+  bool look(unsigned rounds);
+
+  std::vector<ScalarSeries> series_;
+  size_t index_;
+  double scale_;
+  CompareOptions opt_;
+  unsigned looks_, last_;
+  std::vector<UndecidedBand> undecided_;
+  bool looked_ = false;
+};
+
+} // namespace report
