@@ -44,6 +44,11 @@ struct CampaignOptions {
   // lengths each run times; kept in the folder (kReplaySource) with the mix
   // the engine reads (kMixFile).
   std::optional<std::string> replay;
+  // A program campaign: the user's command, timed in each run in place of
+  // the benchmark (looked up on PATH); its output kept beside each run's
+  // file, or discarded.
+  std::vector<std::string> program;
+  bool keep_output = false;
   std::vector<VariantOptions> variants; // none: a plain campaign
   // A run of memset-bench takes well under a second; one that takes a
   // minute hangs. 0: no limit.

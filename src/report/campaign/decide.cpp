@@ -2,6 +2,7 @@
 
 #include "report/campaign/decide.hpp"
 
+#include "report/formats/program_file.hpp"
 #include "report/formats/sets.hpp"
 #include "report/stats/scalar.hpp"
 #include "report/stats/sequential.hpp"
@@ -28,17 +29,21 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
   return Sequential(std::move(series), compare, looks, c.done);
 }
 
-// The same for campaigns of one figure a run: a replay's ticks per call.
+// The same for campaigns of one figure a run: a replay's ticks per call,
+// or a program's CPU time in ms.
 ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
                                      const CompareOptions &compare) {
+  const bool program = !c.program.empty();
+  const size_t index = program ? kCpu : 0;
+  const double scale = program ? 1000 : engine_scale(c.engine);
   std::vector<ScalarSeries> series;
   for (const auto &s : sets)
-    series.push_back(scalar_series(s, 0, s.scale()));
+    series.push_back(scalar_series(s, index, scale));
   series.resize(c.variants.size());
   for (auto &s : series)
     s.campaign = c.out;
   unsigned looks = c.earlier ? std::max(1u, c.earlier->looks) : 0;
-  return ScalarSequential(std::move(series), 0, engine_scale(c.engine), compare, looks, c.done);
+  return ScalarSequential(std::move(series), index, scale, compare, looks, c.done);
 }
 
 } // namespace
@@ -47,7 +52,7 @@ CampaignEnd run_until_decided(const CampaignOptions &c, const CompareOptions &co
   if (c.variants.empty() || (c.runs && !c.earlier))
     return run_campaign(c);
   std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
-  if (c.replay) {
+  if (c.replay || !c.program.empty()) {
     ScalarSequential seq = scalar_observer_for(sets, c, compare);
     return run_campaign(c, &seq);
   }

@@ -4,6 +4,7 @@
 #include "report/campaign/one_run.hpp"
 
 #include "report/formats/engine.hpp"
+#include "report/formats/program_file.hpp"
 #include "report/stats/compare.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
@@ -11,6 +12,7 @@
 #include "report/sys/text.hpp"
 
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -39,6 +41,56 @@ namespace {
   throw Interrupted(sig, what + " interrupted by " + signal_name(sig));
 }
 
+// A program campaign's run: the user's command under the variant's
+// environment, its output discarded or kept beside the run's file, its
+// times written as the run's file once it has ended well.
+RunTicks run_program_once(const Job &job, const std::string &target, const CampaignOptions &opt,
+                          const std::string &what, std::vector<std::string> &made) {
+  Command cmd;
+  cmd.argv = opt.program;
+  cmd.search_path = true;
+  cmd.env = child_env(job.env);
+  cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
+  cmd.timeout = opt.timeout;
+  std::string base = target.substr(0, target.size() - 4); // less ".txt"
+  std::vector<std::string> outputs;
+  if (opt.keep_output) {
+    for (const char *ext : {".out", ".err"}) {
+      outputs.push_back(base + ext);
+      write_new_file(outputs.back(), "");
+    }
+    cmd.stdout_path = outputs[0];
+    cmd.stderr_path = outputs[1];
+  } else {
+    cmd.stdout_path = cmd.stderr_path = "/dev/null";
+  }
+  Outcome out = run_program(cmd);
+  switch (out.kind) {
+  case Outcome::Interrupted:
+    interrupted(out.code, what);
+  case Outcome::TimedOut:
+    throw RunTimedOut(what + ": the command ran longer than " + fmt("%g", opt.timeout) +
+                      " s (--timeout) and was stopped" +
+                      (opt.keep_output ? " (its output: " + outputs[1] + ")" : ""));
+  case Outcome::NotStarted:
+    throw RunFailed(what + ": " + os_error("run", opt.program[0], out.code));
+  default:
+    break;
+  }
+  // A failed run's output stays, to say why; a good one's goes with its round.
+  const std::string said = opt.keep_output ? " (its output: " + outputs[1] + ")" : "";
+  if (!out.ok())
+    throw RunFailed(what + " failed: the command ended with " + out.describe() + said);
+  ProgramRun p{(uint64_t)std::llround(out.wall_seconds * 1e6),
+               (uint64_t)std::llround(out.cpu_seconds * 1e6)};
+  TempFile file(target);
+  file.write(program_text(p), target);
+  file.place(target, false);
+  made.insert(made.end(), outputs.begin(), outputs.end());
+  made.push_back(target);
+  return {p.wall_us, p.cpu_us};
+}
+
 } // namespace
 
 RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
@@ -46,6 +98,8 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
   if (int sig = take_interrupt())
     interrupted(sig, what);
+  if (!opt.program.empty())
+    return run_program_once(job, target, opt, what, made);
   // The benchmark writes under a temporary name; only a checked, complete
   // result takes the run's name.
   TempFile file(target);

@@ -79,6 +79,8 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   r.bench = absolute_bench(opt.bench);
   r.engine = opt.engine;
   r.random_lengths = opt.random_lengths;
+  r.program = opt.program;
+  r.program_output = opt.keep_output;
   r.libraries = opt.libraries;
   if (opt.variants.empty())
     return r;
@@ -174,6 +176,8 @@ CampaignOptions continue_campaign(const std::string &dir) {
   opt.engine = r.engine;
   opt.random_lengths = r.random_lengths;
   opt.replay = r.replay;
+  opt.program = r.program;
+  opt.keep_output = r.program_output;
   opt.seed = r.seed;
   for (const auto &v : r.variants)
     opt.variants.push_back({v.name, v.env, v.bench});

@@ -70,13 +70,16 @@ const CommandDef kSummary{
      {&kGate},
      {&kAllowUnclear},
      {&kWeights},
-     {&kWeightsFormat}},
+     {&kWeightsFormat},
+     {&kWall}},
     true,
     "usage: memset-report summary [--csv | --json [--lengths LIST] | --unit ticks|ns]\n"
     "                             [--tsc-mhz F] [--statistic low|median] [--threshold PCT]\n"
     "                             [--drift PCT] [--bands]\n"
     "                             [--weights FILE [--weights-format F]]\n"
-    "                             [--fail-if-slower PCT [--allow-unclear]] [--] SET...\n",
+    "                             [--fail-if-slower PCT [--allow-unclear]] [--] SET...\n"
+    "       memset-report summary [--statistic low|median] [--threshold PCT] [--wall]\n"
+    "                             REPLAY|PROGRAM...\n",
     "For each set: the counter's resolution, the floor (lengths 1 to 16: the\n"
     "counter readings and the call themselves), the steps (lengths where the curve\n"
     "jumps up and stays up), runs shifted as a whole, and a table at powers of\n"
@@ -197,6 +200,41 @@ const CommandDef kCensus{
     "and your own builds'",
     census_command};
 
+const CommandDef kProgram{
+    "program",
+    {{&kOut},
+     {&kRuns},
+     {&kBudget},
+     {&kCpu},
+     {&kTimeout, "seconds a run of COMMAND may take before it is stopped (default 60; 0: no "
+                 "limit)"},
+     {&kSeed},
+     {&kEnv},
+     {&kVariant},
+     {&kPreload},
+     {&kKeepOutput}},
+    false,
+    "usage: memset-report program --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
+    "                             [--seed N] [--keep-output] [--env NAME=VALUE]...\n"
+    "                             [--variant NAME [--env NAME=VALUE]... [--preload PATH]]...\n"
+    "                             -- COMMAND [ARG...]\n",
+    "Times COMMAND itself under each variant, as 'run' times the benchmark: rounds\n"
+    "of every variant once, in an order shuffled afresh each round, until the CPU\n"
+    "time (user and system, from wait4) of every variant is decided against the\n"
+    "first's, at least 11 rounds and for at most S seconds (default 60); --runs N\n"
+    "fixes the count. Each run's wall-clock and CPU time go into\n"
+    "DIR/NAME/run-NNN.txt, its output is discarded (--keep-output keeps it), and\n"
+    "DIR/context.txt records the machine, the command and each variant's bound\n"
+    "memset. 'memset-report summary DIR' gives each variant's 'time:' verdict;\n"
+    "'memset-report run --more DIR' adds rounds.\n",
+    "A run that cannot start, exits non-zero, is killed or outlasts --timeout stops\n"
+    "the campaign with a line naming the variant and how it ended; complete\n"
+    "rounds stay.\n",
+    true,
+    "time a program itself under each variant, interleaved until its\n"
+    "CPU time is decided",
+    program_command};
+
 const CommandDef kCapture{
     "capture",
     {{&kCaptureOut}, {&kForce, "replace FILE if it exists"}, {&kDuration}},
@@ -222,7 +260,8 @@ const CommandDef kCapture{
 } // namespace
 
 const std::vector<CommandDef> &commands() {
-  static const std::vector<CommandDef> c = {kRun, kSummary, kPlot, kTune, kCensus, kCapture};
+  static const std::vector<CommandDef> c = {kRun,    kSummary, kPlot,   kTune,
+                                            kCensus, kProgram, kCapture};
   return c;
 }
 

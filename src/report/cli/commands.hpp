@@ -16,6 +16,7 @@
 namespace report {
 
 int run_command(const Options &o);
+int program_command(const Options &o);
 int summary_command(const Options &o);
 int plot_command(const Options &o);
 int tune_command(const Options &o);

@@ -98,6 +98,13 @@ const OptionDef kReplay{"--replay", nullptr, "CAPTURE",
                         "with --engine batch: one figure a run, ticks per call of\n"
                         "this capture's (or weights file's) own mix of lengths,\n"
                         "its calls in proportion, in a seeded random order"};
+const OptionDef kKeepOutput{"--keep-output", nullptr, nullptr,
+                            [](Options &o, const std::string &) { o.campaign.keep_output = true; },
+                            "keep each run's standard output and error beside its file\n"
+                            "(NAME/run-NNN.out, .err) instead of discarding them"};
+const OptionDef kWall{"--wall", nullptr, nullptr,
+                      [](Options &o, const std::string &) { o.wall = true; },
+                      "a program campaign's wall-clock time, not its CPU time"};
 const OptionDef kSeed{
     "--seed", nullptr, "N",
     [](Options &o, const std::string &v) { o.campaign.seed = count_value("--seed", v, kMaxSeed); },

@@ -59,6 +59,15 @@ void check_combinations(const Options &o) {
       throw UsageError(
           "--tsc-mhz is used only for times: give --unit ns, --json or a capture's --weights");
   }
+  if (o.command == "program") {
+    if (o.campaign.out.empty())
+      throw UsageError("program needs --out DIR");
+    if (o.command_words.empty())
+      throw UsageError("program needs a command after '--'");
+    refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
+  }
+  if (o.has("--wall") && o.command != "summary")
+    throw UsageError("--wall goes with summary");
   if (o.command == "capture") {
     if (o.capture_out.empty())
       throw UsageError("capture needs --out FILE");

@@ -20,6 +20,7 @@ struct Options {
   std::string command;         // run, summary, plot, tune; "" for the tool's own help
   bool help = false;           // show the command's usage and do nothing else
   std::set<std::string> given; // the options given, by their long names
+  bool wall = false;           // summary of a program campaign: wall-clock time
   CampaignOptions campaign;    // run, tune
   std::vector<std::string> sets;
   CompareOptions compare;

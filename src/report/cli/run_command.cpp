@@ -20,4 +20,14 @@ int run_command(const Options &o) {
   return kOk;
 }
 
+int program_command(const Options &o) {
+  CampaignOptions c = o.campaign;
+  c.program = o.command_words;
+  if (c.variants.empty()) // one variant: the command as it is, timed until its interval settles
+    c.variants.push_back({"default", {}, std::nullopt});
+  refuse_replaced_tunables(c);
+  say_how_it_ended(run_until_decided(c, o.compare));
+  return kOk;
+}
+
 } // namespace report

@@ -42,8 +42,22 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights", "--fail-if-slower"})
     if (o.has(c))
       throw UsageError(std::string(c) +
-                       " does not go with replays: their summary is one figure a run, as text");
-  write_out(render_mix_text(build_mix_report(std::move(sets), o.compare, o.tsc_mhz)));
+                       " does not go with replays or a program's times: their summary is one "
+                       "figure a run, as text");
+  std::vector<Set> replays, programs;
+  for (auto &s : sets)
+    (s.program ? programs : replays).push_back(std::move(s));
+  if (replays.empty() || programs.empty()) {
+    write_out(render_mix_text(build_mix_report(std::move(replays.empty() ? programs : replays),
+                                               o.compare, o.tsc_mhz, o.wall)));
+    return kOk;
+  }
+  // A replay and a program campaign: the prediction beside the measurement.
+  MixReport replay = build_mix_report(std::move(replays), o.compare, o.tsc_mhz);
+  MixReport program = build_mix_report(std::move(programs), o.compare, o.tsc_mhz, o.wall);
+  std::vector<Prediction> ps = predict(replay, program);
+  write_out(render_mix_text(replay) + "\n" + render_mix_text(program) +
+            render_prediction(replay, program, ps));
   return kOk;
 }
 
@@ -53,8 +67,10 @@ int summary_command(const Options &o) {
   if (o.format == Format::Json)
     need_json_support(); // before reading anything
   std::vector<Set> sets = load_all_sets(o.sets);
-  if (std::any_of(sets.begin(), sets.end(), [](const Set &s) { return s.replay(); }))
+  if (std::any_of(sets.begin(), sets.end(), [](const Set &s) { return s.replay() || s.program; }))
     return mix_summary(o, std::move(sets));
+  if (o.wall)
+    throw UsageError("--wall goes with a program campaign's sets");
   Report r = load_report(o, std::move(sets));
   if (o.format == Format::Json) {
     need_frequency(r, "--json gives times in ns");

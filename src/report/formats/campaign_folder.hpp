@@ -86,6 +86,10 @@ struct Record {
   std::optional<std::string> replay;
   std::string replay_format;
   uint64_t replay_calls = 0;
+  // A program campaign's command, one "program:" line per word; its runs'
+  // output kept (program_output: kept) or discarded.
+  std::vector<std::string> program;
+  bool program_output = false;
   std::string memset, tunables;                 // a plain campaign's, as a variant's
   std::vector<SameAs> same_as;                  // variants measured once for two
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order

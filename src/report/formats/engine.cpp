@@ -2,6 +2,7 @@
 
 #include "report/formats/engine.hpp"
 
+#include "report/formats/program_file.hpp"
 #include "report/sys/files.hpp"
 
 #include <algorithm>
@@ -32,7 +33,11 @@ RunFile read_run_file(const std::string &path) {
   std::string text =
       read_regular_file(path, std::max(kMaxResultBytes, kMaxBatchBytes), "a result file");
   RunFile f;
-  if (is_batch_text(text)) {
+  if (is_program_text(text)) {
+    ProgramRun p = parse_program(text, path);
+    f.program = true;
+    f.values = {p.wall_us, p.cpu_us};
+  } else if (is_batch_text(text)) {
     BatchRun b = parse_batch(text, path);
     f.engine = Engine::Batch;
     f.values = std::move(b.values);

@@ -24,9 +24,12 @@ struct RunFile {
   Engine engine = Engine::Bench;
   RunTicks values; // per length, in 1 / engine_scale ticks
   std::optional<BatchHeader> batch;
+  // A program campaign's run: the user's command timed, not an engine's
+  // curve; values are {wall_us, cpu_us} (program_file.hpp).
+  bool program = false;
 };
 
-// Reads `path`, of either engine, strictly and within the bounds of its
+// Reads `path`, of either engine or of a program campaign, strictly and within the bounds of its
 // format.
 RunFile read_run_file(const std::string &path);
 

@@ -154,6 +154,18 @@ std::vector<Key> run_keys() {
            r.replay = r.replay.value_or("");
        },
        false, [](const std::string &v) { return v == "random" || v == "replay"; }},
+      {"program",
+       [](const Record &r, const char *n, Fields &o) {
+         for (const auto &w : r.program)
+           o.emplace_back(n, w);
+       },
+       [](Record &r, const std::string &v) { r.program.push_back(v); }},
+      {"program_output",
+       [](const Record &r, const char *n, Fields &o) {
+         if (!r.program.empty())
+           o.emplace_back(n, r.program_output ? "kept" : "discarded");
+       },
+       [](Record &r, const std::string &v) { r.program_output = v == "kept"; }},
       {"replay",
        [](const Record &r, const char *n, Fields &o) {
          if (r.replay)

@@ -34,11 +34,15 @@ std::vector<std::string> inherited(const Record &r, const std::vector<std::strin
 void take_runs(Set &set, std::vector<RunFile> &files, const std::string &where) {
   set.engine = files[0].engine;
   set.batch = files[0].batch;
+  set.program = files[0].program;
   for (size_t i = 0; i < files.size(); i++) {
     if (files[i].engine != set.engine)
       throw InputError(where + ": " + set.files[i] + " is " + engine_name(files[i].engine) +
                        "'s, " + set.files[0] + " " + engine_name(set.engine) +
                        "'s: a set holds the runs of one engine");
+    if (files[i].program != set.program)
+      throw InputError(where + ": " + set.files[i] + " and " + set.files[0] +
+                       ": a set holds a program's runs or the benchmark's, not both");
     if ((files[i].batch && files[i].batch->replay) != (set.batch && set.batch->replay))
       throw InputError(where + ": " + set.files[i] + " and " + set.files[0] +
                        ": a set holds replays or curves, not both");

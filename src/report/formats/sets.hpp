@@ -34,6 +34,8 @@ struct Set {
   double scale() const { return engine_scale(engine); } // raw values per tick
   // One figure a run, of a program's mix of lengths, not a curve.
   bool replay() const { return batch && batch->replay; }
+  // A program campaign's: the user's command timed, {wall_us, cpu_us} a run.
+  bool program = false;
 };
 
 // A SET argument: a result file, a campaign folder, one variant's folder of

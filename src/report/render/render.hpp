@@ -27,6 +27,9 @@ std::string render_csv(const Report &r);
 
 // Sets of replays (stats/mix.hpp): text only.
 std::string render_mix_text(const MixReport &r);
+// A replay's predictions beside a program campaign's measurements (predict()).
+std::string render_prediction(const MixReport &replay, const MixReport &program,
+                              const std::vector<Prediction> &ps);
 
 // Lengths a JSON export carries by default: powers of two and their midpoints.
 std::vector<size_t> default_json_lengths();

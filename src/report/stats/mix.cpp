@@ -2,6 +2,7 @@
 
 #include "report/stats/mix.hpp"
 
+#include "report/formats/program_file.hpp"
 #include "report/sys/errors.hpp"
 
 #include <filesystem>
@@ -21,15 +22,22 @@ std::optional<Replay> campaign_replay(const Set &set) {
 }
 
 MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
-                           std::optional<double> tsc_mhz) {
+                           std::optional<double> tsc_mhz, bool wall) {
   MixReport r;
   r.statistic = opt.statistic;
+  r.program = !sets.empty() && sets[0].program;
+  r.wall = wall;
   for (auto &s : sets) {
-    if (!s.replay())
-      throw InputError(s.label + ": a curve of lengths, not a replay; compare replays with "
-                                 "replays, and curves with curves");
+    if (s.program != r.program || (!r.program && !s.replay()))
+      throw InputError(s.label +
+                       (s.program    ? ": a program's times"
+                        : s.replay() ? ": a replay"
+                                     : ": a curve of lengths") +
+                       ", not " + (r.program ? "a program's times" : "a replay") +
+                       "; compare like with like");
     MixSet m;
-    m.series = scalar_series(s, 0, s.scale());
+    m.series =
+        r.program ? scalar_series(s, wall ? kWall : kCpu, 1000) : scalar_series(s, 0, s.scale());
     std::vector<double> v = m.series.values;
     m.level = v.empty() ? 0 : statistic_of(v, opt.statistic);
     m.mhz = s.record.machine.tsc_mhz ? s.record.machine.tsc_mhz : tsc_mhz;
@@ -38,6 +46,18 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
   }
   if (r.sets.empty())
     return r;
+  if (r.program) {
+    for (size_t k = 1; k < r.sets.size(); k++) {
+      MixComparison mc;
+      mc.other = k;
+      mc.options = opt;
+      if (side_by_side(r.sets[0].set.campaign, r.sets[k].set.campaign))
+        mc.options.confidence = look_confidence(r.sets[0].set.record.looks);
+      mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
+      r.comparisons.push_back(mc);
+    }
+    return r;
+  }
   r.replay = campaign_replay(r.sets[0].set);
   for (size_t k = 1; k < r.sets.size(); k++) {
     const Set &a = r.sets[0].set, &b = r.sets[k].set;
@@ -59,6 +79,45 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     r.comparisons.push_back(mc);
   }
   return r;
+}
+
+namespace {
+// A variant's name: its folder's, whatever label the set was given.
+std::string variant_of(const Set &s) { return fs::path(s.path).filename().string(); }
+} // namespace
+
+std::vector<Prediction> predict(const MixReport &replay, const MixReport &program) {
+  if (replay.program || !program.program)
+    throw InputError("a prediction needs a replay campaign first, then a program campaign");
+  if (replay.sets.size() != program.sets.size())
+    throw InputError("the replay has " + std::to_string(replay.sets.size()) +
+                     " variants and the program campaign " + std::to_string(program.sets.size()) +
+                     ": give the same variants");
+  for (size_t k = 0; k < replay.sets.size(); k++)
+    if (variant_of(replay.sets[k].set) != variant_of(program.sets[k].set))
+      throw InputError("variant " + std::to_string(k + 1) + " is '" +
+                       variant_of(replay.sets[k].set) + "' in the replay and '" +
+                       variant_of(program.sets[k].set) +
+                       "' in the program campaign: give the same variants in the same order");
+  std::vector<Prediction> out;
+  for (size_t k = 0; k < replay.comparisons.size(); k++) {
+    const MixComparison &r = replay.comparisons[k];
+    if (!r.per_run || !r.per_run->seconds)
+      throw InputError(replay.sets[0].set.label +
+                       ": no change per run to predict: the replay is of a capture with its "
+                       "run time, and the campaign needs its counter frequency");
+    Prediction p;
+    p.replay_set = r.other;
+    p.program_set = program.comparisons[k].other;
+    p.predicted_ms = {1000 * r.per_run->seconds->value, 1000 * r.per_run->seconds->low,
+                      1000 * r.per_run->seconds->high};
+    p.predicted_interval = r.per_run->interval;
+    p.measured = program.comparisons[k].c.est;
+    p.holds = p.measured.interval && p.measured.diff_low <= p.predicted_ms.value &&
+              p.predicted_ms.value <= p.measured.diff_high;
+    out.push_back(p);
+  }
+  return out;
 }
 
 } // namespace report

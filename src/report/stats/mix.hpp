@@ -30,15 +30,33 @@ struct MixComparison {
 
 struct MixReport {
   Statistic statistic = Statistic::Low;
+  // Program campaigns' times in ms (wall-clock, or CPU), not replays' ticks.
+  bool program = false, wall = false;
   std::vector<MixSet> sets;
   std::vector<MixComparison> comparisons;
   std::optional<Replay> replay; // the first set's, from its campaign folder
 };
 
 // All sets must be replays, of one mix (an InputError otherwise: a figure
-// of one program's mix says nothing against another's).
+// of one program's mix says nothing against another's), or all a program
+// campaign's runs, compared on their wall-clock time with `wall`, on their
+// CPU time otherwise.
 MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
-                           std::optional<double> tsc_mhz = std::nullopt);
+                           std::optional<double> tsc_mhz = std::nullopt, bool wall = false);
+
+// A replay's prediction of a variant's change per run beside a program
+// campaign's measurement of it, both against their first variant.
+struct Prediction {
+  size_t replay_set = 0, program_set = 0; // indices into each report's sets
+  Figure predicted_ms;                    // the replay's per run, in ms
+  bool predicted_interval = false;
+  Estimate measured;  // the program's: diff in ms, with its interval
+  bool holds = false; // the measured interval holds the predicted change
+};
+
+// Pairs the variants of a replay report and a program report by name, in
+// order; an InputError where their variants differ.
+std::vector<Prediction> predict(const MixReport &replay, const MixReport &program);
 
 // The replay a campaign folder keeps; none where the folder holds none.
 std::optional<Replay> campaign_replay(const Set &set);

@@ -195,6 +195,11 @@ int prepare_child(const Command &cmd) {
     if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
       return errno;
   }
+  if (!cmd.stderr_path.empty()) {
+    int fd = open(cmd.stderr_path.c_str(), O_WRONLY | O_TRUNC);
+    if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
+      return errno;
+  }
   return 0;
 }
 
@@ -276,6 +281,8 @@ Outcome run_program(const Command &cmd) {
   if (pipe2(report_fd, O_CLOEXEC) != 0)
     throw SystemError(os_error("start", args[0], errno));
   const pid_t parent = getpid();
+  timespec t0{};
+  clock_gettime(CLOCK_MONOTONIC, &t0);
   pid_t pid = fork();
   if (pid < 0) {
     int err = errno;
@@ -289,7 +296,11 @@ Outcome run_program(const Command &cmd) {
   }
   setpgid(pid, pid); // as the child does, so that no stop can come before it
   close(report_fd[1]);
-  return await_child(cmd, pid, report_fd[0]);
+  Outcome out = await_child(cmd, pid, report_fd[0]);
+  timespec t1{};
+  clock_gettime(CLOCK_MONOTONIC, &t1);
+  out.wall_seconds = (double)(t1.tv_sec - t0.tv_sec) + (double)(t1.tv_nsec - t0.tv_nsec) * 1e-9;
+  return out;
 }
 
 } // namespace report

@@ -38,6 +38,7 @@ struct Command {
   int cpu = -1;                                // pin to this processor; -1: no pinning
   double timeout = 0;                          // seconds; 0: no limit
   std::string stdout_path;                     // standard output into this file
+  std::string stderr_path;                     // standard error into this file
   bool output_to_stderr = false;               // else standard output onto our standard error
   // Standard input is /dev/null, so that a child never reads the terminal,
   // unless the child is the user's own command that may read it.
@@ -50,9 +51,10 @@ struct Command {
 
 struct Outcome {
   enum Kind { Exited, Signaled, TimedOut, Interrupted, NotStarted } kind;
-  int code = 0;           // exit status, signal number, or errno of the failed start
-  bool stopped = false;   // asked to end after Command::stop_after
-  double cpu_seconds = 0; // user and system time of the child and the children it waited for
+  int code = 0;            // exit status, signal number, or errno of the failed start
+  bool stopped = false;    // asked to end after Command::stop_after
+  double cpu_seconds = 0;  // user and system time of the child and the children it waited for
+  double wall_seconds = 0; // from just before its start to its end
   bool ok() const { return kind == Exited && code == 0; }
   // "exit status 3", "signal Segmentation fault", "no exit within 60 s", ...
   std::string describe() const;

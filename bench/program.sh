@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The prediction against the program: bench/memset_heavy.c (fills of a few
+# hundred bytes among other work) captured, replayed under glibc's default
+# and sse2 memset, then timed itself under both; plus an A/A on the program
+# and, with PYTHON=1, python3 running a short script. Prints the summaries.
+# Usage: bench/program.sh [BUILD] (default build); BUDGET seconds each (60).
+set -eu
+build=${1:-build} budget=${BUDGET:-60}
+here=$(cd "$(dirname "$0")" && pwd)
+report="$build/memset-report"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+sse2=GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F,-AVX512VL,-AVX2
+gcc -O2 -fno-builtin -o "$tmp/heavy" "$here/memset_heavy.c"
+grep -m1 'model name' /proc/cpuinfo
+check() { # name, command...
+  local name=$1
+  shift
+  "$report" capture --out "$tmp/$name.cap" -- "$@" >/dev/null
+  "$report" run --engine batch --replay "$tmp/$name.cap" --out "$tmp/$name-replay" --budget "$budget" \
+    --variant default --variant sse2 --env "$sse2"
+  "$report" program --out "$tmp/$name-program" --budget "$budget" \
+    --variant default --variant sse2 --env "$sse2" -- "$@"
+  echo "== $name"
+  "$report" summary "$tmp/$name-replay" "$tmp/$name-program" | grep -E '^(set|mix|time|per run|prediction):'
+}
+check heavy "$tmp/heavy" 2000000
+echo "== heavy A/A"
+"$report" program --out "$tmp/aa" --budget "$budget" --variant a --variant b -- "$tmp/heavy" 2000000
+"$report" summary "$tmp/aa" | grep -E '^(set|time):'
+if [ "${PYTHON:-0}" = 1 ]; then
+  check python3 /usr/bin/python3 -c 'import json; [json.dumps({"a": [1] * i}) for i in range(3000)]'
+fi

@@ -1,0 +1,80 @@
+// Campaigns of one figure a run: the comparison of replays and of a
+// program's times, and the prediction set beside the measurement.
+
+#include "report/formats/program_file.hpp"
+#include "report/stats/mix.hpp"
+#include "report/sys/errors.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace report;
+
+namespace {
+
+// A set of `n` runs of figures around `level`, interleaved in campaign `camp`.
+Set scalar_set(const std::string &path, size_t n, double level, bool program) {
+  Set s;
+  s.label = s.path = path;
+  s.campaign = "camp";
+  s.program = program;
+  for (size_t r = 0; r < n; r++) {
+    double jitter = 1 + 0.01 * (double)((r * 7) % 5) - 0.02;
+    RunTicks run = {(uint64_t)(level * jitter * 1000), (uint64_t)(level * jitter * 1000)};
+    s.runs.push_back(run);
+    s.rounds.push_back((unsigned)r + 1);
+  }
+  return s;
+}
+
+TEST(Scalar, PairedRoundsDecideEachVerdict) {
+  CompareOptions opt;
+  auto a = scalar_series(scalar_set("x/a", 20, 50, true), kCpu, 1000);
+  auto slower = scalar_series(scalar_set("x/b", 20, 60, true), kCpu, 1000);
+  auto same = scalar_series(scalar_set("x/c", 20, 50, true), kCpu, 1000);
+  ScalarComparison c = compare_scalar(a, slower, opt);
+  EXPECT_EQ(c.decision.verdict, Verdict::Slower);
+  EXPECT_TRUE(c.paired);
+  EXPECT_NEAR(c.est.ratio, 1.2, 0.01);
+  EXPECT_NEAR(c.est.diff, 10 * 0.98, 0.5); // in ms, of the low statistic
+  EXPECT_EQ(compare_scalar(a, same, opt).decision.verdict, Verdict::Same);
+  // Too few rounds give no interval, and so no verdict.
+  auto few = scalar_series(scalar_set("x/d", 3, 60, true), kCpu, 1000);
+  EXPECT_EQ(compare_scalar(scalar_series(scalar_set("x/a", 3, 50, true), kCpu, 1000), few, opt)
+                .decision.verdict,
+            Verdict::Unclear);
+}
+
+TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
+  MixReport replay, program;
+  program.program = true;
+  for (const char *v : {"r/default", "r/sse2"})
+    replay.sets.push_back({scalar_set(v, 1, 1, false), {}, 0, {}});
+  for (const char *v : {"p/default", "p/sse2"})
+    program.sets.push_back({scalar_set(v, 1, 1, true), {}, 0, {}});
+  MixComparison r;
+  r.other = 1;
+  r.per_run = PerRun{};
+  r.per_run->interval = true;
+  r.per_run->seconds = Figure{0.002, 0.001, 0.003}; // +2 ms [1, 3] a run
+  replay.comparisons = {r};
+  MixComparison m;
+  m.other = 1;
+  m.c.est.interval = true;
+  m.c.est.diff = 1.5, m.c.est.diff_low = 0.5, m.c.est.diff_high = 2.5;
+  program.comparisons = {m};
+  auto ps = predict(replay, program);
+  ASSERT_EQ(ps.size(), 1u);
+  EXPECT_DOUBLE_EQ(ps[0].predicted_ms.value, 2);
+  EXPECT_DOUBLE_EQ(ps[0].predicted_ms.low, 1);
+  EXPECT_TRUE(ps[0].holds);
+  program.comparisons[0].c.est.diff_high = 1.9; // measured [0.5, 1.9]: 2 ms is outside
+  EXPECT_FALSE(predict(replay, program)[0].holds);
+  program.comparisons[0].c.est.interval = false; // no interval holds nothing
+  EXPECT_FALSE(predict(replay, program)[0].holds);
+  // Other variants, or the two campaigns the other way round, are refused.
+  program.sets[1].set.path = "p/evex";
+  EXPECT_THROW(predict(replay, program), InputError);
+  EXPECT_THROW(predict(program, replay), InputError);
+}
+
+} // namespace

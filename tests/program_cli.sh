@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# memset-report program from the outside: the child's wall-clock and CPU
+# time (wait4) reach each run's file and the summary; a command that is not
+# found, fails, fails in a later round or outlasts --timeout stops the
+# campaign with one line naming the variant, keeping the complete rounds.
+set -u
+report=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A command that burns some CPU: its runs' files hold its times.
+burn=(sh -c 'i=0; while [ $i -lt 30000 ]; do i=$((i+1)); done; echo out; echo err >&2')
+"$report" program --out "$tmp/p" --runs 4 --variant a --variant b -- "${burn[@]}" >"$tmp/out" 2>"$tmp/err" ||
+  fail "campaign: $(cat "$tmp/err")"
+[ -s "$tmp/out" ] && fail "the command's output was not discarded: $(cat "$tmp/out")"
+grep -q '^err' "$tmp/err" && fail "the command's errors were not discarded"
+[ "$(grep -c '^program: ' "$tmp/p/context.txt")" = 3 ] || fail "record: $(grep program "$tmp/p/context.txt")"
+[ "$(head -1 "$tmp/p/a/run-001.txt")" = "# memset-program 1" ] || fail "run file: $(cat "$tmp/p/a/run-001.txt")"
+cpu=$(sed -n 's/^cpu_us: //p' "$tmp/p/b/run-004.txt")
+wall=$(sed -n 's/^wall_us: //p' "$tmp/p/b/run-004.txt")
+[ "${cpu:-0}" -gt 1000 ] || fail "CPU time $cpu us: the child's wait4 figures did not reach the file"
+[ "${wall:-0}" -ge "$((cpu / 2))" ] || fail "wall $wall us against CPU $cpu us"
+"$report" summary "$tmp/p" >"$tmp/out" 2>"$tmp/err" || fail "summary: $(cat "$tmp/err")"
+grep -qE '^time: (faster|slower|same|unclear) [0-9.]+' "$tmp/out" || fail "no time line: $(cat "$tmp/out")"
+"$report" summary --wall "$tmp/p" | grep -q "wall-clock time" || fail "--wall is not the wall-clock time"
+"$report" program --out "$tmp/p" --runs 1 -- true 2>"$tmp/err"
+[ $? = 1 ] && grep -q "already" "$tmp/err" || fail "an existing folder: $(cat "$tmp/err")"
+
+# --keep-output keeps each run's output beside its file.
+"$report" program --out "$tmp/k" --runs 1 --keep-output --variant a -- "${burn[@]}" 2>/dev/null ||
+  fail "keep-output campaign"
+[ "$(cat "$tmp/k/a/run-001.out" 2>/dev/null)" = out ] && [ "$(cat "$tmp/k/a/run-001.err" 2>/dev/null)" = err ] ||
+  fail "kept output: $(ls "$tmp/k/a")"
+
+# How a run can end badly: one line naming the variant and how; the
+# complete rounds stay, and nothing stays where none was complete.
+expect_stop() { # folder, want-in-message, args...
+  local dir=$1 want=$2
+  shift 2
+  "$report" program --out "$dir" "$@" >/dev/null 2>"$tmp/err"
+  local st=$?
+  [ "$st" != 0 ] || fail "$want: status 0"
+  [ "$(wc -l <"$tmp/err")" = 1 ] && grep -q "$want" "$tmp/err" || fail "$want: $(cat "$tmp/err")"
+}
+expect_stop "$tmp/n" "(b).*cannot run '/no/such/command'" --runs 2 --variant b -- /no/such/command
+[ -e "$tmp/n" ] && fail "a command not found left a folder"
+expect_stop "$tmp/x" "(a) failed: the command ended with exit status 3" --runs 2 --variant a -- sh -c 'exit 3'
+expect_stop "$tmp/t" "ran longer than 1 s (--timeout) and was stopped" --runs 1 --timeout 1 --variant a -- sleep 5
+counter="$tmp/count"
+expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4.*2 rounds complete, kept" --runs 5 --variant a --variant b \
+  -- sh -c 'n=$(cat "$0" 2>/dev/null || echo 0); n=$((n+1)); echo $n >"$0"; [ $n -le 4 ] || exit 4' "$counter"
+[ "$(ls "$tmp/l/a" | wc -l)" = 2 ] && grep -qx 'stop: failed' "$tmp/l/context.txt" || fail "the complete rounds: $(ls "$tmp/l/a"; grep stop "$tmp/l/context.txt")"
+"$report" program --runs 2 -- true 2>/dev/null
+[ $? = 2 ] || fail "no --out is no usage error"
+
+echo "program_cli: $failures failed"
+[ "$failures" = 0 ]
