@@ -47,10 +47,12 @@ TEST(Scalar, PairedRoundsDecideEachVerdict) {
 TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
   MixReport replay, program;
   program.program = true;
-  for (const char *v : {"r/default", "r/sse2"})
-    replay.sets.push_back({scalar_set(v, 1, 1, false), {}, 0, {}});
-  for (const char *v : {"p/default", "p/sse2"})
-    program.sets.push_back({scalar_set(v, 1, 1, true), {}, 0, {}});
+  for (const char *v : {"default", "sse2"}) {
+    replay.sets.emplace_back();
+    replay.sets.back().variant = v;
+    program.sets.emplace_back();
+    program.sets.back().variant = v;
+  }
   MixComparison r;
   r.other = 1;
   r.per_run = PerRun{};
@@ -72,7 +74,7 @@ TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
   program.comparisons[0].c.est.interval = false; // no interval holds nothing
   EXPECT_FALSE(predict(replay, program)[0].holds);
   // Other variants, or the two campaigns the other way round, are refused.
-  program.sets[1].set.path = "p/evex";
+  program.sets[1].variant = "evex";
   EXPECT_THROW(predict(replay, program), InputError);
   EXPECT_THROW(predict(program, replay), InputError);
 }

@@ -4,20 +4,13 @@
 // nothing inside the timed loop and no predictor learns the order.
 
 #include "batch/mix_format.hpp"
+#include "batch/splitmix.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace batch_format {
-
-// splitmix64: the engine's random stream, from the seed alone.
-inline uint64_t next_random(uint64_t &state) {
-  uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
-}
 
 // Calls a replay's sequence holds: every length with a 65536th of the calls
 // or more is in it, and a pass over it spans many counter steps.

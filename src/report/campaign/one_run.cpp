@@ -41,6 +41,24 @@ namespace {
   throw Interrupted(sig, what + " interrupted by " + signal_name(sig));
 }
 
+// Throws what stops the campaign unless the run exited 0: an interruption,
+// the time limit, a start that failed, or another end.
+void ended_well(const Outcome &out, const std::string &what, const std::string &program,
+                const char *verb, const std::string &timed_out, const std::string &failed) {
+  switch (out.kind) {
+  case Outcome::Interrupted:
+    interrupted(out.code, what);
+  case Outcome::TimedOut:
+    throw RunTimedOut(what + ": " + timed_out);
+  case Outcome::NotStarted:
+    throw RunFailed(what + ": " + os_error(verb, program, out.code));
+  default:
+    break;
+  }
+  if (!out.ok())
+    throw RunFailed(what + " failed: " + failed);
+}
+
 // A program campaign's run: the user's command under the variant's
 // environment, its output discarded or kept beside the run's file, its
 // times written as the run's file once it has ended well.
@@ -64,23 +82,13 @@ RunTicks run_program_once(const Job &job, const std::string &target, const Campa
   } else {
     cmd.stdout_path = cmd.stderr_path = "/dev/null";
   }
-  Outcome out = run_program(cmd);
-  switch (out.kind) {
-  case Outcome::Interrupted:
-    interrupted(out.code, what);
-  case Outcome::TimedOut:
-    throw RunTimedOut(what + ": the command ran longer than " + fmt("%g", opt.timeout) +
-                      " s (--timeout) and was stopped" +
-                      (opt.keep_output ? " (its output: " + outputs[1] + ")" : ""));
-  case Outcome::NotStarted:
-    throw RunFailed(what + ": " + os_error("run", opt.program[0], out.code));
-  default:
-    break;
-  }
   // A failed run's output stays, to say why; a good one's goes with its round.
   const std::string said = opt.keep_output ? " (its output: " + outputs[1] + ")" : "";
-  if (!out.ok())
-    throw RunFailed(what + " failed: the command ended with " + out.describe() + said);
+  const Outcome out = run_program(cmd);
+  ended_well(out, what, opt.program[0], "run",
+             "the command ran longer than " + fmt("%g", opt.timeout) +
+                 " s (--timeout) and was stopped" + said,
+             "the command ended with " + out.describe() + said);
   ProgramRun p{(uint64_t)std::llround(out.wall_seconds * 1e6),
                (uint64_t)std::llround(out.cpu_seconds * 1e6)};
   TempFile file(target);
@@ -119,20 +127,10 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
   cmd.output_to_stderr = true; // the tool's own output stays its own
-  Outcome out = run_program(cmd);
-  switch (out.kind) {
-  case Outcome::Interrupted:
-    interrupted(out.code, what);
-  case Outcome::TimedOut:
-    throw RunTimedOut(what + ": no result within " + fmt("%g", opt.timeout) +
-                      " s (--timeout); the run was killed");
-  case Outcome::NotStarted:
-    throw RunFailed(what + ": " + os_error("run benchmark", job.bench, out.code));
-  default:
-    break;
-  }
-  if (!out.ok())
-    throw RunFailed(what + " failed: benchmark " + out.describe());
+  const Outcome out = run_program(cmd);
+  ended_well(out, what, job.bench, "run benchmark",
+             "no result within " + fmt("%g", opt.timeout) + " s (--timeout); the run was killed",
+             "benchmark " + out.describe());
   RunTicks curve;
   try {
     RunFile f = read_run_file(file.path());

@@ -36,6 +36,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
                        ", not " + (r.program ? "a program's times" : "a replay") +
                        "; compare like with like");
     MixSet m;
+    m.variant = fs::path(s.path).filename().string();
     m.series =
         r.program ? scalar_series(s, wall ? kWall : kCpu, 1000) : scalar_series(s, 0, s.scale());
     std::vector<double> v = m.series.values;
@@ -81,11 +82,6 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
   return r;
 }
 
-namespace {
-// A variant's name: its folder's, whatever label the set was given.
-std::string variant_of(const Set &s) { return fs::path(s.path).filename().string(); }
-} // namespace
-
 std::vector<Prediction> predict(const MixReport &replay, const MixReport &program) {
   if (replay.program || !program.program)
     throw InputError("a prediction needs a replay campaign first, then a program campaign");
@@ -94,10 +90,9 @@ std::vector<Prediction> predict(const MixReport &replay, const MixReport &progra
                      " variants and the program campaign " + std::to_string(program.sets.size()) +
                      ": give the same variants");
   for (size_t k = 0; k < replay.sets.size(); k++)
-    if (variant_of(replay.sets[k].set) != variant_of(program.sets[k].set))
-      throw InputError("variant " + std::to_string(k + 1) + " is '" +
-                       variant_of(replay.sets[k].set) + "' in the replay and '" +
-                       variant_of(program.sets[k].set) +
+    if (replay.sets[k].variant != program.sets[k].variant)
+      throw InputError("variant " + std::to_string(k + 1) + " is '" + replay.sets[k].variant +
+                       "' in the replay and '" + program.sets[k].variant +
                        "' in the program campaign: give the same variants in the same order");
   std::vector<Prediction> out;
   for (size_t k = 0; k < replay.comparisons.size(); k++) {

@@ -16,6 +16,7 @@ namespace report {
 
 struct MixSet {
   Set set;
+  std::string variant; // its folder's name, whatever label the set was given
   ScalarSeries series; // ticks per call, one a run
   double level = 0;    // the statistic over its runs
   std::optional<double> mhz;
