@@ -55,5 +55,29 @@ expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4.*2 rounds complet
 "$report" program --runs 2 -- true 2>/dev/null
 [ $? = 2 ] || fail "no --out is no usage error"
 
+# A replay's prediction beside the program's measurement: of the same
+# capture and variants, and refused for other variants.
+cat >"$tmp/cap.txt" <<'CAP'
+# memset-report capture
+# command: true
+# outcome: ok: exit status 0
+# wall_time: 0.002 s
+# cpu_time: 0.001 s
+# calls: 1000
+# processes: 1
+# libc: glibc 2.36
+# date: 2026-12-09T13:23:13Z
+64 1000
+CAP
+"$report" run --engine batch --replay "$tmp/cap.txt" --out "$tmp/r" --runs 6 --variant a --variant b 2>"$tmp/err" ||
+  fail "replay: $(cat "$tmp/err")"
+"$report" program --out "$tmp/q" --runs 6 --variant a --variant b -- true 2>"$tmp/err" || fail "program: $(cat "$tmp/err")"
+"$report" summary "$tmp/r" "$tmp/q" >"$tmp/out" 2>"$tmp/err" || fail "prediction: $(cat "$tmp/err")"
+grep -qE '^prediction: b predicted [-+][0-9.]+ ms \[.*\] a run, measured [-+][0-9.]+ ms .*: (unclear|the measured interval (holds|does not hold) the prediction)$' "$tmp/out" ||
+  fail "no prediction line: $(grep -A3 '== prediction' "$tmp/out")"
+grep -q '^warning: the replay' "$tmp/out" && fail "a capture of the command warned of another"
+"$report" summary "$tmp/r" "$tmp/k" >/dev/null 2>"$tmp/err"
+[ $? = 1 ] && grep -q "give the same variants" "$tmp/err" || fail "other variants: $(cat "$tmp/err")"
+
 echo "program_cli: $failures failed"
 [ "$failures" = 0 ]

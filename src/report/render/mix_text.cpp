@@ -111,6 +111,14 @@ std::string render_prediction(const MixReport &replay, const MixReport &program,
   std::string o = std::string("\n== prediction: the replay's change per run against the "
                               "program's measured change in ") +
                   (program.wall ? "wall-clock" : "CPU") + " time, each against [1]\n";
+  if (!same_command(replay, program))
+    o += "warning: the replay's capture is not of the command the program campaign ran ('" +
+         printable(replay.replay && replay.replay->weights.capture
+                       ? replay.replay->weights.capture->command
+                       : std::string("no command recorded")) +
+         "' against '" +
+         printable(program.sets.empty() ? "" : shell_words(program.sets[0].set.record.program)) +
+         "'): the prediction is for other calls\n";
   for (const auto &p : ps) {
     const Estimate &m = p.measured;
     o += "prediction: " + printable(replay.sets[p.replay_set].variant) + " predicted " +

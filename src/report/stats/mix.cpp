@@ -4,6 +4,7 @@
 
 #include "report/formats/program_file.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <filesystem>
 
@@ -80,6 +81,12 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     r.comparisons.push_back(mc);
   }
   return r;
+}
+
+bool same_command(const MixReport &replay, const MixReport &program) {
+  return replay.replay && replay.replay->weights.capture && !program.sets.empty() &&
+         replay.replay->weights.capture->command ==
+             shell_words(program.sets[0].set.record.program);
 }
 
 std::vector<Prediction> predict(const MixReport &replay, const MixReport &program) {

@@ -59,6 +59,11 @@ struct Prediction {
 // order; an InputError where their variants differ.
 std::vector<Prediction> predict(const MixReport &replay, const MixReport &program);
 
+// Whether the replay's capture is of the command the program campaign ran,
+// word for word as a shell takes it: a prediction for another command's
+// calls (other arguments, say) need not hold.
+bool same_command(const MixReport &replay, const MixReport &program);
+
 // The replay a campaign folder keeps; none where the folder holds none.
 std::optional<Replay> campaign_replay(const Set &set);
 
