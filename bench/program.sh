@@ -3,9 +3,11 @@
 # hundred bytes among other work) captured, replayed under glibc's default
 # and sse2 memset, then timed itself under both; plus an A/A on the program
 # and, with PYTHON=1, python3 running a short script. Prints the summaries.
-# Usage: bench/program.sh [BUILD] (default build); BUDGET seconds each (60).
+# Usage: bench/program.sh [BUILD] (default build); BUDGET seconds a program
+# campaign (60); REPLAY_RUNS rounds a replay (100: a replay decides within a
+# second, long before its interval is narrow enough to predict with).
 set -eu
-build=${1:-build} budget=${BUDGET:-60}
+build=${1:-build} budget=${BUDGET:-60} replay_runs=${REPLAY_RUNS:-100}
 here=$(cd "$(dirname "$0")" && pwd)
 report="$build/memset-report"
 tmp=$(mktemp -d)
@@ -17,7 +19,7 @@ check() { # name, command...
   local name=$1
   shift
   "$report" capture --out "$tmp/$name.cap" -- "$@" >/dev/null
-  "$report" run --engine batch --replay "$tmp/$name.cap" --out "$tmp/$name-replay" --budget "$budget" \
+  "$report" run --engine batch --replay "$tmp/$name.cap" --out "$tmp/$name-replay" --runs "$replay_runs" \
     --variant default --variant sse2 --env "$sse2"
   "$report" program --out "$tmp/$name-program" --budget "$budget" \
     --variant default --variant sse2 --env "$sse2" -- "$@"

@@ -49,9 +49,14 @@ expect_stop "$tmp/n" "(b).*cannot run '/no/such/command'" --runs 2 --variant b -
 expect_stop "$tmp/x" "(a) failed: the command ended with exit status 3" --runs 2 --variant a -- sh -c 'exit 3'
 expect_stop "$tmp/t" "ran longer than 1 s (--timeout) and was stopped" --runs 1 --timeout 1 --variant a -- sleep 5
 counter="$tmp/count"
-expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4.*2 rounds complete, kept" --runs 5 --variant a --variant b \
-  -- sh -c 'n=$(cat "$0" 2>/dev/null || echo 0); n=$((n+1)); echo $n >"$0"; [ $n -le 4 ] || exit 4' "$counter"
-[ "$(ls "$tmp/l/a" | wc -l)" = 2 ] && grep -qx 'stop: failed' "$tmp/l/context.txt" || fail "the complete rounds: $(ls "$tmp/l/a"; grep stop "$tmp/l/context.txt")"
+expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4 (its output: .*run-003.err).*2 rounds complete, kept" \
+  --runs 5 --keep-output --variant a --variant b \
+  -- sh -c 'n=$(cat "$0" 2>/dev/null || echo 0); n=$((n+1)); echo $n >"$0"; [ $n != 5 ] || exit 4' "$counter"
+[ "$(ls "$tmp/l/a"/*.txt | wc -l)" = 2 ] && grep -qx 'stop: failed' "$tmp/l/context.txt" ||
+  fail "the complete rounds: $(ls "$tmp/l/a"; grep stop "$tmp/l/context.txt")"
+# More rounds run the failed round again, its kept output made afresh.
+"$report" run --more "$tmp/l" --runs 3 >/dev/null 2>"$tmp/err" || fail "--more after a failure: $(cat "$tmp/err")"
+[ "$(ls "$tmp/l/b"/*.txt | wc -l)" = 5 ] || fail "--more: $(ls "$tmp/l/b")"
 "$report" program --runs 2 -- true 2>/dev/null
 [ $? = 2 ] || fail "no --out is no usage error"
 

@@ -13,8 +13,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -73,9 +75,14 @@ RunTicks run_program_once(const Job &job, const std::string &target, const Campa
   std::string base = target.substr(0, target.size() - 4); // less ".txt"
   std::vector<std::string> outputs;
   if (opt.keep_output) {
+    // Made afresh: a failed run's output, kept to say why, gives way when
+    // its round is run again (run --more).
     for (const char *ext : {".out", ".err"}) {
       outputs.push_back(base + ext);
-      write_new_file(outputs.back(), "");
+      int fd = open(outputs.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0)
+        throw SystemError(os_error("create", outputs.back(), errno));
+      close(fd);
     }
     cmd.stdout_path = outputs[0];
     cmd.stderr_path = outputs[1];
