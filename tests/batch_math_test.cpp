@@ -62,11 +62,11 @@ TEST(Replay, TheMixIsReadInItsOneSpellingOnly) {
   const std::string good = "# memset-mix 1\n8 3\n300 1\n";
   ASSERT_TRUE(mix_format::parse_mix(good, mix, why)) << why;
   EXPECT_EQ(mix_format::mix_text(mix), good);
-  for (const char *bad : {"", "# memset-mix 1\n", "# memset-mix 2\n8 1\n", "# memset-mix 1\n8 1",
-                          "# memset-mix 1\n8 0\n", "# memset-mix 1\n0 4\n",
-                          "# memset-mix 1\n32769 4\n", "# memset-mix 1\n9 1\n8 1\n",
-                          "# memset-mix 1\n08 1\n", "# memset-mix 1\n8  1\n",
-                          "# memset-mix 1\n8 -1\n"}) {
+  for (const char *bad :
+       {"", "# memset-mix 1\n", "# memset-mix 2\n8 1\n", "# memset-mix 1\n8 1",
+        "# memset-mix 1\n8 0\n", "# memset-mix 1\n0 4\n", "# memset-mix 1\n32769 4\n",
+        "# memset-mix 1\n9 1\n8 1\n", "# memset-mix 1\n08 1\n", "# memset-mix 1\n8  1\n",
+        "# memset-mix 1\n8 -1\n"}) {
     EXPECT_FALSE(mix_format::parse_mix(bad, mix, why)) << bad;
     EXPECT_FALSE(why.empty()) << bad;
   }

@@ -1,7 +1,10 @@
 // The readers and writers of outside input: result files read strictly, and
-// the campaign record both ways with its run-file names.
+// the campaign record both ways with its run-file names, a program's run
+// file, and a replay's mix.
 
 #include "report/formats/campaign_folder.hpp"
+#include "report/formats/program_file.hpp"
+#include "report/formats/replay.hpp"
 #include "report/formats/result_file.hpp"
 
 #include <gtest/gtest.h>
@@ -213,6 +216,92 @@ TEST(Record, RunFileNamesSortAndReadBack) {
   EXPECT_EQ(run_files_in(dir), (std::vector<std::string>{"run-002.txt", "run-101.txt",
                                                          "run-999.txt", "run-1000.txt"}));
   std::filesystem::remove_all(dir);
+}
+
+TEST(Record, AReplayAndAProgramCampaignSurviveAWriteAndARead) {
+  Record replay = full_record(true);
+  replay.engine = Engine::Batch;
+  replay.random_lengths = false;
+  replay.replay = "/captures/python3 run.txt";
+  replay.replay_format = "plain";
+  replay.replay_calls = 38420;
+  Record back = parse_record(format_record(replay));
+  EXPECT_EQ(back.replay, replay.replay);
+  EXPECT_EQ(back.replay_format, "plain");
+  EXPECT_EQ(back.replay_calls, 38420u);
+  EXPECT_FALSE(back.random_lengths);
+  EXPECT_EQ(format_record(back), format_record(replay));
+  // A command's words, spaces, quotes and a line feed in them, one by one.
+  Record program = full_record(true);
+  program.program = {"/usr/bin/python3", "-c", "print('a b')\nprint(1)", "", "none"};
+  program.program_output = true;
+  back = parse_record(format_record(program));
+  EXPECT_EQ(back.program, program.program);
+  EXPECT_TRUE(back.program_output);
+  EXPECT_EQ(format_record(back), format_record(program));
+  // Neither: no such lines at all.
+  std::string plain = format_record(full_record(false));
+  EXPECT_EQ(plain.find("replay"), std::string::npos);
+  EXPECT_EQ(plain.find("program"), std::string::npos);
+}
+
+TEST(ProgramFile, ReadsBackWhatItWritesAndRefusesAnythingElse) {
+  ProgramRun run{412345, 405012};
+  const std::string good = program_text(run);
+  EXPECT_TRUE(is_program_text(good));
+  ProgramRun back = parse_program(good, "p.txt");
+  EXPECT_EQ(back.wall_us, 412345u);
+  EXPECT_EQ(back.cpu_us, 405012u);
+  auto refusal = [](const std::string &text) {
+    try {
+      parse_program(text, "p.txt");
+    } catch (const InputError &e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  struct Case {
+    std::string text, want;
+  } cases[] = {
+      {"", "p.txt: empty file"},
+      {"# memset-program 2\nwall_us: 1\ncpu_us: 1\n", "p.txt:1: not a program run"},
+      {"# memset-program 1\nwall_us: 01\ncpu_us: 1\n", "p.txt:2: expected 'wall_us: "},
+      {"# memset-program 1\nwall_us: -1\ncpu_us: 1\n", "p.txt:2:"},
+      {"# memset-program 1\ncpu_us: 1\nwall_us: 1\n", "p.txt:2: expected 'wall_us: "},
+      {"# memset-program 1\nwall_us: 1\ncpu_us: 1", "p.txt:3: the last line has no line feed"},
+      {"# memset-program 1\nwall_us: 1\n", "p.txt: cut short after line 2"},
+      {good + "x\n", "p.txt:4: more than"},
+      {good + std::string(300, '1'), "more than 256 bytes"},
+  };
+  for (const auto &c : cases)
+    EXPECT_NE(refusal(c.text).find(c.want), std::string::npos)
+        << c.want << " -> " << refusal(c.text);
+}
+
+TEST(Replay, TheMixHoldsTheCallsOfEveryLengthItCanTime) {
+  Weights w = parse_weights("0 5\n1 3\n64 1000\n300 7\n40000 2\n", "w.txt", WeightsFormat::Plain);
+  mix_format::Mix mix = mix_of(w, "w.txt");
+  // Calls of 1 byte are replayed (no binding in a replay's figure); of 0
+  // bytes and above 32768 they are not.
+  EXPECT_EQ(mix, (mix_format::Mix{{1, 3}, {64, 1000}, {300, 7}}));
+  // A histogram's buckets, spread in fractions over their lengths, keep
+  // their proportions in whole calls.
+  Weights f = parse_weights("@h: \n[2, 4)       3 |@@@    |\n[4, 8)       1 |@      |\n", "f.txt",
+                            WeightsFormat::Hist);
+  mix = mix_of(f, "f.txt");
+  ASSERT_EQ(mix.size(), 6u);
+  EXPECT_EQ(mix[0].first, 2u);
+  EXPECT_NEAR((double)mix[0].second / (double)mix[5].second, 6.0, 1e-6); // 1.5 against 0.25
+  EXPECT_EQ(mix_format::mix_text(mix).rfind("# memset-mix 1\n2 ", 0), 0u);
+  // Nothing to replay: said, naming the file.
+  Weights only_long = parse_weights("2 1\n", "l.txt", WeightsFormat::Plain);
+  only_long.at[1] = 0;
+  try {
+    mix_of(only_long, "l.txt");
+    ADD_FAILURE() << "an empty mix was taken";
+  } catch (const InputError &e) {
+    EXPECT_NE(std::string(e.what()).find("l.txt: no calls of 1 to 32768 bytes"), std::string::npos);
+  }
 }
 
 } // namespace

@@ -97,4 +97,27 @@ TEST(Process, TheChildsCpuTimeIsItsOwnAndItsChildrens) {
   EXPECT_LT(sh("exit 0").cpu_seconds, o.cpu_seconds);
 }
 
+TEST(Process, TheChildsWallTimeAndItsErrorsGoWhereAsked) {
+  char dir[] = "/tmp/process_test.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string err = std::string(dir) + "/err";
+  std::ofstream(err).close();
+  SignalScope scope;
+  Command c;
+  c.argv = {"/bin/sh", "-c", "sleep 0.2; echo oops >&2"};
+  c.stdout_path = "/dev/null";
+  c.stderr_path = err;
+  Outcome o = run_program(c);
+  ASSERT_TRUE(o.ok());
+  // Asleep, it used little CPU, but its wall-clock time is the sleep's.
+  EXPECT_GE(o.wall_seconds, 0.2);
+  EXPECT_LT(o.wall_seconds, 5);
+  EXPECT_LT(o.cpu_seconds, o.wall_seconds);
+  std::stringstream got;
+  got << std::ifstream(err).rdbuf();
+  EXPECT_EQ(got.str(), "oops\n");
+  std::remove(err.c_str());
+  rmdir(dir);
+}
+
 } // namespace

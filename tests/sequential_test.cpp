@@ -1,7 +1,9 @@
 // Repeated looks: the plan of looks, the error spent on them, the t of the
-// intervals, and a campaign that stops when its bands are decided.
+// intervals, and a campaign that stops when its bands (or its one figure a
+// run) are decided.
 
 #include "report/stats/interval.hpp"
+#include "report/stats/scalar.hpp"
 #include "report/stats/sequential.hpp"
 
 #include <gtest/gtest.h>
@@ -83,6 +85,40 @@ TEST(Sequential, BandsThatHideInTheReadingsDoNotHoldTheCampaign) {
   EXPECT_TRUE(hidden.round_done(11));
   EXPECT_EQ(hidden.unclear(), 0u);
   EXPECT_TRUE(hidden.undecided().empty());
+}
+
+TEST(ScalarSequential, StopsOnceEveryVariantsFigureIsDecided) {
+  // Variant 1 is 20% dearer, variant 2 the same as the first: decided at
+  // the first look; variant 3 swings at random by up to half either way,
+  // round by round, so it holds the campaign and is named as undecided.
+  // The runs are of one campaign, so paired round by round.
+  const std::vector<ScalarSeries> one_campaign(4, ScalarSeries{"camp", {}, {}});
+  ScalarSequential seq(one_campaign, 1, 1000, {}, 0, 0);
+  auto run = [](double ms) { return RunTicks{0, (uint64_t)(ms * 1000)}; };
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> swing(0.5, 1.5);
+  for (unsigned round = 1; round <= 11; round++) {
+    double jitter = 1 + 0.005 * (double)(round % 3);
+    seq.run_done(0, round, run(50 * jitter));
+    seq.run_done(1, round, run(60 * jitter));
+    seq.run_done(2, round, run(50 * jitter));
+    seq.run_done(3, round, run(50 * swing(rng)));
+    EXPECT_FALSE(seq.round_done(round) && round < 11);
+  }
+  EXPECT_EQ(seq.looks(), 1u);
+  auto open = seq.undecided();
+  ASSERT_EQ(open.size(), 1u);
+  EXPECT_EQ(open[0].variant, 3u);
+  EXPECT_EQ(open[0].to, 0u); // one figure a run: no lengths
+  // Without the swinging variant the same rounds decide.
+  ScalarSequential calm({one_campaign[0], one_campaign[1]}, 1, 1000, {}, 0, 0);
+  for (unsigned round = 1; round <= 11; round++) {
+    calm.run_done(0, round, run(50));
+    calm.run_done(1, round, run(60));
+    calm.round_done(round);
+  }
+  EXPECT_TRUE(calm.undecided().empty());
+  EXPECT_TRUE(calm.final_look(11));
 }
 
 } // namespace

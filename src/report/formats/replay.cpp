@@ -17,10 +17,14 @@ mix_format::Mix mix_of(const Weights &w, const std::string &name) {
     most = std::max(most, c);
     whole = whole && c == std::floor(c);
   }
+  most = std::max(most, w.one);
+  whole = whole && w.one == std::floor(w.one);
   const double scale = whole ? 1 : 1e9 / std::max(most, 1e-300);
   mix_format::Mix mix;
   for (size_t k = 1; k <= w.at.size() && k <= mix_format::kLengths; k++) {
-    double calls = std::round(w.at[k - 1] * scale);
+    // The weights keep 1-byte calls apart (a curve's first value carries
+    // the binding); a replay's figure has no binding in it, so they count.
+    double calls = std::round((k == 1 ? w.one : w.at[k - 1]) * scale);
     if (calls >= 1)
       mix.emplace_back(k, (uint64_t)std::min(calls, (double)mix_format::kMaxCalls));
   }
