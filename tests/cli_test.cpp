@@ -191,4 +191,44 @@ TEST(Options, TheEngineChoosesItsProgramAndItsOwnOptions) {
             std::string::npos);
 }
 
+TEST(Options, AReplayAndAProgramTakeTheirOwnOptionsAndTheCommandWhole) {
+  Options o = parse_command_line({"run", "--out", "d", "--engine", "batch", "--replay", "c.txt"},
+                                 "/opt/x/memset-bench");
+  EXPECT_EQ(o.campaign.replay, std::optional<std::string>("c.txt"));
+  // The command after '--' is the program's, its options included.
+  Options p = parse_command_line({"program", "--out", "d", "--keep-output", "--variant", "a",
+                                  "--env", "X=1", "--", "python3", "-c", "--out"},
+                                 "/opt/x/memset-bench");
+  EXPECT_EQ(p.command_words, (std::vector<std::string>{"python3", "-c", "--out"}));
+  EXPECT_TRUE(p.campaign.keep_output);
+  ASSERT_EQ(p.campaign.variants.size(), 1u);
+  EXPECT_EQ(p.campaign.variants[0].env, (std::vector<std::string>{"X=1"}));
+  EXPECT_TRUE(parse_command_line({"summary", "--wall", "p"}, "b").wall);
+  struct Case {
+    std::vector<std::string> words;
+    std::string want;
+  } cases[] = {
+      {{"run", "--out", "d", "--replay", "c.txt"}, "--replay goes with --engine batch"},
+      {{"run", "--out", "d", "--engine", "batch", "--random-lengths", "--replay", "c"},
+       "do not go together"},
+      {{"run", "--more", "d", "--replay", "c"}, "do not go together"},
+      {{"program", "--out", "d"}, "needs a command after '--'"},
+      {{"program", "--", "true"}, "program needs --out DIR"},
+      {{"program", "--out", "d", "--runs", "3", "--budget", "4", "--", "true"},
+       "do not go together"},
+      {{"program", "--out", "d", "--engine", "batch", "--", "true"}, "unknown option"},
+      {{"run", "--out", "d", "--keep-output"}, "unknown option"},
+      {{"run", "--out", "d", "--wall"}, "unknown option"},
+  };
+  for (const auto &c : cases)
+    EXPECT_NE(refusal(c.words).find(c.want), std::string::npos)
+        << c.words[0] << " " << c.words[1] << ": got '" << refusal(c.words) << "'";
+}
+
+TEST(StopLine, AOneFigureCampaignNamesItsUndecidedVariantsAlone) {
+  CampaignEnd e{"c", Stop::Budget, true, 40, 40, 60.2, {{"sse2", {{0, 0}}}}};
+  EXPECT_EQ(stop_line(e), "memset-report: budget spent after 40 rounds in 60.2 s; still unclear: "
+                          "sse2; more rounds: memset-report run --more 'c'\n");
+}
+
 } // namespace
