@@ -93,6 +93,9 @@ cmp -s "$tmp/w.txt" "$tmp/m/replay-source.txt" || fail "the capture was not kept
 grep -qE '^mix: (faster|slower|same|unclear) [0-9.]+' "$tmp/out" || fail "no mix line: $(cat "$tmp/out")"
 grep -q '^replay: .*100 calls of 1..32768 bytes at 2 lengths (5 more calls left out' "$tmp/out" ||
   fail "no replay line: $(grep replay "$tmp/out")"
+# A plain replay campaign (no variants) keeps its capture beside its runs too.
+"$report" run --out "$tmp/mp" --engine batch --replay "$tmp/w.txt" --runs 2 >/dev/null 2>&1 || fail "plain replay"
+"$report" summary "$tmp/mp" | grep -q '^replay: .*100 calls' || fail "plain replay summary: $("$report" summary "$tmp/mp" 2>&1)"
 for bad in "$tmp/m --csv" "$tmp/m/a $tmp/c/a"; do
   # shellcheck disable=SC2086
   "$report" summary $bad >/dev/null 2>"$tmp/err"

@@ -13,13 +13,16 @@ namespace fs = std::filesystem;
 namespace report {
 
 std::optional<Replay> campaign_replay(const Set &set) {
-  if (set.campaign.empty() || !set.record.replay)
+  if (!set.record.replay)
     return std::nullopt;
+  // An interleaved campaign's folder holds its variants' folders; a plain
+  // campaign's holds the runs themselves.
+  const std::string folder = set.campaign.empty() ? set.path : set.campaign;
   WeightsFormat format = WeightsFormat::Auto;
   if (!set.record.replay_format.empty() && !weights_format_of(set.record.replay_format, format))
-    throw InputError(set.campaign + "/" + kRecordFile + ": replay_format '" +
+    throw InputError(folder + "/" + kRecordFile + ": replay_format '" +
                      set.record.replay_format + "' is none this tool reads");
-  return read_replay((fs::path(set.campaign) / kReplaySource).string(), format);
+  return read_replay((fs::path(folder) / kReplaySource).string(), format);
 }
 
 MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
