@@ -16,7 +16,7 @@ case "\${FAKE_MODE:-}" in
   slow) sleep 0.3 ;;
   chatty) echo "chatter on standard output" ;;
   noisy) FAKE_SCALE=\$((1 + RANDOM % 3)).\$RANDOM ;;
-  stuck) [ "\$(ls "\$(dirname "\$(dirname "\$1")")"/*/ | grep -c '^run-[0-9]*\.txt\$')" -ge 3 ] && exec sleep 300 ;;
+  stuck) [ "\$(ls "\$(dirname "\$(dirname "\$1")")"/*/ | grep -c '^run-[0-9]*\.txt\$')" -ge 3 ] && exec sleep 317.125 ;;
 esac
 $(declare -f fake_values)
 fake_values >"\$1"
@@ -162,15 +162,16 @@ for sig in HUP QUIT; do
 done
 
 # Killed outright, the tool takes its benchmark with it; the half round it
-# leaves is ignored, and said so.
+# leaves is ignored, and said so. The stuck benchmark sleeps for a time no
+# other process on the machine is likely to sleep, so that pgrep finds it alone.
 FAKE_MODE=stuck "$report" run --out "$tmp/killed" --runs 3 --bench "$tmp/fake" --variant a --variant b 2>/dev/null &
 pid=$!
-for _ in $(seq 50); do pgrep -f "sleep 300" >/dev/null && break; sleep 0.1; done
+for _ in $(seq 50); do pgrep -f "sleep 317.125" >/dev/null && break; sleep 0.1; done
 sleep 0.5
 kill -KILL $pid
 wait $pid 2>/dev/null
 sleep 0.5
-pgrep -f "sleep 300" >/dev/null && { pkill -f "sleep 300"; fail "the benchmark outlived its killed tool"; }
+pgrep -f "sleep 317.125" >/dev/null && { pkill -f "sleep 317.125"; fail "the benchmark outlived its killed tool"; }
 expect 0 "summary of a half round" -- "$report" summary "$tmp/killed"
 grep -q "^ignored: run-002.txt (the round is missing in another variant)" "$tmp/out" || fail "half round: $(head -5 "$tmp/out")"
 grep -q "^== compare .*: 1 round, paired" "$tmp/out" || fail "half round paired: $(grep '^==' "$tmp/out")"
