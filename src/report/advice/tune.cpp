@@ -91,6 +91,30 @@ void find_crossover(TuneAdvice &a) {
     a.crossover = bands[from].from;
 }
 
+// What a head's comparison with default comes to over the sweep: its
+// decided gain (log ratio weighted by lengths), what it could gain at the
+// fast end of its undecided intervals, whether it is slower anywhere, and
+// whether every band is settled (bands whose fills hide are, and gain
+// nothing that was seen).
+struct HeadGain {
+  double gain = 0, possible = 0;
+  bool slower = false, decided = true;
+};
+
+HeadGain head_gain(const Comparison &c) {
+  HeadGain h;
+  for (const auto &br : c.bands) {
+    double lengths = (double)(br.band.to - br.band.from + 1);
+    h.slower = h.slower || br.verdict == Verdict::Slower;
+    h.decided = h.decided && Decision{br.verdict, br.hidden}.settled();
+    if (br.verdict == Verdict::Faster)
+      h.gain -= std::log(br.est.ratio) * lengths;
+    if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower && !br.hidden)
+      h.possible -= std::log(std::min(br.est.ratio, br.est.low)) * lengths;
+  }
+  return h;
+}
+
 // The answer for what was decided: the head decided slower nowhere with the
 // largest decided gain, or default where none gains. It leaves open each
 // band where it is itself undecided, or where an undecided head could still
@@ -102,15 +126,9 @@ void advise_decided_bands(TuneAdvice &a) {
   for (size_t v = 1; v < a.sets.size(); v++) {
     if (!a.is_head(v))
       continue;
-    double gain = 0;
-    bool slower = false;
-    for (const auto &br : a.vs_default[v].bands) {
-      slower = slower || br.verdict == Verdict::Slower;
-      if (br.verdict == Verdict::Faster)
-        gain -= std::log(br.est.ratio) * (double)(br.band.to - br.band.from + 1);
-    }
-    if (!slower && gain > best_gain) {
-      best_gain = gain;
+    const HeadGain h = head_gain(a.vs_default[v]);
+    if (!h.slower && h.gain > best_gain) {
+      best_gain = h.gain;
       best = v;
     }
   }
@@ -153,25 +171,14 @@ void advise_unweighted(TuneAdvice &a) {
   for (size_t v = 1; v < a.sets.size(); v++) {
     if (!a.is_head(v))
       continue;
-    double gain = 0, possible = 0;
-    bool slower = false, decided = true;
-    for (const auto &br : a.vs_default[v].bands) {
-      double lengths = (double)(br.band.to - br.band.from + 1);
-      slower = slower || br.verdict == Verdict::Slower;
-      // Bands whose fills hide are settled, and gain nothing that was seen.
-      decided = decided && Decision{br.verdict, br.hidden}.settled();
-      if (br.verdict == Verdict::Faster)
-        gain -= std::log(br.est.ratio) * lengths;
-      if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower && !br.hidden)
-        possible -= std::log(std::min(br.est.ratio, br.est.low)) * lengths;
-    }
-    if (slower)
+    const HeadGain h = head_gain(a.vs_default[v]);
+    if (h.slower)
       continue;
-    if (!decided) {
-      best_possible = std::max(best_possible, possible);
+    if (!h.decided) {
+      best_possible = std::max(best_possible, h.possible);
       a.undecided_candidates++;
-    } else if (gain > best_gain) {
-      best_gain = gain;
+    } else if (h.gain > best_gain) {
+      best_gain = h.gain;
       a.advised = v;
     }
   }

@@ -13,6 +13,12 @@ namespace report {
 
 namespace {
 
+// The looks a continued campaign has had; a campaign of a fixed size was
+// looked at once, by whoever read it.
+unsigned looks_so_far(const CampaignOptions &c) {
+  return c.earlier ? std::max(1u, c.earlier->looks) : 0;
+}
+
 // The observer that stops an interleaved campaign once it is decided, with
 // the runs (and looks) it already has.
 Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
@@ -24,9 +30,7 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
     series.push_back({});
   for (auto &s : series) // runs of one round were taken side by side
     s.campaign = c.out;
-  // A campaign of a fixed size was looked at once, by whoever read it.
-  unsigned looks = c.earlier ? std::max(1u, c.earlier->looks) : 0;
-  return Sequential(std::move(series), compare, looks, c.done);
+  return Sequential(std::move(series), compare, looks_so_far(c), c.done);
 }
 
 // The same for campaigns of one figure a run: a replay's ticks per call,
@@ -35,15 +39,14 @@ ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const Campaig
                                      const CompareOptions &compare) {
   const bool program = !c.program.empty();
   const size_t index = program ? kCpu : 0;
-  const double scale = program ? 1000 : engine_scale(c.engine);
+  const double scale = program ? kProgramScale : engine_scale(c.engine);
   std::vector<ScalarSeries> series;
   for (const auto &s : sets)
     series.push_back(scalar_series(s, index, scale));
   series.resize(c.variants.size());
   for (auto &s : series)
     s.campaign = c.out;
-  unsigned looks = c.earlier ? std::max(1u, c.earlier->looks) : 0;
-  return ScalarSequential(std::move(series), index, scale, compare, looks, c.done);
+  return ScalarSequential(std::move(series), index, scale, compare, looks_so_far(c), c.done);
 }
 
 } // namespace

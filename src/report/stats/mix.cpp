@@ -20,8 +20,8 @@ std::optional<Replay> campaign_replay(const Set &set) {
   const std::string folder = set.campaign.empty() ? set.path : set.campaign;
   WeightsFormat format = WeightsFormat::Auto;
   if (!set.record.replay_format.empty() && !weights_format_of(set.record.replay_format, format))
-    throw InputError(folder + "/" + kRecordFile + ": replay_format '" +
-                     set.record.replay_format + "' is none this tool reads");
+    throw InputError(folder + "/" + kRecordFile + ": replay_format '" + set.record.replay_format +
+                     "' is none this tool reads");
   return read_replay((fs::path(folder) / kReplaySource).string(), format);
 }
 
@@ -41,8 +41,8 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
                        "; compare like with like");
     MixSet m;
     m.variant = fs::path(s.path).filename().string();
-    m.series =
-        r.program ? scalar_series(s, wall ? kWall : kCpu, 1000) : scalar_series(s, 0, s.scale());
+    m.series = r.program ? scalar_series(s, wall ? kWall : kCpu, kProgramScale)
+                         : scalar_series(s, 0, s.scale());
     std::vector<double> v = m.series.values;
     m.level = v.empty() ? 0 : statistic_of(v, opt.statistic);
     m.mhz = s.record.machine.tsc_mhz ? s.record.machine.tsc_mhz : tsc_mhz;
@@ -51,36 +51,33 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
   }
   if (r.sets.empty())
     return r;
-  if (r.program) {
-    for (size_t k = 1; k < r.sets.size(); k++) {
-      MixComparison mc;
-      mc.other = k;
-      mc.options = opt;
-      if (side_by_side(r.sets[0].set.campaign, r.sets[k].set.campaign))
-        mc.options.confidence = look_confidence(r.sets[0].set.record.looks);
-      mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
-      r.comparisons.push_back(mc);
-    }
-    return r;
+  if (!r.program)
+    r.replay = campaign_replay(r.sets[0].set);
+  // A replay times 1-byte calls too (no binding in its figure): they count.
+  std::optional<Weights> calls;
+  if (r.replay) {
+    calls = r.replay->weights;
+    calls->one = 0;
   }
-  r.replay = campaign_replay(r.sets[0].set);
+  const Set &a = r.sets[0].set;
   for (size_t k = 1; k < r.sets.size(); k++) {
-    const Set &a = r.sets[0].set, &b = r.sets[k].set;
-    if (a.record.replay_calls != b.record.replay_calls ||
-        campaign_replay(b).value_or(Replay{}).mix != (r.replay ? r.replay->mix : mix_format::Mix{}))
+    const Set &b = r.sets[k].set;
+    const bool together = side_by_side(a.campaign, b.campaign);
+    // The variants of one campaign replay its one mix; another's may not.
+    if (!r.program && !together &&
+        (a.record.replay_calls != b.record.replay_calls ||
+         campaign_replay(b).value_or(Replay{}).mix !=
+             (r.replay ? r.replay->mix : mix_format::Mix{})))
       throw InputError("cannot compare [" + std::to_string(k + 1) + "] " + b.label + " with [1] " +
                        a.label + ": they replay different mixes of lengths");
     MixComparison mc;
     mc.other = k;
     mc.options = opt;
-    if (side_by_side(a.campaign, b.campaign))
+    if (together)
       mc.options.confidence = look_confidence(a.record.looks);
     mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
-    if (r.replay) {
-      Weights w = r.replay->weights;
-      w.one = 0; // a replay times 1-byte calls too: no binding in its figure
-      mc.per_run = per_run(mc.c.est, w, r.sets[0].mhz);
-    }
+    if (calls)
+      mc.per_run = per_run(mc.c.est, *calls, r.sets[0].mhz);
     r.comparisons.push_back(mc);
   }
   return r;
@@ -88,8 +85,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
 
 bool same_command(const MixReport &replay, const MixReport &program) {
   return replay.replay && replay.replay->weights.capture && !program.sets.empty() &&
-         replay.replay->weights.capture->command ==
-             shell_words(program.sets[0].set.record.program);
+         replay.replay->weights.capture->command == shell_words(program.sets[0].set.record.program);
 }
 
 std::vector<Prediction> predict(const MixReport &replay, const MixReport &program) {

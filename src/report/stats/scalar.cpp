@@ -11,15 +11,19 @@ namespace {
 constexpr uint64_t kScalarSeed = 0x5ca1a7;
 } // namespace
 
+void add_scalar_run(ScalarSeries &s, unsigned round, const RunTicks &run, size_t index,
+                    double scale) {
+  if (run.size() <= index)
+    return;
+  s.rounds.push_back(round);
+  s.values.push_back((double)run[index] / scale);
+}
+
 ScalarSeries scalar_series(const Set &set, size_t index, double scale) {
   ScalarSeries s;
   s.campaign = set.campaign;
-  for (size_t r = 0; r < set.runs.size(); r++) {
-    if (set.runs[r].size() <= index)
-      continue;
-    s.rounds.push_back(set.rounds[r]);
-    s.values.push_back((double)set.runs[r][index] / scale);
-  }
+  for (size_t r = 0; r < set.runs.size(); r++)
+    add_scalar_run(s, set.rounds[r], set.runs[r], index, scale);
   return s;
 }
 
@@ -44,10 +48,7 @@ ScalarSequential::ScalarSequential(std::vector<ScalarSeries> series, size_t inde
 void ScalarSequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
   if (variant >= series_.size())
     series_.resize(variant + 1);
-  if (run.size() <= index_)
-    return;
-  series_[variant].rounds.push_back(round);
-  series_[variant].values.push_back((double)run[index_] / scale_);
+  add_scalar_run(series_[variant], round, run, index_, scale_);
 }
 
 bool ScalarSequential::look(unsigned rounds) {

@@ -20,8 +20,10 @@ struct ScalarSeries {
   std::vector<double> values; // per run, in the figure's unit
 };
 
-// A set's figure `index` of each run, divided by `scale`.
+// A set's figure `index` of each run, divided by `scale`; one run added.
 ScalarSeries scalar_series(const Set &set, size_t index, double scale);
+void add_scalar_run(ScalarSeries &s, unsigned round, const RunTicks &run, size_t index,
+                    double scale);
 
 struct ScalarComparison {
   Estimate est; // B over A, and B less A in the figure's unit

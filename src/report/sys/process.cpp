@@ -190,16 +190,13 @@ int prepare_child(const Command &cmd) {
     if (sched_setaffinity(0, sizeof one, &one) != 0)
       return errno;
   }
-  if (!cmd.stdout_path.empty()) {
-    int fd = open(cmd.stdout_path.c_str(), O_WRONLY | O_TRUNC);
-    if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
-      return errno;
-  }
-  if (!cmd.stderr_path.empty()) {
-    int fd = open(cmd.stderr_path.c_str(), O_WRONLY | O_TRUNC);
-    if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
-      return errno;
-  }
+  for (auto [path, target] :
+       {std::pair{&cmd.stdout_path, STDOUT_FILENO}, std::pair{&cmd.stderr_path, STDERR_FILENO}})
+    if (!path->empty()) {
+      int fd = open(path->c_str(), O_WRONLY | O_TRUNC);
+      if (fd < 0 || dup2(fd, target) < 0)
+        return errno;
+    }
   return 0;
 }
 
@@ -281,8 +278,7 @@ Outcome run_program(const Command &cmd) {
   if (pipe2(report_fd, O_CLOEXEC) != 0)
     throw SystemError(os_error("start", args[0], errno));
   const pid_t parent = getpid();
-  timespec t0{};
-  clock_gettime(CLOCK_MONOTONIC, &t0);
+  const double started = now_seconds();
   pid_t pid = fork();
   if (pid < 0) {
     int err = errno;
@@ -297,9 +293,7 @@ Outcome run_program(const Command &cmd) {
   setpgid(pid, pid); // as the child does, so that no stop can come before it
   close(report_fd[1]);
   Outcome out = await_child(cmd, pid, report_fd[0]);
-  timespec t1{};
-  clock_gettime(CLOCK_MONOTONIC, &t1);
-  out.wall_seconds = (double)(t1.tv_sec - t0.tv_sec) + (double)(t1.tv_nsec - t0.tv_nsec) * 1e-9;
+  out.wall_seconds = now_seconds() - started;
   return out;
 }
 
