@@ -28,6 +28,13 @@ grep -qE '^time: (faster|slower|same|unclear) [0-9.]+' "$tmp/out" || fail "no ti
 "$report" program --out "$tmp/p" --runs 1 -- true 2>"$tmp/err"
 [ $? = 1 ] && grep -q "already" "$tmp/err" || fail "an existing folder: $(cat "$tmp/err")"
 
+# Separate campaigns of different commands: each set names its command,
+# and the interleaving offered is the program's own.
+"$report" program --out "$tmp/o" --runs 6 --variant a -- true 2>/dev/null || fail "campaign of true"
+"$report" summary "$tmp/o" "$tmp/p/a" >"$tmp/out" 2>&1
+grep -qx 'command: \[1\] true' "$tmp/out" && grep -q '^command: \[2\] sh -c' "$tmp/out" &&
+  grep -q "interleave them with 'program --variant'" "$tmp/out" || fail "two commands: $(cat "$tmp/out")"
+
 # --keep-output keeps each run's output beside its file.
 "$report" program --out "$tmp/k" --runs 1 --keep-output --variant a -- "${burn[@]}" 2>/dev/null ||
   fail "keep-output campaign"

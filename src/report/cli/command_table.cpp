@@ -209,9 +209,12 @@ const CommandDef kProgram{
      {&kTimeout, "seconds a run of COMMAND may take before it is stopped (default 60; 0: no "
                  "limit)"},
      {&kSeed},
-     {&kEnv},
-     {&kVariant},
-     {&kPreload},
+     {&kEnv, "add a variable to COMMAND's environment; repeatable,\n"
+             "e.g. GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F,-AVX512VL,-AVX2"},
+     {&kVariant, "start a variant (letters, digits, '_', '.', '-'); an --env or\n"
+                 "--preload after it is its own, and replaces a common one of\n"
+                 "the same name"},
+     {&kPreload, "LD_PRELOAD=PATH for COMMAND, checked to be the memset it binds"},
      {&kKeepOutput}},
     false,
     "usage: memset-report program --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"

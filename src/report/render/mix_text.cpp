@@ -33,9 +33,7 @@ std::string compare_head(const MixReport &r, const MixComparison &mc) {
       fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(mc.options.statistic),
           100 * mc.options.confidence);
   if (!c.paired)
-    o += fmt("unpaired: separate campaigns can drift as a whole; the interval is widened by "
-             "%.0f%% for that (--drift); interleave them with 'run --variant' instead\n",
-             100 * mc.options.drift);
+    o += unpaired_line(mc.options.drift, r.program ? "program --variant" : "run --variant");
   return o;
 }
 
@@ -59,8 +57,15 @@ std::string program_text(const MixReport &r) {
        (r.wall ? "wall-clock time, from just before its start to its end, one figure a run\n"
                : "CPU time, user and system, of it and the children it waited for (wait4), one "
                  "figure a run; --wall: its wall-clock time instead\n");
-  if (!r.sets.empty() && !r.sets[0].set.record.program.empty())
-    o += "command: " + printable(shell_words(r.sets[0].set.record.program)) + "\n";
+  // One command for all, or each set's: times of different commands compare
+  // two programs (two builds of one, say), not two memsets.
+  bool one_command = true;
+  for (const auto &m : r.sets)
+    one_command = one_command && m.set.record.program == r.sets[0].set.record.program;
+  for (size_t k = 0; k < r.sets.size(); k++)
+    if (!r.sets[k].set.record.program.empty() && (k == 0 || !one_command))
+      o += std::string("command: ") + (one_command ? "" : fmt("[%zu] ", k + 1)) +
+           printable(shell_words(r.sets[k].set.record.program)) + "\n";
   o += set_lines(r, "ms");
   for (const auto &mc : r.comparisons) {
     const Estimate &e = mc.c.est;

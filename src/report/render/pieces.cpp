@@ -140,4 +140,11 @@ std::string capture_lines(const Capture &c, bool replay) {
   return o;
 }
 
+std::string unpaired_line(double drift, const std::string &interleave) {
+  return fmt("unpaired: separate campaigns can drift as a whole; the intervals are widened by "
+             "%.0f%% for that (--drift); interleave them with '",
+             100 * drift) +
+         interleave + "' instead\n";
+}
+
 } // namespace report

@@ -60,6 +60,11 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
 // fills hide, with `step` in ticks and in ns where `mhz` is known.
 std::string hidden_note(double step, std::optional<double> mhz);
 
+// "unpaired: separate campaigns can drift as a whole; ...": the warning of
+// a comparison of runs from separate campaigns, with its line feed, naming
+// the command that would interleave them ("run --variant").
+std::string unpaired_line(double drift, const std::string &interleave);
+
 // "measured: memset-bench, one call at a time ...": what the figures of a
 // comparison are, once per comparison, with its line feed.
 std::string measured_line(Engine e);

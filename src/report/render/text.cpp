@@ -130,9 +130,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
   o +=
       fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(opt.statistic), 100 * opt.confidence);
   if (!c.paired)
-    o += fmt("unpaired: separate campaigns can drift as a whole; each interval is widened by "
-             "%.0f%% for that (--drift); interleave them with 'run --variant' instead\n",
-             100 * opt.drift);
+    o += unpaired_line(opt.drift, "run --variant");
   if (c.runs_base < kMinRunsForInterval || c.runs_other < kMinRunsForInterval)
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");
