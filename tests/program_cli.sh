@@ -67,6 +67,30 @@ expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4 (its output: .*ru
 "$report" program --runs 2 -- true 2>/dev/null
 [ $? = 2 ] || fail "no --out is no usage error"
 
+# A session cut off before it ends leaves a record that says it was under
+# way, and its summary claims no more than its next look could; --more then
+# ends it with a stop of its own.
+"$report" program --out "$tmp/c" --budget 60 --variant a --variant b -- sleep 0.2 >/dev/null 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+  grep -qx 'stop: running' "$tmp/c/context.txt" 2>/dev/null && break
+  sleep 0.05
+done
+{
+  kill -9 "$pid"
+  wait "$pid"
+} 2>/dev/null
+"$report" summary "$tmp/c" >"$tmp/out" 2>&1
+grep -q '^under way: no end recorded' "$tmp/out" || fail "a cut-off session: $(cat "$tmp/out")"
+sed 's/^stop: running$/stop: budget/' "$tmp/c/context.txt" >"$tmp/ended" && cp "$tmp/ended" "$tmp/c/context.txt"
+"$report" summary "$tmp/c" >"$tmp/out2" 2>&1
+level() { sed -n 's/.*ratio of low, \(.*\)% intervals$/\1/p' "$1"; }
+awk -v a="$(level "$tmp/out")" -v b="$(level "$tmp/out2")" 'BEGIN { exit !(a + 0 > b + 0) }' ||
+  fail "under way at $(level "$tmp/out")%, ended at $(level "$tmp/out2")%"
+sed -i 's/^stop: budget$/stop: running/' "$tmp/c/context.txt"
+"$report" run --more "$tmp/c" --runs 2 >/dev/null 2>"$tmp/err" || fail "--more of a cut-off session: $(cat "$tmp/err")"
+grep -qx 'stop: running' "$tmp/c/context.txt" && fail "--more left the record under way"
+
 # A replay's prediction beside the program's measurement: of the same
 # capture and variants, and refused for other variants.
 cat >"$tmp/cap.txt" <<'CAP'

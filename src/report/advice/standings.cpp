@@ -3,6 +3,8 @@
 
 #include "report/advice/standings.hpp"
 
+#include "report/stats/sequential.hpp"
+
 #include <algorithm>
 #include <map>
 
@@ -119,7 +121,7 @@ Standings rank_variants(std::vector<Set> sets, const CompareOptions &given) {
   Standings s;
   s.sets = std::move(sets);
   s.options = given;
-  s.options.confidence = look_confidence(s.sets[0].record.looks);
+  s.options.confidence = campaign_confidence(s.sets[0].record);
   Comparisons vs(s.sets, s.options);
   const size_t n = s.sets.size();
   s.vs_default.resize(n);

@@ -110,6 +110,9 @@ public:
           stop = Stop::Decided;
           break;
         }
+        if (!fixed_ && observer_ &&
+            (rounds_ == opt_.done + 1 || observer_->looks() != record_.looks))
+          write_record(Stop::Running);
       }
       if (observer_ && stop != Stop::Decided && observer_->final_look(rounds_))
         stop = Stop::Decided;
@@ -216,6 +219,14 @@ private:
   void finish(Stop why) {
     if (!interleaved_ || rounds_ == opt_.done)
       return;
+    write_record(why);
+  }
+
+  // The record as the rounds so far leave it. A session that runs until
+  // decided says so (`running`) after its first round and each look, so
+  // that a summary read meanwhile, or after the session was cut off, knows
+  // the data were looked at and how often.
+  void write_record(Stop why) {
     record_.rounds = rounds_;
     if (fixed_)
       record_.planned = rounds_;

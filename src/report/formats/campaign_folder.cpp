@@ -45,7 +45,8 @@ std::string format_record(const Record &r) {
 
 namespace {
 
-constexpr const char *kStopNames[] = {"", "decided", "budget", "runs", "interrupted", "failed"};
+constexpr const char *kStopNames[] = {"",       "decided", "budget", "runs", "interrupted",
+                                      "failed", "running"};
 
 } // namespace
 

@@ -60,8 +60,9 @@ struct LibraryRecord {
 
 // Why a campaign stopped. The record keeps it as a word ("stop: budget"):
 // decided, budget (spent before it was), runs (a fixed count), interrupted,
-// failed; None for a record without one.
-enum class Stop { None, Decided, Budget, Runs, Interrupted, Failed };
+// failed; running for a session that runs until decided and has not ended
+// (or was cut off before it could say how); None for a record without one.
+enum class Stop { None, Decided, Budget, Runs, Interrupted, Failed, Running };
 const char *stop_name(Stop s); // "" for None
 std::optional<Stop> stop_named(const std::string &word);
 

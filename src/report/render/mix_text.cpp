@@ -19,6 +19,10 @@ std::string set_lines(const MixReport &r, const char *unit) {
          plural(m.series.values.size(), "run") +
          fmt(", %.3f %s (%s)\n", m.level, unit, statistic_name(r.statistic));
   }
+  // How each campaign ended, once for its variants.
+  for (size_t k = 0; k < r.sets.size(); k++)
+    if (k == 0 || !side_by_side(r.sets[k].set.campaign, r.sets[k - 1].set.campaign))
+      o += stop_line(r.sets[k].set.record);
   return o;
 }
 

@@ -140,6 +140,23 @@ std::string capture_lines(const Capture &c, bool replay) {
   return o;
 }
 
+std::string stop_line(const Record &r) {
+  switch (r.stop) {
+  case Stop::Interrupted:
+  case Stop::Failed:
+    return std::string("stopped: ") + stop_name(r.stop) + " before it was decided\n";
+  case Stop::Budget:
+    return fmt("stopped: its budget of %g s was spent before it was decided\n",
+               r.budgets.empty() ? 0 : r.budgets.back());
+  case Stop::Running:
+    return "under way: no end recorded (still running, or cut off) at round " +
+           std::to_string(r.rounds.value_or(0)) + ", after " + plural(r.looks, "look") +
+           "; the intervals are those of its next look\n";
+  default:
+    return "";
+  }
+}
+
 std::string unpaired_line(double drift, const std::string &interleave) {
   return fmt("unpaired: separate campaigns can drift as a whole; the intervals are widened by "
              "%.0f%% for that (--drift); interleave them with '",

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces of text that several renderers write alike.
 
+#include "report/formats/campaign_folder.hpp"
 #include "report/formats/capture.hpp"
 #include "report/stats/interval.hpp"
 #include "report/stats/per_run.hpp"
@@ -59,6 +60,12 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
 // or more can hide there)": why a verdict is unclear where both sets'
 // fills hide, with `step` in ticks and in ns where `mhz` is known.
 std::string hidden_note(double step, std::optional<double> mhz);
+
+// "stopped: its budget of 60 s was spent before it was decided", or how
+// else a campaign ended before it was decided, or that its session is under
+// way, with its line feed; "" for one decided, of a fixed count, or without
+// a record.
+std::string stop_line(const Record &r);
 
 // "unpaired: separate campaigns can drift as a whole; ...": the warning of
 // a comparison of runs from separate campaigns, with its line feed, naming

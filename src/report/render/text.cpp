@@ -35,11 +35,8 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
        plural(sum.runs, unit_word) + ")\n";
   if (sum.planned > sum.runs)
     o += fmt("incomplete: %zu of %u %ss\n", sum.runs, sum.planned, unit_word);
-  else if (set.record.stop == Stop::Interrupted || set.record.stop == Stop::Failed)
-    o += std::string("stopped: ") + stop_name(set.record.stop) + " before it was decided\n";
-  else if (set.record.stop == Stop::Budget)
-    o += fmt("stopped: its budget of %g s was spent before it was decided\n",
-             set.record.budgets.empty() ? 0 : set.record.budgets.back());
+  else
+    o += stop_line(set.record);
   if (!set.incomplete_rounds.empty())
     o += "ignored: " + printable(joined(set.incomplete_rounds)) +
          " (the round is missing in another variant)\n";

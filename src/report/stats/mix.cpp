@@ -3,6 +3,7 @@
 #include "report/stats/mix.hpp"
 
 #include "report/formats/program_file.hpp"
+#include "report/stats/sequential.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
 
@@ -74,7 +75,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     mc.other = k;
     mc.options = opt;
     if (together)
-      mc.options.confidence = look_confidence(a.record.looks);
+      mc.options.confidence = campaign_confidence(a.record);
     mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
     if (calls)
       mc.per_run = per_run(mc.c.est, *calls, r.sets[0].mhz);

@@ -14,6 +14,10 @@ unsigned next_look(unsigned last) {
   return std::max(last + 1, (unsigned)std::ceil(kLookGrowth * last));
 }
 
+double campaign_confidence(const Record &r) {
+  return look_confidence(r.stop == Stop::Running ? r.looks + 1 : r.looks);
+}
+
 Sequential::Sequential(std::vector<BandSeries> series, const CompareOptions &opt, unsigned looks,
                        unsigned last_look)
     : series_(std::move(series)), opt_(opt), looks_(looks), last_(last_look) {

@@ -23,6 +23,12 @@ constexpr double kLookGrowth = 1.25;
 // `last` (0: none yet).
 unsigned next_look(unsigned last);
 
+// The confidence a summary of a campaign's data may claim: that of its last
+// look, 95% for a fixed count (look 0); for a session under way, whose
+// record holds the looks so far, that of its next look, since reading the
+// data now is one look more than its error rate was spent on.
+double campaign_confidence(const Record &r);
+
 class Sequential : public RoundObserver {
 public:
   // `series` holds the runs so far, one per variant (first: the baseline);

@@ -2,6 +2,8 @@
 // everything one summary command says, computed before anything is written.
 
 #include "report/stats/summary.hpp"
+
+#include "report/stats/sequential.hpp"
 #include "report/sys/parallel.hpp"
 
 #include <algorithm>
@@ -126,7 +128,7 @@ Report build_report(std::vector<Set> sets, const CompareOptions &opt, std::optio
     // A campaign that looked at its data as it went claims less per look.
     CompareOptions one = opt;
     if (side_by_side(r.sets[0].set.campaign, r.sets[s].set.campaign))
-      one.confidence = look_confidence(r.sets[0].set.record.looks);
+      one.confidence = campaign_confidence(r.sets[0].set.record);
     Comparison c = compare_series(r.sets[0].series, r.sets[s].series, one);
     c.base = 0;
     c.other = s;
