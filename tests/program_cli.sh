@@ -28,6 +28,18 @@ grep -qE '^time: (faster|slower|same|unclear) [0-9.]+' "$tmp/out" || fail "no ti
 "$report" program --out "$tmp/p" --runs 1 -- true 2>"$tmp/err"
 [ $? = 1 ] && grep -q "already" "$tmp/err" || fail "an existing folder: $(cat "$tmp/err")"
 
+# The gate on a program's time: a variant that does ten times the work
+# fails it unless the allowance is larger; a campaign too short to decide
+# cannot pass it.
+slow=(sh -c 'n=2000; [ -n "${SLOW:-}" ] && n=20000; i=0; while [ $i -lt $n ]; do i=$((i+1)); done')
+"$report" program --out "$tmp/g" --runs 16 --variant a --variant b --env SLOW=1 -- "${slow[@]}" 2>/dev/null ||
+  fail "gate campaign"
+"$report" summary --fail-if-slower 5 "$tmp/g" >/dev/null 2>"$tmp/err"
+[ $? = 3 ] && grep -q "\[2\] b is slower than \[1\] a in its CPU time by" "$tmp/err" || fail "gate: $(cat "$tmp/err")"
+"$report" summary --fail-if-slower 1000 "$tmp/g" >/dev/null 2>"$tmp/err" || fail "a wide gate: $(cat "$tmp/err")"
+"$report" summary --fail-if-slower 5 "$tmp/p" >/dev/null 2>"$tmp/err"
+[ $? = 8 ] && grep -q "unclear in its CPU time" "$tmp/err" || fail "an unclear gate: $(cat "$tmp/err")"
+
 # Separate campaigns of different commands: each set names its command,
 # and the interleaving offered is the program's own.
 "$report" program --out "$tmp/o" --runs 6 --variant a -- true 2>/dev/null || fail "campaign of true"

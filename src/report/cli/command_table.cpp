@@ -79,7 +79,7 @@ const CommandDef kSummary{
     "                             [--weights FILE [--weights-format F]]\n"
     "                             [--fail-if-slower PCT [--allow-unclear]] [--] SET...\n"
     "       memset-report summary [--statistic low|median] [--threshold PCT] [--wall]\n"
-    "                             REPLAY|PROGRAM...\n",
+    "                             [--fail-if-slower PCT [--allow-unclear]] REPLAY|PROGRAM...\n",
     "For each set: the counter's resolution, the floor (lengths 1 to 16: the\n"
     "counter readings and the call themselves), the steps (lengths where the curve\n"
     "jumps up and stays up), runs shifted as a whole, and a table at powers of\n"

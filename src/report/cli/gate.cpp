@@ -41,4 +41,24 @@ void check_gate(const Report &r, double max_slower, bool allow_unclear) {
                                      : "more rounds would decide, or --allow-unclear)"));
 }
 
+void check_gate(const MixReport &r, double max_slower, bool allow_unclear) {
+  auto name = [&](size_t k) { return "[" + std::to_string(k + 1) + "] " + r.sets[k].set.label; };
+  const char *figure = r.program ? (r.wall ? "its wall-clock time" : "its CPU time")
+                                 : "its ticks per call of the mix";
+  for (const auto &mc : r.comparisons)
+    if (mc.c.decision.verdict == Verdict::Slower && mc.c.est.ratio > 1 + max_slower)
+      throw Failure(kSlower,
+                    name(mc.other) + " is slower than " + name(0) + " in " + figure + " by " +
+                        fmt("%.1f%% > %.1f%%", 100 * (mc.c.est.ratio - 1), 100 * max_slower) +
+                        " (--fail-if-slower)");
+  if (allow_unclear)
+    return;
+  for (const auto &mc : r.comparisons)
+    if (mc.c.decision.verdict == Verdict::Unclear)
+      throw Failure(kUndecided, name(mc.other) + " against " + name(0) + " is unclear in " +
+                                    figure +
+                                    ": the gate cannot pass (--fail-if-slower; more rounds "
+                                    "would decide, or --allow-unclear)");
+}
+
 } // namespace report

@@ -202,8 +202,8 @@ const OptionDef kGate{"--fail-if-slower", nullptr, "PCT",
                         o.fail_if_slower =
                             decimal_value("--fail-if-slower", v, 0, kMaxGatePct) / 100;
                       },
-                      "exit 3 if any range is slower by more than PCT percent, and\n"
-                      "8 if any range is unclear"};
+                      "exit 3 if any range (or a program's time) is slower by more\n"
+                      "than PCT percent, and 8 if any is unclear"};
 const OptionDef kAllowUnclear{"--allow-unclear", nullptr, nullptr,
                               [](Options &o, const std::string &) { o.allow_unclear = true; },
                               "let unclear ranges pass the gate"};

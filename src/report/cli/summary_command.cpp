@@ -39,7 +39,7 @@ void say_if_large(const Report &r, size_t lengths) {
 
 // Replays hold one figure a run: their summary is the mix's, as text.
 int mix_summary(const Options &o, std::vector<Set> sets) {
-  for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights", "--fail-if-slower"})
+  for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights"})
     if (o.has(c))
       throw UsageError(std::string(c) +
                        " does not go with replays or a program's times: their summary is one "
@@ -48,8 +48,11 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   for (auto &s : sets)
     (s.program ? programs : replays).push_back(std::move(s));
   if (replays.empty() || programs.empty()) {
-    write_out(render_mix_text(build_mix_report(std::move(replays.empty() ? programs : replays),
-                                               o.compare, o.tsc_mhz, o.wall)));
+    MixReport r = build_mix_report(std::move(replays.empty() ? programs : replays), o.compare,
+                                   o.tsc_mhz, o.wall);
+    write_out(render_mix_text(r));
+    if (o.fail_if_slower)
+      check_gate(r, *o.fail_if_slower, o.allow_unclear);
     return kOk;
   }
   // A replay and a program campaign: the prediction beside the measurement.
@@ -58,6 +61,9 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   std::vector<Prediction> ps = predict(replay, program);
   write_out(render_mix_text(replay) + "\n" + render_mix_text(program) +
             render_prediction(replay, program, ps));
+  // What the program measured is what a gate on it stands for.
+  if (o.fail_if_slower)
+    check_gate(program, *o.fail_if_slower, o.allow_unclear);
   return kOk;
 }
 
