@@ -13,13 +13,7 @@ build=${1:-build} k=${2:-8} budget=${3:-30}
 extra=${EXTRA:-0.02} noise=${NOISE:-0.03} spell=${SPELL:-0}
 here=$(cd "$(dirname "$0")" && pwd)
 report="$build/memset-report"
-if [ -n "${KEEP:-}" ]; then
-  mkdir "$KEEP"
-  tmp=$(cd "$KEEP" && pwd)
-else
-  tmp=$(mktemp -d)
-  trap 'rm -rf "$tmp"' EXIT
-fi
+. "$here/work_dir.sh"
 gcc -O2 -o "$tmp/known" "$here/known_ratio.c" -lm
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'); extra $extra, noise $noise, spell $spell, budget $budget s"
 for i in $(seq 1 "$k"); do

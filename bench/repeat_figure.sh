@@ -11,13 +11,7 @@ set -euo pipefail
 build=${1:-build} k=${2:-4} budget=${3:-45} mode=${MODE:-replay}
 here=$(cd "$(dirname "$0")" && pwd)
 report="$build/memset-report"
-if [ -n "${KEEP:-}" ]; then
-  mkdir "$KEEP"
-  tmp=$(cd "$KEEP" && pwd)
-else
-  tmp=$(mktemp -d)
-  trap 'rm -rf "$tmp"' EXIT
-fi
+. "$here/work_dir.sh"
 sse2=GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F,-AVX512VL,-AVX2
 gcc -O2 -fno-builtin -o "$tmp/heavy" "$here/memset_heavy.c"
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(ldd --version | head -1 | awk '{print $NF}'); $mode"
