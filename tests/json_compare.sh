@@ -107,4 +107,45 @@ else
 fi
 grep -Eq "$want" "$tmp/out" || fail "per-run text: $(grep -A1 '^weighted: ' "$tmp/out")"
 
+# One figure a run: a program's times, an entry a run that compare.py takes,
+# read back against the run files; a replay's beside it, with the prediction.
+burn=(sh -c 'i=0; while [ $i -lt 3000 ]; do i=$((i+1)); done')
+expect 0 "program campaign" -- "$report" program --out "$tmp/p" --runs 6 --variant a --variant b -- "${burn[@]}"
+expect 0 "program json a" -- "$report" summary --json "$tmp/p/a"
+mv "$tmp/out" "$tmp/pa.json"
+expect 0 "program json b" -- "$report" summary --json "$tmp/p/b"
+mv "$tmp/out" "$tmp/pb.json"
+expect 0 "compare.py of programs" -- /usr/bin/python3 "$compare" benchmarks "$tmp/pa.json" "$tmp/pb.json"
+grep -q "program_pvalue" "$tmp/out" && grep -q "U Test, Repetitions: 6 vs 6" "$tmp/out" ||
+  fail "compare.py of programs: $(head -c 600 "$tmp/out")"
+expect 0 "program json" -- "$report" summary --json "$tmp/p"
+/usr/bin/python3 - "$tmp/out" "$tmp/p" <<'PY' || fail "program JSON layout"
+import json, os, sys
+doc = json.load(open(sys.argv[1]))
+runs = [x for x in doc["benchmarks"] if x["name"] == "b/program"]
+assert sorted(x["repetition_index"] for x in runs) == list(range(6)), runs
+for x in runs:
+    f = dict(l.strip().split(": ") for l in open(os.path.join(sys.argv[2], "b", "run-%03d.txt" % (x["repetition_index"] + 1))) if ": " in l)
+    assert x["time_unit"] == "ms" and x["real_time"] == int(f["wall_us"]) / 1000 and x["cpu_time"] == int(f["cpu_us"]) / 1000, (x, f)
+c = doc["memset_report_comparisons"][0]
+assert c["figure"] == "cpu_ms" and c["paired"] and c["runs"] == 6 and c["low"] <= c["ratio"] <= c["high"], c
+assert doc["context"]["memset_report_sets"][0]["program"][0] == "sh", doc["context"]["memset_report_sets"][0]
+PY
+grep -q "\"verdict\": \"$("$report" summary "$tmp/p" | sed -n 's/^time: \([a-z]*\) .*/\1/p')\"" "$tmp/out" ||
+  fail "the JSON's verdict is not the text's"
+printf '# memset-report capture\n# command: sh -c %s\n# outcome: ok: exit status 0\n# wall_time: 0.01 s\n# cpu_time: 0.01 s\n# calls: 10\n# processes: 1\n# libc: glibc\n# date: today\n64 10\n' \
+  "'i=0; while [ \$i -lt 3000 ]; do i=\$((i+1)); done'" >"$tmp/pcap.txt"
+expect 0 "replay campaign" -- "$report" run --engine batch --replay "$tmp/pcap.txt" --out "$tmp/r" --runs 6 --variant a --variant b
+expect 0 "prediction json" -- "$report" summary --json "$tmp/r" "$tmp/p"
+/usr/bin/python3 -c '
+import json, sys
+doc = json.load(sys.stdin)
+kinds = [c["kind"] for c in doc["memset_report_comparisons"]]
+assert kinds == ["replay", "program"], kinds
+p = doc["memset_report_predictions"][0]
+assert p["variant"] == "b" and "predicted_ms" in p and p["holds"] in (True, False, "unclear"), p
+r = [x for x in doc["benchmarks"] if x["name"].endswith("a/replay")]
+assert len(r) == 6 and all(x["time_unit"] == "ns" and x["real_time"] > 0 for x in r), r
+' <"$tmp/out" || fail "JSON of a prediction"
+
 finish

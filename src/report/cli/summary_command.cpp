@@ -37,20 +37,21 @@ void say_if_large(const Report &r, size_t lengths) {
                  bytes / 1e6, entries);
 }
 
-// Replays hold one figure a run: their summary is the mix's, as text.
+// Replays and programs hold one figure a run: their summary is the mix's,
+// as text or JSON.
 int mix_summary(const Options &o, std::vector<Set> sets) {
-  for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights"})
+  for (const char *c : {"--csv", "--lengths", "--unit", "--bands", "--weights"})
     if (o.has(c))
       throw UsageError(std::string(c) +
                        " does not go with replays or a program's times: their summary is one "
-                       "figure a run, as text");
+                       "figure a run, as text or --json");
   std::vector<Set> replays, programs;
   for (auto &s : sets)
     (s.program ? programs : replays).push_back(std::move(s));
   if (replays.empty() || programs.empty()) {
     MixReport r = build_mix_report(std::move(replays.empty() ? programs : replays), o.compare,
                                    o.tsc_mhz, o.wall);
-    write_out(render_mix_text(r));
+    write_out(o.format == Format::Json ? render_mix_json(r) : render_mix_text(r));
     if (o.fail_if_slower)
       check_gate(r, *o.fail_if_slower, o.allow_unclear);
     return kOk;
@@ -59,8 +60,9 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   MixReport replay = build_mix_report(std::move(replays), o.compare, o.tsc_mhz);
   MixReport program = build_mix_report(std::move(programs), o.compare, o.tsc_mhz, o.wall);
   std::vector<Prediction> ps = predict(replay, program);
-  write_out(render_mix_text(replay) + "\n" + render_mix_text(program) +
-            render_prediction(replay, program, ps));
+  write_out(o.format == Format::Json ? render_mix_json(replay, &program, &ps)
+                                     : render_mix_text(replay) + "\n" + render_mix_text(program) +
+                                           render_prediction(replay, program, ps));
   // What the program measured is what a gate on it stands for.
   if (o.fail_if_slower)
     check_gate(program, *o.fail_if_slower, o.allow_unclear);

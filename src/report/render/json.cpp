@@ -22,69 +22,11 @@ namespace report {
 namespace {
 
 using nlohmann::ordered_json;
-using report::utf8; // beside the overload for lists below
-
-std::vector<std::string> utf8(const std::vector<std::string> &v) {
-  std::vector<std::string> out;
-  for (const auto &s : v)
-    out.push_back(utf8(s));
-  return out;
-}
-
-// A record value as JSON: a plain decimal number as a number ("rounds":
-// 230), anything else as text.
-ordered_json record_value(const std::string &v) {
-  if (auto whole = parse_whole(v))
-    return *whole;
-  if (auto decimal = parse_decimal(v))
-    return *decimal;
-  return utf8(v);
-}
-
-ordered_json context_of(const Set &set) {
-  ordered_json c = ordered_json::object();
-  for (const auto &[k, v] : record_fields(set.record, false))
-    c[k] = record_value(v);
-  c["env"] = utf8(set.env);
-  c["env_inherited"] = utf8(set.inherited_env);
-  if (!set.memset.empty())
-    c["memset"] = utf8(set.memset);
-  if (!set.tunables.empty())
-    c["tunables"] = utf8(set.tunables);
-  c["runs"] = set.runs.size();
-  if (set.planned)
-    c["planned_runs"] = set.planned;
-  return c;
-}
-
-// One benchmark entry, in the fields and order Google Benchmark writes.
-ordered_json entry(const std::string &name, const std::string &run_name, size_t family,
-                   size_t repetitions) {
-  ordered_json e;
-  e["name"] = name;
-  e["family_index"] = family;
-  e["per_family_instance_index"] = 0;
-  e["run_name"] = run_name;
-  e["run_type"] = "iteration";
-  e["repetitions"] = repetitions;
-  return e;
-}
 
 void set_time(ordered_json &e, double ns) {
   e["real_time"] = ns;
   e["cpu_time"] = ns;
   e["time_unit"] = "ns";
-}
-
-// A value dumped as it would sit at `depth` inside the whole document.
-std::string nested(const ordered_json &j, int depth) {
-  std::string text = j.dump(2), pad(2 * (size_t)depth, ' '), out;
-  for (char c : text) {
-    out += c;
-    if (c == '\n')
-      out += pad;
-  }
-  return out;
 }
 
 ordered_json context_json(const Report &r) {

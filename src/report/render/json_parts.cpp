@@ -4,6 +4,8 @@
 
 #include "report/render/json_parts.hpp"
 
+#include "report/sys/text.hpp"
+
 namespace report {
 
 using nlohmann::ordered_json;
@@ -36,6 +38,76 @@ std::string utf8(const std::string &s) {
       out += buf;
       i++;
     }
+  }
+  return out;
+}
+
+std::vector<std::string> utf8(const std::vector<std::string> &v) {
+  std::vector<std::string> out;
+  for (const auto &s : v)
+    out.push_back(utf8(s));
+  return out;
+}
+
+namespace {
+
+// A record value as JSON: a plain decimal number as a number ("rounds":
+// 230), anything else as text.
+ordered_json record_value(const std::string &v) {
+  if (auto whole = parse_whole(v))
+    return *whole;
+  if (auto decimal = parse_decimal(v))
+    return *decimal;
+  return utf8(v);
+}
+
+} // namespace
+
+ordered_json context_of(const Set &set) {
+  ordered_json c = ordered_json::object();
+  // A key the record repeats (a budget each session) is a list of its values.
+  for (const auto &[k, v] : record_fields(set.record, false)) {
+    if (!c.contains(k))
+      c[k] = record_value(v);
+    else {
+      if (!c[k].is_array())
+        c[k] = ordered_json::array({c[k]});
+      c[k].push_back(record_value(v));
+    }
+  }
+  // A command's words are always a list, and always text.
+  if (!set.record.program.empty())
+    c["program"] = utf8(set.record.program);
+  c["env"] = utf8(set.env);
+  c["env_inherited"] = utf8(set.inherited_env);
+  if (!set.memset.empty())
+    c["memset"] = utf8(set.memset);
+  if (!set.tunables.empty())
+    c["tunables"] = utf8(set.tunables);
+  c["runs"] = set.runs.size();
+  if (set.planned)
+    c["planned_runs"] = set.planned;
+  return c;
+}
+
+ordered_json entry(const std::string &name, const std::string &run_name, size_t family,
+                   size_t repetitions) {
+  ordered_json e;
+  e["name"] = name;
+  e["family_index"] = family;
+  e["per_family_instance_index"] = 0;
+  e["run_name"] = run_name;
+  e["run_type"] = "iteration";
+  e["repetitions"] = repetitions;
+  return e;
+}
+
+std::string nested(const ordered_json &j, int depth) {
+  std::string text = j.dump(2), pad(2 * (size_t)depth, ' '), out;
+  for (char c : text) {
+    out += c;
+    if (c == '\n')
+      out += pad;
   }
   return out;
 }

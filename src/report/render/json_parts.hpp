@@ -3,15 +3,28 @@
 // only where the build has nlohmann-json.
 
 #include "report/formats/capture.hpp"
+#include "report/formats/sets.hpp"
 #include "report/stats/per_run.hpp"
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 namespace report {
 
 // JSON strings must be UTF-8: see json_parts.cpp.
 std::string utf8(const std::string &s);
+std::vector<std::string> utf8(const std::vector<std::string> &v);
+
+// A set's record, environment and runs, as the context lists each set.
+nlohmann::ordered_json context_of(const Set &set);
+
+// One benchmark entry, in the fields and order Google Benchmark writes.
+nlohmann::ordered_json entry(const std::string &name, const std::string &run_name, size_t family,
+                             size_t repetitions);
+
+// A value dumped as it would sit at `depth` inside the whole document.
+std::string nested(const nlohmann::ordered_json &j, int depth);
 
 // A capture's own lines, and what a comparison means per run of it.
 nlohmann::ordered_json capture_json(const Capture &c);

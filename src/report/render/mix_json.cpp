@@ -1,0 +1,230 @@
+// Renders campaigns of one figure a run (replays, programs) in Google
+// Benchmark's JSON layout: an entry a run, so that compare.py takes them as
+// they are, and the comparisons and predictions beside.
+
+#include "report/render/render.hpp"
+
+#include "report/formats/program_file.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
+
+#include <cmath>
+
+#ifdef MEMSET_REPORT_JSON
+#include "report/render/json_parts.hpp"
+#endif
+
+namespace report {
+
+#ifdef MEMSET_REPORT_JSON
+
+namespace {
+
+using nlohmann::ordered_json;
+
+// A run's two times, in the unit an entry gives: a program's wall-clock
+// and CPU time in ms; a replay's ns per call, both alike.
+struct Times {
+  std::vector<double> real, cpu;
+  const char *unit;
+};
+
+Times times_of(const MixReport &r, const MixSet &m) {
+  Times t;
+  const Set &s = m.set;
+  if (r.program) {
+    t.unit = "ms";
+    for (const auto &run : s.runs) {
+      t.real.push_back((double)run[kWall] / kProgramScale);
+      t.cpu.push_back((double)run[kCpu] / kProgramScale);
+    }
+    return t;
+  }
+  if (!m.mhz)
+    throw UsageError("--json gives times in ns: '" + s.label +
+                     "' has no measured counter frequency (no campaign record); give --tsc-mhz F");
+  t.unit = "ns";
+  for (double ticks : m.series.values)
+    t.real.push_back(ticks * 1000 / *m.mhz);
+  t.cpu = t.real;
+  return t;
+}
+
+double mean(const std::vector<double> &v) {
+  double sum = 0;
+  for (double x : v)
+    sum += x;
+  return v.empty() ? 0 : sum / (double)v.size();
+}
+
+double stddev(const std::vector<double> &v) {
+  if (v.size() < 2)
+    return 0;
+  double m = mean(v), sum = 0;
+  for (double x : v)
+    sum += (x - m) * (x - m);
+  return std::sqrt(sum / (double)(v.size() - 1));
+}
+
+// Each set's runs and their aggregates, as `benchmarks` entries.
+void put_entries(const MixReport &r, ordered_json &out, size_t &family) {
+  const char *what = r.program ? "program" : "replay";
+  for (const auto &m : r.sets) {
+    Times t = times_of(r, m);
+    const size_t n = t.real.size();
+    const std::string name = (r.sets.size() > 1 ? utf8(m.set.label) + "/" : "") + what;
+    for (size_t i = 0; i < n; i++) {
+      ordered_json e = entry(name, name, family, n);
+      e["repetition_index"] = m.set.rounds[i] ? m.set.rounds[i] - 1 : i;
+      e["threads"] = 1;
+      e["iterations"] = 1;
+      e["real_time"] = t.real[i];
+      e["cpu_time"] = t.cpu[i];
+      e["time_unit"] = t.unit;
+      out.push_back(e);
+    }
+    std::vector<std::pair<std::string, double (*)(std::vector<double> &)>> aggregates = {
+        {"median", [](std::vector<double> &v) { return median(v); }},
+        {"mean", [](std::vector<double> &v) { return mean(v); }},
+        {"stddev", [](std::vector<double> &v) { return stddev(v); }}};
+    if (r.statistic != Statistic::Median)
+      aggregates.push_back({statistic_name(r.statistic), [](std::vector<double> &v) {
+                              return statistic_of(v, Statistic::Low);
+                            }});
+    for (auto &[agg, f] : aggregates) {
+      ordered_json e = entry(name + "_" + agg, name, family, n);
+      e["run_type"] = "aggregate";
+      e["threads"] = 1;
+      e["aggregate_name"] = agg;
+      e["aggregate_unit"] = "time";
+      e["iterations"] = n;
+      e["real_time"] = n ? f(t.real) : 0;
+      e["cpu_time"] = n ? f(t.cpu) : 0;
+      e["time_unit"] = t.unit;
+      out.push_back(e);
+    }
+    family++;
+  }
+}
+
+ordered_json sets_json(const MixReport &r) {
+  ordered_json sets = ordered_json::array();
+  for (const auto &m : r.sets) {
+    ordered_json one = context_of(m.set);
+    one["kind"] = r.program ? "program" : "replay";
+    one["label"] = utf8(m.set.label);
+    one["path"] = utf8(m.set.path);
+    one["variant"] = utf8(m.variant);
+    one["level"] = m.level;
+    if (m.mhz)
+      one["tsc_mhz"] = *m.mhz;
+    sets.push_back(one);
+  }
+  return sets;
+}
+
+void put_comparisons(const MixReport &r, ordered_json &out) {
+  for (const auto &mc : r.comparisons) {
+    const Estimate &e = mc.c.est;
+    ordered_json j;
+    j["kind"] = r.program ? "program" : "replay";
+    j["base"] = utf8(r.sets[0].set.label);
+    j["other"] = utf8(r.sets[mc.other].set.label);
+    j["figure"] = r.program ? (r.wall ? "wall_ms" : "cpu_ms") : "ticks_per_call";
+    j["paired"] = mc.c.paired;
+    j["runs"] = mc.c.runs;
+    j["statistic"] = statistic_name(mc.options.statistic);
+    j["confidence"] = mc.options.confidence;
+    j["threshold"] = mc.options.threshold;
+    if (!mc.c.paired)
+      j["drift_allowance"] = mc.options.drift;
+    j["verdict"] = verdict_name(mc.c.decision.verdict);
+    j["ratio"] = e.ratio;
+    j["diff"] = e.diff;
+    if (e.interval) {
+      j["low"] = e.low;
+      j["high"] = e.high;
+      j["diff_low"] = e.diff_low;
+      j["diff_high"] = e.diff_high;
+    }
+    if (mc.per_run)
+      j["per_run"] = per_run_json(*mc.per_run);
+    out.push_back(j);
+  }
+}
+
+} // namespace
+
+std::string render_mix_json(const MixReport &first, const MixReport *program,
+                            const std::vector<Prediction> *ps) {
+  std::vector<const MixReport *> reports = {&first};
+  if (program)
+    reports.push_back(program);
+  const Set &a = first.sets.at(0).set;
+  ordered_json ctx;
+  ctx["date"] = utf8(a.record.machine.date);
+  ctx["host_name"] = utf8(a.record.machine.host);
+  ctx["executable"] =
+      utf8(a.record.program.empty() ? std::string("memset-batch") : shell_words(a.record.program));
+  if (a.record.machine.num_cpus)
+    ctx["num_cpus"] = *a.record.machine.num_cpus;
+  ctx["caches"] = ordered_json::array();
+  ctx["library_build_type"] = "release";
+  ctx["library_version"] = utf8(a.record.machine.libc);
+  ctx["memset_report_statistic"] = statistic_name(first.statistic);
+  ordered_json sets = ordered_json::array(), benchmarks = ordered_json::array(),
+               comparisons = ordered_json::array();
+  size_t family = 0;
+  for (const MixReport *r : reports) {
+    for (auto &s : sets_json(*r))
+      sets.push_back(s);
+    put_entries(*r, benchmarks, family);
+    put_comparisons(*r, comparisons);
+    if (r->replay) {
+      const Replay &p = *r->replay;
+      ctx["memset_report_replay"] = {{"file", utf8(a.record.replay.value_or(""))},
+                                     {"calls", p.calls},
+                                     {"lengths", p.mix.size()}};
+      if (p.weights.capture)
+        ctx["memset_report_replay"]["capture"] = capture_json(*p.weights.capture);
+    }
+  }
+  ctx["memset_report_sets"] = sets;
+  ordered_json doc;
+  doc["context"] = ctx;
+  doc["benchmarks"] = benchmarks;
+  doc["memset_report_comparisons"] = comparisons;
+  if (program && ps) {
+    ordered_json predictions = ordered_json::array();
+    for (const auto &p : *ps) {
+      const Estimate &m = p.measured;
+      ordered_json j = {{"variant", utf8(first.sets[p.replay_set].variant)},
+                        {"predicted_ms", p.predicted_ms.value}};
+      if (p.predicted_interval) {
+        j["predicted_ms_low"] = p.predicted_ms.low;
+        j["predicted_ms_high"] = p.predicted_ms.high;
+      }
+      j["measured_ms"] = m.diff;
+      if (m.interval) {
+        j["measured_ms_low"] = m.diff_low;
+        j["measured_ms_high"] = m.diff_high;
+      }
+      j["holds"] = m.interval ? ordered_json(p.holds) : ordered_json("unclear");
+      j["same_command"] = same_command(first, *program);
+      predictions.push_back(j);
+    }
+    doc["memset_report_predictions"] = predictions;
+  }
+  return nested(doc, 0) + "\n";
+}
+
+#else
+
+std::string render_mix_json(const MixReport &, const MixReport *, const std::vector<Prediction> *) {
+  need_json_support();
+  return "";
+}
+
+#endif
+
+} // namespace report
