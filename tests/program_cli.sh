@@ -81,13 +81,17 @@ expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4 (its output: .*ru
 
 # A session cut off before it ends leaves a record that says it was under
 # way, and its summary claims no more than its next look could; --more then
-# ends it with a stop of its own.
-"$report" program --out "$tmp/c" --budget 60 --variant a --variant b -- sleep 0.2 >/dev/null 2>&1 &
+# ends it with a stop of its own. While it runs, no other session may add
+# runs to it.
+"$report" program --out "$tmp/c" --budget 60 --variant a --variant b -- sleep 0.5 >/dev/null 2>&1 &
 pid=$!
 for _ in $(seq 100); do
   grep -qx 'stop: running' "$tmp/c/context.txt" 2>/dev/null && break
   sleep 0.05
 done
+# Meanwhile a second session on the same campaign is refused.
+"$report" run --more "$tmp/c" --runs 1 >/dev/null 2>"$tmp/err"
+[ $? = 1 ] && grep -q "is in use: another memset-report" "$tmp/err" || fail "two sessions at once: $(cat "$tmp/err")"
 {
   kill -9 "$pid"
   wait "$pid"

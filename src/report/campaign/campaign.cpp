@@ -27,6 +27,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,8 +94,10 @@ public:
   }
 
   CampaignEnd run() {
-    if (!more_)
+    if (!more_) {
       write_first_record();
+      lock_.emplace(opt_.out); // a continuation holds its own from the start
+    }
     if (replay_)
       write_replay_files();
     Stop stop = fixed_ ? Stop::Runs : Stop::Budget;
@@ -264,6 +267,7 @@ private:
   const char *unit_;
   const bool progress_; // a progress line on a terminal
   SignalScope signals_;
+  std::optional<FolderLock> lock_;
   Cleanup cleanup_;
   std::vector<Job> jobs_;
   Record record_;

@@ -4,6 +4,10 @@
 #include "report/campaign/plan.hpp"
 #include "report/cli/commands.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+
+#include <filesystem>
+#include <optional>
 
 namespace report {
 
@@ -13,6 +17,10 @@ int run_command(const Options &o) {
     say_how_it_ended(run_until_decided(o.campaign, o.compare));
     return kOk;
   }
+  // Held from reading the campaign to its last record: one session at a time.
+  std::optional<FolderLock> lock;
+  if (std::error_code ec; std::filesystem::is_directory(o.more, ec))
+    lock.emplace(o.more);
   CampaignOptions c = continue_campaign(o.more);
   c.runs = o.campaign.runs;
   c.budget = o.campaign.budget;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +77,23 @@ void TempFile::place(const std::string &target, bool replace) {
   }
   path_.clear();
 }
+
+FolderLock::FolderLock(const std::string &dir)
+    : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  if (fd_ < 0)
+    throw SystemError(os_error("lock", dir, errno));
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd_);
+    if (err == EWOULDBLOCK)
+      throw InputError("'" + dir +
+                       "' is in use: another memset-report is adding runs to that campaign; "
+                       "let it end (or stop it), then try again");
+    throw SystemError(os_error("lock", dir, err));
+  }
+}
+
+FolderLock::~FolderLock() { ::close(fd_); }
 
 void write_new_file(const std::string &path, const std::string &content) {
   TempFile t(path);

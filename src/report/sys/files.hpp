@@ -26,6 +26,21 @@ private:
   std::string path_;
 };
 
+// A campaign folder held by this process while it adds runs there, so that
+// a second one (`run --more` while the first runs) is refused instead of
+// writing runs under the same names. The kernel drops it when the process
+// ends, however it ends. An InputError where another process holds it.
+class FolderLock {
+public:
+  explicit FolderLock(const std::string &dir);
+  ~FolderLock();
+  FolderLock(const FolderLock &) = delete;
+  FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+  int fd_;
+};
+
 // Writes a new file whole: refuses an existing one, leaves nothing on failure.
 void write_new_file(const std::string &path, const std::string &content);
 
