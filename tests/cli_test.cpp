@@ -145,6 +145,35 @@ TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
   EXPECT_EQ(stop_line(plain), "memset-report: 11 runs in 3.0 s\n");
 }
 
+TEST(Gate, AProgramsTimeIsGatedAsARangeIs) {
+  MixReport r;
+  r.program = true;
+  r.sets.resize(2);
+  r.sets[0].set.label = "a";
+  r.sets[1].set.label = "b";
+  MixComparison c;
+  c.other = 1;
+  c.c.decision.verdict = Verdict::Slower;
+  c.c.est.ratio = 1.08;
+  r.comparisons = {c};
+  auto status = [&](double allowed, bool allow_unclear) {
+    try {
+      check_gate(r, allowed, allow_unclear);
+    } catch (const Failure &f) {
+      return f.status;
+    }
+    return (int)kOk;
+  };
+  EXPECT_EQ(status(0.05, false), kSlower);
+  EXPECT_EQ(status(0.10, false), kOk); // slower, but within what is allowed
+  r.comparisons[0].c.decision.verdict = Verdict::Unclear;
+  EXPECT_EQ(status(0.10, false), kUndecided);
+  EXPECT_EQ(status(0.10, true), kOk);
+  r.comparisons[0].c.decision.verdict = Verdict::Faster;
+  r.comparisons[0].c.est.ratio = 0.5;
+  EXPECT_EQ(status(0, false), kOk);
+}
+
 TEST(Gate, AnUnclearRangeFailsItAndSaysWhetherRoundsWouldDecide) {
   Report r;
   r.sets.resize(2);

@@ -57,6 +57,21 @@ TEST(Files, ANewFileIsWholeAndNeverReplacesOne) {
   EXPECT_EQ(entries(d), 1u) << "a temporary file was left behind";
 }
 
+TEST(Files, AFolderIsHeldByOneSessionAtATime) {
+  Dir d;
+  {
+    FolderLock first(d.path);
+    try {
+      FolderLock second(d.path);
+      FAIL() << "a held folder was taken twice";
+    } catch (const InputError &e) {
+      EXPECT_NE(std::string(e.what()).find("is in use"), std::string::npos) << e.what();
+    }
+  }
+  FolderLock again(d.path); // released with the first
+  EXPECT_THROW(FolderLock(d / "none"), SystemError);
+}
+
 TEST(Files, ATemporaryFileGoesUnlessPlacedAndPlacingReplacesOnlyWhenAsked) {
   Dir d;
   std::string kept;

@@ -79,4 +79,20 @@ TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
   EXPECT_THROW(predict(program, replay), InputError);
 }
 
+TEST(Scalar, ASummaryOfACampaignUnderWayClaimsNoMoreThanItsNextLook) {
+  auto confidence = [](Stop stop, unsigned looks) {
+    std::vector<Set> sets = {scalar_set("camp/a", 20, 50, true),
+                             scalar_set("camp/b", 20, 51, true)};
+    for (auto &s : sets) {
+      s.record.stop = stop;
+      s.record.looks = looks;
+    }
+    return build_mix_report(sets, CompareOptions{}).comparisons.at(0).options.confidence;
+  };
+  EXPECT_GT(confidence(Stop::Running, 3), confidence(Stop::Budget, 3));
+  EXPECT_DOUBLE_EQ(confidence(Stop::Running, 3), confidence(Stop::Decided, 4));
+  // A fixed count under way has had no look: the fixed count's own 95%.
+  EXPECT_DOUBLE_EQ(confidence(Stop::Runs, 0), 0.95);
+}
+
 } // namespace

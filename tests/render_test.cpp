@@ -1,6 +1,7 @@
 // The renderers on synthetic campaigns: text in ns, and the plot's range,
 // panels and verdict colours.
 
+#include "report/formats/program_file.hpp"
 #include "report/render/pieces.hpp"
 #include "report/render/plot.hpp"
 #include "report/render/render.hpp"
@@ -208,6 +209,52 @@ TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
   EXPECT_GT(hidden, 0u);
   EXPECT_NE(text.find("measured: memset-bench, one call at a time"), std::string::npos);
 }
+
+// A program campaign's variant of `n` rounds: wall and CPU time in us.
+Set program_set(const std::string &name, size_t n, double cpu_ms) {
+  Set s;
+  s.label = s.path = "camp/" + name;
+  s.campaign = "camp";
+  s.program = true;
+  for (size_t r = 0; r < n; r++) {
+    double jitter = 1 + 0.01 * (double)((r * 7) % 5);
+    s.runs.push_back({(uint64_t)(cpu_ms * jitter * 1100), (uint64_t)(cpu_ms * jitter * 1000)});
+    s.rounds.push_back((unsigned)r + 1);
+  }
+  return s;
+}
+
+TEST(Render, AProgramsJsonHasARunAnEntryAndTheTextsVerdict) {
+  for (size_t rounds : {20, 3}) {
+    MixReport r = build_mix_report({program_set("a", rounds, 50), program_set("b", rounds, 60)},
+                                   CompareOptions{});
+    const auto doc = nlohmann::json::parse(render_mix_json(r));
+    size_t runs = 0, aggregates = 0;
+    for (const auto &e : doc["benchmarks"]) {
+      if (e["run_type"] == "iteration") {
+        const RunTicks &run = r.sets[1].set.runs[e["repetition_index"].get<size_t>()];
+        if (e["name"] == "camp/b/program") {
+          EXPECT_DOUBLE_EQ(e["real_time"].get<double>(), (double)run[kWall] / 1000);
+          EXPECT_DOUBLE_EQ(e["cpu_time"].get<double>(), (double)run[kCpu] / 1000);
+        }
+        runs++;
+      } else
+        aggregates++;
+      EXPECT_EQ(e["time_unit"], "ms");
+    }
+    EXPECT_EQ(runs, 2 * rounds);
+    EXPECT_EQ(aggregates, 2u * 4); // median, mean, stddev, low
+    const auto &c = doc["memset_report_comparisons"][0];
+    const MixComparison &mc = r.comparisons[0];
+    EXPECT_EQ(c["verdict"], verdict_name(mc.c.decision.verdict));
+    EXPECT_EQ(c.contains("low"), mc.c.est.interval) << rounds;
+    EXPECT_EQ(c.contains("diff_high"), mc.c.est.interval) << rounds;
+    EXPECT_EQ(render_mix_text(r).find("time: " + c["verdict"].get<std::string>()) !=
+                  std::string::npos,
+              true);
+  }
+}
+
 #endif
 
 } // namespace
