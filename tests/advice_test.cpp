@@ -67,6 +67,11 @@ TEST(Tune, CrossoverGroupsAndAdvice) {
   same[4].label = "no_erms";
   EXPECT_FALSE(advise(same, {}).advised);
   EXPECT_NE(render_advice(advise(same, {})).find("advice: default\n"), std::string::npos);
+  // Advice read while its campaign still runs says so.
+  EXPECT_EQ(render_advice(advise(same, {})).find("under way:"), std::string::npos);
+  same[0].record.stop = Stop::Running;
+  EXPECT_NE(render_advice(advise(same, {})).find("\nunder way: no end recorded"),
+            std::string::npos);
 }
 
 TEST(Tune, VariantsMeasuredOnceAreNamedWithTheirTwin) {

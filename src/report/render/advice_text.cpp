@@ -70,6 +70,7 @@ std::string common_lines(const char *what, const Standings &a) {
   o += measured_line(a.sets[0].engine);
   const MachineFacts &m = a.sets[0].record.machine;
   o += "machine: " + printable(m.cpu_model) + ", " + printable(m.libc) + "\n";
+  o += stop_line(a.sets[0].record); // how the campaign ended, or that it has not
   for (const auto &l : a.sets[0].record.libraries)
     o += "library: " + printable(l.name) + " (" + printable(l.package) + " " +
          printable(l.version.empty() ? "version unknown" : l.version) + ")\n";
