@@ -45,7 +45,8 @@ slow=(sh -c 'n=2000; [ -n "${SLOW:-}" ] && n=20000; i=0; while [ $i -lt $n ]; do
 "$report" program --out "$tmp/o" --runs 6 --variant a -- true 2>/dev/null || fail "campaign of true"
 "$report" summary "$tmp/o" "$tmp/p/a" >"$tmp/out" 2>&1
 grep -qx 'command: \[1\] true' "$tmp/out" && grep -q '^command: \[2\] sh -c' "$tmp/out" &&
-  grep -q "interleave them with 'program --variant'" "$tmp/out" || fail "two commands: $(cat "$tmp/out")"
+  grep -q "interleave them with 'program --variant'" "$tmp/out" && grep -q ': 6 and 4 runs, unpaired;' "$tmp/out" ||
+  fail "two commands: $(cat "$tmp/out")"
 
 # --keep-output keeps each run's output beside its file.
 "$report" program --out "$tmp/k" --runs 1 --keep-output --variant a -- "${burn[@]}" 2>/dev/null ||

@@ -30,12 +30,13 @@ std::string set_lines(const MixReport &r, const char *unit) {
 // and the warning of an unpaired comparison.
 std::string compare_head(const MixReport &r, const MixComparison &mc) {
   const ScalarComparison &c = mc.c;
-  std::string o =
-      fmt("\n== compare [%zu] ", mc.other + 1) + printable(r.sets[mc.other].set.label) +
-      " with [1] " + printable(r.sets[0].set.label) + ": " +
-      (c.paired ? plural(c.runs, "round") + ", paired" : plural(c.runs, "run") + ", unpaired") +
-      fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(mc.options.statistic),
-          100 * mc.options.confidence);
+  std::string o = fmt("\n== compare [%zu] ", mc.other + 1) + printable(r.sets[mc.other].set.label) +
+                  " with [1] " + printable(r.sets[0].set.label) + ": " +
+                  (c.paired ? plural(c.runs, "round") + ", paired"
+                            : fmt("%zu and %zu runs, unpaired", r.sets[0].series.values.size(),
+                                  r.sets[mc.other].series.values.size())) +
+                  fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(mc.options.statistic),
+                      100 * mc.options.confidence);
   if (!c.paired)
     o += unpaired_line(mc.options.drift, r.program ? "program --variant" : "run --variant");
   return o;
