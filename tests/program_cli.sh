@@ -3,12 +3,8 @@
 # time (wait4) reach each run's file and the summary; a command that is not
 # found, fails, fails in a later round or outlasts --timeout stops the
 # campaign with one line naming the variant, keeping the complete rounds.
-set -u
 report=$1
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib.sh"
 
 # A command that burns some CPU: its runs' files hold its times.
 burn=(sh -c 'i=0; while [ $i -lt 30000 ]; do i=$((i+1)); done; echo out; echo err >&2')
@@ -132,5 +128,4 @@ grep -q '^warning: the replay' "$tmp/out" && fail "a capture of the command warn
 "$report" summary "$tmp/r" "$tmp/k" >/dev/null 2>"$tmp/err"
 [ $? = 1 ] && grep -q "give the same variants" "$tmp/err" || fail "other variants: $(cat "$tmp/err")"
 
-echo "program_cli: $failures failed"
-[ "$failures" = 0 ]
+finish

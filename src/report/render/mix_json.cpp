@@ -8,7 +8,7 @@
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
 
-#include <cmath>
+#include <tuple>
 
 #ifdef MEMSET_REPORT_JSON
 #include "report/render/json_parts.hpp"
@@ -50,22 +50,6 @@ Times times_of(const MixReport &r, const MixSet &m) {
   return t;
 }
 
-double mean(const std::vector<double> &v) {
-  double sum = 0;
-  for (double x : v)
-    sum += x;
-  return v.empty() ? 0 : sum / (double)v.size();
-}
-
-double stddev(const std::vector<double> &v) {
-  if (v.size() < 2)
-    return 0;
-  double m = mean(v), sum = 0;
-  for (double x : v)
-    sum += (x - m) * (x - m);
-  return std::sqrt(sum / (double)(v.size() - 1));
-}
-
 // Each set's runs and their aggregates, as `benchmarks` entries.
 void put_entries(const MixReport &r, ordered_json &out, size_t &family) {
   const char *what = r.program ? "program" : "replay";
@@ -83,23 +67,23 @@ void put_entries(const MixReport &r, ordered_json &out, size_t &family) {
       e["time_unit"] = t.unit;
       out.push_back(e);
     }
-    std::vector<std::pair<std::string, double (*)(std::vector<double> &)>> aggregates = {
-        {"median", [](std::vector<double> &v) { return median(v); }},
-        {"mean", [](std::vector<double> &v) { return mean(v); }},
-        {"stddev", [](std::vector<double> &v) { return stddev(v); }}};
+    // A replay's ticks per call, in ns as its runs are.
+    const double scale = r.program ? 1 : 1000 / *m.mhz;
+    std::vector<std::tuple<std::string, double, double>> aggregates = {
+        {"median", m.real.median, m.cpu.median},
+        {"mean", m.real.mean, m.cpu.mean},
+        {"stddev", m.real.stddev, m.cpu.stddev}};
     if (r.statistic != Statistic::Median)
-      aggregates.push_back({statistic_name(r.statistic), [](std::vector<double> &v) {
-                              return statistic_of(v, Statistic::Low);
-                            }});
-    for (auto &[agg, f] : aggregates) {
+      aggregates.push_back({statistic_name(r.statistic), m.real.level, m.cpu.level});
+    for (const auto &[agg, real, cpu] : aggregates) {
       ordered_json e = entry(name + "_" + agg, name, family, n);
       e["run_type"] = "aggregate";
       e["threads"] = 1;
       e["aggregate_name"] = agg;
       e["aggregate_unit"] = "time";
       e["iterations"] = n;
-      e["real_time"] = n ? f(t.real) : 0;
-      e["cpu_time"] = n ? f(t.cpu) : 0;
+      e["real_time"] = real * scale;
+      e["cpu_time"] = cpu * scale;
       e["time_unit"] = t.unit;
       out.push_back(e);
     }

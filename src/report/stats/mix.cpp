@@ -44,8 +44,12 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     m.variant = fs::path(s.path).filename().string();
     m.series = r.program ? scalar_series(s, wall ? kWall : kCpu, kProgramScale)
                          : scalar_series(s, 0, s.scale());
-    std::vector<double> v = m.series.values;
-    m.level = v.empty() ? 0 : statistic_of(v, opt.statistic);
+    if (r.program) {
+      m.real = aggregates_of(scalar_series(s, kWall, kProgramScale).values, opt.statistic);
+      m.cpu = aggregates_of(scalar_series(s, kCpu, kProgramScale).values, opt.statistic);
+    } else
+      m.real = m.cpu = aggregates_of(m.series.values, opt.statistic);
+    m.level = (wall ? m.real : m.cpu).level;
     m.mhz = s.record.machine.tsc_mhz ? s.record.machine.tsc_mhz : tsc_mhz;
     m.set = std::move(s);
     r.sets.push_back(std::move(m));

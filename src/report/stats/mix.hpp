@@ -19,6 +19,9 @@ struct MixSet {
   std::string variant; // its folder's name, whatever label the set was given
   ScalarSeries series; // ticks per call, one a run
   double level = 0;    // the statistic over its runs
+  // Of its runs, in the figure's unit: a program's wall-clock and CPU time
+  // in ms; a replay's ticks per call, both alike.
+  Aggregates real, cpu;
   std::optional<double> mhz;
 };
 

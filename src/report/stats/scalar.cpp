@@ -2,8 +2,6 @@
 
 #include "report/stats/scalar.hpp"
 
-#include "report/stats/sequential.hpp"
-
 namespace report {
 
 namespace {
@@ -42,8 +40,8 @@ ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
 
 ScalarSequential::ScalarSequential(std::vector<ScalarSeries> series, size_t index, double scale,
                                    const CompareOptions &opt, unsigned looks, unsigned last_look)
-    : series_(std::move(series)), index_(index), scale_(scale), opt_(opt), looks_(looks),
-      last_(last_look) {}
+    : LookingObserver(looks, last_look, false), series_(std::move(series)), index_(index),
+      scale_(scale), opt_(opt) {}
 
 void ScalarSequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
   if (variant >= series_.size())
@@ -51,12 +49,9 @@ void ScalarSequential::run_done(size_t variant, unsigned round, const RunTicks &
   add_scalar_run(series_[variant], round, run, index_, scale_);
 }
 
-bool ScalarSequential::look(unsigned rounds) {
-  looks_++;
-  last_ = rounds;
-  looked_ = true;
+bool ScalarSequential::decide(double confidence) {
   CompareOptions o = opt_;
-  o.confidence = look_confidence(looks_);
+  o.confidence = confidence;
   undecided_.clear();
   for (size_t v = 1; v < series_.size(); v++)
     if (!compare_scalar(series_[0], series_[v], o).decision.settled())
@@ -64,22 +59,10 @@ bool ScalarSequential::look(unsigned rounds) {
   return undecided_.empty();
 }
 
-bool ScalarSequential::round_done(unsigned rounds) {
-  if (rounds < next_look(last_))
-    return false;
-  return look(rounds);
-}
-
-bool ScalarSequential::final_look(unsigned rounds) {
-  if (rounds == last_ || rounds < kMinRounds)
-    return looked_ && undecided_.empty() && rounds == last_;
-  return look(rounds);
-}
-
 std::string ScalarSequential::progress() const {
-  if (!looked_)
-    return "first look at round " + std::to_string(next_look(last_));
-  return std::to_string(undecided_.size()) + " unclear at round " + std::to_string(last_);
+  if (!looked())
+    return "first look at round " + std::to_string(next_look(last_look()));
+  return std::to_string(undecided_.size()) + " unclear at round " + std::to_string(last_look());
 }
 
 } // namespace report

@@ -8,6 +8,7 @@
 #include "report/formats/sets.hpp"
 #include "report/stats/compare.hpp"
 #include "report/stats/observer.hpp"
+#include "report/stats/sequential.hpp"
 
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ struct ScalarComparison {
 ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
                                 const CompareOptions &opt);
 
-class ScalarSequential : public RoundObserver {
+class ScalarSequential : public LookingObserver {
 public:
   // `series`: the runs so far, one per variant (first: the baseline);
   // `index` and `scale`: which figure of a run, in which unit.
@@ -43,23 +44,18 @@ public:
                    const CompareOptions &opt, unsigned looks, unsigned last_look);
 
   void run_done(size_t variant, unsigned round, const RunTicks &run) override;
-  bool round_done(unsigned rounds) override;
-  bool final_look(unsigned rounds) override;
-  unsigned looks() const override { return looks_; }
   std::string progress() const override;
   // Per undecided variant, one entry with no lengths (from = to = 0).
   std::vector<UndecidedBand> undecided() const override { return undecided_; }
 
 private:
-  bool look(unsigned rounds);
+  bool decide(double confidence) override;
 
   std::vector<ScalarSeries> series_;
   size_t index_;
   double scale_;
   CompareOptions opt_;
-  unsigned looks_, last_;
   std::vector<UndecidedBand> undecided_;
-  bool looked_ = false;
 };
 
 } // namespace report

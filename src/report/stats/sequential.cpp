@@ -18,9 +18,30 @@ double campaign_confidence(const Record &r) {
   return look_confidence(r.stop == Stop::Running ? r.looks + 1 : r.looks);
 }
 
+bool LookingObserver::look(unsigned rounds) {
+  looks_++;
+  last_ = rounds;
+  looked_ = true;
+  decided_ = decide(look_confidence(looks_));
+  return decided_;
+}
+
+bool LookingObserver::round_done(unsigned rounds) {
+  if (rounds < next_look(last_))
+    return false;
+  return look(rounds);
+}
+
+bool LookingObserver::final_look(unsigned rounds) {
+  if (rounds == last_ || rounds < kMinRounds)
+    return decided_ && rounds == last_;
+  return look(rounds);
+}
+
+// Before any look every band of every comparison is unclear.
 Sequential::Sequential(std::vector<BandSeries> series, const CompareOptions &opt, unsigned looks,
                        unsigned last_look)
-    : series_(std::move(series)), opt_(opt), looks_(looks), last_(last_look) {
+    : LookingObserver(looks, last_look, series.size() <= 1), series_(std::move(series)), opt_(opt) {
   unclear_ = band_grid().size() * (series_.size() > 1 ? series_.size() - 1 : 0);
 }
 
@@ -35,11 +56,9 @@ void Sequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
   add_run(series_[variant], round, run);
 }
 
-bool Sequential::look(unsigned rounds) {
-  looks_++;
-  last_ = rounds;
+bool Sequential::decide(double confidence) {
   CompareOptions o = opt_;
-  o.confidence = look_confidence(looks_);
+  o.confidence = confidence;
   unclear_ = 0;
   undecided_.clear();
   for (size_t v = 1; v < series_.size(); v++)
@@ -51,22 +70,10 @@ bool Sequential::look(unsigned rounds) {
   return unclear_ == 0;
 }
 
-bool Sequential::round_done(unsigned rounds) {
-  if (rounds < next_look(last_))
-    return false;
-  return look(rounds);
-}
-
-bool Sequential::final_look(unsigned rounds) {
-  if (rounds == last_ || rounds < kMinRounds)
-    return unclear_ == 0 && rounds == last_;
-  return look(rounds);
-}
-
 std::string Sequential::progress() const {
-  if (looks_ == 0)
-    return "first look at round " + std::to_string(next_look(last_));
-  return std::to_string(unclear_) + " bands unclear at round " + std::to_string(last_);
+  if (looks() == 0)
+    return "first look at round " + std::to_string(next_look(last_look()));
+  return std::to_string(unclear_) + " bands unclear at round " + std::to_string(last_look());
 }
 
 } // namespace report

@@ -29,7 +29,37 @@ unsigned next_look(unsigned last);
 // data now is one look more than its error rate was spent on.
 double campaign_confidence(const Record &r);
 
-class Sequential : public RoundObserver {
+// When a campaign that runs until decided looks at its data, whatever it
+// compares: at the rounds next_look gives, and once more at its end unless
+// its last round was looked at. Each look spends its share of the error
+// rate (look_confidence); `decide` is one look at that confidence.
+class LookingObserver : public RoundObserver {
+public:
+  // After a complete round: looks if the plan says so. True when decided.
+  bool round_done(unsigned rounds) final;
+  // A last look at the end (budget spent, or a fixed count added), unless
+  // the last round was looked at already. True when decided.
+  bool final_look(unsigned rounds) final;
+  unsigned looks() const final { return looks_; }
+
+protected:
+  // `looks` made already, the last at round `last_look`; `decided`: whether
+  // what there is counts as decided before any look (nothing to compare).
+  LookingObserver(unsigned looks, unsigned last_look, bool decided)
+      : looks_(looks), last_(last_look), decided_(decided) {}
+  // One look at the data so far; true when every comparison is decided.
+  virtual bool decide(double confidence) = 0;
+  unsigned last_look() const { return last_; }
+  bool looked() const { return looked_; } // in this session
+
+private:
+  bool look(unsigned rounds);
+
+  unsigned looks_, last_;
+  bool decided_, looked_ = false;
+};
+
+class Sequential : public LookingObserver {
 public:
   // `series` holds the runs so far, one per variant (first: the baseline);
   // `looks` the looks already made of them.
@@ -38,24 +68,17 @@ public:
 
   void started(const Record &r) override;
   void run_done(size_t variant, unsigned round, const RunTicks &run) override;
-  // After a complete round: looks if the plan says so. True when decided.
-  bool round_done(unsigned rounds) override;
-  // A last look at the end (budget spent, or a fixed count added), unless
-  // the last round was looked at already. True when decided.
-  bool final_look(unsigned rounds) override;
   std::string progress() const override;
   std::vector<UndecidedBand> undecided() const override { return undecided_; }
 
-  unsigned looks() const override { return looks_; }
   // Bands more rounds could decide at the last look, over all comparisons.
   size_t unclear() const { return unclear_; }
 
 private:
-  bool look(unsigned rounds);
+  bool decide(double confidence) override;
 
   std::vector<BandSeries> series_;
   CompareOptions opt_;
-  unsigned looks_, last_;
   size_t unclear_ = 0;
   std::vector<UndecidedBand> undecided_;
 };

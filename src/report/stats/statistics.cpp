@@ -97,6 +97,20 @@ double statistic_of(std::vector<double> &v, Statistic s) {
   return lower_mean(v, kLowShare);
 }
 
+Aggregates aggregates_of(std::vector<double> v, Statistic s) {
+  Aggregates a;
+  if (v.empty())
+    return a;
+  for (double x : v)
+    a.mean += x / (double)v.size();
+  for (double x : v)
+    a.stddev += v.size() > 1 ? (x - a.mean) * (x - a.mean) / (double)(v.size() - 1) : 0;
+  a.stddev = std::sqrt(a.stddev);
+  a.median = median(v);
+  a.level = statistic_of(v, s);
+  return a;
+}
+
 Curve levels_of(const std::vector<ExactLevel> &exact) {
   Curve out(exact.size());
   for (size_t k = 0; k < exact.size(); k++)

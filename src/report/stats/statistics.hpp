@@ -76,6 +76,13 @@ double floor_of(const Curve &curve);
 // The same of exact medians, exactly; none for estimates.
 std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve);
 
+// One figure's runs summed up: their median, mean, sample standard deviation
+// (0 for one run) and the chosen statistic; all 0 for no runs.
+struct Aggregates {
+  double median = 0, mean = 0, stddev = 0, level = 0;
+};
+Aggregates aggregates_of(std::vector<double> values, Statistic s);
+
 // Per-length mean and sample standard deviation across runs (0 for one run).
 struct Moments {
   Curve mean, stddev;
