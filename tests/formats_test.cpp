@@ -94,6 +94,8 @@ Record full_record(bool interleaved) {
     r.orders = {{"a", "b"}, {"b", "a"}};
     r.libraries = {{"musl", "musl-dev", "1.2.3-1"}, {"llvmlibc", "libllvmlibc-19-dev", "1:19.1.7"}};
     r.budgets = {60};
+    r.min_span = 20;
+    r.elapsed = 21.25;
     r.engine = Engine::Batch;
     r.random_lengths = true;
     r.rounds = 2;
@@ -136,6 +138,8 @@ void expect_same(const Record &a, const Record &b) {
     EXPECT_EQ(a.libraries[i].package + " " + a.libraries[i].version,
               b.libraries[i].package + " " + b.libraries[i].version);
   EXPECT_EQ(a.budgets, b.budgets);
+  EXPECT_EQ(a.min_span, b.min_span);
+  EXPECT_EQ(a.elapsed, b.elapsed);
   EXPECT_EQ(a.engine, b.engine);
   EXPECT_EQ(a.random_lengths, b.random_lengths);
   EXPECT_EQ(a.rounds, b.rounds);

@@ -44,6 +44,42 @@ TEST(Scalar, PairedRoundsDecideEachVerdict) {
             Verdict::Unclear);
 }
 
+TEST(Scalar, AStateThatChangesTheRatioHalfwayWidensTheIntervalToHoldBothHalves) {
+  // 60 rounds: B costs 30% more than A in the first 30, 3% more after (a
+  // machine that changed state); A is the same throughout.
+  CompareOptions opt;
+  auto a = scalar_series(scalar_set("x/a", 60, 50, true), kCpu, 1000);
+  auto b = a;
+  for (size_t r = 0; r < b.values.size(); r++)
+    b.values[r] *= r < 30 ? 1.30 : 1.03;
+  ScalarComparison c = compare_scalar(a, b, opt);
+  ASSERT_TRUE(c.moved);
+  const auto &h = *c.moved;
+  EXPECT_EQ(h[0].first, 1u);
+  EXPECT_EQ(h[0].last, 30u);
+  EXPECT_EQ(h[1].first, 31u);
+  EXPECT_EQ(h[1].last, 60u);
+  EXPECT_NEAR(h[0].est.ratio, 1.30, 0.01);
+  EXPECT_NEAR(h[1].est.ratio, 1.03, 0.01);
+  for (const auto &half : h) {
+    EXPECT_LE(c.est.low, half.est.ratio);
+    EXPECT_GE(c.est.high, half.est.ratio);
+  }
+  EXPECT_EQ(c.decision.verdict, Verdict::Slower); // both halves are slower
+  // Rounds that keep one ratio throughout are not moved, and their
+  // interval is the whole campaign's own.
+  auto steady = a;
+  for (double &v : steady.values)
+    v *= 1.03;
+  ScalarComparison s = compare_scalar(a, steady, opt);
+  EXPECT_FALSE(s.moved);
+  EXPECT_LT(s.est.high - s.est.low, 0.05);
+  // Nor are too few rounds for a look in each half.
+  a.values.resize(kMinRoundsForHalves - 1);
+  a.rounds.resize(a.values.size());
+  EXPECT_FALSE(compare_scalar(a, b, opt).moved);
+}
+
 TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
   MixReport replay, program;
   program.program = true;

@@ -76,6 +76,18 @@ expect_stop "$tmp/l" "round 3 of 5 (.) failed: .*exit status 4 (its output: .*ru
 "$report" program --runs 2 -- true 2>/dev/null
 [ $? = 2 ] || fail "no --out is no usage error"
 
+# Until decided, no look comes before the rounds span --min-span seconds;
+# the record counts the seconds, and a budget shorter than the span (the
+# default 20 s) is refused before anything is written.
+expect 0 "a campaign with a span" -- "$report" program --out "$tmp/s" --budget 5 --min-span 1.5 --variant a --variant b -- true
+grep -qx 'min_span: 1.5 s' "$tmp/s/context.txt" || fail "no min_span: $(grep -E 'min_span|elapsed' "$tmp/s/context.txt")"
+awk '/^elapsed: / { ok = $2 >= 1.5 } END { exit !ok }' "$tmp/s/context.txt" ||
+  fail "looked before 1.5 s: $(grep -E '^(elapsed|rounds|stop):' "$tmp/s/context.txt")"
+expect 2 "a budget shorter than the span" -- "$report" program --out "$tmp/short" --budget 5 --variant a --variant b -- true
+grep -q "ends before the rounds span 20 s (--min-span)" "$tmp/err" && [ ! -e "$tmp/short" ] ||
+  fail "a short budget: $(cat "$tmp/err"; ls "$tmp/short" 2>&1)"
+expect 2 "--min-span with --runs" -- "$report" program --out "$tmp/short" --runs 3 --min-span 1 -- true
+
 # A session cut off before it ends leaves a record that says it was under
 # way, and its summary claims no more than its next look could; --more then
 # ends it with a stop of its own. While it runs, no other session may add

@@ -48,12 +48,12 @@ TEST(Sequential, StopsAtTheFirstLookThatDecidesAndNotBefore) {
   for (unsigned round = 1; round <= 10; round++) {
     seq.run_done(0, round, run_of(1));
     seq.run_done(1, round, run_of(2));
-    EXPECT_FALSE(seq.round_done(round)) << "decided before the first look, at " << round;
+    EXPECT_FALSE(seq.round_done(round, round)) << "decided before the first look, at " << round;
   }
   EXPECT_EQ(seq.looks(), 0u);
   seq.run_done(0, 11, run_of(1));
   seq.run_done(1, 11, run_of(2));
-  EXPECT_TRUE(seq.round_done(11));
+  EXPECT_TRUE(seq.round_done(11, 11));
   EXPECT_EQ(seq.looks(), 1u);
   EXPECT_EQ(seq.unclear(), 0u);
 }
@@ -80,9 +80,9 @@ TEST(Sequential, BandsThatHideInTheReadingsDoNotHoldTheCampaign) {
       hidden.run_done(v, round, r);
       blind.run_done(v, round, r);
     }
-  EXPECT_FALSE(blind.round_done(11));
+  EXPECT_FALSE(blind.round_done(11, 11));
   EXPECT_GT(blind.unclear(), 0u);
-  EXPECT_TRUE(hidden.round_done(11));
+  EXPECT_TRUE(hidden.round_done(11, 11));
   EXPECT_EQ(hidden.unclear(), 0u);
   EXPECT_TRUE(hidden.undecided().empty());
 }
@@ -103,7 +103,7 @@ TEST(ScalarSequential, StopsOnceEveryVariantsFigureIsDecided) {
     seq.run_done(1, round, run(60 * jitter));
     seq.run_done(2, round, run(50 * jitter));
     seq.run_done(3, round, run(50 * swing(rng)));
-    EXPECT_FALSE(seq.round_done(round) && round < 11);
+    EXPECT_FALSE(seq.round_done(round, round) && round < 11);
   }
   EXPECT_EQ(seq.looks(), 1u);
   auto open = seq.undecided();
@@ -115,10 +115,35 @@ TEST(ScalarSequential, StopsOnceEveryVariantsFigureIsDecided) {
   for (unsigned round = 1; round <= 11; round++) {
     calm.run_done(0, round, run(50));
     calm.run_done(1, round, run(60));
-    calm.round_done(round);
+    calm.round_done(round, round);
   }
   EXPECT_TRUE(calm.undecided().empty());
-  EXPECT_TRUE(calm.final_look(11));
+  EXPECT_TRUE(calm.final_look(11, 11));
+}
+
+TEST(ScalarSequential, LooksOnlyOnceItsRoundsSpanTheMinimum) {
+  // Rounds of 0.1 s that differ by 20%, decided by the 11th: with a span of
+  // 5 s no look comes before round 50, nor a final one, whatever the rounds
+  // say; the first look after it decides.
+  const std::vector<ScalarSeries> one_campaign(2, ScalarSeries{"camp", {}, {}});
+  ScalarSequential seq(one_campaign, 1, 1000, {}, 0, 0);
+  seq.set_min_span(5);
+  EXPECT_NE(seq.progress().find("after 5 s"), std::string::npos) << seq.progress();
+  auto run = [](double ms) { return RunTicks{0, (uint64_t)(ms * 1000)}; };
+  unsigned round = 0;
+  bool decided = false;
+  while (!decided && round < 100) {
+    round++;
+    seq.run_done(0, round, run(50 + round % 3));
+    seq.run_done(1, round, run(60 + round % 3));
+    const double elapsed = 0.1 * round;
+    if (elapsed < 5) {
+      EXPECT_FALSE(seq.final_look(round, elapsed)) << "a final look at " << elapsed << " s";
+    }
+    decided = seq.round_done(round, elapsed);
+  }
+  EXPECT_EQ(round, 50u);
+  EXPECT_EQ(seq.looks(), 1u);
 }
 
 } // namespace

@@ -82,6 +82,8 @@ public:
     }
     if (more_ && !fixed_) // each continuation's budget, as its stop line names it
       record_.budgets.push_back(opt.budget);
+    if (!more_ && !fixed_ && opt.min_span.value_or(0) > 0)
+      record_.min_span = opt.min_span;
     if (!more_)
       record_facts(check_settings(jobs_, opt));
     state_ = seed;
@@ -106,10 +108,11 @@ public:
       for (const auto &j : jobs_)
         make_dir(j.dir, cleanup_);
       check_preloads();
+      rounds_from_ = now_seconds();
       while (rounds_ < last_ &&
              (fixed_ || rounds_ < kMinRounds || now_seconds() - start < opt_.budget)) {
         run_round();
-        if (!fixed_ && observer_ && observer_->round_done(rounds_)) {
+        if (!fixed_ && observer_ && observer_->round_done(rounds_, elapsed())) {
           stop = Stop::Decided;
           break;
         }
@@ -117,7 +120,7 @@ public:
             (rounds_ == opt_.done + 1 || observer_->looks() != record_.looks))
           write_record(Stop::Running);
       }
-      if (observer_ && stop != Stop::Decided && observer_->final_look(rounds_))
+      if (observer_ && stop != Stop::Decided && observer_->final_look(rounds_, elapsed()))
         stop = Stop::Decided;
     } catch (const Failure &why) {
       fail(why);
@@ -129,6 +132,12 @@ public:
   }
 
 private:
+  // Seconds spent on rounds: this session's, and those of earlier ones.
+  double elapsed() const {
+    const double before = opt_.earlier ? opt_.earlier->elapsed.value_or(0) : 0;
+    return before + (rounds_from_ ? now_seconds() - rounds_from_ : 0);
+  }
+
   // What each job measures, where the record keeps it.
   void record_facts(const std::vector<JobFacts> &facts) {
     for (size_t j = 0; j < facts.size(); j++) {
@@ -233,8 +242,10 @@ private:
     record_.rounds = rounds_;
     if (fixed_)
       record_.planned = rounds_;
-    if (observer_)
+    if (observer_) {
       record_.looks = observer_->looks();
+      record_.elapsed = elapsed();
+    }
     record_.stop = why;
     record_.orders.clear();
     for (unsigned i = 0; i < rounds_; i++) {
@@ -275,7 +286,8 @@ private:
   std::string ctx_;
   uint64_t state_ = 0; // of the round orders
   std::vector<std::vector<size_t>> orders_;
-  unsigned rounds_ = 0; // complete, counting those of earlier sessions
+  unsigned rounds_ = 0;    // complete, counting those of earlier sessions
+  double rounds_from_ = 0; // when this session's first round began
 };
 
 } // namespace

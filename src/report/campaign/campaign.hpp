@@ -29,6 +29,11 @@ constexpr unsigned kMaxRounds = 100000;
 // An interleaved campaign runs until decided or for this many seconds: a
 // minute gives some 100 to 200 rounds of two variants.
 constexpr double kDefaultBudget = 60;
+// A campaign of one figure a run (a replay, a program) looks only once its
+// rounds span this many seconds: its rounds take milliseconds, and eleven of
+// them can fall in one spell of a shared machine. Curves' rounds take
+// seconds and their many bands decide later; they look from the 11th round.
+constexpr double kDefaultMinSpan = 20;
 
 // A campaign as the command line asked for it, its values already checked.
 struct CampaignOptions {
@@ -53,6 +58,10 @@ struct CampaignOptions {
   // A run of memset-bench takes well under a second; one that takes a
   // minute hangs. 0: no limit.
   double timeout = 60;
+  // Until decided: seconds its rounds must span before a look may stop it;
+  // none: its kind's (kDefaultMinSpan, or 0 for a curve), a continuation's
+  // from its record.
+  std::optional<double> min_span;
   std::optional<uint64_t> seed;         // the shuffle's seed; none: a fresh one
   std::vector<LibraryRecord> libraries; // C libraries preloaded by a census, for the record
   std::vector<SameAs> same_as;          // variants left out as the same code, for the record

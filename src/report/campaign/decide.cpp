@@ -3,9 +3,11 @@
 #include "report/campaign/decide.hpp"
 
 #include "report/formats/program_file.hpp"
+#include "report/formats/record_values.hpp"
 #include "report/formats/sets.hpp"
 #include "report/stats/scalar.hpp"
 #include "report/stats/sequential.hpp"
+#include "report/sys/errors.hpp"
 
 #include <algorithm>
 
@@ -49,17 +51,38 @@ ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const Campaig
   return ScalarSequential(std::move(series), index, scale, compare, looks_so_far(c), c.done);
 }
 
+// Seconds a look waits for: a continuation's as its record says, a new
+// campaign's as given or as its kind has it.
+double min_span_of(const CampaignOptions &c) {
+  if (c.earlier)
+    return c.earlier->min_span.value_or(0);
+  const bool one_figure = c.replay || !c.program.empty();
+  return c.min_span.value_or(one_figure ? kDefaultMinSpan : 0);
+}
+
 } // namespace
 
-CampaignEnd run_until_decided(const CampaignOptions &c, const CompareOptions &compare) {
-  if (c.variants.empty() || (c.runs && !c.earlier))
-    return run_campaign(c);
+CampaignEnd run_until_decided(const CampaignOptions &given, const CompareOptions &compare) {
+  if (given.variants.empty() || (given.runs && !given.earlier))
+    return run_campaign(given);
+  CampaignOptions c = given;
+  c.min_span = min_span_of(given);
+  if (!c.runs) {
+    const double before = c.earlier ? c.earlier->elapsed.value_or(0) : 0;
+    if (before + c.budget < *c.min_span)
+      throw UsageError("--budget " + in_seconds(c.budget) + " ends before the rounds span " +
+                       in_seconds(*c.min_span) + " (--min-span" +
+                       (before > 0 ? "; they span " + in_seconds(before) + " so far" : "") +
+                       "): the campaign could decide nothing");
+  }
   std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
   if (c.replay || !c.program.empty()) {
     ScalarSequential seq = scalar_observer_for(sets, c, compare);
+    seq.set_min_span(*c.min_span);
     return run_campaign(c, &seq);
   }
   Sequential seq = observer_for(sets, c, compare);
+  seq.set_min_span(*c.min_span);
   return run_campaign(c, &seq);
 }
 

@@ -22,6 +22,7 @@ const CommandDef kRun{
     {{&kOut},
      {&kRuns},
      {&kBudget},
+     {&kMinSpan},
      {&kCpu},
      {&kTimeout},
      {&kSeed},
@@ -34,8 +35,8 @@ const CommandDef kRun{
      {&kReplay},
      {&kMore}},
     false,
-    "usage: memset-report run --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
-    "                         [--seed N] [--env NAME=VALUE]... [--preload PATH]\n"
+    "usage: memset-report run --out DIR [--runs N | --budget S [--min-span S]] [--cpu K]\n"
+    "                         [--timeout S] [--seed N] [--env NAME=VALUE]... [--preload PATH]\n"
     "                         [--bench PATH] [--variant NAME [--env NAME=VALUE]...\n"
     "                         [--preload PATH] [--bench PATH]]...\n"
     "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]]\n"
@@ -47,7 +48,9 @@ const CommandDef kRun{
     "DIR/NAME/run-NNN.txt, so that runs with one number were taken side by side.\n"
     "Rounds go on until every band of every comparison with the first variant is\n"
     "decided (faster, slower or same), at least 11 and for at most S seconds\n"
-    "(default 60); --runs N fixes the count instead. DIR must not hold a campaign\n"
+    "(default 60); --runs N fixes the count instead. A replay's figure is looked\n"
+    "at only once its rounds span 20 seconds (--min-span), a curve's from the 11th\n"
+    "round. DIR must not hold a campaign\n"
     "already; nothing is replaced. --more DIR adds rounds to an interleaved\n"
     "campaign with its own settings, on the same machine.\n",
     "A failing run stops the campaign; complete runs (rounds) stay.\n",
@@ -205,6 +208,7 @@ const CommandDef kProgram{
     {{&kOut},
      {&kRuns},
      {&kBudget},
+     {&kMinSpan},
      {&kCpu},
      {&kTimeout, "seconds a run of COMMAND may take before it is stopped (default 60; 0: no "
                  "limit)"},
@@ -217,15 +221,17 @@ const CommandDef kProgram{
      {&kPreload, "LD_PRELOAD=PATH for COMMAND, checked to be the memset it binds"},
      {&kKeepOutput}},
     false,
-    "usage: memset-report program --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
-    "                             [--seed N] [--keep-output] [--env NAME=VALUE]...\n"
+    "usage: memset-report program --out DIR [--runs N | --budget S [--min-span S]] [--cpu K]\n"
+    "                             [--timeout S] [--seed N] [--keep-output] [--env NAME=VALUE]...\n"
     "                             [--variant NAME [--env NAME=VALUE]... [--preload PATH]]...\n"
     "                             -- COMMAND [ARG...]\n",
     "Times COMMAND itself under each variant, as 'run' times the benchmark: rounds\n"
     "of every variant once, in an order shuffled afresh each round, until the CPU\n"
     "time (user and system, from wait4) of every variant is decided against the\n"
-    "first's, at least 11 rounds and for at most S seconds (default 60); --runs N\n"
-    "fixes the count. Each run's wall-clock and CPU time go into\n"
+    "first's, at least 11 rounds, looked at only once they span 20 seconds\n"
+    "(--min-span: a shared machine's spells last seconds) and for at most S\n"
+    "seconds (default 60); --runs N fixes the count. Each run's wall-clock and CPU\n"
+    "time go into\n"
     "DIR/NAME/run-NNN.txt, its output is discarded (--keep-output keeps it), and\n"
     "DIR/context.txt records the machine, the command and each variant's bound\n"
     "memset. 'memset-report summary DIR' gives each variant's 'time:' verdict;\n"

@@ -60,6 +60,12 @@ const OptionDef kBudget{"--budget", nullptr, "S",
                           o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
                         },
                         "with variants: seconds to run rounds until decided (default 60)"};
+const OptionDef kMinSpan{"--min-span", nullptr, "S",
+                         [](Options &o, const std::string &v) {
+                           o.campaign.min_span = decimal_value("--min-span", v, 0, kMaxBudget);
+                         },
+                         "until decided: no look before the rounds span S seconds\n"
+                         "(default 20 for a replay or a program, 0 for a curve)"};
 const OptionDef kCpu{
     "--cpu", nullptr, "K",
     [](Options &o, const std::string &v) {

@@ -27,13 +27,15 @@ void check_combinations(const Options &o) {
   if (o.command == "run") {
     if (!o.more.empty()) {
       for (const char *c :
-           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed"})
+           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed", "--min-span"})
         refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
     } else if (o.campaign.out.empty()) {
       throw UsageError("run needs --out DIR (or --more DIR)");
     }
     if (o.more.empty() && o.campaign.variants.empty() && o.has("--budget"))
       throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
+    if (o.more.empty() && o.campaign.variants.empty() && o.has("--min-span"))
+      throw UsageError("--min-span goes with --variant: a plain campaign runs a fixed count");
     for (const char *c : {"--engine", "--random-lengths", "--replay"})
       refuse_together(o, "--more", c, "more rounds take the campaign's own engine");
   }
@@ -44,6 +46,7 @@ void check_combinations(const Options &o) {
   refuse_together(o, "--replay", "--random-lengths", "a replay draws the capture's lengths");
   if (o.command == "run" || o.command == "tune")
     refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
+  refuse_together(o, "--runs", "--min-span", "a fixed count looks at no round");
   if (o.command == "summary") {
     refuse_together(o, "--csv", "--json", "choose one format");
     refuse_together(o, "--csv", "--unit", "CSV holds exact ticks");

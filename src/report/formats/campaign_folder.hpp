@@ -98,8 +98,12 @@ struct Record {
   // Seconds each session until decided was given: the first, then each
   // continuation's (run --more), one record line each.
   std::vector<double> budgets;
+  // Seconds its rounds must span, over all its sessions, before a look may
+  // stop it (none: a look at any round from the 11th).
+  std::optional<double> min_span;
   std::optional<unsigned> rounds; // complete rounds
   unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
+  std::optional<double> elapsed;  // seconds its sessions spent on rounds, all told
   Stop stop = Stop::None;
   // Lines this version does not know, kept as they were, in order.
   std::vector<std::pair<std::string, std::string>> unknown;

@@ -72,6 +72,14 @@ template <std::optional<unsigned> Record::*M> Key record_count(const char *name)
           },
           [](Record &r, const std::string &v) { r.*M = small_number(v); }};
 }
+template <std::optional<double> Record::*M> Key record_seconds(const char *name) {
+  return {name,
+          [](const Record &r, const char *n, Fields &o) {
+            if (r.*M)
+              o.emplace_back(n, in_seconds(*(r.*M)));
+          },
+          [](Record &r, const std::string &v) { r.*M = seconds(v); }};
+}
 template <std::vector<std::string> Record::*M> Key record_list(const char *name) {
   return {name, [](const Record &r, const char *n, Fields &o) { list_lines(o, n, r.*M); },
           [](Record &r, const std::string &v) { add_to_list(r.*M, v); }};
@@ -208,6 +216,7 @@ std::vector<Key> run_keys() {
          if (auto s = seconds(v))
            r.budgets.push_back(*s);
        }},
+      record_seconds<&Record::min_span>("min_span"),
       {"same_as",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &s : r.same_as)
@@ -226,6 +235,7 @@ std::vector<Key> run_keys() {
            o.emplace_back(n, std::to_string(r.looks));
        },
        [](Record &r, const std::string &v) { r.looks = small_number(v).value_or(0); }},
+      record_seconds<&Record::elapsed>("elapsed"),
       {"stop",
        [](const Record &r, const char *n, Fields &o) { text_line(o, n, stop_name(r.stop)); },
        [](Record &r, const std::string &v) { r.stop = *stop_named(v); }, false,

@@ -131,6 +131,15 @@ void put_comparisons(const MixReport &r, ordered_json &out) {
       j["diff_low"] = e.diff_low;
       j["diff_high"] = e.diff_high;
     }
+    if (mc.c.moved) {
+      j["moved"] = ordered_json::array();
+      for (const auto &h : *mc.c.moved)
+        j["moved"].push_back({{"first_round", h.first},
+                              {"last_round", h.last},
+                              {"ratio", h.est.ratio},
+                              {"low", h.est.low},
+                              {"high", h.est.high}});
+    }
     if (mc.per_run)
       j["per_run"] = per_run_json(*mc.per_run);
     out.push_back(j);

@@ -49,6 +49,20 @@ std::string verdict_figures(const ScalarComparison &c) {
 
 constexpr const char *kNoInterval = " (no interval: too few runs)";
 
+// Where the campaign's halves disagree: "moved: rounds 1..130 1.330 [..],
+// rounds 131..260 1.030 [..]; ...".
+std::string moved_line(const ScalarComparison &c) {
+  if (!c.moved)
+    return "";
+  std::string o = "moved:";
+  for (const auto &h : *c.moved)
+    o += fmt(" rounds %u..%u %.3f", h.first, h.last, h.est.ratio) + interval_suffix(h.est) +
+         (&h == &c.moved->front() ? "," : ";");
+  return o + " the machine changed state during the campaign, and the ratio with it; the "
+             "interval above holds both halves, and a campaign at another time may meet "
+             "either\n";
+}
+
 // "+3.782 ms [0.680, 6.884]": a change in ms, with its interval where it has one.
 std::string ms_change(double value, bool interval, double low, double high) {
   return fmt("%+.3f ms", value + 0.0) + (interval ? " " + bracket(low, high, 3) : "");
@@ -76,7 +90,7 @@ std::string program_text(const MixReport &r) {
     const Estimate &e = mc.c.est;
     o += compare_head(r, mc) + "time: " + verdict_figures(mc.c) + " " +
          ms_change(e.diff, e.interval, e.diff_low, e.diff_high) + " a run" +
-         (e.interval ? "" : kNoInterval) + "\n";
+         (e.interval ? "" : kNoInterval) + "\n" + moved_line(mc.c);
   }
   return o;
 }
@@ -109,7 +123,7 @@ std::string render_mix_text(const MixReport &r) {
   o += set_lines(r, "ticks per call");
   for (const auto &mc : r.comparisons) {
     o += compare_head(r, mc) + "mix: " + verdict_figures(mc.c) + per_call(mc.c.est, r.sets[0].mhz) +
-         (mc.c.est.interval ? "" : kNoInterval) + "\n";
+         (mc.c.est.interval ? "" : kNoInterval) + "\n" + moved_line(mc.c);
     if (mc.per_run)
       o += per_run_line(*mc.per_run);
   }

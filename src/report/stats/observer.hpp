@@ -30,10 +30,11 @@ public:
   // runs on and its engine.
   virtual void started(const Record &) {}
   virtual void run_done(size_t variant, unsigned round, const RunTicks &run) = 0;
-  // After each complete round; true when no more are needed.
-  virtual bool round_done(unsigned rounds) = 0;
+  // After each complete round, with the seconds the campaign's rounds have
+  // taken so far, over all its sessions; true when no more are needed.
+  virtual bool round_done(unsigned rounds, double elapsed) = 0;
   // When the budget is spent or a fixed count is done; true when decided.
-  virtual bool final_look(unsigned rounds) = 0;
+  virtual bool final_look(unsigned rounds, double elapsed) = 0;
   virtual unsigned looks() const = 0;
   virtual std::string progress() const = 0; // for the progress line
   // The bands still undecided at the last look.

@@ -2,6 +2,8 @@
 
 #include "report/stats/scalar.hpp"
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -25,6 +27,39 @@ ScalarSeries scalar_series(const Set &set, size_t index, double scale) {
   return s;
 }
 
+namespace {
+
+// The estimate of pairs from..to of `p` (in round order).
+RoundsEstimate part_of(const Pairing &p, size_t from, size_t to, const ScalarSeries &a,
+                       const ScalarSeries &b, const CompareOptions &opt, uint64_t seed) {
+  Pairing part = p;
+  part.pairs.assign(p.pairs.begin() + (ptrdiff_t)from, p.pairs.begin() + (ptrdiff_t)to);
+  part.runs_a = part.runs_b = part.pairs.size();
+  return {a.rounds[part.pairs.front().first], a.rounds[part.pairs.back().first],
+          ratio_of(part, a.values, b.values, opt.statistic, opt.confidence, seed)};
+}
+
+// The halves of a paired campaign, where their intervals share no value.
+std::optional<std::array<RoundsEstimate, 2>> moved_halves(const Pairing &p, const ScalarSeries &a,
+                                                          const ScalarSeries &b,
+                                                          const CompareOptions &opt) {
+  if (!p.paired || p.pairs.size() < kMinRoundsForHalves)
+    return std::nullopt;
+  Pairing in_order = p;
+  std::sort(in_order.pairs.begin(), in_order.pairs.end(),
+            [&](auto x, auto y) { return a.rounds[x.first] < a.rounds[y.first]; });
+  const size_t half = p.pairs.size() / 2;
+  std::array<RoundsEstimate, 2> h = {
+      part_of(in_order, 0, half, a, b, opt, kScalarSeed + 1),
+      part_of(in_order, half, p.pairs.size(), a, b, opt, kScalarSeed + 2)};
+  const Estimate &x = h[0].est, &y = h[1].est;
+  if (!x.interval || !y.interval || (x.high >= y.low && y.high >= x.low))
+    return std::nullopt;
+  return h;
+}
+
+} // namespace
+
 ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
                                 const CompareOptions &opt) {
   ScalarComparison c;
@@ -34,6 +69,14 @@ ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
   if (a.values.empty() || b.values.empty())
     return c;
   c.est = ratio_of(p, a.values, b.values, opt.statistic, opt.confidence, kScalarSeed);
+  c.moved = moved_halves(p, a, b, opt);
+  if (c.moved && c.est.interval)
+    for (const auto &h : *c.moved) {
+      c.est.low = std::min(c.est.low, h.est.low);
+      c.est.high = std::max(c.est.high, h.est.high);
+      c.est.diff_low = std::min(c.est.diff_low, h.est.diff_low);
+      c.est.diff_high = std::max(c.est.diff_high, h.est.diff_high);
+    }
   c.decision = decide(c.est, opt.threshold);
   return c;
 }
@@ -61,7 +104,7 @@ bool ScalarSequential::decide(double confidence) {
 
 std::string ScalarSequential::progress() const {
   if (!looked())
-    return "first look at round " + std::to_string(next_look(last_look()));
+    return first_look();
   return std::to_string(undecided_.size()) + " unclear at round " + std::to_string(last_look());
 }
 

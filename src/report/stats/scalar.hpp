@@ -10,6 +10,8 @@
 #include "report/stats/observer.hpp"
 #include "report/stats/sequential.hpp"
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,12 +28,28 @@ ScalarSeries scalar_series(const Set &set, size_t index, double scale);
 void add_scalar_run(ScalarSeries &s, unsigned round, const RunTicks &run, size_t index,
                     double scale);
 
+// The ratio of a run of paired rounds: rounds first..last of a campaign.
+struct RoundsEstimate {
+  unsigned first = 0, last = 0;
+  Estimate est;
+};
+
 struct ScalarComparison {
   Estimate est; // B over A, and B less A in the figure's unit
   Decision decision;
   size_t runs = 0; // rounds in common (paired), or B's runs
   bool paired = false;
+  // The earlier and the later half of a campaign's paired rounds, where
+  // their intervals share no value: the machine changed state during the
+  // campaign and the ratio with it. `est`'s interval is then widened to
+  // hold both, and the verdict is that interval's: a repeat campaign may
+  // meet either state.
+  std::optional<std::array<RoundsEstimate, 2>> moved;
 };
+
+// Paired halves are compared from this many paired rounds on: each half
+// then has the rounds a look needs.
+constexpr size_t kMinRoundsForHalves = 2 * kMinRounds;
 
 ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
                                 const CompareOptions &opt);

@@ -26,16 +26,23 @@ bool LookingObserver::look(unsigned rounds) {
   return decided_;
 }
 
-bool LookingObserver::round_done(unsigned rounds) {
-  if (rounds < next_look(last_))
+bool LookingObserver::round_done(unsigned rounds, double elapsed) {
+  if (rounds < next_look(last_) || elapsed < min_span_)
     return false;
   return look(rounds);
 }
 
-bool LookingObserver::final_look(unsigned rounds) {
-  if (rounds == last_ || rounds < kMinRounds)
+bool LookingObserver::final_look(unsigned rounds, double elapsed) {
+  if (rounds == last_ || rounds < kMinRounds || elapsed < min_span_)
     return decided_ && rounds == last_;
   return look(rounds);
+}
+
+std::string LookingObserver::first_look() const {
+  std::string at = "first look at round " + std::to_string(next_look(last_));
+  if (min_span_ > 0)
+    at += ", after " + std::to_string((long)std::ceil(min_span_)) + " s";
+  return at;
 }
 
 // Before any look every band of every comparison is unclear.
@@ -72,7 +79,7 @@ bool Sequential::decide(double confidence) {
 
 std::string Sequential::progress() const {
   if (looks() == 0)
-    return "first look at round " + std::to_string(next_look(last_look()));
+    return first_look();
   return std::to_string(unclear_) + " bands unclear at round " + std::to_string(last_look());
 }
 

@@ -36,11 +36,18 @@ double campaign_confidence(const Record &r);
 class LookingObserver : public RoundObserver {
 public:
   // After a complete round: looks if the plan says so. True when decided.
-  bool round_done(unsigned rounds) final;
+  bool round_done(unsigned rounds, double elapsed) final;
   // A last look at the end (budget spent, or a fixed count added), unless
   // the last round was looked at already. True when decided.
-  bool final_look(unsigned rounds) final;
+  bool final_look(unsigned rounds, double elapsed) final;
   unsigned looks() const final { return looks_; }
+
+  // No look before the campaign's rounds span this many seconds. A shared
+  // machine changes state for seconds at a time, and a state can change the
+  // ratio itself (on one, glibc's sse2 memset cost a program 3% more, on
+  // another 33%): rounds that all fell in one spell decide for that spell
+  // alone, and a repeat campaign disagrees.
+  void set_min_span(double seconds) { min_span_ = seconds; }
 
 protected:
   // `looks` made already, the last at round `last_look`; `decided`: whether
@@ -51,12 +58,15 @@ protected:
   virtual bool decide(double confidence) = 0;
   unsigned last_look() const { return last_; }
   bool looked() const { return looked_; } // in this session
+  // When the first look will be, for the progress line.
+  std::string first_look() const;
 
 private:
   bool look(unsigned rounds);
 
   unsigned looks_, last_;
   bool decided_, looked_ = false;
+  double min_span_ = 0;
 };
 
 class Sequential : public LookingObserver {
