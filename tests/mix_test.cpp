@@ -44,40 +44,40 @@ TEST(Scalar, PairedRoundsDecideEachVerdict) {
             Verdict::Unclear);
 }
 
-TEST(Scalar, AStateThatChangesTheRatioHalfwayWidensTheIntervalToHoldBothHalves) {
-  // 60 rounds: B costs 30% more than A in the first 30, 3% more after (a
-  // machine that changed state); A is the same throughout.
+TEST(Scalar, AStateThatChangesTheRatioForAQuarterWidensTheIntervalToHoldEveryPart) {
+  // 160 rounds: B costs 3% more than A, but 30% more in the last 40 (a
+  // machine that changed state for a quarter of the campaign).
   CompareOptions opt;
-  auto a = scalar_series(scalar_set("x/a", 60, 50, true), kCpu, 1000);
+  auto a = scalar_series(scalar_set("x/a", 160, 50, true), kCpu, 1000);
   auto b = a;
   for (size_t r = 0; r < b.values.size(); r++)
-    b.values[r] *= r < 30 ? 1.30 : 1.03;
+    b.values[r] *= r < 120 ? 1.03 : 1.30;
   ScalarComparison c = compare_scalar(a, b, opt);
-  ASSERT_TRUE(c.moved);
-  const auto &h = *c.moved;
-  EXPECT_EQ(h[0].first, 1u);
-  EXPECT_EQ(h[0].last, 30u);
-  EXPECT_EQ(h[1].first, 31u);
-  EXPECT_EQ(h[1].last, 60u);
-  EXPECT_NEAR(h[0].est.ratio, 1.30, 0.01);
-  EXPECT_NEAR(h[1].est.ratio, 1.03, 0.01);
-  for (const auto &half : h) {
-    EXPECT_LE(c.est.low, half.est.ratio);
-    EXPECT_GE(c.est.high, half.est.ratio);
+  ASSERT_EQ(c.moved.size(), kMaxParts);
+  EXPECT_EQ(c.moved[0].first, 1u);
+  EXPECT_EQ(c.moved[0].last, 40u);
+  EXPECT_EQ(c.moved[3].first, 121u);
+  EXPECT_EQ(c.moved[3].last, 160u);
+  EXPECT_NEAR(c.moved[0].est.ratio, 1.03, 0.01);
+  EXPECT_NEAR(c.moved[3].est.ratio, 1.30, 0.01);
+  for (const auto &part : c.moved) {
+    EXPECT_LE(c.est.low, part.est.ratio);
+    EXPECT_GE(c.est.high, part.est.ratio);
   }
-  EXPECT_EQ(c.decision.verdict, Verdict::Slower); // both halves are slower
-  // Rounds that keep one ratio throughout are not moved, and their
-  // interval is the whole campaign's own.
+  EXPECT_NEAR(c.est.high, 1.30, 0.01);
+  EXPECT_EQ(c.decision.verdict, Verdict::Slower); // slower in every part
+  // Rounds that keep one ratio throughout did not move, and their interval
+  // is the whole campaign's own.
   auto steady = a;
   for (double &v : steady.values)
     v *= 1.03;
   ScalarComparison s = compare_scalar(a, steady, opt);
-  EXPECT_FALSE(s.moved);
+  EXPECT_TRUE(s.moved.empty());
   EXPECT_LT(s.est.high - s.est.low, 0.05);
-  // Nor are too few rounds for a look in each half.
-  a.values.resize(kMinRoundsForHalves - 1);
+  // Nor do rounds too few for two parts.
+  a.values.resize(2 * kRoundsPerPart - 1);
   a.rounds.resize(a.values.size());
-  EXPECT_FALSE(compare_scalar(a, b, opt).moved);
+  EXPECT_TRUE(compare_scalar(a, b, opt).moved.empty());
 }
 
 TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {

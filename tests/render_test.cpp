@@ -255,6 +255,28 @@ TEST(Render, AProgramsJsonHasARunAnEntryAndTheTextsVerdict) {
   }
 }
 
+TEST(Render, ARatioThatMovedIsSaidInTextAndJsonWithTheWidenedInterval) {
+  // The later half of B's 80 rounds 30% dearer than its first: both
+  // renderers name the parts, and the text's interval is the widened one.
+  Set b = program_set("b", 80, 52);
+  for (size_t r = 40; r < b.runs.size(); r++)
+    for (auto &v : b.runs[r])
+      v = (uint64_t)((double)v * 1.3);
+  MixReport r = build_mix_report({program_set("a", 80, 50), b}, CompareOptions{});
+  const ScalarComparison &c = r.comparisons[0].c;
+  ASSERT_EQ(c.moved.size(), 2u);
+  const std::string text = render_mix_text(r);
+  EXPECT_NE(text.find("moved: rounds 1..40 1.040"), std::string::npos) << text;
+  EXPECT_NE(text.find("; rounds 41..80 1.352"), std::string::npos) << text;
+  EXPECT_NE(text.find(interval_suffix(c.est) + " +"), std::string::npos) << text;
+  const auto doc = nlohmann::json::parse(render_mix_json(r));
+  const auto &j = doc["memset_report_comparisons"][0];
+  ASSERT_EQ(j["moved"].size(), 2u);
+  EXPECT_EQ(j["moved"][1]["first_round"], 41);
+  EXPECT_LE(j["low"].get<double>(), j["moved"][0]["ratio"].get<double>());
+  EXPECT_GE(j["high"].get<double>(), j["moved"][1]["ratio"].get<double>());
+}
+
 #endif
 
 } // namespace

@@ -131,9 +131,9 @@ void put_comparisons(const MixReport &r, ordered_json &out) {
       j["diff_low"] = e.diff_low;
       j["diff_high"] = e.diff_high;
     }
-    if (mc.c.moved) {
+    if (!mc.c.moved.empty()) {
       j["moved"] = ordered_json::array();
-      for (const auto &h : *mc.c.moved)
+      for (const auto &h : mc.c.moved)
         j["moved"].push_back({{"first_round", h.first},
                               {"last_round", h.last},
                               {"ratio", h.est.ratio},

@@ -49,18 +49,17 @@ std::string verdict_figures(const ScalarComparison &c) {
 
 constexpr const char *kNoInterval = " (no interval: too few runs)";
 
-// Where the campaign's halves disagree: "moved: rounds 1..130 1.330 [..],
+// Where the campaign's parts disagree: "moved: rounds 1..130 1.330 [..];
 // rounds 131..260 1.030 [..]; ...".
 std::string moved_line(const ScalarComparison &c) {
-  if (!c.moved)
+  if (c.moved.empty())
     return "";
   std::string o = "moved:";
-  for (const auto &h : *c.moved)
-    o += fmt(" rounds %u..%u %.3f", h.first, h.last, h.est.ratio) + interval_suffix(h.est) +
-         (&h == &c.moved->front() ? "," : ";");
+  for (const auto &h : c.moved)
+    o += fmt(" rounds %u..%u %.3f", h.first, h.last, h.est.ratio) + interval_suffix(h.est) + ";";
   return o + " the machine changed state during the campaign, and the ratio with it; the "
-             "interval above holds both halves, and a campaign at another time may meet "
-             "either\n";
+             "interval above holds every part's ratio, and a campaign at another time may meet "
+             "any of these states\n";
 }
 
 // "+3.782 ms [0.680, 6.884]": a change in ms, with its interval where it has one.

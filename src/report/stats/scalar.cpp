@@ -39,23 +39,24 @@ RoundsEstimate part_of(const Pairing &p, size_t from, size_t to, const ScalarSer
           ratio_of(part, a.values, b.values, opt.statistic, opt.confidence, seed)};
 }
 
-// The halves of a paired campaign, where their intervals share no value.
-std::optional<std::array<RoundsEstimate, 2>> moved_halves(const Pairing &p, const ScalarSeries &a,
-                                                          const ScalarSeries &b,
-                                                          const CompareOptions &opt) {
-  if (!p.paired || p.pairs.size() < kMinRoundsForHalves)
-    return std::nullopt;
+// The parts of a paired campaign, where two of them disagree.
+std::vector<RoundsEstimate> moved_parts(const Pairing &p, const ScalarSeries &a,
+                                        const ScalarSeries &b, const CompareOptions &opt) {
+  const size_t parts = std::min(kMaxParts, p.pairs.size() / kRoundsPerPart);
+  if (!p.paired || parts < 2)
+    return {};
   Pairing in_order = p;
   std::sort(in_order.pairs.begin(), in_order.pairs.end(),
             [&](auto x, auto y) { return a.rounds[x.first] < a.rounds[y.first]; });
-  const size_t half = p.pairs.size() / 2;
-  std::array<RoundsEstimate, 2> h = {
-      part_of(in_order, 0, half, a, b, opt, kScalarSeed + 1),
-      part_of(in_order, half, p.pairs.size(), a, b, opt, kScalarSeed + 2)};
-  const Estimate &x = h[0].est, &y = h[1].est;
-  if (!x.interval || !y.interval || (x.high >= y.low && y.high >= x.low))
-    return std::nullopt;
-  return h;
+  std::vector<RoundsEstimate> out;
+  for (size_t k = 0; k < parts; k++)
+    out.push_back(part_of(in_order, k * p.pairs.size() / parts, (k + 1) * p.pairs.size() / parts, a,
+                          b, opt, kScalarSeed + 1 + k));
+  for (const auto &x : out)
+    for (const auto &y : out)
+      if (x.est.interval && y.est.interval && x.est.high < y.est.low)
+        return out;
+  return {};
 }
 
 } // namespace
@@ -69,13 +70,15 @@ ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
   if (a.values.empty() || b.values.empty())
     return c;
   c.est = ratio_of(p, a.values, b.values, opt.statistic, opt.confidence, kScalarSeed);
-  c.moved = moved_halves(p, a, b, opt);
-  if (c.moved && c.est.interval)
-    for (const auto &h : *c.moved) {
-      c.est.low = std::min(c.est.low, h.est.low);
-      c.est.high = std::max(c.est.high, h.est.high);
-      c.est.diff_low = std::min(c.est.diff_low, h.est.diff_low);
-      c.est.diff_high = std::max(c.est.diff_high, h.est.diff_high);
+  c.moved = moved_parts(p, a, b, opt);
+  // Out to each part's own estimate: a part that straddles two states has
+  // a wide interval of its own that says nothing of either.
+  if (c.est.interval)
+    for (const auto &h : c.moved) {
+      c.est.low = std::min(c.est.low, h.est.ratio);
+      c.est.high = std::max(c.est.high, h.est.ratio);
+      c.est.diff_low = std::min(c.est.diff_low, h.est.diff);
+      c.est.diff_high = std::max(c.est.diff_high, h.est.diff);
     }
   c.decision = decide(c.est, opt.threshold);
   return c;

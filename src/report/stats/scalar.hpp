@@ -10,8 +10,6 @@
 #include "report/stats/observer.hpp"
 #include "report/stats/sequential.hpp"
 
-#include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,17 +37,22 @@ struct ScalarComparison {
   Decision decision;
   size_t runs = 0; // rounds in common (paired), or B's runs
   bool paired = false;
-  // The earlier and the later half of a campaign's paired rounds, where
-  // their intervals share no value: the machine changed state during the
-  // campaign and the ratio with it. `est`'s interval is then widened to
-  // hold both, and the verdict is that interval's: a repeat campaign may
-  // meet either state.
-  std::optional<std::array<RoundsEstimate, 2>> moved;
+  // The parts of a campaign's paired rounds (consecutive, in round order),
+  // where the intervals of two of them share no value: the machine changed
+  // state during the campaign, and the ratio with it. `est`'s interval is
+  // then widened to hold every part's ratio, and the verdict is that
+  // interval's: a repeat campaign may meet any of those states. Empty
+  // otherwise.
+  std::vector<RoundsEstimate> moved;
 };
 
-// Paired halves are compared from this many paired rounds on: each half
-// then has the rounds a look needs.
-constexpr size_t kMinRoundsForHalves = 2 * kMinRounds;
+// A campaign's paired rounds are cut into parts of at least this many, and
+// at most kMaxParts of them, to see whether the ratio moved: the low
+// statistic of a part then rests on six runs, enough for an interval that
+// can tell a state from another (eleven rounds' rests on one or two).
+// Four parts see a spell that took a quarter of the campaign.
+constexpr size_t kRoundsPerPart = 40;
+constexpr size_t kMaxParts = 4;
 
 ScalarComparison compare_scalar(const ScalarSeries &a, const ScalarSeries &b,
                                 const CompareOptions &opt);
