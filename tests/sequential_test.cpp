@@ -128,7 +128,7 @@ TEST(ScalarSequential, LooksOnlyOnceItsRoundsSpanTheMinimum) {
   const std::vector<ScalarSeries> one_campaign(2, ScalarSeries{"camp", {}, {}});
   ScalarSequential seq(one_campaign, 1, 1000, {}, 0, 0);
   seq.set_min_span(5);
-  EXPECT_NE(seq.progress().find("after 5 s"), std::string::npos) << seq.progress();
+  EXPECT_NE(seq.progress().find("and 5 s (0 s so far)"), std::string::npos) << seq.progress();
   auto run = [](double ms) { return RunTicks{0, (uint64_t)(ms * 1000)}; };
   unsigned round = 0;
   bool decided = false;

@@ -27,6 +27,7 @@ bool LookingObserver::look(unsigned rounds) {
 }
 
 bool LookingObserver::round_done(unsigned rounds, double elapsed) {
+  elapsed_ = elapsed;
   if (rounds < next_look(last_) || elapsed < min_span_)
     return false;
   return look(rounds);
@@ -41,7 +42,8 @@ bool LookingObserver::final_look(unsigned rounds, double elapsed) {
 std::string LookingObserver::first_look() const {
   std::string at = "first look at round " + std::to_string(next_look(last_));
   if (min_span_ > 0)
-    at += ", after " + std::to_string((long)std::ceil(min_span_)) + " s";
+    at += " and " + std::to_string((long)std::ceil(min_span_)) + " s (" +
+          std::to_string((long)elapsed_) + " s so far)";
   return at;
 }
 

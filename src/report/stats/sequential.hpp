@@ -66,7 +66,7 @@ private:
 
   unsigned looks_, last_;
   bool decided_, looked_ = false;
-  double min_span_ = 0;
+  double min_span_ = 0, elapsed_ = 0; // the span, and the rounds' so far
 };
 
 class Sequential : public LookingObserver {
