@@ -87,6 +87,9 @@ expect 2 "a budget shorter than the span" -- "$report" program --out "$tmp/short
 grep -q "ends before the rounds span 20 s (--min-span)" "$tmp/err" && [ ! -e "$tmp/short" ] ||
   fail "a short budget: $(cat "$tmp/err"; ls "$tmp/short" 2>&1)"
 expect 2 "--min-span with --runs" -- "$report" program --out "$tmp/short" --runs 3 --min-span 1 -- true
+# With nothing to compare there is nothing to wait for.
+expect 0 "one variant, a short budget" -- "$report" program --out "$tmp/one" --budget 1 -- true
+grep -q '^min_span:' "$tmp/one/context.txt" && fail "one variant waited for a span"
 
 # A session cut off before it ends leaves a record that says it was under
 # way, and its summary claims no more than its next look could; --more then

@@ -109,8 +109,10 @@ public:
         make_dir(j.dir, cleanup_);
       check_preloads();
       rounds_from_ = now_seconds();
+      // At least the rounds and the span a look needs, whatever the budget.
       while (rounds_ < last_ &&
-             (fixed_ || rounds_ < kMinRounds || now_seconds() - start < opt_.budget)) {
+             (fixed_ || rounds_ < kMinRounds || elapsed() < opt_.min_span.value_or(0) ||
+              now_seconds() - start < opt_.budget)) {
         run_round();
         if (!fixed_ && observer_ && observer_->round_done(rounds_, elapsed())) {
           stop = Stop::Decided;

@@ -52,11 +52,13 @@ ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const Campaig
 }
 
 // Seconds a look waits for: a continuation's as its record says, a new
-// campaign's as given or as its kind has it.
+// campaign's as given or as its kind has it; none with nothing to compare.
 double min_span_of(const CampaignOptions &c) {
   if (c.earlier)
     return c.earlier->min_span.value_or(0);
   const bool one_figure = c.replay || !c.program.empty();
+  if (c.variants.size() < 2)
+    return 0;
   return c.min_span.value_or(one_figure ? kDefaultMinSpan : 0);
 }
 
