@@ -26,17 +26,20 @@ std::string set_lines(const MixReport &r, const char *unit) {
   return o;
 }
 
-// "== compare [2] b with [1] a: 23 rounds, paired; ratio of low, 99.9% intervals",
-// and the warning of an unpaired comparison.
+// "== compare [2] b with [1] a: 23 rounds over 20.1 s, paired; ratio of low,
+// 99.9% intervals", and the warning of an unpaired comparison. The seconds
+// say how much of the machine's changes the rounds can have met.
 std::string compare_head(const MixReport &r, const MixComparison &mc) {
   const ScalarComparison &c = mc.c;
-  std::string o = fmt("\n== compare [%zu] ", mc.other + 1) + printable(r.sets[mc.other].set.label) +
-                  " with [1] " + printable(r.sets[0].set.label) + ": " +
-                  (c.paired ? plural(c.runs, "round") + ", paired"
-                            : fmt("%zu and %zu runs, unpaired", r.sets[0].series.values.size(),
-                                  r.sets[mc.other].series.values.size())) +
-                  fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(mc.options.statistic),
-                      100 * mc.options.confidence);
+  const std::optional<double> &span = r.sets[0].set.record.elapsed;
+  std::string o =
+      fmt("\n== compare [%zu] ", mc.other + 1) + printable(r.sets[mc.other].set.label) +
+      " with [1] " + printable(r.sets[0].set.label) + ": " +
+      (c.paired ? plural(c.runs, "round") + (span ? fmt(" over %.1f s", *span) : "") + ", paired"
+                : fmt("%zu and %zu runs, unpaired", r.sets[0].series.values.size(),
+                      r.sets[mc.other].series.values.size())) +
+      fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(mc.options.statistic),
+          100 * mc.options.confidence);
   if (!c.paired)
     o += unpaired_line(mc.options.drift, r.program ? "program --variant" : "run --variant");
   return o;
