@@ -181,8 +181,8 @@ TEST(Gate, AnUnclearRangeFailsItAndSaysWhetherRoundsWouldDecide) {
   r.sets[1].set.label = "b";
   Comparison c;
   c.other = 1;
-  c.ranges = {{3, 1023, Verdict::Unclear, true, {}, 1, 1},
-              {1024, 32768, Verdict::Same, false, {}, 1, 1}};
+  c.ranges = {{3, 1023, Verdict::Unclear, true, false, Hidden::Both, {}, 1, 1},
+              {1024, 32768, Verdict::Same, false, false, Hidden::None, {}, 1, 1}};
   r.comparisons = {c};
   auto message = [&](bool allow) {
     try {

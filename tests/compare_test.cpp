@@ -192,16 +192,38 @@ TEST(Verdict, FourWordsFromTheIntervalAndTheThreshold) {
   EXPECT_EQ(v(1.02, 1.01, 1.03), Verdict::Slower);
   EXPECT_EQ(v(1.02, 0.99, 1.05), Verdict::Unclear);
   EXPECT_EQ(decide({0.5, 0.5, 0.5, false}, 0.02).verdict, Verdict::Unclear);
-  // Where the fills hide in the readings: never same, and a difference
-  // stands only where the whole interval clears the threshold.
-  auto hidden = [](double low, double high) {
-    return decide({(low + high) / 2, low, high, true}, 0.02, true);
+  // Where the fills hide in a set's readings: never same, and only the one
+  // direction that can show past the hidden side's floor stands, clear of
+  // the threshold, as a one-sided bound.
+  auto hidden = [](double low, double high, Hidden where) {
+    return decide({(low + high) / 2, low, high, true}, 0.02, where);
   };
-  EXPECT_EQ(hidden(0.99, 1.01), (Decision{Verdict::Unclear, true}));
-  EXPECT_EQ(hidden(0.985, 0.995), (Decision{Verdict::Unclear, true}));
-  EXPECT_EQ(hidden(0.90, 0.95), (Decision{Verdict::Faster, false}));
-  EXPECT_EQ(hidden(1.05, 1.15), (Decision{Verdict::Slower, false}));
-  EXPECT_TRUE(hidden(0.99, 1.01).settled());
+  const Decision unclear{Verdict::Unclear, true}, slower{Verdict::Slower, false, true},
+      faster{Verdict::Faster, false, true};
+  for (Hidden where : {Hidden::Base, Hidden::Other, Hidden::Both}) {
+    EXPECT_EQ(hidden(0.99, 1.01, where), unclear);
+    EXPECT_EQ(hidden(0.985, 0.995, where), unclear);
+    EXPECT_EQ(hidden(1.01, 1.03, where), unclear);
+  }
+  // A hides: B reads above A's floor, so B costs more; B below it says nothing.
+  EXPECT_EQ(hidden(1.05, 1.15, Hidden::Base), slower);
+  EXPECT_EQ(hidden(0.90, 0.95, Hidden::Base), unclear);
+  // B hides: the mirror.
+  EXPECT_EQ(hidden(0.90, 0.95, Hidden::Other), faster);
+  EXPECT_EQ(hidden(1.05, 1.15, Hidden::Other), unclear);
+  // Both hide by their own floors: the one that reads higher is above the
+  // counter's floor, and the other's fill is no more than that floor.
+  EXPECT_EQ(hidden(1.05, 1.15, Hidden::Both), slower);
+  EXPECT_EQ(hidden(0.90, 0.95, Hidden::Both), faster);
+  // The bound is the interval's end on the side of no change.
+  Estimate e{1.2, 1.1, 1.3, true, 5, 4, 6};
+  EXPECT_EQ(ratio_bound(e, slower).value, 1.1);
+  EXPECT_TRUE(ratio_bound(e, slower).at_least);
+  EXPECT_EQ(diff_bound(e, slower).value, 4);
+  EXPECT_EQ(ratio_bound(e, faster).value, 1.3);
+  EXPECT_FALSE(ratio_bound(e, faster).at_least);
+  EXPECT_TRUE(hidden(0.99, 1.01, Hidden::Both).settled());
+  EXPECT_TRUE(hidden(1.05, 1.15, Hidden::Base).settled());
   EXPECT_FALSE(decide({1, 0.95, 1.05, true}, 0.02).settled());
 }
 
@@ -342,6 +364,19 @@ TEST(Hidden, FillsAtTheFloorAreUnclearThereAndADifferenceThatShowsStays) {
       if (k == &c && (in_b_rise || br.band.from >= 2048)) {
         EXPECT_EQ(br.verdict, Verdict::Slower) << br.band.from;
       }
+      // Where B's fills rise out of its readings and A's still hide, the
+      // band is hidden in A's alone, and its verdict a bound.
+      EXPECT_EQ(br.bound, k == &c && in_b_rise) << br.band.from;
+      if (br.band.to < kFlatTo) {
+        EXPECT_EQ(br.hidden_in, k == &c && in_b_rise ? Hidden::Base : Hidden::Both) << br.band.from;
+      }
+    }
+  // The mirror: B hides where A shows, and only `faster` can show there.
+  Comparison mirror = compare_sets(b, a, {});
+  for (const BandResult &br : mirror.bands)
+    if (br.band.from >= 512 && br.band.to < 1024) {
+      EXPECT_EQ(br.decision(), (Decision{Verdict::Faster, false, true})) << br.band.from;
+      EXPECT_EQ(br.hidden_in, Hidden::Other);
     }
   EXPECT_EQ(same.hidden_step, 26);
   EXPECT_EQ(unsettled_bands(same), unclear_bands(same) - hidden_bands(sa, Statistic::Low));
@@ -351,8 +386,15 @@ TEST(Hidden, FillsAtTheFloorAreUnclearThereAndADifferenceThatShowsStays) {
       if (br.band.from >= rg.from && br.band.to <= rg.to) {
         EXPECT_EQ(br.hidden, rg.hidden) << rg.from << ".." << rg.to;
       }
-  // Where the record has no counter step, nothing is said to hide.
+  // A band hides where either set's fills do, each by its own rule.
+  EXPECT_EQ(c.hidden_base, hidden_bands(sa, Statistic::Low));
+  EXPECT_EQ(c.hidden_other, hidden_bands(band_series(b), Statistic::Low));
+  EXPECT_EQ(c.hidden_bands, std::max(c.hidden_base, c.hidden_other));
+  // Where a record has no counter step, nothing is said to hide in it.
   a.record.machine.tsc_step.reset();
+  EXPECT_EQ(compare_sets(a, b, {}).hidden_base, 0u);
+  EXPECT_EQ(compare_sets(a, b, {}).hidden_bands, c.hidden_other);
+  b.record.machine.tsc_step.reset();
   EXPECT_EQ(compare_sets(a, b, {}).hidden_bands, 0u);
 }
 

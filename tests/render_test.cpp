@@ -146,31 +146,40 @@ TEST(Plot, TheHiddenStretchIsShadedAndItsBandsDrawNoInterval) {
   std::snprintf(rect, sizeof rect, "set object 1 rect from 3, graph 0 to %zu,",
                 *r.sets[0].summary.hidden_to);
   EXPECT_NE(s.find(rect), std::string::npos) << rect;
-  // Each hidden band's line: its ratio as low and high alike.
+  // Each hidden band's line: no point at all, for its ratio is no size.
   size_t from = s.find("$bands0 << EOD"), to = s.find("EOD\n", from + 14);
   ASSERT_NE(from, std::string::npos);
   std::string block = s.substr(from, to - from);
-  std::regex band("\n([0-9.e+]+) ([0-9.]+) ([0-9.]+) ([0-9.]+) [0-9]+");
-  size_t hidden = 0;
-  for (std::sregex_iterator it(block.begin(), block.end(), band), end; it != end; ++it)
+  std::regex band("\n([0-9.e+]+) ([0-9.NaN]+) ([0-9.NaN]+) ([0-9.NaN]+) [0-9]+");
+  size_t hidden = 0, lines = 0;
+  for (std::sregex_iterator it(block.begin(), block.end(), band), end; it != end; ++it, lines++)
     if (std::stod((*it)[1]) < kFlatTo / 2) {
-      EXPECT_EQ((*it)[2], (*it)[3]) << (*it)[0];
-      EXPECT_EQ((*it)[2], (*it)[4]) << (*it)[0];
+      EXPECT_EQ((*it)[2], "NaN") << (*it)[0];
       hidden++;
+    } else if (std::stod((*it)[1]) > kFlatTo) {
+      EXPECT_NE((*it)[2], "NaN") << (*it)[0];
     }
   EXPECT_GT(hidden, 0u);
+  EXPECT_EQ(lines, band_grid().size());
   // Sets whose step is unknown hide nothing, and nothing is shaded.
   a.record.machine.tsc_step.reset();
+  EXPECT_NE(plot_script(build_report({a, b}, {}), terminal_for("x.png"), {}).find("set object 1"),
+            std::string::npos);
+  b.record.machine.tsc_step.reset();
   EXPECT_EQ(plot_script(build_report({a, b}, {}), terminal_for("x.png"), {}).find("set object 1"),
             std::string::npos);
 }
 
 #ifdef MEMSET_REPORT_JSON
 TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
-  // A pair with a known hidden stretch, and a difference above it: the
-  // band lines of the text and the bands of the JSON give one verdict and
-  // one qualifier each, and the hidden ones no interval in either.
-  auto b_cost = [](size_t len) { return flat_then_rising(len) * (len >= 4096 ? 1.3 : 1); };
+  // A pair with a known hidden stretch, a difference above it, and one
+  // where B's fills rise out of its readings while A's still hide: the band
+  // lines of the text and the bands of the JSON give one verdict and one
+  // qualifier each, the hidden ones no ratio or interval in either, the
+  // bound ones the same bound.
+  auto b_cost = [](size_t len) {
+    return flat_then_rising(len) * (len >= 4096 ? 1.3 : len >= 512 && len < 1024 ? 2 : 1);
+  };
   Set a = with_step(make_set("a", 15, flat_then_rising, {0.01, 0, 1}, 1), 26);
   Set b = with_step(make_set("b", 15, b_cost, {0.01, 0, 1}, 2), 26);
   a.record.machine.tsc_mhz = b.record.machine.tsc_mhz = 2000.0;
@@ -178,24 +187,34 @@ TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
   std::string text = render_text(r, Unit::Ticks, true), json;
   render_json(r, {4096}, [&](const std::string &s) { json += s; });
   const auto bands = nlohmann::json::parse(json)["memset_report_comparisons"][0]["bands"];
-  std::regex line(
-      "band: ([0-9]+)[.][.]([0-9]+) ([a-z]+)( [(]hidden by the readings)?( [0-9.]+ \\[)?");
-  size_t n = 0, hidden = 0;
+  std::regex line("band: ([0-9]+)[.][.]([0-9]+) ([a-z]+)( [(]hidden in [^)]*readings)?"
+                  "(, at least ([0-9.]+) and [^(]*[(]hidden in a's readings)?( [0-9.]+ \\[)?");
+  size_t n = 0, hidden = 0, bound = 0;
   for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it, n++) {
     ASSERT_LT(n, bands.size());
     const auto &j = bands[n];
     EXPECT_EQ(std::to_string(j["from"].get<size_t>()), (*it)[1]);
     EXPECT_EQ(j["verdict"].get<std::string>(), (*it)[3]) << (*it)[0];
     EXPECT_EQ(j.value("hidden", false), (*it)[4].matched) << (*it)[0];
-    EXPECT_EQ(j.contains("low"), (*it)[5].matched) << (*it)[0];
-    hidden += (*it)[4].matched;
+    EXPECT_EQ(j.contains("at_least"), (*it)[5].matched) << (*it)[0];
+    EXPECT_EQ(j.contains("low"), (*it)[7].matched) << (*it)[0];
+    EXPECT_EQ(j["ratio"].is_null(), (*it)[4].matched || (*it)[5].matched) << (*it)[0];
+    if ((*it)[5].matched) {
+      EXPECT_EQ((*it)[3], "slower");
+      EXPECT_LE(std::stod((*it)[6]), j["at_least"].get<double>());
+      EXPECT_GT(std::stod((*it)[6]), 1.02);
+      EXPECT_EQ(j["hidden_in"], nlohmann::json::array({"a"}));
+    }
+    hidden += (*it)[4].matched || (*it)[5].matched;
+    bound += (*it)[5].matched;
   }
   EXPECT_EQ(n, band_grid().size());
   EXPECT_EQ(hidden, r.comparisons[0].hidden_bands);
+  EXPECT_GT(bound, 0u);
   // The ranges alike: verdict, qualifier, and whether their bands differ.
   const auto ranges = nlohmann::json::parse(json)["memset_report_comparisons"][0]["ranges"];
-  std::regex range_line("range: ([0-9]+)[.][.]([0-9]+) ([a-z]+)( [(]hidden by the readings)?"
-                        "([^\\n]* bands [0-9.]+[.][.][0-9.]+)?");
+  std::regex range_line("range: ([0-9]+)[.][.]([0-9]+) ([a-z]+)( [(]hidden in [^)]*readings)?"
+                        "(, at least)?([^\\n]* bands [0-9.]+[.][.][0-9.]+)?");
   n = 0;
   for (std::sregex_iterator it(text.begin(), text.end(), range_line), end; it != end; ++it, n++) {
     ASSERT_LT(n, ranges.size());
@@ -203,7 +222,8 @@ TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
     EXPECT_EQ(std::to_string(j["to"].get<size_t>()), (*it)[2]);
     EXPECT_EQ(j["verdict"].get<std::string>(), (*it)[3]) << (*it)[0];
     EXPECT_EQ(j.value("hidden", false), (*it)[4].matched) << (*it)[0];
-    EXPECT_EQ(j.contains("band_min"), (*it)[5].matched) << (*it)[0];
+    EXPECT_EQ(j.contains("at_least"), (*it)[5].matched) << (*it)[0];
+    EXPECT_EQ(j.contains("band_min"), (*it)[6].matched) << (*it)[0];
   }
   EXPECT_EQ(n, ranges.size());
   EXPECT_GT(hidden, 0u);

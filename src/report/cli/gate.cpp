@@ -22,16 +22,16 @@ std::string lengths(const Range &rg) {
 
 void check_gate(const Report &r, double max_slower, bool allow_unclear) {
   for (const auto &c : r.comparisons)
-    if (const Range *rg = worst_slower(c); rg && rg->est.ratio > 1 + max_slower)
+    if (const Range *rg = worst_slower(c); rg && slower_by(*rg) > 1 + max_slower)
       throw Failure(kSlower,
                     side(r, c.other) + " is slower than " + side(r, 0) + " over " + lengths(*rg) +
-                        " by " +
-                        fmt("%.1f%% > %.1f%%", 100 * (rg->est.ratio - 1), 100 * max_slower) +
+                        " by " + (rg->bound ? "at least " : "") +
+                        fmt("%.1f%% > %.1f%%", 100 * (slower_by(*rg) - 1), 100 * max_slower) +
                         " (--fail-if-slower)");
   if (allow_unclear)
     return;
   for (const auto &c : r.comparisons)
-    for (const auto &rg : c.ranges)
+    for (const auto &rg : c.ranges) {
       if (rg.verdict == Verdict::Unclear)
         throw Failure(kUndecided,
                       side(r, c.other) + " against " + side(r, 0) + " is unclear over " +
@@ -39,6 +39,15 @@ void check_gate(const Report &r, double max_slower, bool allow_unclear) {
                           (rg.hidden ? "the fills hide in the readings there, so more rounds "
                                        "would not decide it; --allow-unclear)"
                                      : "more rounds would decide, or --allow-unclear)"));
+      // Slower by at least what the gate allows: by how much more cannot be read.
+      if (rg.verdict == Verdict::Slower && rg.bound)
+        throw Failure(kUndecided,
+                      side(r, c.other) + " is slower than " + side(r, 0) + " over " + lengths(rg) +
+                          fmt(" by at least %.1f%%, but the fills hide in the readings there, "
+                              "so by how much more cannot be read: the gate cannot pass "
+                              "(--fail-if-slower; --engine batch reads it, or --allow-unclear)",
+                              100 * (slower_by(rg) - 1)));
+    }
 }
 
 void check_gate(const MixReport &r, double max_slower, bool allow_unclear) {

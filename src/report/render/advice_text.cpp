@@ -6,6 +6,7 @@
 #include "report/render/pieces.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace report {
 
@@ -31,14 +32,11 @@ std::string measured_of(const Set &variant) {
          "; tunables: " + printable(variant.tunables.empty() ? "unknown" : variant.tunables) + ")";
 }
 
-// " 0.950 [0.941, 0.960]" of a weighted verdict; nothing where it hides.
-std::string weighted_figures(const WeightedComparison &w) {
-  return w.hidden ? "" : fmt(" %.3f", w.est.ratio) + interval_suffix(w.est);
-}
-
-// The hidden share of a variant's weighted verdict against default.
-std::string weighted_hidden(const WeightedComparison &w, const Standings &a, size_t v) {
-  return weighted_hidden(w, a.vs_default[v].hidden_step, a.sets[0].record.machine.tsc_mhz);
+// What follows a variant's weighted verdict against default: its figures,
+// or where fills hide, its bound or why there is none.
+std::string weighted_figures(const WeightedComparison &w, const Standings &a, size_t v) {
+  return weighted_text(w, Sides{a.sets[0].label, a.sets[v].label}, a.vs_default[v].hidden_step,
+                       a.sets[0].record.machine.tsc_mhz);
 }
 
 // "3..15, 32..255": the lengths some setting left undecided.
@@ -134,8 +132,7 @@ std::string render_census(const Census &c, const std::string &weights_file) {
     o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
          fmt(" %.2f ticks per call", r.cost);
     if (r.variant > 0)
-      o += weighted_figures(r.w) + " " + verdict_name(r.w.verdict) +
-           weighted_hidden(r.w, a, r.variant);
+      o += std::string(" ") + verdict_name(r.w.verdict) + weighted_figures(r.w, a, r.variant);
     o += "\n";
     if (r.w.per_run)
       o += per_run_line(*r.w.per_run, a.sets[r.variant].label);
@@ -158,7 +155,7 @@ std::string render_advice(const TuneAdvice &a) {
   for (size_t v : a.weighted_order) {
     const WeightedComparison &w = a.weighted[v];
     o += "weighted: " + printable(a.sets[v].label) + " " + verdict_name(w.verdict) +
-         weighted_figures(w) + weighted_hidden(w, a, v) + "\n";
+         weighted_figures(w, a, v) + "\n";
     if (w.per_run)
       o += per_run_line(*w.per_run, a.sets[v].label);
   }
@@ -205,14 +202,21 @@ std::string render_advice(const TuneAdvice &a) {
   const Set &v = a.sets[*a.advised];
   std::vector<std::string> gains;
   for (const auto &rg : a.vs_default[*a.advised].ranges)
-    if (rg.verdict == Verdict::Faster)
+    if (rg.verdict == Verdict::Faster && rg.bound)
+      gains.push_back(fmt("%zu..%zu faster by at least %.0f%% (hidden in the variant's readings)",
+                          rg.from, rg.to, std::floor(100 * (1 - rg.est.high))));
+    else if (rg.verdict == Verdict::Faster)
       gains.push_back(fmt("%zu..%zu faster by %.0f%% [%.0f%%, %.0f%%]", rg.from, rg.to,
                           100 * (1 - rg.est.ratio), 100 * (1 - rg.est.high),
                           100 * (1 - rg.est.low)));
   if (!a.weighted.empty()) {
     const Estimate &e = a.weighted[*a.advised].est;
-    gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",
-                                    100 * (1 - e.ratio), 100 * (1 - e.high), 100 * (1 - e.low)));
+    if (a.weighted[*a.advised].bound)
+      gains.insert(gains.begin(), fmt("weighted faster by at least %.1f%% (hidden lengths)",
+                                      std::floor(1000 * (1 - e.high)) / 10));
+    else
+      gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",
+                                      100 * (1 - e.ratio), 100 * (1 - e.high), 100 * (1 - e.low)));
     if (const auto &p = a.weighted[*a.advised].per_run)
       gains.insert(gains.begin() + 1, per_run_gain(*p));
   }

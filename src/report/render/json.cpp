@@ -3,6 +3,8 @@
 
 #include "report/render/render.hpp"
 
+#include "report/render/pieces.hpp"
+
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
 
@@ -87,13 +89,38 @@ ordered_json context_json(const Report &r) {
   return ctx;
 }
 
-// A range, band or weighted estimate: where the fills hide, its verdict
-// and why, with no interval, as the text gives none.
-ordered_json estimate_json(size_t from, size_t to, Verdict v, bool hidden, const Estimate &e) {
-  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(v)}, {"ratio", e.ratio}};
-  if (hidden)
+// A range, band or weighted estimate, as the text gives it: where fills
+// hide in either set's readings, whose they are, and no ratio or interval;
+// where a difference shows past the hidden side's floor, its one-sided
+// bound ("at_least" or "at_most", of the ratio and of the difference per
+// call in ticks) instead.
+ordered_json estimate_json(size_t from, size_t to, const Decision &d, Hidden where,
+                           const Sides &sides, const Estimate &e) {
+  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(d.verdict)}};
+  if (where != Hidden::None) {
+    ordered_json in = ordered_json::array();
+    if (where == Hidden::Base || where == Hidden::Both)
+      in.push_back(utf8(sides.base));
+    if (where == Hidden::Other || where == Hidden::Both)
+      in.push_back(utf8(sides.other));
+    j["hidden_in"] = in;
+  }
+  if (d.hidden) {
+    j["ratio"] = nullptr;
     j["hidden"] = true;
-  else if (e.interval) {
+    return j;
+  }
+  if (d.bound) {
+    Bound r = ratio_bound(e, d), diff = diff_bound(e, d);
+    const char *side = r.at_least ? "at_least" : "at_most";
+    j["ratio"] = nullptr;
+    j["bound"] = side;
+    j[side] = r.value;
+    j[std::string("diff_ticks_") + side] = diff.value;
+    return j;
+  }
+  j["ratio"] = e.ratio;
+  if (e.interval) {
     j["low"] = e.low;
     j["high"] = e.high;
   }
@@ -123,21 +150,25 @@ ordered_json comparisons_json(const Report &r) {
       j["hidden_to"] = band_grid()[c.hidden_bands - 1].to;
       j["hidden_step_ticks"] = c.hidden_step;
     }
+    const Sides sides{r.sets[c.base].set.label, r.sets[c.other].set.label};
     ordered_json ranges = ordered_json::array(), bands = ordered_json::array();
     for (const auto &rg : c.ranges) {
-      ranges.push_back(estimate_json(rg.from, rg.to, rg.verdict, rg.hidden, rg.est));
-      if (rg.bands_differ && !rg.hidden) {
+      ranges.push_back(estimate_json(rg.from, rg.to, rg.decision(), rg.hidden_in, sides, rg.est));
+      if (rg.bands_differ && !rg.hidden && !rg.bound) {
         ranges.back()["band_min"] = rg.band_min;
         ranges.back()["band_max"] = rg.band_max;
       }
     }
     for (const auto &b : c.bands)
-      bands.push_back(estimate_json(b.band.from, b.band.to, b.verdict, b.hidden, b.est));
+      bands.push_back(
+          estimate_json(b.band.from, b.band.to, b.decision(), b.hidden_in, sides, b.est));
     j["ranges"] = ranges;
     j["bands"] = bands;
     if (!r.weighted.empty()) {
       const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
-      ordered_json wj = estimate_json(1, kLengths, w.verdict, w.hidden, w.est);
+      ordered_json wj =
+          estimate_json(1, kLengths, w.decision(), w.hidden || w.bound ? w.hidden_in : Hidden::None,
+                        sides, w.est);
       wj["hidden_call_share"] = w.hidden_call_share;
       wj["hidden_cost_share"] = w.hidden_cost_share;
       j["weighted"] = wj;

@@ -146,6 +146,23 @@ ordered_json per_run_json(const PerRun &p) {
     j["unseen_wall_share"] = *u.wall_share;
   if (u.cpu_share)
     j["unseen_cpu_share"] = *u.cpu_share;
+  if (p.at_least) {
+    // A one-sided bound: the figure it rests on alone, named for its side.
+    const char *side = *p.at_least ? "at_least" : "at_most";
+    j["bound"] = side;
+    auto one = [&](const std::string &name, const Figure &f) {
+      j[name] = nullptr;
+      j[name + "_" + side] = *p.at_least ? f.low : f.high;
+    };
+    one("ticks", p.ticks);
+    if (p.seconds)
+      one("seconds", *p.seconds);
+    if (p.wall_share)
+      one("wall_share", *p.wall_share);
+    if (p.cpu_share)
+      one("cpu_share", *p.cpu_share);
+    return j;
+  }
   put(j, "ticks", p.ticks, p.interval);
   if (p.seconds)
     put(j, "seconds", *p.seconds, p.interval);

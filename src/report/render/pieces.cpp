@@ -55,9 +55,45 @@ std::string ticks_and_ns(double ticks, std::optional<double> mhz) {
 
 } // namespace
 
-std::string hidden_note(double step, std::optional<double> mhz) {
-  return " (hidden by the readings: a counter step a call, " + ticks_and_ns(step, mhz) +
-         ", or more can hide there)";
+std::string hiding(Hidden h, const Sides &s) {
+  switch (h) {
+  case Hidden::Base:
+    return printable(s.base) + "'s";
+  case Hidden::Other:
+    return printable(s.other) + "'s";
+  default:
+    return "both sets'";
+  }
+}
+
+std::string hidden_note(Hidden h, const Sides &s, double step, std::optional<double> mhz) {
+  return " (hidden in " + hiding(h, s) + " readings: a counter step a call, " +
+         ticks_and_ns(step, mhz) + ", or more can hide there)";
+}
+
+std::string bound_note(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
+                       std::optional<double> mhz, int decimals) {
+  // Rounded away from 1 never: a bound printed must still hold.
+  Bound r = ratio_bound(e, d), diff = diff_bound(e, d);
+  auto toward = [&](double v, int places) {
+    double p = std::pow(10.0, places);
+    return (r.at_least ? std::floor(v * p) : std::ceil(v * p)) / p + 0.0;
+  };
+  std::string o = fmt(", %s %.*f and %+.2f ticks", r.at_least ? "at least" : "at most", decimals,
+                      toward(r.value, decimals), toward(diff.value, 2));
+  if (mhz && *mhz > 0)
+    o += fmt(" = %+.2f ns", toward(diff.value * 1000 / *mhz, 2));
+  return o + " per call (hidden in " + hiding(h, s) +
+         " readings: the size cannot be read; --engine batch reads it)";
+}
+
+std::string estimate_text(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
+                          double step, std::optional<double> mhz, int decimals) {
+  if (d.bound)
+    return bound_note(e, d, h, s, mhz, decimals);
+  if (d.hidden)
+    return hidden_note(h, s, step, mhz);
+  return fmt(" %.*f", decimals, e.ratio) + interval_suffix(e, decimals) + per_call(e, mhz);
 }
 
 std::string measured_line(Engine e) {
@@ -68,17 +104,27 @@ std::string measured_line(Engine e) {
                              : "\n");
 }
 
-std::string weighted_hidden(const WeightedComparison &w, double step, std::optional<double> mhz) {
+std::string weighted_text(const WeightedComparison &w, const Sides &s, double step,
+                          std::optional<double> mhz) {
+  std::string share = fmt("%.3g%% of the calls, %.3g%% of the cost", 100 * w.hidden_call_share,
+                          100 * w.hidden_cost_share);
   if (w.hidden)
-    return " (hidden by the readings: " +
-           fmt("%.3g%% of the calls, %.3g%% of the cost, ", 100 * w.hidden_call_share,
-               100 * w.hidden_cost_share) +
-           "at lengths where a counter step a call, " + ticks_and_ns(step, mhz) +
+    return " (hidden in " + hiding(w.hidden_in, s) + " readings: " + share +
+           ", at lengths where a counter step a call, " + ticks_and_ns(step, mhz) +
            ", or more can hide)";
+  if (w.bound) {
+    Bound r = ratio_bound(w.est, w.decision());
+    double p = 1000;
+    double v = (r.at_least ? std::floor(r.value * p) : std::ceil(r.value * p)) / p;
+    return fmt(", %s %.3f (hidden in ", r.at_least ? "at least" : "at most", v) +
+           hiding(w.hidden_in, s) + " readings: " + share +
+           "; the size cannot be read; --engine batch reads it)";
+  }
+  std::string o = fmt(" %.3f", w.est.ratio) + interval_suffix(w.est);
   if (w.hidden_calls > 0)
-    return fmt("; %.3g%% of the calls (%.3g%% of the cost) at hidden lengths",
-               100 * w.hidden_call_share, 100 * w.hidden_cost_share);
-  return "";
+    o += fmt("; %.3g%% of the calls (%.3g%% of the cost) at hidden lengths",
+             100 * w.hidden_call_share, 100 * w.hidden_cost_share);
+  return o;
 }
 
 std::string per_run_line(const PerRun &p, const std::string &label) {
@@ -97,6 +143,24 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
       o += fmt(", %.3g%% of its CPU time", 100 * *u.cpu_share);
     return o + ") or more\n";
   }
+  if (p.at_least) {
+    // A one-sided bound: the figure the bound rests on, and no interval.
+    bool least = *p.at_least;
+    auto one = [&](const Figure &f) {
+      double v = least ? f.low : f.high;
+      return Figure{v, v, v};
+    };
+    o += least ? "at least " : "at most ";
+    if (!p.seconds)
+      return o + figure(one(p.ticks), false, 1, " ticks") +
+             fmt(" of memset time over %.0f calls (hidden lengths: the size cannot be read)\n",
+                 p.calls);
+    o += time_figure(one(*p.seconds), false) + fmt(" of memset time over %.0f calls; ", p.calls) +
+         figure(one(*p.wall_share), false, 100, "%") + " of the run's wall time";
+    if (p.cpu_share)
+      o += ", " + figure(one(*p.cpu_share), false, 100, "%") + " of its CPU time";
+    return o + " (hidden lengths: the size cannot be read)\n";
+  }
   const char *why_no_interval = p.interval ? "" : " (no interval: too few runs)";
   if (!p.seconds)
     return o + figure(p.ticks, p.interval, 1, " ticks") +
@@ -113,6 +177,13 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
 std::string per_run_gain(const PerRun &p) {
   if (p.hidden)
     return "unclear per run (hidden by the readings)";
+  if (p.at_least) {
+    const Figure &t = p.seconds ? *p.seconds : p.ticks;
+    double v = *p.at_least ? t.low : t.high;
+    return std::string(*p.at_least ? "at least " : "at most ") +
+           (p.seconds ? time_figure({v, v, v}, false) : figure({v, v, v}, false, 1, " ticks")) +
+           " per run (hidden lengths)";
+  }
   if (!p.seconds)
     return figure(p.ticks, p.interval, 1, " ticks") + " per run";
   return time_figure(*p.seconds, p.interval) + " per run (" +

@@ -56,10 +56,30 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
   return s + " per call";
 }
 
-// " (hidden by the readings: a counter step a call, 26 ticks = 12.41 ns,
-// or more can hide there)": why a verdict is unclear where both sets'
-// fills hide, with `step` in ticks and in ns where `mhz` is known.
-std::string hidden_note(double step, std::optional<double> mhz);
+// The sets of a comparison by name, for saying whose readings hide.
+struct Sides {
+  std::string base, other;
+};
+
+// "default's", "sse2's" or "both sets'": whose readings hide.
+std::string hiding(Hidden h, const Sides &s);
+
+// " (hidden in default's readings: a counter step a call, 26 ticks = 12.4
+// ns, or more can hide there)": why a verdict is unclear where fills hide,
+// with `step` in ticks and in ns where `mhz` is known.
+std::string hidden_note(Hidden h, const Sides &s, double step, std::optional<double> mhz);
+
+// ", at least 1.03 and +0.89 ticks = +0.34 ns per call (hidden in default's
+// readings: the size cannot be read; --engine batch reads it)": a verdict
+// decided past a hidden side's floor, its one-sided bound and no interval.
+std::string bound_note(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
+                       std::optional<double> mhz, int decimals);
+
+// What follows a verdict: its ratio, interval and difference per call; or
+// where fills hide, the bound or the note above. The one place that says how
+// an estimate reads under its decision.
+std::string estimate_text(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
+                          double step, std::optional<double> mhz, int decimals);
 
 // "stopped: its budget of 60 s was spent before it was decided", or how
 // else a campaign ended before it was decided, or that its session is under
@@ -76,9 +96,12 @@ std::string unpaired_line(double drift, const std::string &interleave);
 // comparison are, once per comparison, with its line feed.
 std::string measured_line(Engine e);
 
-// "; 12.5% of the calls (3.1% of the cost) at hidden lengths", or for a
-// weighted verdict left unclear by them, " (hidden by the readings: ...)".
-std::string weighted_hidden(const WeightedComparison &w, double step, std::optional<double> mhz);
+// What follows a weighted verdict: " 0.950 [0.941, 0.960]" and "; 12.5% of
+// the calls (3.1% of the cost) at hidden lengths"; for one decided past a
+// hidden side's floor, its bound; for one left unclear by them, " (hidden in
+// default's readings: ...)".
+std::string weighted_text(const WeightedComparison &w, const Sides &s, double step,
+                          std::optional<double> mhz);
 
 // "per run: LABEL -0.612 ms [-0.701, -0.520] of memset time over 744381
 // calls; -0.287% [-0.330, -0.244] of the run's wall time, ...", with its

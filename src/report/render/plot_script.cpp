@@ -143,18 +143,18 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
   s += "set label 1 " +
        quoted("length 1 left out: its first call also binds memset (" + first + " ticks)") +
        " at graph 0.02, graph 0.95 left font ',9'\n";
-  // The lengths whose fills hide in every set's readings, shaded in both
-  // panels: a ratio there is no finding.
-  std::optional<size_t> hidden = kLengths;
+  // The lengths whose fills hide in any set's readings, shaded in both
+  // panels: a ratio there is no size, and one that shows is a bound.
+  std::optional<size_t> hidden;
   for (const auto &sr : r.sets)
-    hidden = sr.summary.hidden_to && hidden
-                 ? std::optional<size_t>(std::min(*hidden, *sr.summary.hidden_to))
-                 : std::nullopt;
+    if (sr.summary.hidden_to)
+      hidden = std::max(hidden.value_or(0), *sr.summary.hidden_to);
   if (hidden && !r.sets.empty())
     s += fmt("set object 1 rect from %zu, graph 0 to %zu, graph 1 behind fc rgb '#eeeeee' "
              "fs solid 1.0 noborder\n",
              kFirstBandLength, *hidden) +
-         "set label 2 " + quoted(fmt("3..%zu: hidden by the readings", *hidden)) +
+         "set label 2 " +
+         quoted(fmt("3..%zu: hidden in a set's readings (its floor, not its cost)", *hidden)) +
          " at graph 0.02, graph 0.89 left font ',9'\n";
   // Steps: dashed, in the set's colour, named in the legend.
   size_t arrow = 1;
@@ -183,12 +183,22 @@ std::string band_blocks(const Report &r, double &rlo, double &rhi) {
     s += fmt("$bands%zu << EOD\n", i);
     for (const auto &b : r.comparisons[i].bands) {
       double mid = std::sqrt((double)b.band.from * (double)b.band.to);
-      // A band hidden in the readings has no interval to draw: it bounds nothing.
-      bool bar = b.est.interval && !b.hidden;
-      double low = bar ? b.est.low : b.est.ratio, high = bar ? b.est.high : b.est.ratio;
+      // A band hidden in the readings has no size to draw; one decided past
+      // the hidden side's floor, only its bound.
+      if (b.hidden) {
+        s += fmt("%g NaN NaN NaN %d\n", mid, verdict_colour(b.verdict));
+        continue;
+      }
+      double est = b.est.ratio, low = b.est.ratio, high = b.est.ratio;
+      if (b.bound)
+        est = low = high = ratio_bound(b.est, b.decision()).value;
+      else if (b.est.interval) {
+        low = b.est.low;
+        high = b.est.high;
+      }
       rlo = std::min(rlo, low);
       rhi = std::max(rhi, high);
-      s += fmt("%g %.4f %.4f %.4f %d\n", mid, b.est.ratio, low, high, verdict_colour(b.verdict));
+      s += fmt("%g %.4f %.4f %.4f %d\n", mid, est, low, high, verdict_colour(b.verdict));
     }
     s += "EOD\n";
   }
@@ -215,8 +225,8 @@ std::string ratio_panel(const Report &r) {
     const Comparison &c = r.comparisons[i];
     std::string text = fmt("weighted by %s: [%zu]/[1] %s", r.weights_file.c_str(), c.other + 1,
                            verdict_name(w.verdict)) +
-                       (w.hidden ? "" : fmt(" %.3f", w.est.ratio) + interval_suffix(w.est)) +
-                       weighted_hidden(w, c.hidden_step, r.sets[0].mhz);
+                       weighted_text(w, Sides{r.sets[0].set.label, r.sets[c.other].set.label},
+                                     c.hidden_step, r.sets[0].mhz);
     s += fmt("set label %zu ", 10 + i) + quoted(text) +
          fmt(" at graph 0.01, graph %g left font ',9'\n", 0.93 - 0.07 * (double)i);
   }

@@ -137,16 +137,11 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
     o += "same code: " + fmt("[%zu] ", c.other + 1) + printable(b.label) +
          " binds the same memset with the same tunables as " + fmt("[%zu] ", c.base + 1) +
          printable(a.label) + " under other settings: this comparison is an A/A\n";
-  // Where the fills hide, the verdict says why and no figure stands as a bound.
-  auto figures = [&](const Estimate &e, bool hidden, int decimals) {
-    if (hidden)
-      return hidden_note(c.hidden_step, mhz);
-    return fmt(" %.*f", decimals, e.ratio) + interval_suffix(e, decimals) + per_call(e, mhz);
-  };
+  const Sides sides{a.label, b.label};
   for (const auto &rg : c.ranges) {
     o += fmt("range: %zu..%zu %s", rg.from, rg.to, verdict_name(rg.verdict));
-    if (rg.hidden) {
-      o += figures(rg.est, true, 2) + "\n";
+    if (rg.hidden || rg.bound) {
+      o += estimate_text(rg.est, rg.decision(), rg.hidden_in, sides, c.hidden_step, mhz, 2) + "\n";
       continue;
     }
     o += fmt(" %.2f", rg.est.ratio) + interval_text(rg.est.interval, rg.est.low, rg.est.high);
@@ -157,14 +152,14 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
   if (!r.weighted.empty()) {
     const WeightedComparison &w = r.weighted[&c - r.comparisons.data()];
     o += std::string("weighted: ") + verdict_name(w.verdict) +
-         (w.hidden ? "" : figures(w.est, false, 3)) + weighted_hidden(w, c.hidden_step, mhz) + "\n";
+         weighted_text(w, sides, c.hidden_step, mhz) + "\n";
     if (w.per_run)
       o += per_run_line(*w.per_run);
   }
   if (bands)
     for (const auto &br : c.bands)
       o += fmt("band: %zu..%zu %s", br.band.from, br.band.to, verdict_name(br.verdict)) +
-           figures(br.est, br.hidden, 3) + "\n";
+           estimate_text(br.est, br.decision(), br.hidden_in, sides, c.hidden_step, mhz, 3) + "\n";
 }
 
 // What the weights are, and the calls they leave out.

@@ -141,7 +141,9 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
   c.options.drift = p.drift;
   c.runs_base = p.runs_a;
   c.runs_other = p.runs_b;
-  c.hidden_bands = std::min(hidden_bands(a, opt.statistic), hidden_bands(b, opt.statistic));
+  c.hidden_base = hidden_bands(a, opt.statistic);
+  c.hidden_other = hidden_bands(b, opt.statistic);
+  c.hidden_bands = std::max(c.hidden_base, c.hidden_other);
   if (c.hidden_bands)
     c.hidden_step = std::max(a.step.value_or(0), b.step.value_or(0));
 
@@ -155,8 +157,9 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
     for (const auto &r : b.levels)
       lb.push_back(r[g]);
     Estimate e = ratio_of(p, la, lb, opt.statistic, opt.confidence, kSeed + g);
-    Decision d = decide(e, opt.threshold, g < c.hidden_bands);
-    c.bands.push_back({grid[g], e, d.verdict, d.hidden});
+    Hidden where = c.hidden_at(g);
+    Decision d = decide(e, opt.threshold, where);
+    c.bands.push_back({grid[g], e, d.verdict, d.hidden, d.bound, where});
   }
 
   // A range holds bands of one verdict and qualifier; where its ratio is
@@ -166,19 +169,49 @@ Comparison compare_series(const BandSeries &a, const BandSeries &b, const Compar
   std::vector<bool> agree;
   for (const auto &br : c.bands) {
     est.push_back(br.est);
-    keys.push_back((size_t)br.verdict * 2 + br.hidden);
-    agree.push_back(br.verdict != Verdict::Same && !br.hidden && br.est.interval);
+    keys.push_back((((size_t)br.verdict * 2 + br.hidden) * 2 + br.bound) * 4 +
+                   (size_t)br.hidden_in);
+    agree.push_back(br.verdict != Verdict::Same && !br.hidden && !br.bound && br.est.interval);
   }
-  for (const Span &sp : like_bands(est, keys, agree, opt.threshold)) {
-    Estimate e = span_ratio(a, b, sp.first, sp.last, c.options);
+  auto add_range = [&](size_t first, size_t last, const Estimate &e) {
+    const BandResult &head = c.bands[first];
     double band_min = INFINITY, band_max = -INFINITY;
-    for (size_t g = sp.first; g <= sp.last; g++) {
+    for (size_t g = first; g <= last; g++) {
       band_min = std::min(band_min, c.bands[g].est.ratio);
       band_max = std::max(band_max, c.bands[g].est.ratio);
     }
-    c.ranges.push_back({grid[sp.first].from, grid[sp.last].to, (Verdict)(sp.key / 2),
-                        (sp.key & 1) != 0, e, band_min, band_max,
+    c.ranges.push_back({grid[first].from, grid[last].to, head.verdict, head.hidden, head.bound,
+                        head.hidden_in, e, band_min, band_max,
                         band_max > band_min * (1 + opt.threshold)});
+  };
+  // The range's own estimate must keep its bands' verdict; where the joined
+  // lengths would decide otherwise, the span is cut where they stop doing
+  // so. A band alone is its own estimate.
+  auto joint = [&](size_t first, size_t last) {
+    return first == last ? c.bands[first].est : span_ratio(a, b, first, last, c.options);
+  };
+  auto keeps = [&](size_t first, const Estimate &e) {
+    return decide(e, opt.threshold, c.bands[first].hidden_in) == c.bands[first].decision();
+  };
+  for (const Span &sp : like_bands(est, keys, agree, opt.threshold)) {
+    Estimate e = joint(sp.first, sp.last);
+    if (keeps(sp.first, e)) {
+      add_range(sp.first, sp.last, e);
+      continue;
+    }
+    for (size_t first = sp.first; first <= sp.last;) {
+      size_t last = first;
+      Estimate kept = c.bands[first].est;
+      while (last < sp.last) {
+        Estimate next = joint(first, last + 1);
+        if (!keeps(first, next))
+          break;
+        kept = next;
+        last++;
+      }
+      add_range(first, last, kept);
+      first = last + 1;
+    }
   }
   return c;
 }
@@ -193,15 +226,18 @@ size_t unclear_bands(const Comparison &c) {
 }
 
 size_t unsettled_bands(const Comparison &c) {
-  return (size_t)std::count_if(c.bands.begin(), c.bands.end(), [](const BandResult &b) {
-    return !Decision{b.verdict, b.hidden}.settled();
-  });
+  return (size_t)std::count_if(c.bands.begin(), c.bands.end(),
+                               [](const BandResult &b) { return !b.decision().settled(); });
+}
+
+double slower_by(const Range &r) {
+  return r.bound ? ratio_bound(r.est, r.decision()).value : r.est.ratio;
 }
 
 const Range *worst_slower(const Comparison &c) {
   const Range *worst = nullptr;
   for (const auto &r : c.ranges)
-    if (r.verdict == Verdict::Slower && (!worst || r.est.ratio > worst->est.ratio))
+    if (r.verdict == Verdict::Slower && (!worst || slower_by(r) > slower_by(*worst)))
       worst = &r;
   return worst;
 }

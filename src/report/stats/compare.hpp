@@ -89,17 +89,26 @@ struct BandResult {
   Band band;
   Estimate est;
   Verdict verdict;
-  bool hidden = false; // unclear because both sets' fills hide here (Decision)
+  bool hidden = false; // unclear because fills hide here (Decision)
+  bool bound = false;  // decided past a hidden side's floor: est bounds one way (Decision)
+  Hidden hidden_in = Hidden::None; // whose readings hide this band's fills
+  Decision decision() const { return {verdict, hidden, bound}; }
 };
 
 // Adjacent bands with one verdict and qualifier and, where the estimates
 // are what the verdict rests on (faster, slower, an unclear that is not
-// hidden), estimates that agree within the threshold (like_bands). Its ratio and interval are
-// its own, from its lengths (span_ratio), not an envelope of its bands'.
+// hidden), estimates that agree within the threshold (like_bands). Its ratio
+// and interval are its own, from its lengths (span_ratio), not an envelope
+// of its bands'; and they keep its bands' verdict: bands whose joint
+// estimate would decide otherwise are not joined (a range that says
+// `slower` with an interval that holds 1 contradicts itself).
 struct Range {
   size_t from, to;
   Verdict verdict;
   bool hidden = false;
+  bool bound = false;
+  Hidden hidden_in = Hidden::None;
+  Decision decision() const { return {verdict, hidden, bound}; }
   Estimate est;                      // the range's own, with its difference per call
   double band_min = 1, band_max = 1; // the bands' own estimates
   // They differ by more than the threshold (a same or unclear range joins
@@ -131,10 +140,16 @@ struct Comparison {
   CompareOptions options;
   std::vector<BandResult> bands;
   std::vector<Range> ranges;
-  // The bands, from the first, hidden in both sets' readings, and the
-  // larger of their counter steps: what can hide a call there, at least.
-  size_t hidden_bands = 0;
+  // The bands, from the first, hidden in either set's readings (each set's
+  // own hidden_bands: hidden_base and hidden_other), and the larger of
+  // their counter steps: what can hide a call there, at least.
+  size_t hidden_bands = 0, hidden_base = 0, hidden_other = 0;
   double hidden_step = 0;
+  // Whose readings hide band g's fills.
+  Hidden hidden_at(size_t g) const {
+    return (g < hidden_base ? Hidden::Base : Hidden::None) |
+           (g < hidden_other ? Hidden::Other : Hidden::None);
+  }
   Curve per_length; // B's curve over A's, length by length (a picture, not a test)
   // B binds the same memset with the same tunables as A under other
   // settings, as their records say: the comparison is an A/A.
@@ -148,7 +163,11 @@ Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt);
 size_t unclear_bands(const Comparison &c);
 size_t unsettled_bands(const Comparison &c);
 
-// The `slower` range with the largest ratio; none when no range is slower.
+// The ratio a `slower` range is known to reach: its estimate, or where it
+// is a bound, the bound.
+double slower_by(const Range &r);
+
+// The `slower` range with the largest such ratio; none when no range is slower.
 const Range *worst_slower(const Comparison &c);
 
 } // namespace report

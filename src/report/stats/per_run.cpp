@@ -11,14 +11,16 @@ Figure scaled(const Figure &f, double by) { return {f.value * by, f.low * by, f.
 } // namespace
 
 std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::optional<double> mhz,
-                              double hidden_calls, double step, bool hidden) {
+                              double hidden_calls, double step, const Decision &d) {
   if (!w.capture)
     return std::nullopt;
   PerRun p;
   // The calls the weighted difference is of: those the weighting counts.
   p.calls = w.measured();
-  p.interval = weighted.interval && !hidden;
-  p.hidden = hidden;
+  p.interval = weighted.interval && !d.hidden && !d.bound;
+  p.hidden = d.hidden;
+  if (d.bound)
+    p.at_least = d.verdict == Verdict::Slower;
   p.ticks = scaled({weighted.diff, weighted.diff_low, weighted.diff_high}, p.calls);
   p.unseen.calls = hidden_calls;
   p.unseen.ticks = hidden_calls * step;

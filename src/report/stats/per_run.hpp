@@ -6,6 +6,7 @@
 
 #include "report/formats/weights.hpp"
 #include "report/stats/interval.hpp"
+#include "report/stats/verdict.hpp"
 
 #include <optional>
 
@@ -29,6 +30,10 @@ struct PerRun {
   // The weighted verdict is unclear for the hidden share (WeightedComparison):
   // the figures below bound nothing, and `unseen` is what to read instead.
   bool hidden = false;
+  // The weighted verdict is a one-sided bound (Decision::bound): the change
+  // is at least `ticks.low` (true) or at most `ticks.high` (false), and
+  // `interval` is false.
+  std::optional<bool> at_least;
   Unseen unseen;
   Figure ticks; // the change in memset time per run, in counter ticks
   // With the counter's frequency: the same in seconds, and as fractions of
@@ -39,8 +44,9 @@ struct PerRun {
 // None where `w` is no capture. `weighted` is B's weighted cost less A's
 // per call (WeightedComparison::est); `mhz` the counter's frequency;
 // `hidden_calls` the calls at hidden lengths, each of which a `step` of the
-// counter could hide; `hidden` whether that leaves the verdict unclear.
+// counter could hide; `d` the weighted verdict, whose qualifiers say what
+// the figures are.
 std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::optional<double> mhz,
-                              double hidden_calls = 0, double step = 0, bool hidden = false);
+                              double hidden_calls = 0, double step = 0, const Decision &d = {});
 
 } // namespace report

@@ -17,23 +17,41 @@ const char *verdict_name(Verdict v) {
   }
 }
 
-Decision decide(const Estimate &e, double threshold, bool hidden) {
+Decision decide(const Estimate &e, double threshold, Hidden where) {
+  const bool hidden = where != Hidden::None;
   if (!e.interval)
     return {Verdict::Unclear, hidden};
-  if (!hidden && e.low >= 1 - threshold && e.high <= 1 + threshold)
-    return {Verdict::Same, false};
-  // Where the fills hide, a difference must clear the threshold whole.
-  double margin = hidden ? threshold : 0;
-  if (e.high < 1 - margin)
-    return {Verdict::Faster, false};
-  if (e.low > 1 + margin)
-    return {Verdict::Slower, false};
-  return {Verdict::Unclear, hidden};
+  if (!hidden) {
+    if (e.low >= 1 - threshold && e.high <= 1 + threshold)
+      return {Verdict::Same};
+    if (e.high < 1)
+      return {Verdict::Faster};
+    if (e.low > 1)
+      return {Verdict::Slower};
+    return {Verdict::Unclear};
+  }
+  // Past the hidden side's floor by the threshold at least: the readings'
+  // own noise there is a fraction of a counter step, which the threshold
+  // covers.
+  if (where != Hidden::Other && e.low > 1 + threshold)
+    return {Verdict::Slower, false, true};
+  if (where != Hidden::Base && e.high < 1 - threshold)
+    return {Verdict::Faster, false, true};
+  return {Verdict::Unclear, true};
 }
 
-Decision decide_weighted(const Estimate &e, double threshold, double hidden_cost_share) {
+Bound ratio_bound(const Estimate &e, const Decision &d) {
+  return d.verdict == Verdict::Faster ? Bound{false, e.high} : Bound{true, e.low};
+}
+
+Bound diff_bound(const Estimate &e, const Decision &d) {
+  return d.verdict == Verdict::Faster ? Bound{false, e.diff_high} : Bound{true, e.diff_low};
+}
+
+Decision decide_weighted(const Estimate &e, double threshold, double hidden_cost_share,
+                         Hidden where) {
   if (hidden_cost_share > kMaterialHiddenShare)
-    return {Verdict::Unclear, true};
+    return decide(e, threshold, where == Hidden::None ? Hidden::Both : where);
   return decide(e, threshold);
 }
 

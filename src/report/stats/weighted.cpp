@@ -64,17 +64,23 @@ WeightedComparison weigh_comparison(const Set &a, const WeightedSet &wa, const S
     double n = wa.calls_per_band[g], spent = n * wa.band_levels[g];
     calls += n;
     cost += spent;
-    if (cmp.bands[g].hidden) {
+    if (cmp.bands[g].hidden_in != Hidden::None) {
       c.hidden_calls += n;
       hidden_cost += spent;
+      if (n > 0)
+        c.hidden_in = c.hidden_in | cmp.bands[g].hidden_in;
     }
   }
   c.hidden_call_share = calls > 0 ? c.hidden_calls / calls : 0;
   c.hidden_cost_share = cost > 0 ? hidden_cost / cost : 0;
-  Decision d = decide_weighted(c.est, opt.threshold, c.hidden_cost_share);
+  // Where the base alone hides, its readings there are at least its costs
+  // and B's are its own: the weighted ratio can only understate B's; the
+  // other way round, only overstate it. decide_weighted reads it so.
+  Decision d = decide_weighted(c.est, opt.threshold, c.hidden_cost_share, c.hidden_in);
   c.verdict = d.verdict;
   c.hidden = d.hidden;
-  c.per_run = per_run(c.est, w, mhz, c.hidden_calls, cmp.hidden_step, c.hidden);
+  c.bound = d.bound;
+  c.per_run = per_run(c.est, w, mhz, c.hidden_calls, cmp.hidden_step, d);
   return c;
 }
 

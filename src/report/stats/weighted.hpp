@@ -35,8 +35,13 @@ struct WeightedComparison {
   Estimate est;
   Verdict verdict = Verdict::Unclear;
   // Unclear because more than kMaterialHiddenShare of A's weighted cost sits
-  // in bands hidden in both sets' readings: there the estimate bounds nothing.
+  // in bands hidden in either set's readings, and no difference shows past
+  // the hidden side's floor; `bound`: one does, and the estimate is a
+  // one-sided bound (Decision).
   bool hidden = false;
+  bool bound = false;
+  Hidden hidden_in = Hidden::None; // whose readings hide the weighted calls
+  Decision decision() const { return {verdict, hidden, bound}; }
   double hidden_calls = 0;       // the weights' calls in those bands
   double hidden_call_share = 0;  // of the weighted calls
   double hidden_cost_share = 0;  // of A's weighted cost
