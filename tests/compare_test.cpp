@@ -277,6 +277,27 @@ TEST(Interval, CoversARepeatWhoseDriftFellElsewhere) {
   }
 }
 
+TEST(Ranges, ARangesOwnEstimateKeepsItsVerdict) {
+  // B near the threshold, noisy, so that bands of one verdict sit beside
+  // each other with intervals close to 1: whatever joins them, the range's
+  // own estimate must decide as its bands did, and a band alone is its own.
+  for (unsigned seed = 1; seed <= 6; seed++) {
+    auto cost = [seed](size_t len) { return 1.02 + 0.004 * (double)((len / 97 + seed) % 5); };
+    Set a = make_set("a", 12, one, {0.08, 0, 1}, seed),
+        b = make_set("b", 12, cost, {0.08, 0, 1}, seed + 50);
+    Comparison c = compare_sets(a, b, {});
+    for (const Range &rg : c.ranges) {
+      EXPECT_EQ(decide(rg.est, c.options.threshold, rg.hidden_in), rg.decision())
+          << "seed " << seed << ": " << rg.from << ".." << rg.to;
+      for (const BandResult &br : c.bands)
+        if (br.band.from == rg.from && br.band.to == rg.to) {
+          EXPECT_EQ(br.est.low, rg.est.low);
+          EXPECT_EQ(br.est.high, rg.est.high);
+        }
+    }
+  }
+}
+
 TEST(Ranges, BandsOfUnlikeSizeNeverShareARange) {
   // On constructed bands: one verdict, but 2.27 beside 1.02 splits; 1.02
   // beside 1.03 does not; `same` bands merge by their verdict alone.
