@@ -80,7 +80,7 @@ TEST(Scalar, AStateThatChangesTheRatioForAQuarterWidensTheIntervalToHoldEveryPar
   EXPECT_TRUE(compare_scalar(a, b, opt).moved.empty());
 }
 
-TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
+TEST(Scalar, ThePredictionIsCheckedOnlyByAMeasurementThatDecides) {
   MixReport replay, program;
   program.program = true;
   for (const char *v : {"default", "sse2"}) {
@@ -97,18 +97,35 @@ TEST(Scalar, ThePredictionIsHeldOrNotByTheMeasuredInterval) {
   replay.comparisons = {r};
   MixComparison m;
   m.other = 1;
-  m.c.est.interval = true;
-  m.c.est.diff = 1.5, m.c.est.diff_low = 0.5, m.c.est.diff_high = 2.5;
+  m.options.threshold = 0.02;
+  m.c.est = {1.05, 1.02, 1.08, true, 1.5, 0.5, 2.5};
+  m.c.decision = {Verdict::Slower};
+  m.c.runs = 40;
   program.comparisons = {m};
   auto ps = predict(replay, program);
   ASSERT_EQ(ps.size(), 1u);
   EXPECT_DOUBLE_EQ(ps[0].predicted_ms.value, 2);
   EXPECT_DOUBLE_EQ(ps[0].predicted_ms.low, 1);
-  EXPECT_TRUE(ps[0].holds);
+  EXPECT_EQ(ps[0].holds, true);
   program.comparisons[0].c.est.diff_high = 1.9; // measured [0.5, 1.9]: 2 ms is outside
-  EXPECT_FALSE(predict(replay, program)[0].holds);
+  EXPECT_EQ(predict(replay, program)[0].holds, false);
+  // A decided measurement 12 times as wide as the prediction checks nothing:
+  // 40 rounds would have to be 9 times as many.
+  program.comparisons[0].c.est.diff_low = -10, program.comparisons[0].c.est.diff_high = 14;
+  Prediction wide = predict(replay, program)[0];
+  EXPECT_FALSE(wide.holds.has_value());
+  EXPECT_DOUBLE_EQ(wide.width_ratio, 12);
+  EXPECT_EQ(wide.more_rounds, 40u * 9 - 40);
+  // Unclear: never checked, however narrow; the rounds to decide count too
+  // (a ratio interval of 0.06 against a threshold of 0.02: 9 times as many).
+  program.comparisons[0].c.est = {1.02, 0.99, 1.05, true, 1.5, 0.5, 2.5};
+  program.comparisons[0].c.decision = {Verdict::Unclear};
+  Prediction unclear = predict(replay, program)[0];
+  EXPECT_FALSE(unclear.holds.has_value());
+  EXPECT_EQ(unclear.more_rounds, 40u * 9 - 40);
   program.comparisons[0].c.est.interval = false; // no interval holds nothing
-  EXPECT_FALSE(predict(replay, program)[0].holds);
+  EXPECT_FALSE(predict(replay, program)[0].holds.has_value());
+  EXPECT_FALSE(predict(replay, program)[0].more_rounds.has_value());
   // Other variants, or the two campaigns the other way round, are refused.
   program.sets[1].variant = "evex";
   EXPECT_THROW(predict(replay, program), InputError);

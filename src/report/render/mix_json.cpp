@@ -8,6 +8,7 @@
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
 
+#include <cmath>
 #include <tuple>
 
 #ifdef MEMSET_REPORT_JSON
@@ -202,7 +203,14 @@ std::string render_mix_json(const MixReport &first, const MixReport *program,
         j["measured_ms_low"] = m.diff_low;
         j["measured_ms_high"] = m.diff_high;
       }
-      j["holds"] = m.interval ? ordered_json(p.holds) : ordered_json("unclear");
+      j["measured_verdict"] = verdict_name(p.verdict.verdict);
+      // null: the measurement cannot check the prediction (see width_ratio,
+      // more_rounds).
+      j["holds"] = p.holds ? ordered_json(*p.holds) : ordered_json(nullptr);
+      if (m.interval)
+        j["width_ratio"] = std::isfinite(p.width_ratio) ? ordered_json(p.width_ratio) : nullptr;
+      if (p.more_rounds)
+        j["more_rounds"] = *p.more_rounds;
       j["same_command"] = same_command(first, *program);
       predictions.push_back(j);
     }

@@ -132,6 +132,33 @@ std::string render_mix_text(const MixReport &r) {
   return o;
 }
 
+namespace {
+
+// Whether the measurement checks the prediction, and if it cannot, why and
+// what would.
+std::string check_text(const Prediction &p) {
+  if (!p.measured.interval)
+    return ": cannot check it (no measured interval: too few runs)";
+  if (p.holds)
+    return *p.holds ? ": the measured interval holds the prediction"
+                    : ": the measured interval does not hold the prediction";
+  std::string why = p.verdict.verdict == Verdict::Unclear ? "the measurement is unclear"
+                                                          : "the measured interval is too wide";
+  std::string o =
+      ": cannot check it (" + why +
+      fmt("; its interval is %.3g times as wide as the predicted change", p.width_ratio);
+  if (p.more_rounds && *p.more_rounds > kMostRoundsAdvised)
+    o += fmt("; more than %zu more rounds would be needed: the predicted change is too small "
+             "for the program's time to show it",
+             kMostRoundsAdvised);
+  else if (p.more_rounds)
+    o += fmt("; about %zu more rounds would narrow it enough, at the width of its %zu so far",
+             *p.more_rounds, p.rounds);
+  return o + ")";
+}
+
+} // namespace
+
 std::string render_prediction(const MixReport &replay, const MixReport &program,
                               const std::vector<Prediction> &ps) {
   std::string o = std::string("\n== prediction: the replay's change per run against the "
@@ -151,10 +178,8 @@ std::string render_prediction(const MixReport &replay, const MixReport &program,
          ms_change(p.predicted_ms.value, p.predicted_interval, p.predicted_ms.low,
                    p.predicted_ms.high) +
          " a run, measured " + ms_change(m.diff, m.interval, m.diff_low, m.diff_high) +
-         (!m.interval ? ": unclear (no measured interval: too few runs)"
-          : p.holds   ? ": the measured interval holds the prediction"
-                      : ": the measured interval does not hold the prediction") +
-         "\n";
+         (m.interval ? std::string(" (") + verdict_name(p.verdict.verdict) + ")" : "") +
+         check_text(p) + "\n";
   }
   return o;
 }

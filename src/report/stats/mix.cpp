@@ -7,6 +7,7 @@
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
 
+#include <cmath>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -93,6 +94,37 @@ bool same_command(const MixReport &replay, const MixReport &program) {
          replay.replay->weights.capture->command == shell_words(program.sets[0].set.record.program);
 }
 
+namespace {
+
+// Whether the measurement can check the prediction, and if not, how many
+// more rounds would let it.
+void check(Prediction &p, double threshold) {
+  const Estimate &m = p.measured;
+  if (!m.interval)
+    return;
+  const double size = std::fabs(p.predicted_ms.value), width = m.diff_high - m.diff_low;
+  p.width_ratio = size > 0 ? width / size : INFINITY;
+  const bool decided = p.verdict.verdict != Verdict::Unclear;
+  if (decided && p.width_ratio <= kMaxCheckWidth) {
+    p.holds = m.diff_low <= p.predicted_ms.value && p.predicted_ms.value <= m.diff_high;
+    return;
+  }
+  if (!(size > 0) || p.rounds == 0)
+    return;
+  // How many times narrower the interval must be: to check the prediction,
+  // and where unclear, to decide too (an interval of the ratio narrower than
+  // the threshold always decides).
+  double narrower = std::max(1.0, p.width_ratio / kMaxCheckWidth);
+  if (!decided)
+    narrower = std::max(narrower, (m.high - m.low) / threshold);
+  // Less a hair, so that a factor of exactly 3 that floating point makes
+  // 3.0000000001 does not ask for one round more.
+  double total = std::ceil((double)p.rounds * narrower * narrower - 1e-6);
+  p.more_rounds = (size_t)std::max(1.0, std::min(total - (double)p.rounds, 1e9));
+}
+
+} // namespace
+
 std::vector<Prediction> predict(const MixReport &replay, const MixReport &program) {
   if (replay.program || !program.program)
     throw InputError("a prediction needs a replay campaign first, then a program campaign");
@@ -118,9 +150,11 @@ std::vector<Prediction> predict(const MixReport &replay, const MixReport &progra
     p.predicted_ms = {1000 * r.per_run->seconds->value, 1000 * r.per_run->seconds->low,
                       1000 * r.per_run->seconds->high};
     p.predicted_interval = r.per_run->interval;
-    p.measured = program.comparisons[k].c.est;
-    p.holds = p.measured.interval && p.measured.diff_low <= p.predicted_ms.value &&
-              p.predicted_ms.value <= p.measured.diff_high;
+    const ScalarComparison &measured = program.comparisons[k].c;
+    p.measured = measured.est;
+    p.verdict = measured.decision;
+    p.rounds = measured.runs;
+    check(p, program.comparisons[k].options.threshold);
     out.push_back(p);
   }
   return out;

@@ -48,14 +48,36 @@ struct MixReport {
 MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
                            std::optional<double> tsc_mhz = std::nullopt, bool wall = false);
 
+// A measured interval wider than this many times the predicted change
+// holds the prediction and no change alike: it checks nothing. At four, an
+// interval centred on the prediction reaches past zero by the prediction
+// itself on either side.
+constexpr double kMaxCheckWidth = 4;
+
+// More rounds than this is no advice a campaign can follow: the predicted
+// change is too small for the program's time to show it.
+constexpr size_t kMostRoundsAdvised = 10000;
+
 // A replay's prediction of a variant's change per run beside a program
 // campaign's measurement of it, both against their first variant.
 struct Prediction {
   size_t replay_set = 0, program_set = 0; // indices into each report's sets
   Figure predicted_ms;                    // the replay's per run, in ms
   bool predicted_interval = false;
-  Estimate measured;  // the program's: diff in ms, with its interval
-  bool holds = false; // the measured interval holds the predicted change
+  Estimate measured; // the program's: diff in ms, with its interval
+  Decision verdict;  // the program's own verdict
+  // Whether the measured interval holds the predicted change; none where the
+  // measurement cannot check it: no interval, not decided, or wider than
+  // kMaxCheckWidth times the prediction.
+  std::optional<bool> holds;
+  double width_ratio = 0; // the measured interval's width over the prediction's size
+  size_t rounds = 0;      // the program campaign's, so far
+  // Where it cannot check: the rounds more that would narrow its interval
+  // enough to check it (and to decide, where it is unclear), at the width
+  // of the rounds so far (an interval narrows as one over the root of the
+  // rounds); none where no count would (no interval yet, or no change
+  // predicted).
+  std::optional<size_t> more_rounds;
 };
 
 // Pairs the variants of a replay report and a program report by name, in
