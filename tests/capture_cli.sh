@@ -53,6 +53,17 @@ st=$?
 grep -qx "900 5" "$tmp/int.txt" && grep -q "^# outcome: interrupted" "$tmp/int.txt" ||
   fail "interrupted: $(head -3 "$tmp/int.txt" 2>&1)"
 
+# Interrupted while busy: the CPU time it spent until then is kept, as the
+# CPU share per run rests on it.
+"$report" capture --out "$tmp/spin.txt" -- "$fixture" x spin 2>"$tmp/err" &
+pid=$!
+for _ in $(seq 50); do [ -n "$(pgrep -P $pid)" ] && break; sleep 0.1; done
+sleep 0.5
+kill -INT $pid
+wait $pid
+awk '$2 == "cpu_time:" && $3 >= 0.1 { ok = 1 } END { exit !ok }' "$tmp/spin.txt" ||
+  fail "interrupted busy command: $(grep -e cpu_time -e outcome "$tmp/spin.txt" 2>&1)"
+
 # No calls seen: status 10, the reasons, nothing written.
 expect 10 "a static binary" -- "$report" capture --out "$tmp/static.txt" -- "$static"
 grep -q "no calls captured.*static binary" "$tmp/err" || fail "static: $(cat "$tmp/err")"

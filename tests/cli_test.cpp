@@ -41,6 +41,7 @@ TEST(Options, EachCommandRefusesWhatItWouldIgnore) {
       {{"tune", "--from", "d", "--out", "e"}, "do not go together"},
       {{"run", "--out", "d", "--runs", "3", "--budget", "5", "--variant", "a"},
        "do not go together"},
+      {{"census", "--out", "d", "--runs", "5", "--budget", "10"}, "do not go together"},
       {{"run", "--out", "d", "--budget", "5"}, "goes with --variant"},
       {{"run", "--more", "d", "--variant", "a"}, "do not go together"},
       {{"census", "--out", "d", "--variant", "a"}, "needs --preload"},

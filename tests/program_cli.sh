@@ -60,7 +60,9 @@ expect_stop() { # folder, want-in-message, args...
   [ "$st" != 0 ] || fail "$want: status 0"
   [ "$(wc -l <"$tmp/err")" = 1 ] && grep -q "$want" "$tmp/err" || fail "$want: $(cat "$tmp/err")"
 }
-expect_stop "$tmp/n" "(b).*cannot run '/no/such/command'" --runs 2 --variant b -- /no/such/command
+# A command not found is a bad command line, as for capture: status 2.
+expect 2 "command not found" -- "$report" program --out "$tmp/n" --runs 2 --variant b -- /no/such/command
+grep -q "program: no such command, or not executable: '/no/such/command'" "$tmp/err" || fail "not found: $(cat "$tmp/err")"
 [ -e "$tmp/n" ] && fail "a command not found left a folder"
 expect_stop "$tmp/x" "(a) failed: the command ended with exit status 3" --runs 2 --variant a -- sh -c 'exit 3'
 expect_stop "$tmp/t" "ran longer than 1 s (--timeout) and was stopped" --runs 1 --timeout 1 --variant a -- sleep 5

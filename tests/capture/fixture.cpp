@@ -7,6 +7,7 @@
 //   fixture TARGET          the calls above; exit 0
 //   fixture TARGET fail     the same, then exit 3
 //   fixture TARGET serve    a few calls, then waits to be stopped
+//   fixture TARGET spin     a few calls, then busy until stopped
 //   fixture TARGET many     one call in each of 300 threads, more threads
 //                           than the capture has rows for
 
@@ -61,6 +62,11 @@ int main(int argc, char **argv) {
     calls(900, 5);
     for (;;)
       pause();
+  }
+  if (argc > 2 && strcmp(argv[2], "spin") == 0) {
+    calls(900, 5);
+    for (volatile unsigned long i = 0;; i++) {
+    }
   }
   if (argc > 2 && strcmp(argv[2], "many") == 0) {
     for (int i = 0; i < 300; i++) {

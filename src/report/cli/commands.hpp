@@ -23,6 +23,11 @@ int tune_command(const Options &o);
 int census_command(const Options &o);
 int capture_command(const Options &o);
 
+// A command given after '--' (program, capture) is looked up as execvp
+// would; one that is not there is a bad command line (UsageError), found
+// before anything runs.
+void refuse_missing_command(const std::vector<std::string> &words, const char *command);
+
 // Standard output is checked like every file: a full disk or a closed pipe
 // is a failure, never a silent success.
 void write_out(const std::string &text);

@@ -44,8 +44,8 @@ void check_combinations(const Options &o) {
   if (o.has("--replay") && o.campaign.engine != Engine::Batch)
     throw UsageError("--replay goes with --engine batch: only batches of calls time a mix");
   refuse_together(o, "--replay", "--random-lengths", "a replay draws the capture's lengths");
-  if (o.command == "run" || o.command == "tune")
-    refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
+  // Every command that takes both: run, tune, census and program.
+  refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
   refuse_together(o, "--runs", "--min-span", "a fixed count looks at no round");
   if (o.command == "summary") {
     refuse_together(o, "--csv", "--json", "choose one format");
@@ -67,7 +67,6 @@ void check_combinations(const Options &o) {
       throw UsageError("program needs --out DIR");
     if (o.command_words.empty())
       throw UsageError("program needs a command after '--'");
-    refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
   }
   if (o.has("--wall") && o.command != "summary")
     throw UsageError("--wall goes with summary");

@@ -29,6 +29,7 @@ int run_command(const Options &o) {
 }
 
 int program_command(const Options &o) {
+  refuse_missing_command(o.command_words, "program");
   CampaignOptions c = o.campaign;
   c.program = o.command_words;
   if (c.variants.empty()) // one variant: the command as it is, with nothing to decide against

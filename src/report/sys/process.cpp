@@ -67,16 +67,17 @@ bool wait_for(pid_t pid, int &status, double seconds, rusage *usage = nullptr) {
   }
 }
 
-// Ends a child that must not go on: politely, then for certain.
-void stop(pid_t pid) {
+// Ends a child that must not go on: politely, then for certain; `usage`
+// gets what it used, as for a child that ended by itself.
+void stop(pid_t pid, rusage *usage = nullptr) {
   int status;
   // The child leads its own process group: whatever it started goes too.
   kill(-pid, SIGTERM);
   int pending = g_interrupt;
   g_interrupt = 0;
-  if (!wait_for(pid, status, 2.0)) {
+  if (!wait_for(pid, status, 2.0, usage)) {
     kill(-pid, SIGKILL);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (wait4(pid, &status, 0, usage) < 0 && errno == EINTR) {
     }
   }
   g_interrupt = pending ? pending : g_interrupt;
@@ -242,18 +243,22 @@ Outcome await_child(const Command &cmd, pid_t pid, int report_fd) {
   bool ended = wait_for(pid, status, limit, &usage), stopped = false;
   if (!ended && cmd.stop_after > 0 && !g_interrupt)
     ended = stopped = stop_gently(pid, status, &usage);
+  auto cpu_of = [&](Outcome out) {
+    const timeval &u = usage.ru_utime, &k = usage.ru_stime;
+    out.cpu_seconds = (double)(u.tv_sec + k.tv_sec) + (double)(u.tv_usec + k.tv_usec) * 1e-6;
+    return out;
+  };
   if (!ended) {
-    stop(pid);
+    // What it used until it was stopped: an interrupted capture keeps it.
+    stop(pid, &usage);
     if (int sig = take_interrupt())
-      return {Outcome::Interrupted, sig};
-    return {Outcome::TimedOut, 0};
+      return cpu_of({Outcome::Interrupted, sig});
+    return cpu_of({Outcome::TimedOut, 0});
   }
   Outcome out{WIFEXITED(status) ? Outcome::Exited : Outcome::Signaled,
               WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)};
   out.stopped = stopped;
-  const timeval &u = usage.ru_utime, &k = usage.ru_stime;
-  out.cpu_seconds = (double)(u.tv_sec + k.tv_sec) + (double)(u.tv_usec + k.tv_usec) * 1e-6;
-  return out;
+  return cpu_of(out);
 }
 
 } // namespace
