@@ -36,6 +36,29 @@ TEST(Render, NanosecondsAndGigabytesUseTheCampaignsFrequency) {
   EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
 }
 
+TEST(Render, ABatchedSetsLoopCostIsEveryRunsAndItsStepTheCampaigns) {
+  // Loop costs that moved from run to run, and a floor below their median;
+  // an engine that read a step of 1 where the campaign read 26.
+  Set s = with_step(make_set("b", 3, one, {0.01, 0, 1}, 1), 26);
+  s.engine = Engine::Batch;
+  s.batch = BatchHeader{};
+  s.batch->resolution = 1;
+  s.loops = {15000, 7200, 9100};
+  for (auto &run : s.runs)
+    for (auto &v : run)
+      v = v * 1000 / 8; // a floor near 5 ticks
+  Report r = build_report({s}, {});
+  ASSERT_TRUE(r.sets[0].summary.loop);
+  EXPECT_DOUBLE_EQ(r.sets[0].summary.loop->median, 9.1);
+  EXPECT_TRUE(r.sets[0].summary.loop->above_floor);
+  std::string text = render_text(r, Unit::Ticks, false);
+  EXPECT_NE(text.find("loop: 9.100 ticks a call, the median of 3 runs (7.200 to 15.000)"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("though the floor below is less"), std::string::npos);
+  EXPECT_NE(text.find("the campaign read a step of 26.00 ticks"), std::string::npos);
+}
+
 TEST(Plot, LengthOneIsLeftOutOfTheRangeAndTwoSetsGetTwoPanels) {
   Set a = make_set("a", 3, one, {}, 1), b = make_set("b", 3, one, {}, 2);
   a.runs[0][0] = a.runs[1][0] = a.runs[2][0] = 1000000;

@@ -20,6 +20,7 @@ struct Set {
   std::vector<RunTicks> runs;             // in 1 / scale() ticks
   Engine engine = Engine::Bench;          // that wrote its runs, all of them
   std::optional<BatchHeader> batch;       // memset-batch's: its first run's header
+  std::vector<uint64_t> loops;            // memset-batch's: each run's own loop cost (BatchHeader)
   Record record;                          // the campaign's record; empty for a lone file
   std::vector<std::string> env;           // NAME=VALUE added to its runs
   std::vector<std::string> inherited_env; // NAME=VALUE the runs inherited that steer the C library

@@ -51,12 +51,26 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     const BatchHeader &h = *set.batch;
     o += std::string("engine: memset-batch, ") +
          (h.random ? "lengths drawn at random within each band" : "fixed lengths") + "\n";
-    o += fmt("resolution: batches of %llu ticks or more, 1000 of the counter's steps of %llu "
-             "ticks; a fenced pair of readings, %.3f ticks, taken off each\n",
+    o += fmt("resolution: batches of %llu ticks or more, 1000 of the counter's steps as the "
+             "engine read them (%llu %s)",
              (unsigned long long)h.batch_ticks, (unsigned long long)h.resolution,
+             h.resolution == 1 ? "tick" : "ticks");
+    // The campaign reads the step too, with a rule that sees fractional
+    // steps: where the two disagree, the batches were shorter than meant.
+    if (const auto &step = set.record.machine.tsc_step;
+        step && *step > 1.5 * (double)h.resolution)
+      o += fmt(", where the campaign read a step of %.2f ticks: batches shorter than 1000 steps",
+               *step);
+    o += fmt("; a fenced pair of readings, %.3f ticks, taken off each\n",
              (double)h.read_cost / kBatchScale);
-    o += fmt("loop: %.3f ticks a call (the same loop calling an empty function; in every value)\n",
-             (double)h.loop / kBatchScale);
+    if (const auto &loop = sum.loop) {
+      o += fmt("loop: %.3f ticks a call, the median of %zu runs (%.3f to %.3f): the same loop "
+               "calling an empty function, measured in each run; in every value",
+               loop->median, loop->runs, loop->low, loop->high);
+      o += loop->above_floor ? fmt(", though the floor below is less: the empty call's loop "
+                                   "costs more than a short fill's here, and bounds nothing\n")
+                             : "\n";
+    }
   }
   if (sum.resolution)
     o += "resolution: " + ticks(*sum.resolution) + (*sum.resolution == 1 ? " tick" : " ticks") +

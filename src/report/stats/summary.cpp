@@ -94,6 +94,18 @@ SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz
   one.summary = summarize(set, one.levels, one.level_values, one.quartiles, levels_of(one.median));
   auto own = set.record.machine.tsc_mhz;
   one.mhz = own && *own > 0 ? own : tsc_mhz;
+  if (!set.loops.empty()) {
+    std::vector<double> loops;
+    for (uint64_t l : set.loops)
+      loops.push_back((double)l / kBatchScale);
+    SetSummary::Loop loop;
+    loop.runs = loops.size();
+    loop.low = *std::min_element(loops.begin(), loops.end());
+    loop.high = *std::max_element(loops.begin(), loops.end());
+    loop.median = median(loops);
+    loop.above_floor = loop.median > one.summary.floor;
+    one.summary.loop = loop;
+  }
   one.series = band_series(set);
   if (size_t hidden = hidden_bands(one.series, statistic))
     one.summary.hidden_to = band_grid()[hidden - 1].to;

@@ -35,6 +35,16 @@ struct SetSummary {
   std::optional<double> resolution; // counter step in ticks, from the record
   std::optional<double> read_cost;  // median back-to-back reading, from the record
   std::vector<SummaryRow> rows;     // at 1, 2, 4, ... 32768 bytes
+  // memset-batch's loop cost, a call of an empty function in the same loop,
+  // in ticks: measured anew in each run, and it moves from run to run.
+  struct Loop {
+    double median = 0, low = 0, high = 0; // over the runs
+    size_t runs = 0;
+    // The floor lies below the median loop cost said to be in every value:
+    // the empty call's loop is no lower bound of a fill's here.
+    bool above_floor = false;
+  };
+  std::optional<Loop> loop;
   // The fills from 3 bytes up to this length, the end of a band, hide in
   // the readings (hidden_bands): a difference there cannot be seen.
   // None where the counter's step is not known, or nothing hides.
