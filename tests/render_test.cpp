@@ -118,7 +118,15 @@ TEST(Render, PerRunTakesTheUnitOfItsLargestFigureAndRoundsOutwards) {
   p.wall_share = Figure{-50e-6, -60.04e-6, -39.96e-6};
   EXPECT_EQ(per_run_line(p, "x"),
             "per run: x -50.0 us [-60.1, -39.9] of memset time over 4000 calls; -0.00500% "
-            "[-0.00601, -0.00399] of the run's wall time\n");
+            "[-0.00601, -0.00399] of the run's wall time (the capture records no CPU time: no "
+            "share of it)\n");
+  // A one-sided bound: its side's end alone, no interval.
+  PerRun bound = p;
+  bound.interval = false;
+  bound.at_least = true;
+  EXPECT_EQ(per_run_line(bound).substr(0, 30), "per run: at least -60.1 us of ");
+  bound.at_least = false;
+  EXPECT_EQ(per_run_line(bound).substr(0, 29), "per run: at most -39.9 us of ");
   // A whole millisecond and more shows in ms; no frequency, ticks and no share.
   p.seconds = Figure{-2e-3, -2.5e-3, -1.5e-3};
   EXPECT_NE(per_run_line(p).find("-2.00 ms [-2.50, -1.50]"), std::string::npos);

@@ -62,6 +62,9 @@ struct TuneAdvice : Standings {
   // and the variants by it, the lowest first, those it leaves unclear last.
   std::vector<WeightedComparison> weighted;
   std::vector<size_t> weighted_order;
+  // The settings whose weighted verdict is not yet decided and could gain
+  // more than the best decided one: what keeps the advice open.
+  std::vector<size_t> weighted_open;
   // No advice: a setting's weighted verdict hides in the readings.
   bool advice_hidden = false;
   bool mostly_unmeasured = false; // the weights' calls, mostly at lengths not measured

@@ -42,8 +42,10 @@ void advise_weighted(TuneAdvice &a, const Weights &w) {
     if (!a.is_head(v) || slower)
       continue;
     const WeightedComparison &c = a.weighted[v];
-    if (c.verdict == Verdict::Faster && c.est.ratio < best) {
-      best = c.est.ratio;
+    // A bound says at most this ratio: the gain is at least what it says.
+    const double ratio = c.bound ? c.est.high : c.est.ratio;
+    if (c.verdict == Verdict::Faster && ratio < best) {
+      best = ratio;
       a.advised = v;
     } else if (c.hidden) {
       // What hides could be any gain: nothing is advised, and rounds won't tell.
@@ -51,6 +53,13 @@ void advise_weighted(TuneAdvice &a, const Weights &w) {
     } else if (c.verdict == Verdict::Unclear) {
       possible = std::min(possible, c.est.interval ? c.est.low : 0.0);
     }
+  }
+  // The heads still unclear that could beat the best decided one.
+  for (size_t v = 1; v < n; v++) {
+    const WeightedComparison &c = a.weighted[v];
+    if (a.is_head(v) && c.verdict == Verdict::Unclear && !c.hidden &&
+        (c.est.interval ? c.est.low : 0.0) < best)
+      a.weighted_open.push_back(v);
   }
   a.advice_undecided = !a.advice_hidden && possible < best;
   if (a.advice_undecided || a.advice_hidden)

@@ -165,8 +165,15 @@ std::string render_advice(const TuneAdvice &a) {
     return o;
   }
   if (a.advice_undecided) {
-    std::string what = a.weighted.empty() ? plural(a.unclear, "band") + " not decided"
-                                          : "the weighted ratios are not decided";
+    std::string what = plural(a.unclear, "band") + " not decided";
+    if (!a.weighted.empty()) {
+      std::vector<std::string> names;
+      for (size_t v : a.weighted_open)
+        names.push_back(printable(a.sets[v].label));
+      what = fmt("%zu of %zu settings' weighted ratios not decided (", a.weighted_open.size(),
+                 a.sets.size() - 1) +
+             joined(names) + "), and each could gain more than any setting decided faster";
+    }
     o += "advice: none yet: " + what + "; " + more_rounds(a, "tune") + "\n";
     return o;
   }

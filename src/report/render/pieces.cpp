@@ -23,26 +23,36 @@ int decimals_for(const Figure &f) {
   return std::clamp(2 - (int)std::floor(std::log10(most)), 0, 9);
 }
 
+// How a figure without an interval is rounded: to nearest, or, for a
+// one-sided bound, away from what it bounds, so that the printed bound holds.
+enum class Rounding { Nearest, Down, Up };
+
 // "-0.61 [-0.70, -0.52]" in a scale and unit, the interval rounded outwards.
-std::string figure(const Figure &f, bool interval, double scale, const char *unit) {
+std::string figure(const Figure &f, bool interval, double scale, const char *unit,
+                   Rounding r = Rounding::Nearest) {
   Figure s{f.value * scale, f.low * scale, f.high * scale};
   int d = decimals_for(s);
-  std::string o = fmt("%+.*f%s", d, s.value, unit);
+  double p = std::pow(10.0, d), v = s.value;
+  if (r == Rounding::Down)
+    v = std::floor(v * p) / p;
+  if (r == Rounding::Up)
+    v = std::ceil(v * p) / p;
+  std::string o = fmt("%+.*f%s", d, v, unit);
   if (interval)
     o += " " + bracket(s.low, s.high, d);
   return o;
 }
 
 // Seconds in the unit that suits the largest figure.
-std::string time_figure(const Figure &f, bool interval) {
+std::string time_figure(const Figure &f, bool interval, Rounding r = Rounding::Nearest) {
   double most = largest(f);
   if (most >= 1)
-    return figure(f, interval, 1, " s");
+    return figure(f, interval, 1, " s", r);
   if (most >= 1e-3)
-    return figure(f, interval, 1e3, " ms");
+    return figure(f, interval, 1e3, " ms", r);
   if (most >= 1e-6)
-    return figure(f, interval, 1e6, " us");
-  return figure(f, interval, 1e9, " ns");
+    return figure(f, interval, 1e6, " us", r);
+  return figure(f, interval, 1e9, " ns", r);
 }
 
 // "26 ticks = 12.4 ns"; ticks alone without the counter's frequency.
@@ -144,21 +154,24 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
     return o + ") or more\n";
   }
   if (p.at_least) {
-    // A one-sided bound: the figure the bound rests on, and no interval.
+    // A one-sided bound: the figure the bound rests on, rounded so that it
+    // still holds, and no interval.
     bool least = *p.at_least;
+    Rounding r = least ? Rounding::Down : Rounding::Up;
     auto one = [&](const Figure &f) {
       double v = least ? f.low : f.high;
       return Figure{v, v, v};
     };
     o += least ? "at least " : "at most ";
     if (!p.seconds)
-      return o + figure(one(p.ticks), false, 1, " ticks") +
+      return o + figure(one(p.ticks), false, 1, " ticks", r) +
              fmt(" of memset time over %.0f calls (hidden lengths: the size cannot be read)\n",
                  p.calls);
-    o += time_figure(one(*p.seconds), false) + fmt(" of memset time over %.0f calls; ", p.calls) +
-         figure(one(*p.wall_share), false, 100, "%") + " of the run's wall time";
+    o += time_figure(one(*p.seconds), false, r) +
+         fmt(" of memset time over %.0f calls; ", p.calls) +
+         figure(one(*p.wall_share), false, 100, "%", r) + " of the run's wall time";
     if (p.cpu_share)
-      o += ", " + figure(one(*p.cpu_share), false, 100, "%") + " of its CPU time";
+      o += ", " + figure(one(*p.cpu_share), false, 100, "%", r) + " of its CPU time";
     return o + " (hidden lengths: the size cannot be read)\n";
   }
   const char *why_no_interval = p.interval ? "" : " (no interval: too few runs)";
@@ -171,6 +184,8 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
        figure(*p.wall_share, p.interval, 100, "%") + " of the run's wall time";
   if (p.cpu_share)
     o += ", " + figure(*p.cpu_share, p.interval, 100, "%") + " of its CPU time";
+  else
+    o += " (the capture records no CPU time: no share of it)";
   return o + why_no_interval + "\n";
 }
 
@@ -180,8 +195,10 @@ std::string per_run_gain(const PerRun &p) {
   if (p.at_least) {
     const Figure &t = p.seconds ? *p.seconds : p.ticks;
     double v = *p.at_least ? t.low : t.high;
+    Rounding r = *p.at_least ? Rounding::Down : Rounding::Up;
     return std::string(*p.at_least ? "at least " : "at most ") +
-           (p.seconds ? time_figure({v, v, v}, false) : figure({v, v, v}, false, 1, " ticks")) +
+           (p.seconds ? time_figure({v, v, v}, false, r)
+                      : figure({v, v, v}, false, 1, " ticks", r)) +
            " per run (hidden lengths)";
   }
   if (!p.seconds)
