@@ -4,10 +4,12 @@
 #include "report/advice/tune.hpp"
 #include "report/formats/weights.hpp"
 #include "report/render/render.hpp"
+#include "report/sys/text.hpp"
 #include "synthetic.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace report;
@@ -135,6 +137,39 @@ TEST(Census, RanksByCostPerCallWithEachVerdict) {
       EXPECT_EQ(r.w.verdict, Verdict::Same) << sets[r.variant].label;
     }
   }
+}
+
+TEST(Census, EachEntrySaysWhereItWinsAndLoses) {
+  // Like default over all lengths alike (its long fills dominate), but 1.5
+  // times as slow below 2 KiB and a little faster above: the all-lengths
+  // figure alone would hide where it loses.
+  auto sets = tune_sets(8191);
+  auto mine = [](size_t len) { return len < 2048 ? 1.5 : len > 2048 ? 1.25 * 0.985 : 1.0; };
+  sets.push_back(make_set("mine", 11, mine, {0, 0, 1}, 7));
+  Census c = take_census(sets, {}, std::nullopt);
+  auto entry = std::find_if(c.ranking.begin(), c.ranking.end(),
+                            [&](const Ranked &r) { return sets[r.variant].label == "mine"; });
+  ASSERT_NE(entry, c.ranking.end());
+  const auto &st = entry->stretches;
+  ASSERT_GE(st.size(), 2u);
+  EXPECT_EQ(st.front().from, kFirstBandLength);
+  EXPECT_EQ(st.back().to, kLengths);
+  for (size_t i = 1; i < st.size(); i++) {
+    EXPECT_EQ(st[i].from, st[i - 1].to + 1);
+    EXPECT_FALSE(st[i].decision == st[i - 1].decision) << "stretches " << i - 1 << " and " << i;
+  }
+  EXPECT_EQ(st.front().decision.verdict, Verdict::Slower);
+  EXPECT_NEAR(st.front().low, 1.5, 0.02);
+  EXPECT_GE(st.front().to, 1024u);
+  EXPECT_LT(st.front().to, 2048u);
+  EXPECT_TRUE(std::any_of(st.begin(), st.end(),
+                          [](const Stretch &x) { return x.decision.verdict == Verdict::Faster; }));
+  // The text says it beside the all-lengths figure, and what that weighs.
+  std::string text = render_census(c, "");
+  EXPECT_NE(text.find("where: mine slower over 3.."), std::string::npos) << text;
+  EXPECT_NE(text.find("the long fills dominate"), std::string::npos);
+  EXPECT_NE(text.find("mine " + fmt("%.2f", entry->cost) + " ticks per call, all lengths alike: "),
+            std::string::npos);
 }
 
 TEST(Tune, TooFewRoundsToDecideAdviseNothing) {

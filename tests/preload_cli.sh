@@ -80,6 +80,26 @@ for lib in "$(dirname "$report")"/libmemset-*.so; do
     fail "census does not name $name and its version: $(grep library "$tmp/out")"
 done
 expect 0 "census from its folder" -- "$report" census --from "$tmp/census"
+# Every entry but default says where it wins and loses, in text and in JSON,
+# its stretches covering 3..32768 without a gap.
+[ "$(grep -c '^where: ' "$tmp/out")" = "$(($(grep -c '^rank: ' "$tmp/out") - 1))" ] ||
+  fail "census stretches: $(grep -e '^rank' -e '^where' "$tmp/out")"
+expect 0 "census JSON" -- "$report" census --from "$tmp/census" --json
+/usr/bin/python3 -c '
+import json, sys
+doc = json.load(sys.stdin)
+ranking = doc["ranking"]
+assert [r["rank"] for r in ranking] == list(range(1, len(ranking) + 1)), ranking
+for r in ranking:
+    if r["variant"] == "default":
+        assert "overall" not in r, r
+        continue
+    assert r["overall"]["verdict"] in ("faster", "slower", "same", "unclear"), r
+    st = r["stretches"]
+    assert st[0]["from"] == 3 and st[-1]["to"] == 32768, st
+    assert all(a["to"] + 1 == b["from"] for a, b in zip(st, st[1:])), st
+assert "long fills" in doc["context"]["ranking_weighs"], doc["context"]
+' <"$tmp/out" || fail "census JSON: $(head -c 600 "$tmp/out")"
 expect 2 "a missing --preload" -- "$report" run --out "$tmp/bad" --variant x --preload "$tmp/libnothere.so"
 expect 2 "census variant without --preload" -- "$report" census --out "$tmp/bad" --variant x
 finish

@@ -6,6 +6,23 @@
 
 namespace report {
 
+std::vector<Stretch> stretches_of(const Comparison &c) {
+  std::vector<Stretch> out;
+  for (const Range &r : c.ranges) {
+    // A bound's figure is its bound; an estimate's, its ratio.
+    double ratio = r.bound ? ratio_bound(r.est, r.decision()).value : r.est.ratio;
+    if (!out.empty() && out.back().decision == r.decision() &&
+        out.back().hidden_in == r.hidden_in) {
+      out.back().to = r.to;
+      out.back().low = std::min(out.back().low, ratio);
+      out.back().high = std::max(out.back().high, ratio);
+      continue;
+    }
+    out.push_back({r.from, r.to, r.decision(), r.hidden_in, ratio, ratio});
+  }
+  return out;
+}
+
 Census take_census(std::vector<Set> sets, const CompareOptions &given,
                    const std::optional<Weights> &weights) {
   Census c;
@@ -27,10 +44,12 @@ Census take_census(std::vector<Set> sets, const CompareOptions &given,
   for (const auto &set : s.sets)
     ws.push_back(weigh_set(set, w, given.statistic));
   for (size_t v = 0; v < s.sets.size(); v++) {
-    Ranked r{v, ws[v].cost, {}};
-    if (v > 0)
+    Ranked r{v, ws[v].cost, {}, {}};
+    if (v > 0) {
       r.w = weigh_comparison(s.sets[0], ws[0], s.sets[v], ws[v], s.vs_default[v], w,
                              s.sets[0].record.machine.tsc_mhz);
+      r.stretches = stretches_of(s.vs_default[v]);
+    }
     c.ranking.push_back(r);
   }
   std::stable_sort(c.ranking.begin(), c.ranking.end(),

@@ -13,10 +13,26 @@
 
 namespace report {
 
+// Where an entry wins and loses against glibc's choice: adjacent ranges of
+// its comparison with one verdict and qualifier, joined, with the span of
+// their own estimates (of their bounds, where the fills hide).
+struct Stretch {
+  size_t from, to;
+  Decision decision;
+  Hidden hidden_in = Hidden::None;
+  double low = 1, high = 1; // the ranges' ratios (bounds), least and most
+};
+
+// A comparison's ranges as such stretches.
+std::vector<Stretch> stretches_of(const Comparison &c);
+
 struct Ranked {
   size_t variant;
   double cost;          // expected ticks per call, of the statistic
   WeightedComparison w; // to glibc's choice; the first variant's own is empty
+  // Where it is faster, slower or the same as glibc's choice, length by
+  // length: what one figure over all lengths cannot say. Empty for the first.
+  std::vector<Stretch> stretches;
 };
 
 struct Census {

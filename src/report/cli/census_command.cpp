@@ -14,6 +14,8 @@ namespace report {
 
 int census_command(const Options &o) {
   std::optional<Weights> weights = weights_of(o);
+  if (o.format == Format::Json)
+    need_json_support(); // before a campaign is run whose report could not be written
   std::string dir = o.from;
   if (dir.empty()) {
     std::string here = std::filesystem::path(beside_this_tool("memset-report")).parent_path();
@@ -24,7 +26,9 @@ int census_command(const Options &o) {
     dir = plan.campaign.out;
   }
   std::vector<Set> sets = load_baseline_campaign(dir, "a census");
-  write_out(render_census(take_census(std::move(sets), o.compare, weights), o.weights));
+  Census c = take_census(std::move(sets), o.compare, weights);
+  write_out(o.format == Format::Json ? render_census_json(c, o.weights)
+                                     : render_census(c, o.weights));
   return kOk;
 }
 

@@ -180,23 +180,26 @@ const CommandDef kCensus{
      {&kFrom, "report on a census already run, without running"},
      {&kWeights, "rank by this program's lengths (as for summary) instead\n"
                  "of every length from 2 to 32768 alike"},
-     {&kWeightsFormat, kAsForSummary}},
+     {&kWeightsFormat, kAsForSummary},
+     {&kJson, "the census as JSON: the ranking with each entry's verdict\n"
+              "and its stretches, the fastest per range, the record"}},
     false,
     "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                            [--seed N] [--bench PATH] [--engine bench|batch "
     "[--random-lengths]]\n"
     "                            [--variant NAME --preload PATH]...\n"
     "                            [--statistic low|median] [--threshold PCT]\n"
-    "                            [--weights FILE [--weights-format F]]\n"
+    "                            [--weights FILE [--weights-format F]] [--json]\n"
     "       memset-report census --from DIR [--statistic low|median] [--threshold PCT]\n"
-    "                            [--weights FILE [--weights-format F]]\n",
+    "                            [--weights FILE [--weights-format F]] [--json]\n",
     "Runs one interleaved campaign, until decided as 'run' does, of glibc's own\n"
     "choice of memset (default), glibc's other implementations (as tune picks\n"
     "them), the memset of each other C library the build found (musl, dietlibc,\n"
     "klibc, LLVM libc, preloaded from libmemset-NAME.so beside this tool) and your\n"
     "own preloads. Prints the fastest implementation, or group of equivalent\n"
     "ones, per range of lengths with its ratio to default, and a ranking of all by\n"
-    "the expected cost per call. Every preload is checked to be the memset bound.\n",
+    "the expected cost per call, each with where it is faster, slower or the same\n"
+    "as default, length by length. Every preload is checked to be the memset bound.\n",
     "",
     false,
     "rank glibc's memset against musl's, dietlibc's, klibc's, LLVM libc's\n"

@@ -108,6 +108,31 @@ std::string common_lines(const char *what, const Standings &a) {
   return o;
 }
 
+// "where: musl slower over 3..2047 (1.06 to 3.90), same over 2048..32768":
+// an entry's stretches against default, with its line feed.
+std::string where_line(const Standings &a, const Ranked &r) {
+  const Sides sides{a.sets[0].label, a.sets[r.variant].label};
+  std::vector<std::string> parts;
+  for (const Stretch &st : r.stretches) {
+    std::string p =
+        std::string(verdict_name(st.decision.verdict)) + fmt(" over %zu..%zu", st.from, st.to);
+    if (st.decision.bound) {
+      bool least = st.decision.verdict == Verdict::Slower;
+      double v = least ? st.low : st.high; // the weakest bound holds for all
+      p += fmt(" (%s %.2f; hidden in ", least ? "at least" : "at most",
+               least ? std::floor(v * 100) / 100 : std::ceil(v * 100) / 100) +
+           hiding(st.hidden_in, sides) + " readings)";
+    } else if (st.decision.hidden) {
+      p += " (hidden in " + hiding(st.hidden_in, sides) + " readings)";
+    } else if (st.decision.verdict == Verdict::Faster || st.decision.verdict == Verdict::Slower) {
+      p += st.high > st.low * 1.005 ? fmt(" (%.2f to %.2f)", st.low, st.high)
+                                    : fmt(" (%.2f)", st.low);
+    }
+    parts.push_back(p);
+  }
+  return "where: " + printable(a.sets[r.variant].label) + " " + joined(parts) + "\n";
+}
+
 } // namespace
 
 std::string render_census(const Census &c, const std::string &weights_file) {
@@ -116,10 +141,11 @@ std::string render_census(const Census &c, const std::string &weights_file) {
   if (c.capture)
     o += capture_lines(*c.capture);
   o += "ranking: by the expected cost per call, " +
-       (c.weighted ? "weighted by " + printable(weights_file)
-                   : std::string("every length from 2 to 32768 alike")) +
+       (c.weighted ? "weighted by " + printable(weights_file) + "'s lengths"
+                   : std::string("every length from 2 to 32768 alike, which the long fills "
+                                 "dominate")) +
        (c.capture ? " (the same order as by the change per run)" : "") +
-       "; ratio to default, verdict\n";
+       "; verdict and ratio to default; then where each wins and loses, length by length\n";
   if (c.mostly_unmeasured)
     o += kMostlyUnmeasured;
   if (!a.open.empty())
@@ -132,8 +158,11 @@ std::string render_census(const Census &c, const std::string &weights_file) {
     o += fmt("rank: %zu ", i + 1) + printable(a.sets[r.variant].label) +
          fmt(" %.2f ticks per call", r.cost);
     if (r.variant > 0)
-      o += std::string(" ") + verdict_name(r.w.verdict) + weighted_figures(r.w, a, r.variant);
-    o += "\n";
+      o += std::string(c.weighted ? ", weighted: " : ", all lengths alike: ") +
+           verdict_name(r.w.verdict) + weighted_figures(r.w, a, r.variant) + "\n" +
+           where_line(a, r);
+    else
+      o += "\n";
     if (r.w.per_run)
       o += per_run_line(*r.w.per_run, a.sets[r.variant].label);
   }

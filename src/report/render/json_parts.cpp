@@ -4,6 +4,7 @@
 
 #include "report/render/json_parts.hpp"
 
+#include "report/render/pieces.hpp"
 #include "report/sys/text.hpp"
 
 namespace report {
@@ -132,6 +133,44 @@ void put(ordered_json &j, const std::string &name, const Figure &f, bool interva
 }
 
 } // namespace
+
+// A range, band or weighted estimate, as the text gives it: where fills
+// hide in either set's readings, whose they are, and no ratio or interval;
+// where a difference shows past the hidden side's floor, its one-sided
+// bound ("at_least" or "at_most", of the ratio and of the difference per
+// call in ticks) instead.
+ordered_json estimate_json(size_t from, size_t to, const Decision &d, Hidden where,
+                           const Sides &sides, const Estimate &e) {
+  ordered_json j = {{"from", from}, {"to", to}, {"verdict", verdict_name(d.verdict)}};
+  if (where != Hidden::None) {
+    ordered_json in = ordered_json::array();
+    if (where == Hidden::Base || where == Hidden::Both)
+      in.push_back(utf8(sides.base));
+    if (where == Hidden::Other || where == Hidden::Both)
+      in.push_back(utf8(sides.other));
+    j["hidden_in"] = in;
+  }
+  if (d.hidden) {
+    j["ratio"] = nullptr;
+    j["hidden"] = true;
+    return j;
+  }
+  if (d.bound) {
+    Bound r = ratio_bound(e, d), diff = diff_bound(e, d);
+    const char *side = r.at_least ? "at_least" : "at_most";
+    j["ratio"] = nullptr;
+    j["bound"] = side;
+    j[side] = r.value;
+    j[std::string("diff_ticks_") + side] = diff.value;
+    return j;
+  }
+  j["ratio"] = e.ratio;
+  if (e.interval) {
+    j["low"] = e.low;
+    j["high"] = e.high;
+  }
+  return j;
+}
 
 ordered_json per_run_json(const PerRun &p) {
   ordered_json j = {{"calls", p.calls}};

@@ -4,6 +4,7 @@
 
 #include "report/formats/capture.hpp"
 #include "report/formats/sets.hpp"
+#include "report/render/pieces.hpp"
 #include "report/stats/per_run.hpp"
 
 #include <nlohmann/json.hpp>
@@ -25,6 +26,12 @@ nlohmann::ordered_json entry(const std::string &name, const std::string &run_nam
 
 // A value dumped as it would sit at `depth` inside the whole document.
 std::string nested(const nlohmann::ordered_json &j, int depth);
+
+// A range, band or weighted estimate, as the text gives it (estimate_text):
+// where fills hide, whose readings they hide in and no ratio; where a
+// difference shows past the hidden side's floor, its one-sided bound.
+nlohmann::ordered_json estimate_json(size_t from, size_t to, const Decision &d, Hidden where,
+                                     const Sides &sides, const Estimate &e);
 
 // A capture's own lines, and what a comparison means per run of it.
 nlohmann::ordered_json capture_json(const Capture &c);

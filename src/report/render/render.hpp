@@ -60,5 +60,8 @@ std::string render_advice(const TuneAdvice &a);
 // A census as text: the libraries and their versions, the variants, the
 // fastest per range and the ranking.
 std::string render_census(const Census &c, const std::string &weights_file);
+// The same as JSON: the record, the fastest per range, and the ranking with
+// each entry's overall verdict and its stretches.
+std::string render_census_json(const Census &c, const std::string &weights_file);
 
 } // namespace report
