@@ -119,7 +119,13 @@ TEST(Render, PerRunTakesTheUnitOfItsLargestFigureAndRoundsOutwards) {
   EXPECT_EQ(per_run_line(p, "x"),
             "per run: x -50.0 us [-60.1, -39.9] of memset time over 4000 calls; -0.00500% "
             "[-0.00601, -0.00399] of the run's wall time (the capture records no CPU time: no "
-            "share of it)\n");
+            "share of it); from each length timed on its own, back to back, weighted by the "
+            "capture's calls\n");
+  // What it rests on is said of every per-run line.
+  PerRun replayed = p;
+  replayed.basis = PerRunBasis::Replay;
+  EXPECT_NE(per_run_line(replayed).find("; from the capture's mix, replayed in a shuffled order\n"),
+            std::string::npos);
   // A one-sided bound: its side's end alone, no interval.
   PerRun bound = p;
   bound.interval = false;
@@ -132,9 +138,10 @@ TEST(Render, PerRunTakesTheUnitOfItsLargestFigureAndRoundsOutwards) {
   EXPECT_NE(per_run_line(p).find("-2.00 ms [-2.50, -1.50]"), std::string::npos);
   p.seconds.reset();
   p.interval = false;
-  EXPECT_EQ(per_run_line(p), "per run: -50000 ticks of memset time over 4000 calls; no counter "
-                             "frequency (give --tsc-mhz), so no share of the run's time (no "
-                             "interval: too few runs)\n");
+  EXPECT_EQ(per_run_line(p).substr(0, 157),
+            "per run: -50000 ticks of memset time over 4000 calls; no counter "
+            "frequency (give --tsc-mhz), so no share of the run's time (no "
+            "interval: too few runs); from ");
 }
 
 TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {

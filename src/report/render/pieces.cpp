@@ -137,7 +137,9 @@ std::string weighted_text(const WeightedComparison &w, const Sides &s, double st
   return o;
 }
 
-std::string per_run_line(const PerRun &p, const std::string &label) {
+namespace {
+
+std::string per_run_figures(const PerRun &p, const std::string &label) {
   std::string o = "per run: " + (label.empty() ? "" : printable(label) + " ");
   if (p.hidden) {
     // No figure that would read as a bound: what could hide instead.
@@ -187,6 +189,20 @@ std::string per_run_line(const PerRun &p, const std::string &label) {
   else
     o += " (the capture records no CPU time: no share of it)";
   return o + why_no_interval + "\n";
+}
+
+} // namespace
+
+const char *per_run_basis(PerRunBasis b) {
+  return b == PerRunBasis::Replay ? "the capture's mix, replayed in a shuffled order"
+                                  : "each length timed on its own, back to back, weighted by the "
+                                    "capture's calls";
+}
+
+std::string per_run_line(const PerRun &p, const std::string &label) {
+  std::string o = per_run_figures(p, label);
+  o.pop_back(); // its line feed, after what it rests on
+  return o + "; from " + per_run_basis(p.basis) + "\n";
 }
 
 std::string per_run_gain(const PerRun &p) {

@@ -103,9 +103,13 @@ std::string measured_line(Engine e);
 std::string weighted_text(const WeightedComparison &w, const Sides &s, double step,
                           std::optional<double> mhz);
 
+// "the capture's mix, replayed in a shuffled order": what a per-run figure
+// rests on.
+const char *per_run_basis(PerRunBasis b);
+
 // "per run: LABEL -0.612 ms [-0.701, -0.520] of memset time over 744381
-// calls; -0.287% [-0.330, -0.244] of the run's wall time, ...", with its
-// line feed; LABEL and its space only where given.
+// calls; -0.287% [-0.330, -0.244] of the run's wall time, ...; from WHAT IT
+// RESTS ON", with its line feed; LABEL and its space only where given.
 std::string per_run_line(const PerRun &p, const std::string &label = "");
 
 // "-0.612 ms [-0.701, -0.520] per run (-0.287% [-0.330, -0.244] of its

@@ -83,7 +83,8 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
       mc.options.confidence = campaign_confidence(a.record);
     mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
     if (calls)
-      mc.per_run = per_run(mc.c.est, *calls, r.sets[0].mhz);
+      mc.per_run = per_run(mc.c.est, *calls, r.sets[0].mhz, 0, 0, mc.c.decision,
+                           PerRunBasis::Replay);
     r.comparisons.push_back(mc);
   }
   return r;

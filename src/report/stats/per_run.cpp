@@ -11,10 +11,12 @@ Figure scaled(const Figure &f, double by) { return {f.value * by, f.low * by, f.
 } // namespace
 
 std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::optional<double> mhz,
-                              double hidden_calls, double step, const Decision &d) {
+                              double hidden_calls, double step, const Decision &d,
+                              PerRunBasis basis) {
   if (!w.capture)
     return std::nullopt;
   PerRun p;
+  p.basis = basis;
   // The calls the weighted difference is of: those the weighting counts.
   p.calls = w.measured();
   p.interval = weighted.interval && !d.hidden && !d.bound;

@@ -24,7 +24,15 @@ struct Unseen {
   std::optional<double> seconds, wall_share, cpu_share;
 };
 
+// What a per-run figure rests on: each length's back-to-back calls, timed
+// one length at a time and weighted by the capture's calls; or the
+// capture's mix of lengths replayed in a shuffled order. They may differ:
+// lengths repeated one at a time train the branch predictors, a shuffled
+// mix does not, so the replay stands for the program's calls.
+enum class PerRunBasis { PerLength, Replay };
+
 struct PerRun {
+  PerRunBasis basis = PerRunBasis::PerLength;
   double calls = 0;      // the capture's calls at the lengths the benchmark measures
   bool interval = false; // low..high mean something
   // The weighted verdict is unclear for the hidden share (WeightedComparison):
@@ -47,6 +55,7 @@ struct PerRun {
 // counter could hide; `d` the weighted verdict, whose qualifiers say what
 // the figures are.
 std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::optional<double> mhz,
-                              double hidden_calls = 0, double step = 0, const Decision &d = {});
+                              double hidden_calls = 0, double step = 0, const Decision &d = {},
+                              PerRunBasis basis = PerRunBasis::PerLength);
 
 } // namespace report
