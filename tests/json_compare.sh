@@ -149,4 +149,14 @@ r = [x for x in doc["benchmarks"] if x["name"].endswith("a/replay")]
 assert len(r) == 6 and all(x["time_unit"] == "ns" and x["real_time"] > 0 for x in r), r
 ' <"$tmp/out" || fail "JSON of a prediction"
 
+# A curve campaign weighted by the capture beside its replay: the change per
+# run both ways, each saying what it rests on, and which stands for the program.
+expect 0 "curves for two ways" -- "$report" run --engine batch --out "$tmp/c2" --runs 6 --variant a --variant b
+expect 0 "two ways" -- "$report" summary --weights "$tmp/pcap.txt" "$tmp/c2" "$tmp/r"
+sed -n '/^== per run, two ways/,$p' "$tmp/out" >"$tmp/two"
+[ "$(grep -c '^per run: b .*; from each length timed on its own' "$tmp/two")" = 1 ] &&
+  [ "$(grep -c "^per run: b .*; from the capture's mix, replayed in a shuffled order" "$tmp/two")" = 1 ] &&
+  grep -q '^why: .*the replay stands for the program' "$tmp/two" || fail "two ways: $(cat "$tmp/two")"
+expect 2 "two ways without weights" -- "$report" summary "$tmp/c2" "$tmp/r"
+
 finish

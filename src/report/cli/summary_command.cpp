@@ -69,14 +69,46 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   return kOk;
 }
 
+// Curves weighted by a capture beside a replay of it (and perhaps the
+// program itself): each summary, then the change per run both ways.
+int two_ways_summary(const Options &o, std::vector<Set> sets) {
+  for (const char *c : {"--csv", "--json", "--lengths", "--fail-if-slower"})
+    if (o.has(c))
+      throw UsageError(std::string(c) +
+                       " does not go with curves beside a replay: summarise each on its own");
+  if (!o.has("--weights"))
+    throw UsageError("curves beside a replay need --weights CAPTURE, the replay's capture: their "
+                     "change per run is set beside the replay's");
+  std::vector<Set> curves, replays, programs;
+  for (auto &s : sets)
+    (s.program ? programs : s.replay() ? replays : curves).push_back(std::move(s));
+  if (replays.empty())
+    throw UsageError("curves go beside a replay campaign, not a program campaign alone: give the "
+                     "replay too");
+  Report r = load_report(o, std::move(curves));
+  MixReport replay = build_mix_report(std::move(replays), o.compare, o.tsc_mhz);
+  std::string text = render_text(r, o.unit, o.bands) + "\n" + render_mix_text(replay);
+  if (!programs.empty()) {
+    MixReport program = build_mix_report(std::move(programs), o.compare, o.tsc_mhz, o.wall);
+    text += "\n" + render_mix_text(program) +
+            render_prediction(replay, program, predict(replay, program));
+  }
+  write_out(text + render_two_ways(per_run_two_ways(r, replay)));
+  return kOk;
+}
+
 } // namespace
 
 int summary_command(const Options &o) {
   if (o.format == Format::Json)
     need_json_support(); // before reading anything
   std::vector<Set> sets = load_all_sets(o.sets);
-  if (std::any_of(sets.begin(), sets.end(), [](const Set &s) { return s.replay() || s.program; }))
-    return mix_summary(o, std::move(sets));
+  auto one_figure = [](const Set &s) { return s.replay() || s.program; };
+  if (std::any_of(sets.begin(), sets.end(), one_figure)) {
+    if (std::all_of(sets.begin(), sets.end(), one_figure))
+      return mix_summary(o, std::move(sets));
+    return two_ways_summary(o, std::move(sets));
+  }
   if (o.wall)
     throw UsageError("--wall goes with a program campaign's sets");
   Report r = load_report(o, std::move(sets));

@@ -184,4 +184,24 @@ std::string render_prediction(const MixReport &replay, const MixReport &program,
   return o;
 }
 
+std::string render_two_ways(const std::vector<PerRunTwoWays> &ts) {
+  if (ts.empty())
+    return "";
+  std::string o = "\n== per run, two ways: each length timed on its own and weighted by the "
+                  "capture, and the capture's mix replayed shuffled\n";
+  for (const auto &t : ts) {
+    o += per_run_line(t.per_length, t.variant) + per_run_line(t.replayed, t.variant);
+    if (t.disagree)
+      o += "differ: " + printable(t.variant) + "'s two figures' intervals share no value\n";
+    if (t.other_capture)
+      o += "warning: the replay's capture is not the weights' (another command, or another "
+           "run of it): the two figures are of other calls\n";
+  }
+  return o + "why: lengths repeated one at a time train the branch predictors and the "
+             "prefetchers, and a shuffled mix of them does not; the replay stands for the "
+             "program's calls. Neither counts the program's other work, nor caches and "
+             "alignments other than the engine's: 'memset-report program' times the program "
+             "itself\n";
+}
+
 } // namespace report

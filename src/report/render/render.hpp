@@ -38,6 +38,11 @@ std::string render_mix_json(const MixReport &first, const MixReport *program = n
 std::string render_prediction(const MixReport &replay, const MixReport &program,
                               const std::vector<Prediction> &ps);
 
+// "== per run, two ways": a weighted curve comparison's change per run
+// beside a replay's, per variant, why they may differ and which stands for
+// the program; "" where no variant has both.
+std::string render_two_ways(const std::vector<PerRunTwoWays> &t);
+
 // Lengths a JSON export carries by default: powers of two and their midpoints.
 std::vector<size_t> default_json_lengths();
 

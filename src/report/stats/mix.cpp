@@ -14,6 +14,31 @@ namespace fs = std::filesystem;
 
 namespace report {
 
+std::vector<PerRunTwoWays> per_run_two_ways(const Report &curves, const MixReport &replay) {
+  std::vector<PerRunTwoWays> out;
+  auto name = [](const Set &s) { return fs::path(s.path).filename().string(); };
+  if (curves.sets.empty() || replay.sets.empty() ||
+      name(curves.sets[0].set) != replay.sets[0].variant)
+    return out;
+  for (size_t c = 0; c < curves.comparisons.size() && c < curves.weighted.size(); c++) {
+    const auto &w = curves.weighted[c];
+    const std::string variant = name(curves.sets[curves.comparisons[c].other].set);
+    for (const MixComparison &mc : replay.comparisons) {
+      if (replay.sets[mc.other].variant != variant || !w.per_run || !mc.per_run)
+        continue;
+      PerRunTwoWays t{variant, *w.per_run, *mc.per_run, false, false};
+      const Figure &a = t.per_length.ticks, &b = t.replayed.ticks;
+      t.disagree =
+          t.per_length.interval && t.replayed.interval && (a.high < b.low || b.high < a.low);
+      const auto &wc = curves.weights ? curves.weights->capture : std::nullopt;
+      const auto &rc = replay.replay ? replay.replay->weights.capture : std::nullopt;
+      t.other_capture = !wc || !rc || wc->command != rc->command || wc->calls != rc->calls;
+      out.push_back(t);
+    }
+  }
+  return out;
+}
+
 std::optional<Replay> campaign_replay(const Set &set) {
   if (!set.record.replay)
     return std::nullopt;
@@ -83,8 +108,8 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
       mc.options.confidence = campaign_confidence(a.record);
     mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
     if (calls)
-      mc.per_run = per_run(mc.c.est, *calls, r.sets[0].mhz, 0, 0, mc.c.decision,
-                           PerRunBasis::Replay);
+      mc.per_run =
+          per_run(mc.c.est, *calls, r.sets[0].mhz, 0, 0, mc.c.decision, PerRunBasis::Replay);
     r.comparisons.push_back(mc);
   }
   return r;

@@ -7,6 +7,7 @@
 #include "report/formats/sets.hpp"
 #include "report/stats/per_run.hpp"
 #include "report/stats/scalar.hpp"
+#include "report/stats/summary.hpp"
 
 #include <optional>
 #include <string>
@@ -88,6 +89,24 @@ std::vector<Prediction> predict(const MixReport &replay, const MixReport &progra
 // word for word as a shell takes it: a prediction for another command's
 // calls (other arguments, say) need not hold.
 bool same_command(const MixReport &replay, const MixReport &program);
+
+// One program's change per run, two ways: from each length timed on its own
+// and weighted by the capture (a curve campaign's weighted comparison), and
+// from the capture's mix replayed shuffled (a replay's), for the same
+// variant against the same first one.
+struct PerRunTwoWays {
+  std::string variant;
+  PerRun per_length, replayed;
+  // Their intervals share no value: the two ways disagree here.
+  bool disagree = false;
+  // The replay's capture is not the weights' (another command's calls).
+  bool other_capture = false;
+};
+
+// Pairs the comparisons of a weighted curve report and a replay report by
+// their variants' names; those without a per-run figure on both sides are
+// left out.
+std::vector<PerRunTwoWays> per_run_two_ways(const Report &curves, const MixReport &replay);
 
 // The replay a campaign folder keeps; none where the folder holds none.
 std::optional<Replay> campaign_replay(const Set &set);
