@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 
 #ifdef MEMSET_REPORT_JSON
 #include <nlohmann/json.hpp>
@@ -153,7 +154,9 @@ TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
   // One run of the first set spikes at a few lengths by a thousand times.
   for (size_t k : {700, 900, 5000})
     sets[0].runs[0][k] = 1000 * (uint64_t)base_cost(kLengths);
-  Report r = build_report(sets, {});
+  // As many sets as colours: laid over each other, no colour twice.
+  std::vector<Set> eight(sets.begin(), sets.begin() + 8);
+  Report r = build_report(eight, {});
   PlotOptions log;
   log.log_y = true;
   std::string s = plot_script(r, terminal_for("x.png"), log);
@@ -162,6 +165,11 @@ TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
   for (const char *verdict : {"#2ca02c'", "#d62728'", "#7f7f7f'", "#ff7f0e'"})
     EXPECT_EQ(s.find(std::string("lc rgb '") + verdict + " dt "), std::string::npos)
         << "a curve wears a verdict's colour " << verdict;
+  std::set<std::string> colours;
+  std::regex curve("with lines lw 1[.]5 lc rgb '(#[0-9a-f]+)'");
+  for (std::sregex_iterator it(s.begin(), s.end(), curve), end; it != end; ++it)
+    colours.insert((*it)[1]);
+  EXPECT_EQ(colours.size(), eight.size());
   // The verdict colours are named once, and each comparison once.
   size_t named = 0;
   for (size_t at = s.find("green faster"); at != std::string::npos;
@@ -172,6 +180,45 @@ TEST(Plot, ManySetsKeepTheirLegendsOutsideAndTheirColoursApartFromVerdicts) {
   std::smatch m;
   ASSERT_TRUE(std::regex_search(s, m, std::regex("set yrange \\[[0-9.e+]+:([0-9.e+]+)\\]")));
   EXPECT_LT(std::stod(m[1]), 10 * base_cost(kLengths)) << "a spike of one run set the scale";
+  // More: a small panel per comparison, each named, no curves laid over
+  // each other, and the key once.
+  std::string many = plot_script(build_report(sets, {}), terminal_for("x.png"), log);
+  size_t panels = 0;
+  for (size_t at = many.find("\nplot "); at != std::string::npos; at = many.find("\nplot ", at + 1))
+    panels++;
+  EXPECT_EQ(panels, sets.size() - 1);
+  EXPECT_EQ(many.find("$data"), std::string::npos);
+  for (size_t i = 1; i < sets.size(); i++)
+    EXPECT_NE(many.find(fmt("set title '[%zu] s%zu / [1]'", i + 1, i)), std::string::npos) << i;
+  EXPECT_NE(many.find("12 sets, each against [1] in its own panel"), std::string::npos);
+  EXPECT_EQ(many.find("green faster"), many.rfind("green faster"));
+}
+
+TEST(Plot, AnEstimateBeyondTheAxisIsMarkedAtItsEdgeWithItsValue) {
+  // Five times as slow from 4 KiB up: past the axis's top of 4.
+  auto slower = [](size_t len) { return len >= 4096 ? 5.0 : 1.0; };
+  Set a = make_set("a", 11, one, {0, 0, 1}, 1), b = make_set("b", 11, slower, {0, 0, 1}, 2);
+  a.record.machine.cpu_model = "Some CPU";
+  a.record.machine.libc = "glibc 2.36";
+  a.record.machine.date = "2026-12-10 02:00:00 +0000";
+  std::string s = plot_script(build_report({a, b}, {}), terminal_for("x.png"), {});
+  size_t from = s.find("$edges0 << EOD\n"), to = s.find("EOD\n", from + 15);
+  ASSERT_NE(from, std::string::npos);
+  std::string edges = s.substr(from + 15, to - from - 15);
+  std::regex row("([0-9.e+]+) ([0-9.]+) ([0-9.]+)\n");
+  size_t marked = 0;
+  for (std::sregex_iterator it(edges.begin(), edges.end(), row), end; it != end; ++it) {
+    EXPECT_GE(std::stod((*it)[1]), 4096 * 0.9);
+    EXPECT_EQ(std::stod((*it)[2]), 4) << "marked at the axis's top";
+    EXPECT_NEAR(std::stod((*it)[3]), 5, 0.05) << "with its own value";
+    marked++;
+  }
+  EXPECT_GT(marked, 0u);
+  EXPECT_NE(s.find("with labels"), std::string::npos);
+  // The caption names the engine, the machine, its C library, rounds and date.
+  EXPECT_NE(s.find("memset-bench (one call at a time) on Some CPU, glibc 2.36; 11 rounds; "
+                   "2026-12-10"),
+            std::string::npos);
 }
 
 TEST(Plot, TheHiddenStretchIsShadedAndItsBandsDrawNoInterval) {

@@ -11,9 +11,13 @@ std::vector<Stretch> stretches_of(const Comparison &c) {
   for (const Range &r : c.ranges) {
     // A bound's figure is its bound; an estimate's, its ratio.
     double ratio = r.bound ? ratio_bound(r.est, r.decision()).value : r.est.ratio;
+    // Where the fills hide, whose readings they hide in may change from one
+    // range to the next; the stretch says all of them.
     if (!out.empty() && out.back().decision == r.decision() &&
-        out.back().hidden_in == r.hidden_in) {
+        (out.back().hidden_in == r.hidden_in ||
+         (out.back().hidden_in != Hidden::None && r.hidden_in != Hidden::None))) {
       out.back().to = r.to;
+      out.back().hidden_in = out.back().hidden_in | r.hidden_in;
       out.back().low = std::min(out.back().low, ratio);
       out.back().high = std::max(out.back().high, ratio);
       continue;
