@@ -91,14 +91,17 @@ double smoothed(const Curve &curve, size_t k) {
   return w[w.size() / 2];
 }
 
-// The verdict colours, named once for all comparisons.
-std::string verdict_key(const Report &r) {
+// The verdict colours, named once for all comparisons, and the edge mark
+// where some estimate is beyond the axis.
+std::string verdict_key(const Report &r, bool edges) {
   return ", \\\n     NaN with lines lw 4 lc rgb '#2ca02c' title " +
          quoted(fmt("bands, %.4g%%: green faster,", 100 * r.comparisons[0].options.confidence)) +
          ", \\\n     NaN with lines lw 0 lc rgb 'white' title 'red slower, grey same,'"
-         ", \\\n     NaN with lines lw 0 lc rgb 'white' title 'orange unclear'"
-         ", \\\n     NaN with points pt 9 ps 1.2 lc rgb 'black' title 'beyond the axis:'"
-         ", \\\n     NaN with lines lw 0 lc rgb 'white' title 'at its edge, with its value'";
+         ", \\\n     NaN with lines lw 0 lc rgb 'white' title 'orange unclear'" +
+         std::string(edges ? ", \\\n     NaN with points pt 9 ps 1.2 lc rgb 'black' title "
+                             "'beyond the axis:', \\\n     NaN with lines lw 0 lc rgb 'white' "
+                             "title 'at its edge, with its value'"
+                           : "");
 }
 
 // What a plot is of, in its caption: the engine, the machine, its C library,
@@ -367,7 +370,7 @@ std::string ratio_panel(const Report &r) {
          quoted(fmt("[%zu]/[1] ", r.comparisons[i].other + 1) +
                 legend_label(r.sets[r.comparisons[i].other].set.label));
   if (!r.comparisons.empty())
-    s += verdict_key(r);
+    s += verdict_key(r, std::find(edges.begin(), edges.end(), true) != edges.end());
   return s + "\n";
 }
 
@@ -393,12 +396,15 @@ std::string small_multiples(const Report &r, size_t cols, size_t rows) {
        fmt("set key at screen %g, screen 0.9 left top vertical Left reverse font ',9'\n",
            kPanelRight + 0.03);
   std::optional<size_t> hidden = hidden_to(r);
-  if (hidden)
-    s += fmt("set object 1 rect from %zu, graph 0 to %zu, graph 1 behind fc rgb '#eeeeee' "
-             "fs solid 1.0 noborder\n",
-             kFirstBandLength, *hidden);
   for (size_t i = 0; i < r.comparisons.size(); i++) {
     const Comparison &c = r.comparisons[i];
+    // Each panel shades its own comparison's hidden lengths.
+    if (c.hidden_bands)
+      s += fmt("set object 1 rect from %zu, graph 0 to %zu, graph 1 behind fc rgb '#eeeeee' "
+               "fs solid 1.0 noborder\n",
+               kFirstBandLength, band_grid()[c.hidden_bands - 1].to);
+    else
+      s += "unset object 1\n";
     s += "set title " +
          quoted(fmt("[%zu] ", c.other + 1) + legend_label(r.sets[c.other].set.label) + " / [1]") +
          " font ',9'\n";
@@ -413,9 +419,9 @@ std::string small_multiples(const Report &r, size_t cols, size_t rows) {
     if (i == 0)
       s += fmt(", \\\n     %g with lines lc rgb 'gray50' dt 2 title 'threshold %.0f%%'", 1 + thr,
                100 * thr) +
-           verdict_key(r) +
+           verdict_key(r, std::find(edges.begin(), edges.end(), true) != edges.end()) +
            (hidden ? ", \\\n     NaN with boxes fs solid 1.0 fc rgb '#eeeeee' title " +
-                         quoted(fmt("hidden: 3..%zu", *hidden))
+                         quoted("hidden in a set's readings: a point there is a bound")
                    : std::string());
     s += "\n";
   }

@@ -103,7 +103,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
   o += "shifted runs: " + shifted + "\n";
   if (sum.hidden_to)
     o += fmt("hidden: 3..%zu: within what the counter resolves of the floor, the fill does not "
-             "show; a difference there cannot be seen\n",
+             "show; these lengths read the floor, not their cost\n",
              *sum.hidden_to);
   if (sr.weighted)
     o += "weighted: " +
