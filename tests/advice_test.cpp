@@ -172,6 +172,30 @@ TEST(Census, EachEntrySaysWhereItWinsAndLoses) {
             std::string::npos);
 }
 
+TEST(Census, AWinnerWhoseFillsHideIsFasterByABound) {
+  // On a counter of 26 ticks: default's fills rise out of its readings at
+  // 512..1023, the other's stay at the floor. The other is faster there,
+  // but by how much its readings cannot say: its line is a bound.
+  auto dflt = [](size_t len) { return flat_then_rising(len) * (len >= 512 && len < 1024 ? 2 : 1); };
+  std::vector<Set> sets = {with_step(make_set("default", 31, dflt, {0.01, 0, 1}, 1), 26),
+                           with_step(make_set("flat", 31, flat_then_rising, {0.01, 0, 1}, 2), 26)};
+  sets[0].record = parse_record("libc: glibc 2.36\ntsc_step: 26\n");
+  sets[1].record = sets[0].record;
+  Census c = take_census(sets, {}, std::nullopt);
+  const Winner *at = nullptr;
+  for (const Winner &w : c.standings.fastest)
+    if (w.from <= 600 && w.to >= 600)
+      at = &w;
+  ASSERT_NE(at, nullptr);
+  ASSERT_EQ(at->variants, std::vector<size_t>{1});
+  EXPECT_TRUE(at->bound);
+  EXPECT_LT(at->ratio, 0.98);
+  EXPECT_GT(at->ratio, 0.45); // the bound, weaker than the true half
+  std::string text = render_census(c, "");
+  EXPECT_NE(text.find(fmt("fastest: %zu..%zu flat, at most ", at->from, at->to)), std::string::npos)
+      << text;
+}
+
 TEST(Tune, TooFewRoundsToDecideAdviseNothing) {
   TuneAdvice a = advise(tune_sets(8191, {0.05, 0, 1}, 5), {});
   EXPECT_GT(a.unclear, 0u);

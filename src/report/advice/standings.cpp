@@ -73,9 +73,11 @@ void find_fastest(Standings &s, Comparisons &vs) {
       const BandResult &br = s.vs_default[v].bands[b];
       undecided = undecided || (br.verdict == Verdict::Unclear && !br.hidden);
       hidden = hidden || br.hidden;
-      if (br.verdict == Verdict::Faster && (best == 0 || br.est.ratio < est[b].ratio)) {
+      // A bound (at most this ratio) ranks by its bound.
+      double ratio = decided_ratio(br.est, br.decision());
+      if (br.verdict == Verdict::Faster && (best == 0 || ratio < est[b].ratio)) {
         best = v;
-        est[b] = br.est;
+        est[b] = br.bound ? Estimate{ratio, ratio, ratio, false} : br.est;
       }
     }
     std::vector<size_t> winners;
@@ -84,6 +86,9 @@ void find_fastest(Standings &s, Comparisons &vs) {
         if (v == best || (s.is_head(v) && s.vs_default[v].bands[b].verdict == Verdict::Faster &&
                           vs(best, v).bands[b].verdict == Verdict::Same))
           winners.push_back(v);
+    // A winner decided past a hidden floor makes lines of its own.
+    if (best && s.vs_default[best].bands[b].bound)
+      winners.push_back(kBoundMark);
     if (!best && undecided)
       winners = {kUnclear};
     else if (!best && hidden)
@@ -96,15 +101,27 @@ void find_fastest(Standings &s, Comparisons &vs) {
   // Bands with the same winners make one line where the winner's gains
   // agree within the threshold; its ratio and interval are the first
   // winner's own over those lengths.
+  auto bound = [&](const std::vector<size_t> &w) { return !w.empty() && w.back() == kBoundMark; };
   std::vector<bool> agree(bands.size());
   for (size_t b = 0; b < bands.size(); b++)
-    agree[b] = !keys[key[b]].empty() && keys[key[b]][0] != kUnclear && keys[key[b]][0] != kHidden;
+    agree[b] = !keys[key[b]].empty() && keys[key[b]][0] != kUnclear && keys[key[b]][0] != kHidden &&
+               !bound(keys[key[b]]);
   for (const Span &sp : like_bands(est, key, agree, vs.options().threshold)) {
-    const std::vector<size_t> &winners = keys[sp.key];
+    std::vector<size_t> winners = keys[sp.key];
     Estimate e{1, 1, 1, true};
-    if (!winners.empty() && winners[0] != kUnclear && winners[0] != kHidden)
+    bool is_bound = bound(winners);
+    if (is_bound) {
+      // The weakest bound holds for every band of the line.
+      winners.pop_back();
+      double most = 0;
+      for (size_t b = sp.first; b <= sp.last; b++)
+        most = std::max(most, est[b].ratio);
+      e = {most, most, most, false};
+    } else if (!winners.empty() && winners[0] != kUnclear && winners[0] != kHidden) {
       e = span_ratio(vs.series(0), vs.series(winners[0]), sp.first, sp.last, vs.options());
-    s.fastest.push_back({bands[sp.first].from, bands[sp.last].to, winners, e.ratio, e.low, e.high});
+    }
+    s.fastest.push_back(
+        {bands[sp.first].from, bands[sp.last].to, winners, e.ratio, e.low, e.high, is_bound});
   }
 }
 

@@ -16,6 +16,8 @@ namespace report {
 // none can: the fills hide in the readings there.
 constexpr size_t kUnclear = (size_t)-1;
 constexpr size_t kHidden = (size_t)-2;
+// Marks, within standings, a winner decided past a hidden side's floor.
+constexpr size_t kBoundMark = (size_t)-3;
 
 struct Winner {
   size_t from, to;
@@ -23,6 +25,9 @@ struct Winner {
   // nothing is faster than default; {kUnclear} where that is not decided.
   std::vector<size_t> variants;
   double ratio, low, high; // to default
+  // Faster past default's readings where the winner's fills hide in its
+  // own: `ratio` is at most what it is, with no interval.
+  bool bound = false;
 };
 
 struct Standings {

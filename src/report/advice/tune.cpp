@@ -115,9 +115,10 @@ HeadGain head_gain(const Comparison &c) {
   for (const auto &br : c.bands) {
     double lengths = (double)(br.band.to - br.band.from + 1);
     h.slower = h.slower || br.verdict == Verdict::Slower;
-    h.decided = h.decided && Decision{br.verdict, br.hidden}.settled();
+    h.decided = h.decided && br.decision().settled();
+    // A bound's gain is at least its bound's.
     if (br.verdict == Verdict::Faster)
-      h.gain -= std::log(br.est.ratio) * lengths;
+      h.gain -= std::log(decided_ratio(br.est, br.decision())) * lengths;
     if (br.verdict != Verdict::Same && br.verdict != Verdict::Slower && !br.hidden)
       h.possible -= std::log(std::min(br.est.ratio, br.est.low)) * lengths;
   }
@@ -147,13 +148,13 @@ void advise_decided_bands(TuneAdvice &a) {
     double advised_ratio = 1;
     if (best) {
       const BandResult &br = a.vs_default[*best].bands[b];
-      is_open = !Decision{br.verdict, br.hidden}.settled();
+      is_open = !br.decision().settled();
       if (br.verdict == Verdict::Faster)
-        advised_ratio = br.est.ratio;
+        advised_ratio = decided_ratio(br.est, br.decision());
     }
     for (size_t v = 1; v < a.sets.size() && !is_open; v++) {
       const BandResult &br = a.vs_default[v].bands[b];
-      is_open = a.is_head(v) && !Decision{br.verdict, br.hidden}.settled() &&
+      is_open = a.is_head(v) && !br.decision().settled() &&
                 std::min(br.est.ratio, br.est.interval ? br.est.low : 0.0) < advised_ratio;
     }
     if (!is_open)

@@ -34,9 +34,15 @@ ordered_json fastest_json(const Standings &a) {
       for (size_t v : w.variants)
         names.push_back(utf8(a.sets[v].label));
       j["fastest"] = names;
-      j["ratio"] = w.ratio;
-      j["low"] = w.low;
-      j["high"] = w.high;
+      if (w.bound) {
+        j["ratio"] = nullptr;
+        j["bound"] = "at_most";
+        j["at_most"] = w.ratio;
+      } else {
+        j["ratio"] = w.ratio;
+        j["low"] = w.low;
+        j["high"] = w.high;
+      }
     }
     out.push_back(j);
   }

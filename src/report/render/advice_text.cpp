@@ -102,7 +102,12 @@ std::string common_lines(const char *what, const Standings &a) {
       std::vector<std::string> names;
       for (size_t v : w.variants)
         names.push_back(printable(a.sets[v].label));
-      o += joined(names) + " " + ratio_text(w.ratio, w.low, w.high) + "\n";
+      if (w.bound)
+        o += joined(names) + fmt(", at most %.2f (hidden in ", std::ceil(w.ratio * 100) / 100) +
+             printable(a.sets[w.variants[0]].label) +
+             "'s readings: the size cannot be read; --engine batch reads it)\n";
+      else
+        o += joined(names) + " " + ratio_text(w.ratio, w.low, w.high) + "\n";
     }
   }
   return o;

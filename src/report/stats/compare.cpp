@@ -230,9 +230,7 @@ size_t unsettled_bands(const Comparison &c) {
                                [](const BandResult &b) { return !b.decision().settled(); });
 }
 
-double slower_by(const Range &r) {
-  return r.bound ? ratio_bound(r.est, r.decision()).value : r.est.ratio;
-}
+double slower_by(const Range &r) { return decided_ratio(r.est, r.decision()); }
 
 const Range *worst_slower(const Comparison &c) {
   const Range *worst = nullptr;

@@ -72,7 +72,7 @@ bool Sequential::decide(double confidence) {
   undecided_.clear();
   for (size_t v = 1; v < series_.size(); v++)
     for (const auto &b : compare_series(series_[0], series_[v], o).bands)
-      if (!Decision{b.verdict, b.hidden}.settled()) {
+      if (!b.decision().settled()) {
         unclear_++;
         undecided_.push_back({v, b.band.from, b.band.to});
       }

@@ -44,6 +44,10 @@ Bound ratio_bound(const Estimate &e, const Decision &d) {
   return d.verdict == Verdict::Faster ? Bound{false, e.high} : Bound{true, e.low};
 }
 
+double decided_ratio(const Estimate &e, const Decision &d) {
+  return d.bound ? ratio_bound(e, d).value : e.ratio;
+}
+
 Bound diff_bound(const Estimate &e, const Decision &d) {
   return d.verdict == Verdict::Faster ? Bound{false, e.diff_high} : Bound{true, e.diff_low};
 }

@@ -59,6 +59,9 @@ struct Bound {
   double value = 0;
 };
 Bound ratio_bound(const Estimate &e, const Decision &d);
+// The ratio a decision stands for: its bound where it is one, else the
+// estimate's own.
+double decided_ratio(const Estimate &e, const Decision &d);
 Bound diff_bound(const Estimate &e, const Decision &d);
 
 // The share of a weighted cost that may sit at hidden lengths before a
