@@ -93,7 +93,11 @@ int two_ways_summary(const Options &o, std::vector<Set> sets) {
     text += "\n" + render_mix_text(program) +
             render_prediction(replay, program, predict(replay, program));
   }
-  write_out(text + render_two_ways(per_run_two_ways(r, replay)));
+  std::vector<PerRunTwoWays> both = per_run_two_ways(r, replay);
+  if (both.empty())
+    text += "\nnote: no variant of the curves is in the replay under its name, against the same "
+            "first variant: no change per run to set beside another\n";
+  write_out(text + render_two_ways(both));
   return kOk;
 }
 
