@@ -5,6 +5,8 @@
 #include "report/stats/interval.hpp"
 #include "report/stats/scalar.hpp"
 #include "report/stats/sequential.hpp"
+#include "report/stats/stopping.hpp"
+#include "report/sys/errors.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,33 @@ TEST(Looks, ComeAtElevenRoundsThenAQuarterMoreAndSpendAtMostTheErrorRate) {
   EXPECT_LT(spent, kErrorRate);
   EXPECT_GT(spent, 0.99 * kErrorRate);
   EXPECT_DOUBLE_EQ(look_confidence(0), 0.95);
+}
+
+TEST(StopRule, RunsPastItsBudgetUntilALookIsPossibleAndNoFurther) {
+  StopRule rule{10, 20, false}; // a budget of 10 s, looks from a span of 20 s
+  // The budget spent, but too few rounds or too short a span to look at:
+  // another round, whatever the budget.
+  EXPECT_TRUE(rule.another_round(kMinRounds - 1, 100, 100));
+  EXPECT_TRUE(rule.another_round(kMinRounds + 5, 19.9, 100));
+  EXPECT_FALSE(rule.may_look(kMinRounds - 1, 100));
+  EXPECT_FALSE(rule.may_look(kMinRounds, 19.9));
+  // A look possible: on while the budget lasts, then no more.
+  EXPECT_TRUE(rule.may_look(kMinRounds, 20));
+  EXPECT_TRUE(rule.another_round(kMinRounds, 20, 9.9));
+  EXPECT_FALSE(rule.another_round(kMinRounds, 20, 10));
+  // A fixed count runs its rounds, whatever else.
+  EXPECT_TRUE((StopRule{1, 0, true}).another_round(kMinRounds, 100, 100));
+  // A budget that ends before the span could decide nothing: refused, the
+  // seconds of earlier sessions counted.
+  EXPECT_THROW(rule.check_budget(0), UsageError);
+  EXPECT_NO_THROW(rule.check_budget(10));
+  EXPECT_NO_THROW((StopRule{10, 20, true}).check_budget(0));
+  // The span by kind: one figure a run waits, a curve does not, a single
+  // variant compares nothing.
+  EXPECT_EQ(min_span_for(std::nullopt, true, 2), kDefaultMinSpan);
+  EXPECT_EQ(min_span_for(std::nullopt, false, 2), 0);
+  EXPECT_EQ(min_span_for(5.0, false, 2), 5);
+  EXPECT_EQ(min_span_for(5.0, true, 1), 0);
 }
 
 TEST(Looks, StudentsTAtTextbookValues) {

@@ -109,10 +109,8 @@ public:
         make_dir(j.dir, cleanup_);
       check_preloads();
       rounds_from_ = now_seconds();
-      // At least the rounds and the span a look needs, whatever the budget.
-      while (rounds_ < last_ &&
-             (fixed_ || rounds_ < kMinRounds || elapsed() < opt_.min_span.value_or(0) ||
-              now_seconds() - start < opt_.budget)) {
+      const StopRule rule{opt_.budget, opt_.min_span.value_or(0), fixed_};
+      while (rounds_ < last_ && rule.another_round(rounds_, elapsed(), now_seconds() - start)) {
         run_round();
         if (!fixed_ && observer_ && observer_->round_done(rounds_, elapsed())) {
           stop = Stop::Decided;

@@ -5,7 +5,7 @@
 // cleans up; the record it writes is formats/campaign_folder's to spell.
 
 #include "report/formats/campaign_folder.hpp"
-#include "report/stats/observer.hpp"
+#include "report/stats/stopping.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -26,14 +26,6 @@ constexpr unsigned kDefaultRuns = 11;
 // No campaign runs more than this many runs (rounds), whatever its budget:
 // at about 0.2 s a run it is five hours, and summary holds every run in memory.
 constexpr unsigned kMaxRounds = 100000;
-// An interleaved campaign runs until decided or for this many seconds: a
-// minute gives some 100 to 200 rounds of two variants.
-constexpr double kDefaultBudget = 60;
-// A campaign of one figure a run (a replay, a program) looks only once its
-// rounds span this many seconds: its rounds take milliseconds, and eleven of
-// them can fall in one spell of a shared machine. Curves' rounds take
-// seconds and their many bands decide later; they look from the 11th round.
-constexpr double kDefaultMinSpan = 20;
 
 // A campaign as the command line asked for it, its values already checked.
 struct CampaignOptions {

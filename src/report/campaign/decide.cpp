@@ -3,7 +3,6 @@
 #include "report/campaign/decide.hpp"
 
 #include "report/formats/program_file.hpp"
-#include "report/formats/record_values.hpp"
 #include "report/formats/sets.hpp"
 #include "report/stats/scalar.hpp"
 #include "report/stats/sequential.hpp"
@@ -52,14 +51,11 @@ ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const Campaig
 }
 
 // Seconds a look waits for: a continuation's as its record says, a new
-// campaign's as given or as its kind has it; none with nothing to compare.
+// campaign's as the stopping rule has it for its kind.
 double min_span_of(const CampaignOptions &c) {
   if (c.earlier)
     return c.earlier->min_span.value_or(0);
-  const bool one_figure = c.replay || !c.program.empty();
-  if (c.variants.size() < 2)
-    return 0;
-  return c.min_span.value_or(one_figure ? kDefaultMinSpan : 0);
+  return min_span_for(c.min_span, c.replay || !c.program.empty(), c.variants.size());
 }
 
 } // namespace
@@ -69,14 +65,8 @@ CampaignEnd run_until_decided(const CampaignOptions &given, const CompareOptions
     return run_campaign(given);
   CampaignOptions c = given;
   c.min_span = min_span_of(given);
-  if (!c.runs) {
-    const double before = c.earlier ? c.earlier->elapsed.value_or(0) : 0;
-    if (before + c.budget < *c.min_span)
-      throw UsageError("--budget " + in_seconds(c.budget) + " ends before the rounds span " +
-                       in_seconds(*c.min_span) + " (--min-span" +
-                       (before > 0 ? "; they span " + in_seconds(before) + " so far" : "") +
-                       "): the campaign could decide nothing");
-  }
+  StopRule{c.budget, *c.min_span, c.runs.has_value()}.check_budget(
+      c.earlier ? c.earlier->elapsed.value_or(0) : 0);
   std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
   if (c.replay || !c.program.empty()) {
     ScalarSequential seq = scalar_observer_for(sets, c, compare);

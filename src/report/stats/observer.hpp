@@ -10,11 +10,6 @@
 
 namespace report {
 
-// Fewer rounds than this decide nothing: the fastest 15% of the runs
-// (kLowShare) must be at least a run or two, 1.65 at 11, for the low
-// statistic to see past slow runs.
-constexpr unsigned kMinRounds = 11;
-
 // A band that the last look left undecided, and that more rounds could
 // decide: lengths from..to of the comparison of variant `variant` with the
 // first. Bands whose fills hide in the readings are never among them.
