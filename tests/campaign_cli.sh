@@ -59,6 +59,20 @@ expect 8 "within the gate, but hidden" -- "$report" summary --fail-if-slower 150
 grep -q 'by at least 9[0-9]\.[0-9]%, but the fills hide' "$tmp/err" || fail "hidden gate: $(cat "$tmp/err")"
 expect 0 "within the gate" -- "$report" summary --fail-if-slower 150 --allow-unclear "$tmp/gate"
 
+# The threshold a campaign stops on is recorded; summary reads at it unless
+# told otherwise, and more rounds keep it. A variant 1.5% dearer is `same`
+# within 5%, `slower` within 1%.
+expect 0 "a threshold of 5%" -- "$report" run --out "$tmp/thr" --runs 8 --threshold 5 --bench "$tmp/fake" \
+  --variant base --variant dear --env FAKE_SCALE=1.015
+grep -qx 'threshold: 5' "$tmp/thr/context.txt" || fail "threshold not recorded: $(grep thr "$tmp/thr/context.txt")"
+expect 0 "summary at the recorded threshold" -- "$report" summary "$tmp/thr"
+grep -q '^range: [0-9]*\.\.32768 same ' "$tmp/out" || fail "recorded threshold not used: $(grep range "$tmp/out")"
+expect 0 "summary at a given threshold" -- "$report" summary --threshold 0.5 "$tmp/thr"
+grep -q '^range: [0-9]*\.\.32768 slower ' "$tmp/out" || fail "--threshold not used: $(grep range "$tmp/out")"
+expect 0 "more rounds keep it" -- "$report" run --more "$tmp/thr" --runs 2
+[ "$(grep -c '^threshold: ' "$tmp/thr/context.txt")" = 1 ] && grep -qx 'threshold: 5' "$tmp/thr/context.txt" ||
+  fail "threshold after --more: $(grep thr "$tmp/thr/context.txt")"
+
 # Interrupted before it was decided: the record and the summary say so.
 FAKE_MODE=slow "$report" run --out "$tmp/intd" --bench "$tmp/fake" --variant a --variant b 2>/dev/null &
 pid=$!

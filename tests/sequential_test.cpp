@@ -175,4 +175,27 @@ TEST(ScalarSequential, LooksOnlyOnceItsRoundsSpanTheMinimum) {
   EXPECT_EQ(seq.looks(), 1u);
 }
 
+TEST(ScalarSequential, DecidesAtTheThresholdItWasGiven) {
+  // B 1.5% dearer, each run 2% either way at random: at the first look an
+  // interval about 1.015 that holds 1. Within a 10% threshold that is
+  // `same`, decided; within 0.5% it is unclear.
+  const std::vector<ScalarSeries> one_campaign(2, ScalarSeries{"camp", {}, {}});
+  auto first_look = [&](double threshold) {
+    CompareOptions opt;
+    opt.threshold = threshold;
+    ScalarSequential seq(one_campaign, 1, 1000, opt, 0, 0);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> noise(-0.02, 0.02);
+    bool decided = false;
+    for (unsigned round = 1; round <= kMinRounds; round++) {
+      seq.run_done(0, round, RunTicks{0, (uint64_t)(50000 * (1 + noise(rng)))});
+      seq.run_done(1, round, RunTicks{0, (uint64_t)(50000 * 1.015 * (1 + noise(rng)))});
+      decided = seq.round_done(round, round);
+    }
+    return decided;
+  };
+  EXPECT_TRUE(first_look(0.10));
+  EXPECT_FALSE(first_look(0.005));
+}
+
 } // namespace

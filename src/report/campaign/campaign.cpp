@@ -84,6 +84,8 @@ public:
       record_.budgets.push_back(opt.budget);
     if (!more_ && !fixed_ && opt.min_span.value_or(0) > 0)
       record_.min_span = opt.min_span;
+    if (!more_ && interleaved_) // what its comparisons are read at
+      record_.threshold = opt.threshold;
     if (!more_)
       record_facts(check_settings(jobs_, opt));
     state_ = seed;

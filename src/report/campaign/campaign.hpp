@@ -54,6 +54,9 @@ struct CampaignOptions {
   // none: its kind's (kDefaultMinSpan, or 0 for a curve), a continuation's
   // from its record.
   std::optional<double> min_span;
+  // The threshold its comparisons stop on and its record keeps, as a
+  // fraction; a continuation's from its record (run_until_decided sets it).
+  std::optional<double> threshold;
   std::optional<uint64_t> seed;         // the shuffle's seed; none: a fresh one
   std::vector<LibraryRecord> libraries; // C libraries preloaded by a census, for the record
   std::vector<SameAs> same_as;          // variants left out as the same code, for the record

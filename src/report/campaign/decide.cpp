@@ -60,10 +60,20 @@ double min_span_of(const CampaignOptions &c) {
 
 } // namespace
 
-CampaignEnd run_until_decided(const CampaignOptions &given, const CompareOptions &compare) {
-  if (given.variants.empty() || (given.runs && !given.earlier))
-    return run_campaign(given);
+CampaignEnd run_until_decided(const CampaignOptions &given, const CompareOptions &asked) {
+  // The threshold it stops on and keeps: a continuation's own, as recorded
+  // (2% for one recorded before campaigns kept it), a new one's as asked.
+  CompareOptions compare = asked;
+  if (given.earlier)
+    compare.threshold = given.earlier->threshold.value_or(CompareOptions{}.threshold);
+  if (given.variants.empty() || (given.runs && !given.earlier)) {
+    CampaignOptions c = given;
+    if (!c.variants.empty())
+      c.threshold = compare.threshold;
+    return run_campaign(c);
+  }
   CampaignOptions c = given;
+  c.threshold = compare.threshold;
   c.min_span = min_span_of(given);
   StopRule{c.budget, *c.min_span, c.runs.has_value()}.check_budget(
       c.earlier ? c.earlier->elapsed.value_or(0) : 0);

@@ -26,7 +26,8 @@ int census_command(const Options &o) {
     dir = plan.campaign.out;
   }
   std::vector<Set> sets = load_baseline_campaign(dir, "a census");
-  Census c = take_census(std::move(sets), o.compare, weights);
+  const CompareOptions compare = compare_for(o, sets);
+  Census c = take_census(std::move(sets), compare, weights);
   write_out(o.format == Format::Json ? render_census_json(c, o.weights)
                                      : render_census(c, o.weights));
   return kOk;

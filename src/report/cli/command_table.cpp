@@ -23,6 +23,8 @@ const CommandDef kRun{
      {&kRuns},
      {&kBudget},
      {&kMinSpan},
+     {&kThreshold, "the difference the comparisons stop on and the record\n"
+                   "keeps for summary (default {threshold})"},
      {&kCpu},
      {&kTimeout},
      {&kSeed},
@@ -35,9 +37,10 @@ const CommandDef kRun{
      {&kReplay},
      {&kMore}},
     false,
-    "usage: memset-report run --out DIR [--runs N | --budget S [--min-span S]] [--cpu K]\n"
-    "                         [--timeout S] [--seed N] [--env NAME=VALUE]... [--preload PATH]\n"
-    "                         [--bench PATH] [--variant NAME [--env NAME=VALUE]...\n"
+    "usage: memset-report run --out DIR [--runs N | --budget S [--min-span S]] [--threshold PCT]\n"
+    "                         [--cpu K] [--timeout S] [--seed N] [--env NAME=VALUE]...\n"
+    "                         [--preload PATH] [--bench PATH] [--variant NAME [--env "
+    "NAME=VALUE]...\n"
     "                         [--preload PATH] [--bench PATH]]...\n"
     "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]]\n"
     "       memset-report run --more DIR [--runs N | --budget S]\n",
@@ -47,10 +50,10 @@ const CommandDef kRun{
     "runs every variant once, in an order shuffled afresh for each round, into\n"
     "DIR/NAME/run-NNN.txt, so that runs with one number were taken side by side.\n"
     "Rounds go on until every band of every comparison with the first variant is\n"
-    "decided (faster, slower or same), at least 11 and for at most S seconds\n"
-    "(default 60); --runs N fixes the count instead. A replay's figure is looked\n"
-    "at only once its rounds span 20 seconds (--min-span), a curve's from the 11th\n"
-    "round. DIR must not hold a campaign\n"
+    "decided (faster, slower or same, at --threshold PCT), at least {min_rounds} and\n"
+    "for at most S seconds (default {budget}); --runs N fixes the count instead. A\n"
+    "replay's figure is looked at only once its rounds span {min_span} seconds\n"
+    "(--min-span), a curve's from the {min_rounds}th round. DIR must not hold a campaign\n"
     "already; nothing is replaced. --more DIR adds rounds to an interleaved\n"
     "campaign with its own settings, on the same machine.\n",
     "A failing run stops the campaign; complete runs (rounds) stay.\n",
@@ -212,6 +215,8 @@ const CommandDef kProgram{
      {&kRuns},
      {&kBudget},
      {&kMinSpan},
+     {&kThreshold, "the difference the comparisons stop on and the record\n"
+                   "keeps for summary (default {threshold})"},
      {&kCpu},
      {&kTimeout, "seconds a run of COMMAND may take before it is stopped (default 60; 0: no "
                  "limit)"},
@@ -224,16 +229,17 @@ const CommandDef kProgram{
      {&kPreload, "LD_PRELOAD=PATH for COMMAND, checked to be the memset it binds"},
      {&kKeepOutput}},
     false,
-    "usage: memset-report program --out DIR [--runs N | --budget S [--min-span S]] [--cpu K]\n"
-    "                             [--timeout S] [--seed N] [--keep-output] [--env NAME=VALUE]...\n"
+    "usage: memset-report program --out DIR [--runs N | --budget S [--min-span S]]\n"
+    "                             [--threshold PCT] [--cpu K] [--timeout S] [--seed N]\n"
+    "                             [--keep-output] [--env NAME=VALUE]...\n"
     "                             [--variant NAME [--env NAME=VALUE]... [--preload PATH]]...\n"
     "                             -- COMMAND [ARG...]\n",
     "Times COMMAND itself under each variant, as 'run' times the benchmark: rounds\n"
     "of every variant once, in an order shuffled afresh each round, until the CPU\n"
     "time (user and system, from wait4) of every variant is decided against the\n"
-    "first's, at least 11 rounds, looked at only once they span 20 seconds\n"
+    "first's, at least {min_rounds} rounds, looked at only once they span {min_span} seconds\n"
     "(--min-span: a shared machine's spells last seconds) and for at most S\n"
-    "seconds (default 60); --runs N fixes the count. Each run's wall-clock and CPU\n"
+    "seconds (default {budget}); --runs N fixes the count. Each run's wall-clock and CPU\n"
     "time go into\n"
     "DIR/NAME/run-NNN.txt, its output is discarded (--keep-output keeps it), and\n"
     "DIR/context.txt records the machine, the command and each variant's bound\n"

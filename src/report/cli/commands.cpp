@@ -63,8 +63,16 @@ std::optional<Weights> weights_of(const Options &o) {
 // has one, it would be ignored.
 Report load_report(const Options &o) { return load_report(o, load_all_sets(o.sets)); }
 
+CompareOptions compare_for(const Options &o, const std::vector<Set> &sets) {
+  CompareOptions c = o.compare;
+  if (!o.has("--threshold") && !sets.empty() && sets[0].record.threshold)
+    c.threshold = *sets[0].record.threshold;
+  return c;
+}
+
 Report load_report(const Options &o, std::vector<Set> sets) {
-  Report r = build_report(std::move(sets), o.compare, o.tsc_mhz, weights_of(o));
+  const CompareOptions compare = compare_for(o, sets);
+  Report r = build_report(std::move(sets), compare, o.tsc_mhz, weights_of(o));
   r.weights_file = o.weights;
   if (o.tsc_mhz && std::all_of(r.sets.begin(), r.sets.end(), [](const SetReport &s) {
         return s.set.record.machine.tsc_mhz.has_value();

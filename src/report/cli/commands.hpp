@@ -35,6 +35,11 @@ void write_out(const std::string &text);
 // The --weights file, read; none without --weights.
 std::optional<Weights> weights_of(const Options &o);
 
+// The options a report of `sets` compares with: as given, but for the
+// threshold where none is given, which is the first set's campaign's, as
+// its record keeps it (what it stopped on).
+CompareOptions compare_for(const Options &o, const std::vector<Set> &sets);
+
 // The sets with their summaries and comparisons.
 Report load_report(const Options &o);
 Report load_report(const Options &o, std::vector<Set> sets); // the SETs, loaded already

@@ -4,6 +4,9 @@
 #include "report/cli/help.hpp"
 
 #include "report/cli/command_table.hpp"
+#include "report/formats/record_values.hpp"
+#include "report/stats/compare.hpp"
+#include "report/stats/stopping.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +14,21 @@
 namespace report {
 
 namespace {
+
+// The defaults a help text names, as "{name}": written from the constants
+// that hold them, so that help cannot drift from what a campaign does.
+std::string with_defaults(std::string text) {
+  const std::pair<const char *, std::string> defaults[] = {
+      {"{budget}", plain_decimal(kDefaultBudget)},
+      {"{min_span}", plain_decimal(kDefaultMinSpan)},
+      {"{min_rounds}", std::to_string(kMinRounds)},
+      {"{threshold}", plain_decimal(CompareOptions{}.threshold * 100)},
+  };
+  for (const auto &[name, value] : defaults)
+    for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at))
+      text.replace(at, std::strlen(name), value);
+  return text;
+}
 
 // The tool's own usage: each command's brief line from the table.
 std::string tool_usage() {
@@ -72,7 +90,7 @@ std::string usage_text(const std::string &command) {
   std::string s = std::string(c->synopsis) + "\n" + c->description + "\n" + option_lines(*c);
   if (*c->note)
     s += std::string("\n") + c->note;
-  return s;
+  return with_defaults(s);
 }
 
 std::vector<std::string> command_options(const std::string &command) {

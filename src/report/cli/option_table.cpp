@@ -5,6 +5,7 @@
 #include "report/cli/option_values.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <sched.h>
@@ -22,8 +23,9 @@ constexpr double kMaxTimeout = 86400;
 constexpr double kMaxBudget = 7 * 86400;
 // Seeds are recorded and read back as decimals that fit a signed 64-bit value.
 constexpr unsigned long kMaxSeed = UINT64_MAX >> 1;
-// A difference is a share of the base: 100% is everything it could be.
-constexpr double kMaxThresholdPct = 100;
+// Half the base or more is no "smallest difference" any more: a verdict of
+// `same` within it would say nothing.
+constexpr double kMaxThresholdPct = 50;
 // An allowance of x11 each way already leaves no unpaired interval informative.
 constexpr double kMaxDriftPct = 1000;
 // A gate slower by ten times is no gate.
@@ -59,13 +61,13 @@ const OptionDef kBudget{"--budget", nullptr, "S",
                         [](Options &o, const std::string &v) {
                           o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
                         },
-                        "with variants: seconds to run rounds until decided (default 60)"};
+                        "with variants: seconds to run rounds until decided (default {budget})"};
 const OptionDef kMinSpan{"--min-span", nullptr, "S",
                          [](Options &o, const std::string &v) {
                            o.campaign.min_span = decimal_value("--min-span", v, 0, kMaxBudget);
                          },
                          "until decided: no look before the rounds span S seconds\n"
-                         "(default 20 for a replay or a program, 0 for a curve)"};
+                         "(default {min_span} for a replay or a program, 0 for a curve)"};
 const OptionDef kCpu{
     "--cpu", nullptr, "K",
     [](Options &o, const std::string &v) {
@@ -188,13 +190,17 @@ const OptionDef kStatistic{"--statistic", nullptr, "S",
                            },
                            "low: the mean of the fastest 15% of runs (default), which\n"
                            "sees through interference; median: the typical run"};
-const OptionDef kThreshold{"--threshold", nullptr, "PCT",
-                           [](Options &o, const std::string &v) {
-                             o.compare.threshold =
-                                 decimal_value("--threshold", v, 0, kMaxThresholdPct) / 100;
-                           },
-                           "smallest difference called faster or slower, and the\n"
-                           "margin of 'same' (default 2)"};
+const OptionDef kThreshold{
+    "--threshold", nullptr, "PCT",
+    [](Options &o, const std::string &v) {
+      std::optional<double> pct = parse_decimal(v);
+      if (!pct || !(*pct > 0) || !(*pct < kMaxThresholdPct))
+        throw UsageError("--threshold takes a percentage above 0 and below 50, got '" + v + "'");
+      o.compare.threshold = *pct / 100;
+    },
+    "smallest difference called faster or slower, and the\n"
+    "margin of 'same' (default {threshold}; a campaign's own, as\n"
+    "it recorded it, where it has one)"};
 const OptionDef kDrift{"--drift", nullptr, "PCT",
                        [](Options &o, const std::string &v) {
                          o.compare.drift = decimal_value("--drift", v, 0, kMaxDriftPct) / 100;

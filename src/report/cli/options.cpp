@@ -26,8 +26,8 @@ void refuse_together(const Options &o, const char *a, const char *b, const std::
 void check_combinations(const Options &o) {
   if (o.command == "run") {
     if (!o.more.empty()) {
-      for (const char *c :
-           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed", "--min-span"})
+      for (const char *c : {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout",
+                            "--seed", "--min-span", "--threshold"})
         refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
     } else if (o.campaign.out.empty()) {
       throw UsageError("run needs --out DIR (or --more DIR)");

@@ -49,16 +49,18 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   for (auto &s : sets)
     (s.program ? programs : replays).push_back(std::move(s));
   if (replays.empty() || programs.empty()) {
-    MixReport r = build_mix_report(std::move(replays.empty() ? programs : replays), o.compare,
-                                   o.tsc_mhz, o.wall);
+    std::vector<Set> &these = replays.empty() ? programs : replays;
+    const CompareOptions compare = compare_for(o, these);
+    MixReport r = build_mix_report(std::move(these), compare, o.tsc_mhz, o.wall);
     write_out(o.format == Format::Json ? render_mix_json(r) : render_mix_text(r));
     if (o.fail_if_slower)
       check_gate(r, *o.fail_if_slower, o.allow_unclear);
     return kOk;
   }
   // A replay and a program campaign: the prediction beside the measurement.
-  MixReport replay = build_mix_report(std::move(replays), o.compare, o.tsc_mhz);
-  MixReport program = build_mix_report(std::move(programs), o.compare, o.tsc_mhz, o.wall);
+  const CompareOptions for_replay = compare_for(o, replays), for_program = compare_for(o, programs);
+  MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
+  MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
   std::vector<Prediction> ps = predict(replay, program);
   write_out(o.format == Format::Json ? render_mix_json(replay, &program, &ps)
                                      : render_mix_text(replay) + "\n" + render_mix_text(program) +
@@ -86,10 +88,12 @@ int two_ways_summary(const Options &o, std::vector<Set> sets) {
     throw UsageError("curves go beside a replay campaign, not a program campaign alone: give the "
                      "replay too");
   Report r = load_report(o, std::move(curves));
-  MixReport replay = build_mix_report(std::move(replays), o.compare, o.tsc_mhz);
+  const CompareOptions for_replay = compare_for(o, replays);
+  MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
   std::string text = render_text(r, o.unit, o.bands) + "\n" + render_mix_text(replay);
   if (!programs.empty()) {
-    MixReport program = build_mix_report(std::move(programs), o.compare, o.tsc_mhz, o.wall);
+    const CompareOptions for_program = compare_for(o, programs);
+    MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
     text += "\n" + render_mix_text(program) +
             render_prediction(replay, program, predict(replay, program));
   }

@@ -19,7 +19,8 @@ int tune_command(const Options &o) {
   }
   std::vector<Set> sets = load_baseline_campaign(dir, "a tuning campaign");
   check_tunable_libc(sets[0].record.machine.libc);
-  write_out(render_advice(advise(std::move(sets), o.compare, weights_of(o))));
+  const CompareOptions compare = compare_for(o, sets);
+  write_out(render_advice(advise(std::move(sets), compare, weights_of(o))));
   return kOk;
 }
 

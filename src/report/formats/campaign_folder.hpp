@@ -101,6 +101,10 @@ struct Record {
   // Seconds its rounds must span, over all its sessions, before a look may
   // stop it (none: a look at any round from the 11th).
   std::optional<double> min_span;
+  // The smallest difference its comparisons call faster or slower, as a
+  // fraction: what it stopped on, and what a summary of it uses unless told
+  // otherwise (none: written before campaigns kept it, 2%).
+  std::optional<double> threshold;
   std::optional<unsigned> rounds; // complete rounds
   unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
   std::optional<double> elapsed;  // seconds its sessions spent on rounds, all told

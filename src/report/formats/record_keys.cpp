@@ -217,6 +217,16 @@ std::vector<Key> run_keys() {
            r.budgets.push_back(*s);
        }},
       record_seconds<&Record::min_span>("min_span"),
+      // In percent, as --threshold takes it.
+      {"threshold",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.threshold)
+           o.emplace_back(n, plain_decimal(*r.threshold * 100));
+       },
+       [](Record &r, const std::string &v) {
+         if (auto pct = parse_decimal(v); pct && *pct > 0 && *pct < 100)
+           r.threshold = *pct / 100;
+       }},
       {"same_as",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &s : r.same_as)

@@ -79,7 +79,7 @@ std::pair<std::string, std::string> split_first(const std::string &s) {
   return {s.substr(0, sp), s.substr(sp + 1)};
 }
 
-std::string in_seconds(double v) {
+std::string plain_decimal(double v) {
   // Plain decimal, as parse_decimal() reads it back: %g would write a large value
   // with an exponent ("6.08165e+13 s"), which reads as none.
   char buf[64];
@@ -88,7 +88,9 @@ std::string in_seconds(double v) {
   s.erase(s.find_last_not_of('0') + 1);
   if (s.back() == '.')
     s.pop_back();
-  return s + " s";
+  return s;
 }
+
+std::string in_seconds(double v) { return plain_decimal(v) + " s"; }
 
 } // namespace report

@@ -17,6 +17,8 @@ std::string unescaped(const std::string &v);
 // "60 s", as in_seconds writes it; its number as parse_decimal takes it.
 std::optional<double> seconds(const std::string &v);
 std::string in_seconds(double v);
+// A number as parse_decimal reads it back, to six decimals, no exponent.
+std::string plain_decimal(double v);
 // parse_whole, up to 2^32 - 1.
 std::optional<unsigned> small_number(const std::string &s);
 // "%.*f"
