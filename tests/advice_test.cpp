@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <random>
+#include <regex>
 
 using namespace report;
 
@@ -55,6 +56,17 @@ TEST(Tune, CrossoverGroupsAndAdvice) {
             std::string::npos)
       << text;
   EXPECT_NE(text.find("same implementation: default, no_avx512"), std::string::npos);
+  // Its gains, as every interval is printed: rounded outwards.
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(text, m,
+                                std::regex("([0-9]+)[.][.]([0-9]+) faster by [0-9]+% "
+                                           "\\[([0-9]+)%, ([0-9]+)%\\]")))
+      << text;
+  for (const Range &rg : a.vs_default[2].ranges)
+    if (rg.from == std::stoul(m[1])) {
+      EXPECT_LE(std::stod(m[3]), 100 * (1 - rg.est.high));
+      EXPECT_GE(std::stod(m[4]), 100 * (1 - rg.est.low));
+    }
   // The fastest is one group in one range, never alternating within it.
   EXPECT_NE(text.find("fastest: 2048..8191 stosb_never 0.80"), std::string::npos) << text;
   EXPECT_NE(text.find("fastest: 8192..32768 stosb_always, stosb_never 0.80"), std::string::npos)

@@ -20,6 +20,12 @@ std::optional<Engine> engine_named(const std::string &name); // either spelling
 // Raw values per tick: memset-batch's are thousandths (kBatchScale).
 double engine_scale(Engine e);
 
+// Counter ticks as time, the one conversion every figure takes: `mhz` is
+// the counter's frequency, ticks per microsecond, as a campaign measured it
+// (tsc_mhz) or --tsc-mhz gave it.
+inline double ns_per_tick(double mhz) { return 1000 / mhz; }
+inline double seconds_per_tick(double mhz) { return 1 / (mhz * 1e6); }
+
 struct RunFile {
   Engine engine = Engine::Bench;
   RunTicks values; // per length, in 1 / engine_scale ticks

@@ -54,6 +54,15 @@ std::string more_rounds(const Standings &a, const char *command) {
          " --from " + dir + "'";
 }
 
+// "18% [16%, 21%]": a faster ratio as the share it saves, its interval
+// rounded outwards as every interval is (bracket).
+std::string gain_text(const Estimate &e, int decimals) {
+  std::string b = bracket(100 * (1 - e.high), 100 * (1 - e.low), decimals);
+  b.replace(b.find(", "), 2, "%, ");
+  b.insert(b.size() - 1, "%");
+  return fmt("%.*f%% ", decimals, 100 * (1 - e.ratio)) + b;
+}
+
 std::string ratio_text(double ratio, double low, double high) {
   return fmt("%.2f ", ratio) + bracket(low, high, 2);
 }
@@ -247,17 +256,14 @@ std::string render_advice(const TuneAdvice &a) {
       gains.push_back(fmt("%zu..%zu faster by at least %.0f%% (hidden in the variant's readings)",
                           rg.from, rg.to, std::floor(100 * (1 - rg.est.high))));
     else if (rg.verdict == Verdict::Faster)
-      gains.push_back(fmt("%zu..%zu faster by %.0f%% [%.0f%%, %.0f%%]", rg.from, rg.to,
-                          100 * (1 - rg.est.ratio), 100 * (1 - rg.est.high),
-                          100 * (1 - rg.est.low)));
+      gains.push_back(fmt("%zu..%zu faster by ", rg.from, rg.to) + gain_text(rg.est, 0));
   if (!a.weighted.empty()) {
     const Estimate &e = a.weighted[*a.advised].est;
     if (a.weighted[*a.advised].bound)
       gains.insert(gains.begin(), fmt("weighted faster by at least %.1f%% (hidden lengths)",
                                       std::floor(1000 * (1 - e.high)) / 10));
     else
-      gains.insert(gains.begin(), fmt("weighted faster by %.1f%% [%.1f%%, %.1f%%]",
-                                      100 * (1 - e.ratio), 100 * (1 - e.high), 100 * (1 - e.low)));
+      gains.insert(gains.begin(), "weighted faster by " + gain_text(e, 1));
     if (const auto &p = a.weighted[*a.advised].per_run)
       gains.insert(gains.begin() + 1, per_run_gain(*p));
   }

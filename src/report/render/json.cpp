@@ -59,7 +59,7 @@ ordered_json context_json(const Report &r) {
       one["shifted_runs"] = sr.summary.shifted->size();
     if (sr.weighted) {
       one["weighted_cost_ticks"] = sr.weighted->cost;
-      one["weighted_cost_ns"] = sr.weighted->cost * 1000.0 / *sr.mhz;
+      one["weighted_cost_ns"] = sr.weighted->cost * ns_per_tick(*sr.mhz);
     }
     sets.push_back(one);
   }
@@ -157,7 +157,7 @@ void render_json(const Report &r, const std::vector<size_t> &lengths,
   size_t family = 0;
   for (const auto &sr : r.sets) {
     const Set &set = sr.set;
-    double ns_per_tick = 1000.0 / *sr.mhz;
+    const double ns = ns_per_tick(*sr.mhz);
     std::string prefix = r.sets.size() > 1 ? utf8(set.label) + "/" : "";
     size_t n = set.runs.size();
     for (size_t len : lengths) {
@@ -171,11 +171,11 @@ void render_json(const Report &r, const std::vector<size_t> &lengths,
         e["iterations"] = set.engine == Engine::Bench ? 8 : 1;
         uint64_t raw = set.runs[i][len - 1];
         if (set.engine == Engine::Bench) { // whole ticks, as the benchmark wrote them
-          set_time(e, (double)raw * ns_per_tick);
+          set_time(e, (double)raw * ns);
           e["ticks"] = raw;
         } else {
           double t = (double)raw / set.scale();
-          set_time(e, t * ns_per_tick);
+          set_time(e, t * ns);
           e["ticks"] = t;
         }
         put(e);
@@ -193,7 +193,7 @@ void render_json(const Report &r, const std::vector<size_t> &lengths,
         e["aggregate_name"] = agg;
         e["aggregate_unit"] = "time";
         e["iterations"] = n;
-        set_time(e, ticks * ns_per_tick);
+        set_time(e, ticks * ns);
         e["ticks"] = ticks;
         put(e);
       }

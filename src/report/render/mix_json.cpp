@@ -46,7 +46,7 @@ Times times_of(const MixReport &r, const MixSet &m) {
                      "' has no measured counter frequency (no campaign record); give --tsc-mhz F");
   t.unit = "ns";
   for (double ticks : m.series.values)
-    t.real.push_back(ticks * 1000 / *m.mhz);
+    t.real.push_back(ticks * ns_per_tick(*m.mhz));
   t.cpu = t.real;
   return t;
 }
@@ -69,7 +69,7 @@ void put_entries(const MixReport &r, ordered_json &out, size_t &family) {
       out.push_back(e);
     }
     // A replay's ticks per call, in ns as its runs are.
-    const double scale = r.program ? 1 : 1000 / *m.mhz;
+    const double scale = r.program ? 1 : ns_per_tick(*m.mhz);
     std::vector<std::tuple<std::string, double, double>> aggregates = {
         {"median", m.real.median, m.cpu.median},
         {"mean", m.real.mean, m.cpu.mean},

@@ -59,7 +59,7 @@ std::string time_figure(const Figure &f, bool interval, Rounding r = Rounding::N
 std::string ticks_and_ns(double ticks, std::optional<double> mhz) {
   std::string s = fmt("%.3g ticks", ticks);
   if (mhz && *mhz > 0)
-    s += fmt(" = %.3g ns", ticks * 1000 / *mhz);
+    s += fmt(" = %.3g ns", ticks * ns_per_tick(*mhz));
   return s;
 }
 
@@ -92,7 +92,7 @@ std::string bound_note(const Estimate &e, const Decision &d, Hidden h, const Sid
   std::string o = fmt(", %s %.*f and %+.2f ticks", r.at_least ? "at least" : "at most", decimals,
                       toward(r.value, decimals), toward(diff.value, 2));
   if (mhz && *mhz > 0)
-    o += fmt(" = %+.2f ns", toward(diff.value * 1000 / *mhz, 2));
+    o += fmt(" = %+.2f ns", toward(diff.value * ns_per_tick(*mhz), 2));
   return o + " per call (hidden in " + hiding(h, s) +
          " readings: the size cannot be read; --engine batch reads it)";
 }

@@ -48,7 +48,7 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
   if (e.interval)
     s += " " + bracket(e.diff_low, e.diff_high, 2);
   if (mhz && *mhz > 0) {
-    double ns = 1000 / *mhz;
+    double ns = ns_per_tick(*mhz);
     s += fmt(" = %+.2f ns", two(e.diff * ns));
     if (e.interval)
       s += " " + bracket(e.diff_low * ns, e.diff_high * ns, 2);

@@ -28,7 +28,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
   const Set &set = sr.set;
   const SetSummary &sum = sr.summary;
   bool ns = unit == Unit::Ns;
-  double ns_per_tick = ns ? 1000.0 / *sr.mhz : 1.0;
+  double to_unit = ns ? ns_per_tick(*sr.mhz) : 1.0;
   const char *unit_word = sum.rounds ? "round" : "run";
 
   o += fmt("%s== [%zu] ", s ? "\n" : "", s + 1) + printable(set.label) + " (" +
@@ -57,8 +57,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
              h.resolution == 1 ? "tick" : "ticks");
     // The campaign reads the step too, with a rule that sees fractional
     // steps: where the two disagree, the batches were shorter than meant.
-    if (const auto &step = set.record.machine.tsc_step;
-        step && *step > 1.5 * (double)h.resolution)
+    if (const auto &step = set.record.machine.tsc_step; step && *step > 1.5 * (double)h.resolution)
       o += fmt(", where the campaign read a step of %.2f ticks: batches shorter than 1000 steps",
                *step);
     o += fmt("; a fenced pair of readings, %.3f ticks, taken off each\n",
@@ -77,7 +76,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
          (sum.read_cost ? " (one back-to-back reading costs " + ticks(*sum.read_cost) + ")" : "") +
          "\n";
   if (ns)
-    o += fmt("floor: %.2f ns\n", sum.floor * ns_per_tick);
+    o += fmt("floor: %.2f ns\n", sum.floor * to_unit);
   else
     o += "floor: " + (sum.exact_floor ? sum.exact_floor->str() : fmt("%.2f", sum.floor)) +
          " ticks\n";
@@ -107,20 +106,18 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
              *sum.hidden_to);
   if (sr.weighted)
     o += "weighted: " +
-         (ns ? fmt("%.2f ns", sr.weighted->cost * ns_per_tick)
-             : fmt("%.2f ticks", sr.weighted->cost)) +
+         (ns ? fmt("%.2f ns", sr.weighted->cost * to_unit) : fmt("%.2f ticks", sr.weighted->cost)) +
          " per call (" + statistic_name(statistic) + ")\n";
 
   std::string level = statistic_name(statistic);
   o += fmt("%8s %12s %14s %11s %8s\n", "length", (ns ? level + "_ns" : level).c_str(),
            ns ? "above_floor_ns" : "above_floor", ns ? "GB/s" : "bytes/tick", "spread");
   for (const SummaryRow &row : sum.rows) {
-    std::string med = ns ? fmt("%.2f", row.level * ns_per_tick) : sr.levels[row.length - 1].str();
-    std::string rate = row.bytes_per_tick ? fmt("%.2f", *row.bytes_per_tick / ns_per_tick) : "n/a";
+    std::string med = ns ? fmt("%.2f", row.level * to_unit) : sr.levels[row.length - 1].str();
+    std::string rate = row.bytes_per_tick ? fmt("%.2f", *row.bytes_per_tick / to_unit) : "n/a";
     std::string spread = row.spread ? fmt("%.1f%%", 100 * *row.spread) : "n/a";
-    o +=
-        fmt("%8zu %12s %14.*f %11s %8s\n", row.length, med.c_str(), ns ? 2 : 1,
-            unsigned_zero(row.above_floor * ns_per_tick, ns ? 2 : 1), rate.c_str(), spread.c_str());
+    o += fmt("%8zu %12s %14.*f %11s %8s\n", row.length, med.c_str(), ns ? 2 : 1,
+             unsigned_zero(row.above_floor * to_unit, ns ? 2 : 1), rate.c_str(), spread.c_str());
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include "report/stats/per_run.hpp"
 
+#include "report/formats/engine.hpp"
+
 namespace report {
 
 namespace {
@@ -28,11 +30,11 @@ std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::o
   p.unseen.ticks = hidden_calls * step;
   if (!mhz || !(*mhz > 0))
     return p;
-  const double seconds_per_tick = 1 / (*mhz * 1e6);
+  const double per_tick = seconds_per_tick(*mhz);
   const Capture &run = *w.capture;
-  p.seconds = scaled(p.ticks, seconds_per_tick);
+  p.seconds = scaled(p.ticks, per_tick);
   p.wall_share = scaled(*p.seconds, 1 / run.wall_seconds);
-  p.unseen.seconds = p.unseen.ticks * seconds_per_tick;
+  p.unseen.seconds = p.unseen.ticks * per_tick;
   p.unseen.wall_share = *p.unseen.seconds / run.wall_seconds;
   if (run.cpu_seconds > 0) {
     p.cpu_share = scaled(*p.seconds, 1 / run.cpu_seconds);
