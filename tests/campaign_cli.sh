@@ -97,7 +97,7 @@ start=$(date +%s)
 FAKE_MODE=noisy expect 0 "until the budget" -- "$report" run --out "$tmp/bud" --bench "$tmp/fake" --budget 3 --variant a --variant b
 [ $(($(date +%s) - start)) -lt 20 ] || fail "the budget did not stop the campaign"
 grep -qx 'stop: budget' "$tmp/bud/context.txt" || fail "budget: $(grep -E '^(rounds|looks|stop)' "$tmp/bud/context.txt")"
-grep -qE "^memset-report: budget spent after [0-9]+ rounds in [0-9.]+ s; still unclear: b [0-9]+\.\..*; more rounds: memset-report run --more '$tmp/bud'\$" "$tmp/err" ||
+grep -qE "^memset-report: its budget of [0-9.]+ s was spent before it was decided: [0-9]+ rounds in [0-9.]+ s; still unclear: b [0-9]+\.\..*; more rounds: memset-report run --more '$tmp/bud'\$" "$tmp/err" ||
   fail "budget line: $(cat "$tmp/err")"
 expect 0 "summary of it" -- "$report" summary "$tmp/bud"
 grep -qx 'stopped: its budget of 3 s was spent before it was decided' "$tmp/out" || fail "summary's stopped line"

@@ -134,7 +134,7 @@ TEST(Help, NamesEveryOptionACommandTakesInItsSynopsisAndItsList) {
 }
 
 TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
-  CampaignEnd decided{"c", Stop::Decided, true, 288, 288, 41.25, {}};
+  CampaignEnd decided{"c", Stop::Decided, true, 288, 288, 41.25, {}, 0};
   EXPECT_EQ(stop_line(decided), "memset-report: decided after 288 rounds in 41.2 s\n");
   CampaignEnd budget{"my camp",
                      Stop::Budget,
@@ -142,11 +142,14 @@ TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
                      300,
                      120,
                      60.04,
-                     {{"b", {{2, 7}, {11585, 13776}}}, {"c", {{2, 7}}}}};
+                     {{"b", {{2, 7}, {11585, 13776}}}, {"c", {{2, 7}}}},
+                     60};
+  // Worded as its summary's "stopped:" line words it.
   EXPECT_EQ(stop_line(budget),
-            "memset-report: budget spent after 120 rounds (300 in all) in 60.0 s; still unclear: "
+            "memset-report: its budget of 60 s was spent before it was decided: 120 rounds (300 "
+            "in all) in 60.0 s; still unclear: "
             "b 2..7, 11585..13776, c 2..7; more rounds: memset-report run --more 'my camp'\n");
-  CampaignEnd plain{"p", Stop::Runs, false, 11, 11, 3.0, {}};
+  CampaignEnd plain{"p", Stop::Runs, false, 11, 11, 3.0, {}, 0};
   EXPECT_EQ(stop_line(plain), "memset-report: 11 runs in 3.0 s\n");
 }
 
@@ -260,9 +263,10 @@ TEST(Options, AReplayAndAProgramTakeTheirOwnOptionsAndTheCommandWhole) {
 }
 
 TEST(StopLine, AOneFigureCampaignNamesItsUndecidedVariantsAlone) {
-  CampaignEnd e{"c", Stop::Budget, true, 40, 40, 60.2, {{"sse2", {{0, 0}}}}};
-  EXPECT_EQ(stop_line(e), "memset-report: budget spent after 40 rounds in 60.2 s; still unclear: "
-                          "sse2; more rounds: memset-report run --more 'c'\n");
+  CampaignEnd e{"c", Stop::Budget, true, 40, 40, 60.2, {{"sse2", {{0, 0}}}}, 60};
+  EXPECT_EQ(stop_line(e), "memset-report: its budget of 60 s was spent before it was decided: 40 "
+                          "rounds in 60.2 s; still unclear: sse2; more rounds: memset-report run "
+                          "--more 'c'\n");
 }
 
 } // namespace

@@ -213,7 +213,14 @@ private:
   }
 
   CampaignEnd end_of(Stop stop, double seconds) const {
-    CampaignEnd e{opt_.out, stop, interleaved_, rounds_, rounds_ - opt_.done, seconds, {}};
+    CampaignEnd e{opt_.out,
+                  stop,
+                  interleaved_,
+                  rounds_,
+                  rounds_ - opt_.done,
+                  seconds,
+                  {},
+                  fixed_ ? 0 : opt_.budget};
     if (!observer_ || stop == Stop::Decided)
       return e;
     for (const auto &u : observer_->undecided()) {

@@ -90,6 +90,7 @@ struct CampaignEnd {
   unsigned added = 0;               // of them, this session's
   double seconds = 0;               // this session's
   std::vector<Undecided> undecided; // per variant still undecided, in order
+  double budget = 0;                // this session's, where it ran until decided
 };
 
 // Runs the campaign. A new folder that already holds one is refused before

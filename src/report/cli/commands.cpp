@@ -3,6 +3,7 @@
 
 #include "report/cli/commands.hpp"
 
+#include "report/render/pieces.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
 
@@ -87,8 +88,10 @@ std::string stop_line(const CampaignEnd &e) {
                      fmt(" in %.1f s", e.seconds);
   if (e.stop == Stop::Decided)
     return "memset-report: decided after " + done + "\n";
-  std::string line = e.stop == Stop::Budget ? "memset-report: budget spent after " + done
-                                            : "memset-report: " + done;
+  // As its summary will say it.
+  std::string line = e.stop == Stop::Budget
+                         ? "memset-report: " + how_it_ended(e.stop, e.budget) + ": " + done
+                         : "memset-report: " + done;
   if (e.undecided.empty())
     return line + "\n";
   std::vector<std::string> still;

@@ -244,14 +244,26 @@ std::string capture_lines(const Capture &c, bool replay) {
   return o;
 }
 
+std::string how_it_ended(Stop stop, double budget) {
+  switch (stop) {
+  case Stop::Decided:
+    return "decided";
+  case Stop::Interrupted:
+  case Stop::Failed:
+    return std::string(stop_name(stop)) + " before it was decided";
+  case Stop::Budget:
+    return fmt("its budget of %g s was spent before it was decided", budget);
+  default:
+    return stop_name(stop);
+  }
+}
+
 std::string stop_line(const Record &r) {
   switch (r.stop) {
   case Stop::Interrupted:
   case Stop::Failed:
-    return std::string("stopped: ") + stop_name(r.stop) + " before it was decided\n";
   case Stop::Budget:
-    return fmt("stopped: its budget of %g s was spent before it was decided\n",
-               r.budgets.empty() ? 0 : r.budgets.back());
+    return "stopped: " + how_it_ended(r.stop, r.budgets.empty() ? 0 : r.budgets.back()) + "\n";
   case Stop::Running:
     return "under way: no end recorded (still running, or cut off) at round " +
            std::to_string(r.rounds.value_or(0)) + ", after " + plural(r.looks, "look") +

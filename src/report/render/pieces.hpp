@@ -81,6 +81,11 @@ std::string bound_note(const Estimate &e, const Decision &d, Hidden h, const Sid
 std::string estimate_text(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
                           double step, std::optional<double> mhz, int decimals);
 
+// "its budget of 60 s was spent before it was decided", "decided",
+// "interrupted before it was decided": how a campaign ended, worded once for
+// the line that ends it and for its summary.
+std::string how_it_ended(Stop stop, double budget);
+
 // "stopped: its budget of 60 s was spent before it was decided", or how
 // else a campaign ended before it was decided, or that its session is under
 // way, with its line feed; "" for one decided, of a fixed count, or without
