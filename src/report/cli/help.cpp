@@ -93,15 +93,4 @@ std::string usage_text(const std::string &command) {
   return with_defaults(s);
 }
 
-std::vector<std::string> command_options(const std::string &command) {
-  std::vector<std::string> names;
-  if (const CommandDef *c = find_command(command))
-    for (const auto &o : c->options) {
-      names.push_back(o.def->name);
-      if (o.def->alias)
-        names.push_back(o.def->alias);
-    }
-  return names;
-}
-
 } // namespace report

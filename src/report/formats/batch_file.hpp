@@ -39,7 +39,9 @@ bool is_batch_text(const std::string &text);
 BatchRun parse_batch(const std::string &text, const std::string &name);
 
 // The text memset-batch writes for `r`: what a file read back must be,
-// byte for byte (the reader takes one spelling of each value only).
+// byte for byte (the reader takes one spelling of each value only). The
+// engine writes its files itself; this is the reader's other half, which
+// the round-trip tests and the fuzz target hold it to.
 std::string batch_text(const BatchRun &r);
 
 // The most a file can hold: the header and kLengths values of up to 15

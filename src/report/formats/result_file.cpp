@@ -68,8 +68,4 @@ RunTicks parse_result(const std::string &text, const std::string &name) {
   return values;
 }
 
-RunTicks read_result_file(const std::string &path) {
-  return parse_result(read_regular_file(path, kMaxResultBytes, "a result file"), path);
-}
-
 } // namespace report

@@ -25,7 +25,4 @@ using RunTicks = std::vector<uint64_t>; // value k-1 belongs to a fill of k byte
 // Throws InputError naming `name` and the line.
 RunTicks parse_result(const std::string &text, const std::string &name);
 
-// Reads and parses `path`, reading no more than kMaxResultBytes + 1 bytes.
-RunTicks read_result_file(const std::string &path);
-
 } // namespace report

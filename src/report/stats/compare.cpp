@@ -220,11 +220,6 @@ Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt) {
   return compare_series(band_series(a), band_series(b), opt);
 }
 
-size_t unclear_bands(const Comparison &c) {
-  return (size_t)std::count_if(c.bands.begin(), c.bands.end(),
-                               [](const BandResult &b) { return b.verdict == Verdict::Unclear; });
-}
-
 size_t unsettled_bands(const Comparison &c) {
   return (size_t)std::count_if(c.bands.begin(), c.bands.end(),
                                [](const BandResult &b) { return !b.decision().settled(); });

@@ -159,8 +159,7 @@ struct Comparison {
 Comparison compare_series(const BandSeries &a, const BandSeries &b, const CompareOptions &opt);
 Comparison compare_sets(const Set &a, const Set &b, const CompareOptions &opt);
 
-// Bands whose verdict is `unclear`, and of them those more rounds could decide.
-size_t unclear_bands(const Comparison &c);
+// Bands whose verdict is `unclear` that more rounds could decide.
 size_t unsettled_bands(const Comparison &c);
 
 // The ratio a `slower` range is known to reach: its estimate, or where it

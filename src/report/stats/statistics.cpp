@@ -118,10 +118,6 @@ Curve levels_of(const std::vector<ExactLevel> &exact) {
   return out;
 }
 
-Curve median_curve(const std::vector<RunTicks> &runs) {
-  return levels_of(length_stats(runs, Statistic::Median).median);
-}
-
 Curve spread_curve(const Quartiles &q, const Curve &median) {
   Curve out(median.size(), 0.0);
   for (size_t k = 0; k < out.size() && k < q.q1.size(); k++)

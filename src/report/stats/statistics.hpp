@@ -57,8 +57,6 @@ struct ExactQuarters {
 // The mean of the lowest `share` of the values (order changed).
 double lower_mean(std::vector<double> &values, double share);
 
-// Per-length median across runs, as levels.
-Curve median_curve(const std::vector<RunTicks> &runs);
 Curve levels_of(const std::vector<ExactLevel> &exact);
 
 // Per-length first and third quartiles across runs.
