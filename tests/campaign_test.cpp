@@ -139,7 +139,8 @@ TEST(Binding, TheProbesAnswerAndTheSymbolAtItsOffset) {
 
 // A machine where masking AVX-512 changes nothing: its memset is the AVX2
 // one either way, and the mask itself is no tunable that steers the code.
-Measured fake_machine(const std::vector<std::string> &env) {
+Measured fake_machine(const Launch &launch) {
+  const std::vector<std::string> env = launch.environment();
   Measured m;
   m.memset = MemsetCode{"/lib/libc.so.6", "0x100", "", "__memset_avx2_unaligned_erms"};
   m.tunables = parse_tunables("glibc.cpu.x86_rep_stosb_threshold: 0x800\nglibc.cpu.hwcaps:\n");
@@ -173,8 +174,38 @@ TEST(Binding, VariantsThatRunTheSameCodeAreMeasuredOnce) {
   // Where nothing can be learned, nothing is merged.
   CampaignOptions d = c;
   d.variants.push_back({"twin", {}, std::nullopt});
-  EXPECT_TRUE(measure_once(d, [](const std::vector<std::string> &) { return Measured{}; }).empty());
+  EXPECT_TRUE(measure_once(d, [](const Launch &) { return Measured{}; }).empty());
   EXPECT_EQ(d.variants.size(), c.variants.size() + 1);
+}
+
+TEST(Launch, OneVariantIsStartedOneWayForEveryCommandOfIt) {
+  // The variant's own settings replace the campaign's of the same name, and
+  // this tool's environment is under both; glibc's defaults are measured
+  // without any GLIBC_TUNABLES, inherited ones included.
+  setenv("GLIBC_TUNABLES", "glibc.cpu.x86_rep_stosb_threshold=4096", 1);
+  setenv("MEMSET_TEST_INHERITED", "yes", 1);
+  Launch l({"A=common", "LD_PRELOAD=/x.so"}, {"A=own", "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2"});
+  EXPECT_EQ(l.settings(), (std::vector<std::string>{"LD_PRELOAD=/x.so", "A=own",
+                                                    "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2"}));
+  EXPECT_TRUE(l.preloads());
+  EXPECT_EQ(l.tunables_entry(), "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2");
+  auto has = [](const std::vector<std::string> &env, const std::string &e) {
+    return std::find(env.begin(), env.end(), e) != env.end();
+  };
+  Command probe = l.command({"memset-probe"});
+  ASSERT_TRUE(probe.env);
+  EXPECT_EQ(probe.argv, (std::vector<std::string>{"memset-probe"}));
+  EXPECT_TRUE(has(*probe.env, "MEMSET_TEST_INHERITED=yes"));
+  EXPECT_TRUE(has(*probe.env, "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2"));
+  EXPECT_FALSE(has(*probe.env, "GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=4096"));
+  EXPECT_EQ(l.command({"prog"}, true).env, probe.env) << "a program runs as the probe does";
+  EXPECT_EQ(l.without_tunables().tunables_entry(), "");
+  EXPECT_TRUE(has(l.without_tunables().environment(),
+                  "GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=4096"));
+  for (const auto &e : Launch::glibc_defaults().environment())
+    EXPECT_NE(e.rfind("GLIBC_TUNABLES=", 0), 0u) << e;
+  unsetenv("GLIBC_TUNABLES");
+  unsetenv("MEMSET_TEST_INHERITED");
 }
 
 } // namespace

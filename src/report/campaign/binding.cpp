@@ -34,15 +34,10 @@ std::vector<std::string> lines_of(const std::string &text) {
 
 // Runs `argv` under `env` with its standard output read back; none when it
 // could not run or failed, with `why` saying how.
-std::optional<std::string> output_of(std::vector<std::string> argv,
-                                     const std::optional<std::vector<std::string>> &env,
-                                     double timeout, size_t max_bytes, std::string &why) {
+std::optional<std::string> output_of(Command cmd, double timeout, size_t max_bytes,
+                                     std::string &why) {
   TempFile out(temp_dir() + "/memset-report-probe");
   SignalScope signals;
-  Command cmd;
-  cmd.argv = std::move(argv);
-  cmd.env = env;
-  cmd.search_path = cmd.argv[0].find('/') == std::string::npos;
   cmd.timeout = timeout;
   cmd.stdout_path = out.path();
   Outcome o = run_program(cmd);
@@ -151,13 +146,12 @@ std::string symbol_at(const std::string &nm_output, const std::string &offset) {
   return "";
 }
 
-Measured measure_environment(const std::string &probe, const std::vector<std::string> &env,
-                             double timeout) {
+Measured measure_environment(const std::string &probe, const Launch &launch, double timeout) {
   Measured m;
   std::string why;
   if (!std::filesystem::exists(probe)) {
     m.memset_unknown = "no " + probe + " (it is built and installed with memset-report)";
-  } else if (auto out = output_of({probe}, env, timeout, kMaxListingBytes, why)) {
+  } else if (auto out = output_of(launch.command({probe}), timeout, kMaxListingBytes, why)) {
     m.memset = parse_probe(*out);
     if (!m.memset)
       m.memset_unknown = probe + " gave no object and offset";
@@ -171,20 +165,21 @@ Measured measure_environment(const std::string &probe, const std::vector<std::st
     static std::map<std::string, std::string> listed;
     std::string ignored;
     if (!listed.count(debug) && std::filesystem::exists(debug))
-      listed[debug] = output_of({"nm", "--defined-only", debug}, std::nullopt, timeout,
+      listed[debug] = output_of(Launch().command({"nm", "--defined-only", debug}, true), timeout,
                                 kMaxSymbolsBytes, ignored)
                           .value_or("");
     if (listed.count(debug))
       m.memset->symbol = symbol_at(listed[debug], m.memset->offset);
   }
-  if (!std::filesystem::exists(kLoader)) {
-    m.tunables_unknown = std::string("no glibc loader at ") + kLoader;
-  } else if (auto out =
-                 output_of({kLoader, "--list-tunables"}, env, timeout, kMaxListingBytes, why)) {
+  const std::string loader = launch.loader();
+  if (!std::filesystem::exists(loader)) {
+    m.tunables_unknown = "no glibc loader at " + loader;
+  } else if (auto out = output_of(launch.command({loader, "--list-tunables"}), timeout,
+                                  kMaxListingBytes, why)) {
     m.tunables = parse_tunables(*out);
     if (m.tunables->empty()) {
       m.tunables.reset();
-      m.tunables_unknown = std::string(kLoader) + " --list-tunables listed none";
+      m.tunables_unknown = loader + " --list-tunables listed none";
     }
   } else {
     m.tunables_unknown = "the C library's loader lists no tunables (glibc 2.33 and later "

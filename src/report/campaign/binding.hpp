@@ -5,6 +5,8 @@
 // tunables in force, as its own loader lists them. A setting that glibc
 // ignores is then told apart from one that changed the code.
 
+#include "report/campaign/launch.hpp"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -12,8 +14,6 @@
 
 namespace report {
 
-// glibc's dynamic loader, which lists its tunables (glibc 2.33 and later).
-constexpr const char *kLoader = "/lib64/ld-linux-x86-64.so.2";
 // Where Debian's libc6-dbg puts the C library's symbols, by build ID.
 constexpr const char *kDebugRoot = "/usr/lib/debug/.build-id";
 
@@ -57,11 +57,10 @@ struct Measured {
   std::string tunables_unknown;     // why they are not known (not glibc, too old...)
 };
 
-// Runs memset-probe (`probe`) and the loader's listing under `env` (a whole
-// environment), each within `timeout` seconds; looks up the implementation's
-// name in the debug symbols where they are installed.
-Measured measure_environment(const std::string &probe, const std::vector<std::string> &env,
-                             double timeout);
+// Runs memset-probe (`probe`) and the loader's listing as the variant is
+// started (`launch`), each within `timeout` seconds; looks up the
+// implementation's name in the debug symbols where they are installed.
+Measured measure_environment(const std::string &probe, const Launch &launch, double timeout);
 
 // The tunables in force that differ from `defaults` (the listing without
 // GLIBC_TUNABLES), as "NAME=VALUE"; "defaults" when none do.

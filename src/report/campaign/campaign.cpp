@@ -68,7 +68,7 @@ public:
     jobs_ = jobs_of(opt);
     if (more_) // the record's variants carry their whole environment already
       for (size_t v = 0; v < jobs_.size(); v++)
-        jobs_[v].env = opt.variants[v].env;
+        jobs_[v].launch = Launch(opt.variants[v].env);
     // A fresh seed fits in 63 bits, as one given with --seed must.
     uint64_t seed = opt.seed
                         ? *opt.seed
@@ -185,9 +185,8 @@ private:
   // another name: each is checked once before the first round.
   void check_preloads() const {
     for (const auto &j : jobs_)
-      if (std::any_of(j.env.begin(), j.env.end(), is_preload_entry))
-        check_preload(j.bench, child_env(j.env), j.name.empty() ? "(all runs)" : j.name,
-                      opt_.timeout);
+      if (j.launch.preloads())
+        check_preload(j.bench, j.launch, j.name.empty() ? "(all runs)" : j.name, opt_.timeout);
   }
 
   void run_round() {

@@ -66,10 +66,7 @@ void ended_well(const Outcome &out, const std::string &what, const std::string &
 // times written as the run's file once it has ended well.
 RunTicks run_program_once(const Job &job, const std::string &target, const CampaignOptions &opt,
                           const std::string &what, std::vector<std::string> &made) {
-  Command cmd;
-  cmd.argv = opt.program;
-  cmd.search_path = true;
-  cmd.env = child_env(job.env);
+  Command cmd = job.launch.command(opt.program, true);
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
   std::string base = target.substr(0, target.size() - 4); // less ".txt"
@@ -118,8 +115,7 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   // The benchmark writes under a temporary name; only a checked, complete
   // result takes the run's name.
   TempFile file(target);
-  Command cmd;
-  cmd.argv = {job.bench, file.path()};
+  Command cmd = job.launch.command({job.bench, file.path()});
   if (opt.engine == Engine::Batch && opt.random_lengths) {
     std::string bands;
     for (const Band &b : band_grid())
@@ -130,7 +126,6 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   if (opt.replay)
     cmd.argv.insert(cmd.argv.end(), {"--replay", (fs::path(opt.out) / kMixFile).string(), "--seed",
                                      std::to_string(lengths_seed)});
-  cmd.env = child_env(job.env);
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
   cmd.output_to_stderr = true; // the tool's own output stays its own

@@ -15,34 +15,9 @@
 #include <cstring>
 #include <filesystem>
 
-extern char **environ;
-
 namespace fs = std::filesystem;
 
 namespace report {
-
-namespace {
-
-// The common settings with a variant's own replacing those of the same name.
-std::vector<std::string> merged_env(const std::vector<std::string> &common,
-                                    const std::vector<std::string> &own) {
-  std::vector<std::string> out;
-  for (const auto &c : common)
-    if (std::none_of(own.begin(), own.end(),
-                     [&](const std::string &o) { return env_name(o) == env_name(c); }))
-      out.push_back(c);
-  out.insert(out.end(), own.begin(), own.end());
-  return out;
-}
-
-} // namespace
-
-std::vector<std::string> child_env(const std::vector<std::string> &added) {
-  std::vector<std::string> own;
-  for (char **e = environ; *e; ++e)
-    own.push_back(*e);
-  return merged_env(own, added);
-}
 
 namespace {
 
@@ -86,7 +61,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
     return r;
   r.seed = seed;
   for (const auto &j : jobs)
-    r.variants.push_back({j.name, j.env, absolute_bench(j.bench), "", ""});
+    r.variants.push_back({j.name, j.launch.settings(), absolute_bench(j.bench), "", ""});
   r.same_as = opt.same_as;
   return r;
 }
@@ -127,9 +102,9 @@ void check_folder(const CampaignOptions &opt) {
 std::vector<Job> jobs_of(const CampaignOptions &opt) {
   std::vector<Job> jobs;
   if (opt.variants.empty())
-    jobs.push_back({opt.out, "", opt.env, opt.bench});
+    jobs.push_back({opt.out, "", Launch(opt.env), opt.bench});
   for (const auto &v : opt.variants)
-    jobs.push_back({(fs::path(opt.out) / v.name).string(), v.name, merged_env(opt.env, v.env),
+    jobs.push_back({(fs::path(opt.out) / v.name).string(), v.name, Launch(opt.env, v.env),
                     v.bench.value_or(opt.bench)});
   return jobs;
 }

@@ -3,6 +3,7 @@
 // the checks that come before anything is run. For campaign.cpp alone.
 
 #include "report/campaign/campaign.hpp"
+#include "report/campaign/launch.hpp"
 #include "report/formats/campaign_folder.hpp"
 
 #include <cstdint>
@@ -14,15 +15,11 @@ namespace report {
 // One benchmark run as the campaign makes it.
 struct Job {
   std::string dir, name; // where its file goes, and the variant ("" for none)
-  std::vector<std::string> env;
+  Launch launch;         // how it is started
   std::string bench;
 };
 
 std::vector<Job> jobs_of(const CampaignOptions &opt);
-
-// The benchmark's whole environment: this tool's, with the added variables
-// replacing any of the same name.
-std::vector<std::string> child_env(const std::vector<std::string> &added);
 
 // The record of a new campaign: the machine probed now, and its settings.
 Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed);

@@ -79,8 +79,9 @@ std::vector<Binding> memset_bindings(const std::string &log) {
   return out;
 }
 
-void check_preload(const std::string &bench, const std::vector<std::string> &env,
-                   const std::string &variant, double timeout) {
+void check_preload(const std::string &bench, const Launch &launch, const std::string &variant,
+                   double timeout) {
+  const std::vector<std::string> env = launch.environment();
   std::vector<std::string> preloads;
   for (const auto &e : env)
     if (is_preload_entry(e))
@@ -89,9 +90,7 @@ void check_preload(const std::string &bench, const std::vector<std::string> &env
   if (preloads.empty())
     return;
   TempDir dir;
-  Command cmd;
-  cmd.argv = {bench, dir.path + "/result.txt"};
-  cmd.env = env;
+  Command cmd = launch.command({bench, dir.path + "/result.txt"});
   cmd.env->push_back("LD_DEBUG=bindings");
   cmd.env->push_back("LD_DEBUG_OUTPUT=" + dir.path + "/bindings");
   cmd.timeout = timeout;

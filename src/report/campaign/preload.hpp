@@ -4,6 +4,8 @@
 // memset is loaded and ignored, so either would measure glibc's memset
 // under another name.
 
+#include "report/campaign/launch.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,11 +22,12 @@ struct Binding {
 };
 std::vector<Binding> memset_bindings(const std::string &debug_output);
 
-// Runs `bench` once with `env` (which sets LD_PRELOAD) and the dynamic
+// Runs `bench` once as the variant is started (`launch`, which sets
+// LD_PRELOAD) with the dynamic
 // linker's binding log, and throws RunFailed, naming `variant`, unless every
 // binding of memset asked for by anything but the preloads themselves went
 // to one of them. A preload may look up the next memset (a wrapper does).
-void check_preload(const std::string &bench, const std::vector<std::string> &env,
-                   const std::string &variant, double timeout);
+void check_preload(const std::string &bench, const Launch &launch, const std::string &variant,
+                   double timeout);
 
 } // namespace report

@@ -14,24 +14,6 @@ namespace report {
 
 namespace {
 
-constexpr const char *kTunablesVar = "GLIBC_TUNABLES";
-
-std::vector<std::string> without_tunables(std::vector<std::string> env) {
-  env.erase(std::remove_if(env.begin(), env.end(),
-                           [](const std::string &e) { return env_name(e) == kTunablesVar; }),
-            env.end());
-  return env;
-}
-
-// The GLIBC_TUNABLES entry of `env`; "" without one.
-std::string tunables_entry(const std::vector<std::string> &env) {
-  std::string entry;
-  for (const auto &e : env)
-    if (env_name(e) == kTunablesVar)
-      entry = e;
-  return entry;
-}
-
 std::string probe_path() { return beside_this_tool("memset-probe"); }
 
 JobFacts facts_of(const Measured &m, const Tunables *defaults) {
@@ -50,17 +32,17 @@ std::string who(const Job &j) {
 
 // A tunable the loader does not know, or a value it did not take.
 void refuse_untaken(const Job &j, const Measured &m, const Tunables &defaults) {
-  std::string entry = tunables_entry(j.env);
-  for (const auto &[name, value] : requested_tunables(j.env)) {
+  std::string entry = j.launch.tunables_entry();
+  for (const auto &[name, value] : requested_tunables(j.launch.settings())) {
     if (!defaults.count(name))
-      throw RunFailed(who(j) + ": " + printable(entry) + ": the C library's loader (" + kLoader +
-                      ") knows no tunable '" + printable(name) +
+      throw RunFailed(who(j) + ": " + printable(entry) + ": the C library's loader (" +
+                      j.launch.loader() + ") knows no tunable '" + printable(name) +
                       "', so glibc would ignore it; nothing kept");
     const std::string &listed = m.tunables->at(name);
     if (!value_taken(value, listed))
       throw RunFailed(who(j) + ": " + printable(entry) + ": the C library's loader did not take '" +
                       printable(value) + "' for " + name + ", which stays '" + listed +
-                      "' (a value out of its bounds: '" + kLoader +
+                      "' (a value out of its bounds: '" + j.launch.loader() +
                       " --list-tunables' shows them); nothing kept");
   }
 }
@@ -69,12 +51,12 @@ void refuse_untaken(const Job &j, const Measured &m, const Tunables &defaults) {
 
 std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const CampaignOptions &opt) {
   const std::string probe = probe_path();
-  Measured defaults = measure_environment(probe, without_tunables(child_env({})), opt.timeout);
+  Measured defaults = measure_environment(probe, Launch::glibc_defaults(), opt.timeout);
   const Tunables *known = defaults.tunables ? &*defaults.tunables : nullptr;
   std::vector<Measured> measured;
   std::vector<JobFacts> facts;
   for (const auto &j : jobs) {
-    measured.push_back(measure_environment(probe, child_env(j.env), opt.timeout));
+    measured.push_back(measure_environment(probe, j.launch, opt.timeout));
     facts.push_back(facts_of(measured.back(), known));
     if (known && measured.back().tunables)
       refuse_untaken(j, measured.back(), *known);
@@ -92,14 +74,14 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
                             [](const VariantOptions &v) { return v.env.empty(); });
   size_t base_job = (size_t)(plain - opt.variants.begin());
   bool from_job = plain != opt.variants.end();
-  Measured base =
-      from_job ? measured[base_job]
-               : measure_environment(probe, child_env(without_tunables(opt.env)), opt.timeout);
-  std::string base_entry = from_job ? tunables_entry(jobs[base_job].env) : "";
+  Measured base = from_job
+                      ? measured[base_job]
+                      : measure_environment(probe, Launch(opt.env).without_tunables(), opt.timeout);
+  std::string base_entry = from_job ? jobs[base_job].launch.tunables_entry() : "";
   std::string base_name =
       from_job ? printable(jobs[base_job].name) : std::string("the environment without it");
   for (size_t i = 0; i < jobs.size(); i++) {
-    std::string entry = tunables_entry(jobs[i].env);
+    std::string entry = jobs[i].launch.tunables_entry();
     if (!entry.empty() && entry != base_entry && same_code(measured[i], base))
       throw RunFailed(who(jobs[i]) + ": " + printable(entry) + " changed nothing: it binds " +
                       measured[i].memset->text() + " with the same tunables as " + base_name +
@@ -108,7 +90,7 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
   // Other settings that change nothing make an A/A pair, which may be meant.
   for (size_t i = 0; i < jobs.size(); i++)
     for (size_t k = 0; k < i; k++)
-      if (jobs[i].env != jobs[k].env && same_code(measured[i], measured[k])) {
+      if (jobs[i].launch != jobs[k].launch && same_code(measured[i], measured[k])) {
         std::fprintf(stderr,
                      "memset-report: note: %s binds %s with the same tunables as %s: their "
                      "comparison is an A/A\n",
@@ -121,9 +103,7 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
 
 std::vector<SameAs> measure_once(CampaignOptions &c) {
   const std::string probe = probe_path();
-  return measure_once(c, [&](const std::vector<std::string> &env) {
-    return measure_environment(probe, env, c.timeout);
-  });
+  return measure_once(c, [&](const Launch &l) { return measure_environment(probe, l, c.timeout); });
 }
 
 std::vector<SameAs> measure_once(CampaignOptions &c, const MeasureFn &measure) {
@@ -133,7 +113,7 @@ std::vector<SameAs> measure_once(CampaignOptions &c, const MeasureFn &measure) {
   std::vector<Job> jobs = jobs_of(c);
   for (size_t i = 0; i < c.variants.size(); i++) {
     const VariantOptions &v = c.variants[i];
-    Measured m = measure(child_env(jobs[i].env));
+    Measured m = measure(jobs[i].launch);
     auto twin = std::find_if(kept_measured.begin(), kept_measured.end(),
                              [&](const Measured &k) { return same_code(k, m); });
     if (twin != kept_measured.end() && !v.bench) {

@@ -27,8 +27,8 @@ struct JobFacts {
 // facts say why.
 std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const CampaignOptions &opt);
 
-// What an environment (whole, NAME=VALUE) measures.
-using MeasureFn = std::function<Measured(const std::vector<std::string> &env)>;
+// What a variant, started as it is, measures.
+using MeasureFn = std::function<Measured(const Launch &)>;
 
 // The variants of `c` that run the same code as an earlier one are taken out
 // and returned, each with the one it equals: tune and census measure each

@@ -1,0 +1,52 @@
+#pragma once
+// How a variant is started: the one owner of the environment and the
+// command line that its benchmark (either engine), memset-probe, the C
+// library's tunables listing and a program campaign's command all run
+// under, so that what is measured, what is probed and what is recorded are
+// the same thing. A variant's own C library and loader belong here.
+
+#include "report/sys/process.hpp"
+
+#include <string>
+#include <vector>
+
+namespace report {
+
+// glibc's dynamic loader, which lists its tunables (glibc 2.33 and later).
+constexpr const char *kLoader = "/lib64/ld-linux-x86-64.so.2";
+
+class Launch {
+public:
+  Launch() = default;
+  // The campaign's settings (NAME=VALUE, its preload among them) with the
+  // variant's own replacing those of the same name.
+  Launch(const std::vector<std::string> &common, const std::vector<std::string> &own = {});
+
+  // What the variant sets, as the record keeps it.
+  const std::vector<std::string> &settings() const { return settings_; }
+  // Its whole environment: this tool's, with the variant's settings
+  // replacing any of the same name.
+  std::vector<std::string> environment() const;
+  // The same variant without its GLIBC_TUNABLES.
+  Launch without_tunables() const;
+  // No settings, and no GLIBC_TUNABLES inherited either: glibc's defaults.
+  static Launch glibc_defaults();
+  // Its GLIBC_TUNABLES entry, whole; "" for none.
+  std::string tunables_entry() const;
+  bool preloads() const;
+  // The dynamic loader its programs start under, which lists its tunables.
+  std::string loader() const { return kLoader; }
+
+  // The command `argv` as the variant runs it: under its environment,
+  // looked up on PATH where `search_path`.
+  Command command(std::vector<std::string> argv, bool search_path = false) const;
+
+  bool operator==(const Launch &o) const { return settings_ == o.settings_; }
+  bool operator!=(const Launch &o) const { return !(*this == o); }
+
+private:
+  std::vector<std::string> settings_;
+  bool inherit_tunables_ = true;
+};
+
+} // namespace report
