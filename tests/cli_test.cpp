@@ -160,7 +160,7 @@ TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
 
 TEST(Gate, AProgramsTimeIsGatedAsARangeIs) {
   MixReport r;
-  r.program = true;
+  r.kind = CampaignKind::Program;
   r.sets.resize(2);
   r.sets[0].set.label = "a";
   r.sets[1].set.label = "b";

@@ -82,7 +82,7 @@ TEST(Scalar, AStateThatChangesTheRatioForAQuarterWidensTheIntervalToHoldEveryPar
 
 TEST(Scalar, ThePredictionIsCheckedOnlyByAMeasurementThatDecides) {
   MixReport replay, program;
-  program.program = true;
+  program.kind = CampaignKind::Program;
   for (const char *v : {"default", "sse2"}) {
     replay.sets.emplace_back();
     replay.sets.back().variant = v;

@@ -333,7 +333,7 @@ TEST(Render, AProgramsJsonHasARunAnEntryAndTheTextsVerdict) {
   for (size_t rounds : {20, 3}) {
     MixReport r = build_mix_report({program_set("a", rounds, 50), program_set("b", rounds, 60)},
                                    CompareOptions{});
-    const auto doc = nlohmann::json::parse(render_mix_json(r));
+    const auto doc = nlohmann::json::parse(render_one_figure_json(r));
     size_t runs = 0, aggregates = 0;
     for (const auto &e : doc["benchmarks"]) {
       if (e["run_type"] == "iteration") {
@@ -354,7 +354,7 @@ TEST(Render, AProgramsJsonHasARunAnEntryAndTheTextsVerdict) {
     EXPECT_EQ(c["verdict"], verdict_name(mc.c.decision.verdict));
     EXPECT_EQ(c.contains("low"), mc.c.est.interval) << rounds;
     EXPECT_EQ(c.contains("diff_high"), mc.c.est.interval) << rounds;
-    EXPECT_EQ(render_mix_text(r).find("time: " + c["verdict"].get<std::string>()) !=
+    EXPECT_EQ(render_one_figure_text(r).find("time: " + c["verdict"].get<std::string>()) !=
                   std::string::npos,
               true);
   }
@@ -370,11 +370,11 @@ TEST(Render, ARatioThatMovedIsSaidInTextAndJsonWithTheWidenedInterval) {
   MixReport r = build_mix_report({program_set("a", 80, 50), b}, CompareOptions{});
   const ScalarComparison &c = r.comparisons[0].c;
   ASSERT_EQ(c.moved.size(), 2u);
-  const std::string text = render_mix_text(r);
+  const std::string text = render_one_figure_text(r);
   EXPECT_NE(text.find("moved: rounds 1..40 1.040"), std::string::npos) << text;
   EXPECT_NE(text.find("; rounds 41..80 1.352"), std::string::npos) << text;
   EXPECT_NE(text.find(interval_suffix(c.est) + " +"), std::string::npos) << text;
-  const auto doc = nlohmann::json::parse(render_mix_json(r));
+  const auto doc = nlohmann::json::parse(render_one_figure_json(r));
   const auto &j = doc["memset_report_comparisons"][0];
   ASSERT_EQ(j["moved"].size(), 2u);
   EXPECT_EQ(j["moved"][1]["first_round"], 41);

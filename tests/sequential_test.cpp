@@ -3,7 +3,7 @@
 // run) are decided.
 
 #include "report/stats/interval.hpp"
-#include "report/stats/scalar.hpp"
+#include "report/stats/one_figure.hpp"
 #include "report/stats/sequential.hpp"
 #include "report/stats/stopping.hpp"
 #include "report/sys/errors.hpp"

@@ -63,6 +63,12 @@ struct CampaignOptions {
   // Set by continue_campaign: the rounds (and record) already there.
   unsigned done = 0;
   std::optional<Record> earlier;
+  // What it times: a program's command, a replay, or a curve.
+  CampaignKind kind() const {
+    return !program.empty() ? CampaignKind::Program
+           : replay         ? CampaignKind::Replay
+                            : CampaignKind::Curve;
+  }
 };
 
 // Variables that change which memset the C library picks or how it is bound:

@@ -4,7 +4,7 @@
 
 #include "report/formats/program_file.hpp"
 #include "report/formats/sets.hpp"
-#include "report/stats/scalar.hpp"
+#include "report/stats/one_figure.hpp"
 #include "report/stats/sequential.hpp"
 #include "report/sys/errors.hpp"
 
@@ -38,7 +38,7 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
 // or a program's CPU time in ms.
 ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
                                      const CompareOptions &compare) {
-  const bool program = !c.program.empty();
+  const bool program = c.kind() == CampaignKind::Program;
   const size_t index = program ? kCpu : 0;
   const double scale = program ? kProgramScale : engine_scale(c.engine);
   std::vector<ScalarSeries> series;
@@ -55,7 +55,7 @@ ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const Campaig
 double min_span_of(const CampaignOptions &c) {
   if (c.earlier)
     return c.earlier->min_span.value_or(0);
-  return min_span_for(c.min_span, c.replay || !c.program.empty(), c.variants.size());
+  return min_span_for(c.min_span, c.kind() != CampaignKind::Curve, c.variants.size());
 }
 
 } // namespace
@@ -78,7 +78,7 @@ CampaignEnd run_until_decided(const CampaignOptions &given, const CompareOptions
   StopRule{c.budget, *c.min_span, c.runs.has_value()}.check_budget(
       c.earlier ? c.earlier->elapsed.value_or(0) : 0);
   std::vector<Set> sets = c.earlier ? load_sets(c.out) : std::vector<Set>{};
-  if (c.replay || !c.program.empty()) {
+  if (c.kind() != CampaignKind::Curve) {
     ScalarSequential seq = scalar_observer_for(sets, c, compare);
     seq.set_min_span(*c.min_span);
     return run_campaign(c, &seq);

@@ -110,7 +110,7 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
   if (int sig = take_interrupt())
     interrupted(sig, what);
-  if (!opt.program.empty())
+  if (opt.kind() == CampaignKind::Program)
     return run_program_once(job, target, opt, what, made);
   // The benchmark writes under a temporary name; only a checked, complete
   // result takes the run's name.

@@ -47,12 +47,12 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
                        "figure a run, as text or --json");
   std::vector<Set> replays, programs;
   for (auto &s : sets)
-    (s.program ? programs : replays).push_back(std::move(s));
+    (s.kind() == CampaignKind::Program ? programs : replays).push_back(std::move(s));
   if (replays.empty() || programs.empty()) {
     std::vector<Set> &these = replays.empty() ? programs : replays;
     const CompareOptions compare = compare_for(o, these);
     MixReport r = build_mix_report(std::move(these), compare, o.tsc_mhz, o.wall);
-    write_out(o.format == Format::Json ? render_mix_json(r) : render_mix_text(r));
+    write_out(o.format == Format::Json ? render_one_figure_json(r) : render_one_figure_text(r));
     if (o.fail_if_slower)
       check_gate(r, *o.fail_if_slower, o.allow_unclear);
     return kOk;
@@ -62,8 +62,8 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
   MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
   std::vector<Prediction> ps = predict(replay, program);
-  write_out(o.format == Format::Json ? render_mix_json(replay, &program, &ps)
-                                     : render_mix_text(replay) + "\n" + render_mix_text(program) +
+  write_out(o.format == Format::Json ? render_one_figure_json(replay, &program, &ps)
+                                     : render_one_figure_text(replay) + "\n" + render_one_figure_text(program) +
                                            render_prediction(replay, program, ps));
   // What the program measured is what a gate on it stands for.
   if (o.fail_if_slower)
@@ -83,18 +83,27 @@ int two_ways_summary(const Options &o, std::vector<Set> sets) {
                      "change per run is set beside the replay's");
   std::vector<Set> curves, replays, programs;
   for (auto &s : sets)
-    (s.program ? programs : s.replay() ? replays : curves).push_back(std::move(s));
+    switch (s.kind()) {
+    case CampaignKind::Program:
+      programs.push_back(std::move(s));
+      break;
+    case CampaignKind::Replay:
+      replays.push_back(std::move(s));
+      break;
+    default:
+      curves.push_back(std::move(s));
+    }
   if (replays.empty())
     throw UsageError("curves go beside a replay campaign, not a program campaign alone: give the "
                      "replay too");
   Report r = load_report(o, std::move(curves));
   const CompareOptions for_replay = compare_for(o, replays);
   MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
-  std::string text = render_text(r, o.unit, o.bands) + "\n" + render_mix_text(replay);
+  std::string text = render_text(r, o.unit, o.bands) + "\n" + render_one_figure_text(replay);
   if (!programs.empty()) {
     const CompareOptions for_program = compare_for(o, programs);
     MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
-    text += "\n" + render_mix_text(program) +
+    text += "\n" + render_one_figure_text(program) +
             render_prediction(replay, program, predict(replay, program));
   }
   std::vector<PerRunTwoWays> both = per_run_two_ways(r, replay);
@@ -111,7 +120,7 @@ int summary_command(const Options &o) {
   if (o.format == Format::Json)
     need_json_support(); // before reading anything
   std::vector<Set> sets = load_all_sets(o.sets);
-  auto one_figure = [](const Set &s) { return s.replay() || s.program; };
+  auto one_figure = [](const Set &s) { return s.kind() != CampaignKind::Curve; };
   if (std::any_of(sets.begin(), sets.end(), one_figure)) {
     if (std::all_of(sets.begin(), sets.end(), one_figure))
       return mix_summary(o, std::move(sets));

@@ -52,6 +52,17 @@ constexpr const char *kStopNames[] = {"",       "decided", "budget", "runs", "in
 
 const char *stop_name(Stop s) { return kStopNames[(size_t)s]; }
 
+const char *kind_name(CampaignKind k) {
+  switch (k) {
+  case CampaignKind::Replay:
+    return "replay";
+  case CampaignKind::Program:
+    return "program";
+  default:
+    return "curve";
+  }
+}
+
 std::optional<Stop> stop_named(const std::string &word) {
   for (size_t i = 1; i < sizeof kStopNames / sizeof kStopNames[0]; i++)
     if (word == kStopNames[i])

@@ -66,6 +66,12 @@ enum class Stop { None, Decided, Budget, Runs, Interrupted, Failed, Running };
 const char *stop_name(Stop s); // "" for None
 std::optional<Stop> stop_named(const std::string &word);
 
+// What a campaign times: a curve of every length (either engine), a
+// replay's one figure a run (the mix of a program's lengths), or a program's
+// own time. The one value the code reads to tell them apart.
+enum class CampaignKind { Curve, Replay, Program };
+const char *kind_name(CampaignKind k); // "curve", "replay", "program"
+
 struct Record {
   MachineFacts machine;
   std::optional<unsigned> planned;        // runs, or rounds, planned ("runs")
@@ -113,6 +119,13 @@ struct Record {
   std::vector<std::pair<std::string, std::string>> unknown;
 
   const VariantRecord *variant(const std::string &name) const;
+  // Its kind, as its record says it: the command of a program campaign, or
+  // the replay of one; a curve otherwise.
+  CampaignKind kind() const {
+    return !program.empty() ? CampaignKind::Program
+           : replay         ? CampaignKind::Replay
+                            : CampaignKind::Curve;
+  }
 };
 
 // The record as key and value pairs, in the order context.txt holds them;

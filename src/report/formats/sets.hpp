@@ -35,6 +35,10 @@ struct Set {
   double scale() const { return engine_scale(engine); } // raw values per tick
   // One figure a run, of a program's mix of lengths, not a curve.
   bool replay() const { return batch && batch->replay; }
+  // Its kind, as its run files say it (a record may be missing).
+  CampaignKind kind() const {
+    return program ? CampaignKind::Program : replay() ? CampaignKind::Replay : CampaignKind::Curve;
+  }
   // A program campaign's: the user's command timed, {wall_us, cpu_us} a run.
   bool program = false;
 };

@@ -26,13 +26,13 @@ std::string render_text(const Report &r, Unit unit, bool bands = false);
 std::string render_csv(const Report &r);
 
 // Sets of replays or of a program's times (stats/mix.hpp) as text.
-std::string render_mix_text(const MixReport &r);
+std::string render_one_figure_text(const MixReport &r);
 // The same in Google Benchmark's JSON layout, an entry a run (a program's
 // wall-clock and CPU time in ms, a replay's ns per call) and its aggregates,
 // with the comparisons beside; with a program report and the predictions,
 // both reports and the prediction beside the measurement. A replay set needs
 // its counter frequency (a UsageError otherwise).
-std::string render_mix_json(const MixReport &first, const MixReport *program = nullptr,
+std::string render_one_figure_json(const MixReport &first, const MixReport *program = nullptr,
                             const std::vector<Prediction> *ps = nullptr);
 // A replay's predictions beside a program campaign's measurements (predict()).
 std::string render_prediction(const MixReport &replay, const MixReport &program,

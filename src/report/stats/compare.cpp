@@ -59,10 +59,10 @@ void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
 }
 
 BandSeries band_series(const Set &set) {
-  if (set.program)
+  if (set.kind() == CampaignKind::Program)
     throw InputError(set.label + ": a program's times, not a curve of lengths; 'memset-report "
                                  "summary' compares them");
-  if (set.replay())
+  if (set.kind() == CampaignKind::Replay)
     throw InputError(set.label + ": a replay holds one figure a run for its mix, not a curve of "
                                  "lengths; 'memset-report summary' compares replays");
   BandSeries s;

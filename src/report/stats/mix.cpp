@@ -56,21 +56,18 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
                            std::optional<double> tsc_mhz, bool wall) {
   MixReport r;
   r.statistic = opt.statistic;
-  r.program = !sets.empty() && sets[0].program;
+  r.kind = !sets.empty() && sets[0].kind() == CampaignKind::Program ? CampaignKind::Program
+                                                                    : CampaignKind::Replay;
   r.wall = wall;
   for (auto &s : sets) {
-    if (s.program != r.program || (!r.program && !s.replay()))
-      throw InputError(s.label +
-                       (s.program    ? ": a program's times"
-                        : s.replay() ? ": a replay"
-                                     : ": a curve of lengths") +
-                       ", not " + (r.program ? "a program's times" : "a replay") +
+    if (s.kind() != r.kind)
+      throw InputError(s.label + ": a " + kind_name(s.kind()) + ", not a " + kind_name(r.kind) +
                        "; compare like with like");
     MixSet m;
     m.variant = fs::path(s.path).filename().string();
-    m.series = r.program ? scalar_series(s, wall ? kWall : kCpu, kProgramScale)
+    m.series = r.program() ? scalar_series(s, wall ? kWall : kCpu, kProgramScale)
                          : scalar_series(s, 0, s.scale());
-    if (r.program) {
+    if (r.program()) {
       m.real = aggregates_of(scalar_series(s, kWall, kProgramScale).values, opt.statistic);
       m.cpu = aggregates_of(scalar_series(s, kCpu, kProgramScale).values, opt.statistic);
     } else
@@ -82,7 +79,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
   }
   if (r.sets.empty())
     return r;
-  if (!r.program)
+  if (!r.program())
     r.replay = campaign_replay(r.sets[0].set);
   // A replay times 1-byte calls too (no binding in its figure): they count.
   std::optional<Weights> calls;
@@ -95,7 +92,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     const Set &b = r.sets[k].set;
     const bool together = side_by_side(a.campaign, b.campaign);
     // The variants of one campaign replay its one mix; another's may not.
-    if (!r.program && !together &&
+    if (!r.program() && !together &&
         (a.record.replay_calls != b.record.replay_calls ||
          campaign_replay(b).value_or(Replay{}).mix !=
              (r.replay ? r.replay->mix : mix_format::Mix{})))
@@ -152,7 +149,7 @@ void check(Prediction &p, double threshold) {
 } // namespace
 
 std::vector<Prediction> predict(const MixReport &replay, const MixReport &program) {
-  if (replay.program || !program.program)
+  if (replay.program() || !program.program())
     throw InputError("a prediction needs a replay campaign first, then a program campaign");
   if (replay.sets.size() != program.sets.size())
     throw InputError("the replay has " + std::to_string(replay.sets.size()) +

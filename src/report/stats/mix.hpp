@@ -6,7 +6,7 @@
 #include "report/formats/replay.hpp"
 #include "report/formats/sets.hpp"
 #include "report/stats/per_run.hpp"
-#include "report/stats/scalar.hpp"
+#include "report/stats/one_figure.hpp"
 #include "report/stats/summary.hpp"
 
 #include <optional>
@@ -35,8 +35,11 @@ struct MixComparison {
 
 struct MixReport {
   Statistic statistic = Statistic::Low;
-  // Program campaigns' times in ms (wall-clock, or CPU), not replays' ticks.
-  bool program = false, wall = false;
+  // Replays' ticks per call, or program campaigns' times in ms (wall-clock
+  // with `wall`, or CPU).
+  CampaignKind kind = CampaignKind::Replay;
+  bool wall = false;
+  bool program() const { return kind == CampaignKind::Program; }
   std::vector<MixSet> sets;
   std::vector<MixComparison> comparisons;
   std::optional<Replay> replay; // the first set's, from its campaign folder

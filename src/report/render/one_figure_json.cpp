@@ -33,7 +33,7 @@ struct Times {
 Times times_of(const MixReport &r, const MixSet &m) {
   Times t;
   const Set &s = m.set;
-  if (r.program) {
+  if (r.program()) {
     t.unit = "ms";
     for (const auto &run : s.runs) {
       t.real.push_back((double)run[kWall] / kProgramScale);
@@ -53,7 +53,7 @@ Times times_of(const MixReport &r, const MixSet &m) {
 
 // Each set's runs and their aggregates, as `benchmarks` entries.
 void put_entries(const MixReport &r, ordered_json &out, size_t &family) {
-  const char *what = r.program ? "program" : "replay";
+  const char *what = r.program() ? "program" : "replay";
   for (const auto &m : r.sets) {
     Times t = times_of(r, m);
     const size_t n = t.real.size();
@@ -69,7 +69,7 @@ void put_entries(const MixReport &r, ordered_json &out, size_t &family) {
       out.push_back(e);
     }
     // A replay's ticks per call, in ns as its runs are.
-    const double scale = r.program ? 1 : ns_per_tick(*m.mhz);
+    const double scale = r.program() ? 1 : ns_per_tick(*m.mhz);
     std::vector<std::tuple<std::string, double, double>> aggregates = {
         {"median", m.real.median, m.cpu.median},
         {"mean", m.real.mean, m.cpu.mean},
@@ -96,7 +96,7 @@ ordered_json sets_json(const MixReport &r) {
   ordered_json sets = ordered_json::array();
   for (const auto &m : r.sets) {
     ordered_json one = context_of(m.set);
-    one["kind"] = r.program ? "program" : "replay";
+    one["kind"] = kind_name(r.kind);
     one["label"] = utf8(m.set.label);
     one["path"] = utf8(m.set.path);
     one["variant"] = utf8(m.variant);
@@ -112,10 +112,10 @@ void put_comparisons(const MixReport &r, ordered_json &out) {
   for (const auto &mc : r.comparisons) {
     const Estimate &e = mc.c.est;
     ordered_json j;
-    j["kind"] = r.program ? "program" : "replay";
+    j["kind"] = kind_name(r.kind);
     j["base"] = utf8(r.sets[0].set.label);
     j["other"] = utf8(r.sets[mc.other].set.label);
-    j["figure"] = r.program ? (r.wall ? "wall_ms" : "cpu_ms") : "ticks_per_call";
+    j["figure"] = r.program() ? (r.wall ? "wall_ms" : "cpu_ms") : "ticks_per_call";
     j["paired"] = mc.c.paired;
     j["runs"] = mc.c.runs;
     j["statistic"] = statistic_name(mc.options.statistic);
@@ -149,7 +149,7 @@ void put_comparisons(const MixReport &r, ordered_json &out) {
 
 } // namespace
 
-std::string render_mix_json(const MixReport &first, const MixReport *program,
+std::string render_one_figure_json(const MixReport &first, const MixReport *program,
                             const std::vector<Prediction> *ps) {
   std::vector<const MixReport *> reports = {&first};
   if (program)
@@ -221,7 +221,7 @@ std::string render_mix_json(const MixReport &first, const MixReport *program,
 
 #else
 
-std::string render_mix_json(const MixReport &, const MixReport *, const std::vector<Prediction> *) {
+std::string render_one_figure_json(const MixReport &, const MixReport *, const std::vector<Prediction> *) {
   need_json_support();
   return "";
 }

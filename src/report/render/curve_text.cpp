@@ -1,4 +1,5 @@
-// Renders a Report as text for people: one section per set and per comparison.
+// Renders a curve campaign's Report as text for people: one section per set
+// and per comparison.
 
 #include "report/render/render.hpp"
 

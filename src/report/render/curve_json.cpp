@@ -1,5 +1,5 @@
-// Renders a Report in Google Benchmark's JSON layout, for compare.py and the
-// dashboards that read that format.
+// Renders a curve campaign's Report in Google Benchmark's JSON layout, for
+// compare.py and the dashboards that read that format.
 
 #include "report/render/render.hpp"
 

@@ -41,7 +41,7 @@ std::string compare_head(const MixReport &r, const MixComparison &mc) {
       fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(mc.options.statistic),
           100 * mc.options.confidence);
   if (!c.paired)
-    o += unpaired_line(mc.options.drift, r.program ? "program --variant" : "run --variant");
+    o += unpaired_line(mc.options.drift, r.program() ? "program --variant" : "run --variant");
   return o;
 }
 
@@ -99,8 +99,8 @@ std::string program_text(const MixReport &r) {
 
 } // namespace
 
-std::string render_mix_text(const MixReport &r) {
-  if (r.program)
+std::string render_one_figure_text(const MixReport &r) {
+  if (r.program())
     return program_text(r);
   std::string o = "== replay: " + plural(r.sets.size(), "set") +
                   "; ticks per call of one mix of lengths, one figure a run\n";

@@ -1,9 +1,10 @@
 #pragma once
-// Campaigns with one figure a run: a replay's ticks per call of a program's
-// mix of lengths, or a program's own time. Compared as a band is, a run the
-// unit, paired round by round within one campaign, with the four verdicts;
-// and the observer that stops such a campaign once every comparison with
-// the first variant is decided.
+// Comparisons of one figure a run, with the parts that disagree: a replay's
+// ticks per call of a program's mix of lengths, or a program's own time,
+// compared as a band is, a run the unit, paired round by round within one
+// campaign, with the four verdicts; where parts of its rounds disagree (the
+// machine changed state), the interval widened to hold them all (moved).
+// And the observer that says when such a campaign is decided.
 
 #include "report/formats/sets.hpp"
 #include "report/stats/compare.hpp"

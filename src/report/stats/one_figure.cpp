@@ -1,6 +1,6 @@
 // Campaigns with one figure a run: their comparison and their stopping rule.
 
-#include "report/stats/scalar.hpp"
+#include "report/stats/one_figure.hpp"
 
 #include <algorithm>
 
