@@ -28,9 +28,9 @@ Set scalar_set(const std::string &path, size_t n, double level, bool program) {
 
 TEST(Scalar, PairedRoundsDecideEachVerdict) {
   CompareOptions opt;
-  auto a = scalar_series(scalar_set("x/a", 20, 50, true), kCpu, 1000);
-  auto slower = scalar_series(scalar_set("x/b", 20, 60, true), kCpu, 1000);
-  auto same = scalar_series(scalar_set("x/c", 20, 50, true), kCpu, 1000);
+  auto a = scalar_series(scalar_set("x/a", 20, 50, true), kCpuUs, 1000);
+  auto slower = scalar_series(scalar_set("x/b", 20, 60, true), kCpuUs, 1000);
+  auto same = scalar_series(scalar_set("x/c", 20, 50, true), kCpuUs, 1000);
   ScalarComparison c = compare_scalar(a, slower, opt);
   EXPECT_EQ(c.decision.verdict, Verdict::Slower);
   EXPECT_TRUE(c.paired);
@@ -38,8 +38,8 @@ TEST(Scalar, PairedRoundsDecideEachVerdict) {
   EXPECT_NEAR(c.est.diff, 10 * 0.98, 0.5); // in ms, of the low statistic
   EXPECT_EQ(compare_scalar(a, same, opt).decision.verdict, Verdict::Same);
   // Too few rounds give no interval, and so no verdict.
-  auto few = scalar_series(scalar_set("x/d", 3, 60, true), kCpu, 1000);
-  EXPECT_EQ(compare_scalar(scalar_series(scalar_set("x/a", 3, 50, true), kCpu, 1000), few, opt)
+  auto few = scalar_series(scalar_set("x/d", 3, 60, true), kCpuUs, 1000);
+  EXPECT_EQ(compare_scalar(scalar_series(scalar_set("x/a", 3, 50, true), kCpuUs, 1000), few, opt)
                 .decision.verdict,
             Verdict::Unclear);
 }
@@ -48,7 +48,7 @@ TEST(Scalar, AStateThatChangesTheRatioForAQuarterWidensTheIntervalToHoldEveryPar
   // 160 rounds: B costs 3% more than A, but 30% more in the last 40 (a
   // machine that changed state for a quarter of the campaign).
   CompareOptions opt;
-  auto a = scalar_series(scalar_set("x/a", 160, 50, true), kCpu, 1000);
+  auto a = scalar_series(scalar_set("x/a", 160, 50, true), kCpuUs, 1000);
   auto b = a;
   for (size_t r = 0; r < b.values.size(); r++)
     b.values[r] *= r < 120 ? 1.03 : 1.30;

@@ -339,8 +339,8 @@ TEST(Render, AProgramsJsonHasARunAnEntryAndTheTextsVerdict) {
       if (e["run_type"] == "iteration") {
         const RunTicks &run = r.sets[1].set.runs[e["repetition_index"].get<size_t>()];
         if (e["name"] == "camp/b/program") {
-          EXPECT_DOUBLE_EQ(e["real_time"].get<double>(), (double)run[kWall] / 1000);
-          EXPECT_DOUBLE_EQ(e["cpu_time"].get<double>(), (double)run[kCpu] / 1000);
+          EXPECT_DOUBLE_EQ(e["real_time"].get<double>(), (double)run[kWallUs] / 1000);
+          EXPECT_DOUBLE_EQ(e["cpu_time"].get<double>(), (double)run[kCpuUs] / 1000);
         }
         runs++;
       } else

@@ -39,7 +39,7 @@ Sequential observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
 ScalarSequential scalar_observer_for(const std::vector<Set> &sets, const CampaignOptions &c,
                                      const CompareOptions &compare) {
   const bool program = c.kind() == CampaignKind::Program;
-  const size_t index = program ? kCpu : 0;
+  const size_t index = program ? kCpuUs : 0;
   const double scale = program ? kProgramScale : engine_scale(c.engine);
   std::vector<ScalarSeries> series;
   for (const auto &s : sets)

@@ -18,7 +18,7 @@ constexpr const char *kProgramMark = "# memset-program 1";
 constexpr size_t kMaxProgramBytes = 256;
 // The figures of a run, in this order in RunFile::values, in microseconds;
 // the report speaks of them in ms.
-enum ProgramFigure { kWall = 0, kCpu = 1 };
+enum ProgramFigure { kWallUs = 0, kCpuUs = 1 };
 constexpr double kProgramScale = 1000; // raw values per ms
 
 struct ProgramRun {

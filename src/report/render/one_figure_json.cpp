@@ -36,8 +36,8 @@ Times times_of(const MixReport &r, const MixSet &m) {
   if (r.program()) {
     t.unit = "ms";
     for (const auto &run : s.runs) {
-      t.real.push_back((double)run[kWall] / kProgramScale);
-      t.cpu.push_back((double)run[kCpu] / kProgramScale);
+      t.real.push_back((double)run[kWallUs] / kProgramScale);
+      t.cpu.push_back((double)run[kCpuUs] / kProgramScale);
     }
     return t;
   }
@@ -150,7 +150,7 @@ void put_comparisons(const MixReport &r, ordered_json &out) {
 } // namespace
 
 std::string render_one_figure_json(const MixReport &first, const MixReport *program,
-                            const std::vector<Prediction> *ps) {
+                                   const std::vector<Prediction> *ps) {
   std::vector<const MixReport *> reports = {&first};
   if (program)
     reports.push_back(program);
@@ -221,7 +221,8 @@ std::string render_one_figure_json(const MixReport &first, const MixReport *prog
 
 #else
 
-std::string render_one_figure_json(const MixReport &, const MixReport *, const std::vector<Prediction> *) {
+std::string render_one_figure_json(const MixReport &, const MixReport *,
+                                   const std::vector<Prediction> *) {
   need_json_support();
   return "";
 }

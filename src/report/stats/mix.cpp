@@ -65,11 +65,11 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
                        "; compare like with like");
     MixSet m;
     m.variant = fs::path(s.path).filename().string();
-    m.series = r.program() ? scalar_series(s, wall ? kWall : kCpu, kProgramScale)
-                         : scalar_series(s, 0, s.scale());
+    m.series = r.program() ? scalar_series(s, wall ? kWallUs : kCpuUs, kProgramScale)
+                           : scalar_series(s, 0, s.scale());
     if (r.program()) {
-      m.real = aggregates_of(scalar_series(s, kWall, kProgramScale).values, opt.statistic);
-      m.cpu = aggregates_of(scalar_series(s, kCpu, kProgramScale).values, opt.statistic);
+      m.real = aggregates_of(scalar_series(s, kWallUs, kProgramScale).values, opt.statistic);
+      m.cpu = aggregates_of(scalar_series(s, kCpuUs, kProgramScale).values, opt.statistic);
     } else
       m.real = m.cpu = aggregates_of(m.series.values, opt.statistic);
     m.level = (wall ? m.real : m.cpu).level;
