@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);
   try {
-    report::RunTicks run = report::parse_result(text, "fuzz.txt");
+    report::RunValues run = report::parse_result(text, "fuzz.txt");
     if (run.size() != report::kLengths)
       std::abort();
   } catch (const report::InputError &) {

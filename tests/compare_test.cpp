@@ -83,7 +83,7 @@ Set clustered(const std::string &label, size_t n, double factor, double fast_sha
   s.campaign = "camp";
   for (size_t r = 0; r < n; r++) {
     double m = u(rng) < fast_share ? 1 + 0.03 * u(rng) : slow(rng);
-    RunTicks c(kLengths);
+    RunValues c(kLengths);
     for (size_t len = 1; len <= kLengths; len++)
       c[len - 1] = (uint64_t)(base_cost(len) * 10 * factor * m * (1 + jitter(rng)));
     s.runs.push_back(c);
@@ -333,7 +333,7 @@ TEST(Interval, TheDifferencePerCallKnownByHand) {
     s.label = name;
     s.campaign = "camp";
     for (unsigned r = 1; r <= 31; r++) {
-      s.runs.push_back(RunTicks(kLengths, ticks));
+      s.runs.push_back(RunValues(kLengths, ticks));
       s.rounds.push_back(r);
     }
     return s;

@@ -35,7 +35,7 @@ std::string error_of(const std::string &text) {
 
 TEST(ResultFile, AcceptsExactlyTheBenchmarksFormat) {
   std::string text = "0\n18446744073709551615\n" + file_of(kLengths - 2, 7);
-  RunTicks c = parse_result(text, "r.txt");
+  RunValues c = parse_result(text, "r.txt");
   ASSERT_EQ(c.size(), kLengths);
   EXPECT_EQ(c[0], 0u);
   EXPECT_EQ(c[1], UINT64_MAX);

@@ -19,7 +19,7 @@ Set scalar_set(const std::string &path, size_t n, double level, bool program) {
   s.program = program;
   for (size_t r = 0; r < n; r++) {
     double jitter = 1 + 0.01 * (double)((r * 7) % 5) - 0.02;
-    RunTicks run = {(uint64_t)(level * jitter * 1000), (uint64_t)(level * jitter * 1000)};
+    RunValues run = {(uint64_t)(level * jitter * 1000), (uint64_t)(level * jitter * 1000)};
     s.runs.push_back(run);
     s.rounds.push_back((unsigned)r + 1);
   }

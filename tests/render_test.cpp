@@ -337,7 +337,7 @@ TEST(Render, AProgramsJsonHasARunAnEntryAndTheTextsVerdict) {
     size_t runs = 0, aggregates = 0;
     for (const auto &e : doc["benchmarks"]) {
       if (e["run_type"] == "iteration") {
-        const RunTicks &run = r.sets[1].set.runs[e["repetition_index"].get<size_t>()];
+        const RunValues &run = r.sets[1].set.runs[e["repetition_index"].get<size_t>()];
         if (e["name"] == "camp/b/program") {
           EXPECT_DOUBLE_EQ(e["real_time"].get<double>(), (double)run[kWallUs] / 1000);
           EXPECT_DOUBLE_EQ(e["cpu_time"].get<double>(), (double)run[kCpuUs] / 1000);

@@ -65,8 +65,8 @@ TEST(Looks, StudentsTAtTextbookValues) {
 }
 
 // Runs of two variants that differ by `factor`, the same in every round.
-RunTicks run_of(double factor) {
-  RunTicks c(kLengths);
+RunValues run_of(double factor) {
+  RunValues c(kLengths);
   for (size_t k = 0; k < kLengths; k++)
     c[k] = (uint64_t)((40 + (double)k / 40) * factor);
   return c;
@@ -94,7 +94,7 @@ TEST(Sequential, BandsThatHideInTheReadingsDoNotHoldTheCampaign) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> noise(0.9, 1.1);
   auto run = [&](double factor) {
-    RunTicks c(kLengths);
+    RunValues c(kLengths);
     for (size_t k = 1; k <= kLengths; k++)
       c[k - 1] = k <= 1024 ? (uint64_t)(400 * noise(rng)) : (uint64_t)((400 + (double)k) * factor);
     return c;
@@ -105,7 +105,7 @@ TEST(Sequential, BandsThatHideInTheReadingsDoNotHoldTheCampaign) {
   hidden.started(m);
   for (unsigned round = 1; round <= 11; round++)
     for (size_t v = 0; v < 2; v++) {
-      RunTicks r = run(v ? 2 : 1);
+      RunValues r = run(v ? 2 : 1);
       hidden.run_done(v, round, r);
       blind.run_done(v, round, r);
     }
@@ -123,7 +123,7 @@ TEST(ScalarSequential, StopsOnceEveryVariantsFigureIsDecided) {
   // The runs are of one campaign, so paired round by round.
   const std::vector<ScalarSeries> one_campaign(4, ScalarSeries{"camp", {}, {}});
   ScalarSequential seq(one_campaign, 1, 1000, {}, 0, 0);
-  auto run = [](double ms) { return RunTicks{0, (uint64_t)(ms * 1000)}; };
+  auto run = [](double ms) { return RunValues{0, (uint64_t)(ms * 1000)}; };
   std::mt19937 rng(5);
   std::uniform_real_distribution<double> swing(0.5, 1.5);
   for (unsigned round = 1; round <= 11; round++) {
@@ -158,7 +158,7 @@ TEST(ScalarSequential, LooksOnlyOnceItsRoundsSpanTheMinimum) {
   ScalarSequential seq(one_campaign, 1, 1000, {}, 0, 0);
   seq.set_min_span(5);
   EXPECT_NE(seq.progress().find("and 5 s (0 s so far)"), std::string::npos) << seq.progress();
-  auto run = [](double ms) { return RunTicks{0, (uint64_t)(ms * 1000)}; };
+  auto run = [](double ms) { return RunValues{0, (uint64_t)(ms * 1000)}; };
   unsigned round = 0;
   bool decided = false;
   while (!decided && round < 100) {
@@ -188,8 +188,8 @@ TEST(ScalarSequential, DecidesAtTheThresholdItWasGiven) {
     std::uniform_real_distribution<double> noise(-0.02, 0.02);
     bool decided = false;
     for (unsigned round = 1; round <= kMinRounds; round++) {
-      seq.run_done(0, round, RunTicks{0, (uint64_t)(50000 * (1 + noise(rng)))});
-      seq.run_done(1, round, RunTicks{0, (uint64_t)(50000 * 1.015 * (1 + noise(rng)))});
+      seq.run_done(0, round, RunValues{0, (uint64_t)(50000 * (1 + noise(rng)))});
+      seq.run_done(1, round, RunValues{0, (uint64_t)(50000 * 1.015 * (1 + noise(rng)))});
       decided = seq.round_done(round, round);
     }
     return decided;

@@ -14,14 +14,14 @@ using namespace report;
 namespace {
 
 // Per-length median across runs, as the summary takes it.
-Curve median_curve(const std::vector<RunTicks> &runs) {
+Curve median_curve(const std::vector<RunValues> &runs) {
   return levels_of(length_stats(runs, Statistic::Median).median);
 }
 
 TEST(Median, OddEvenAndPerLength) {
   EXPECT_EQ(median({3, 1, 2}), 2);
   EXPECT_EQ(median({4, 1, 3, 2}), 2.5);
-  std::vector<RunTicks> runs = {{1, 10, 7}, {2, 30, 7}, {900, 20, 7}};
+  std::vector<RunValues> runs = {{1, 10, 7}, {2, 30, 7}, {900, 20, 7}};
   EXPECT_EQ(median_curve(runs), (Curve{2, 20, 7}));
   // The floor ignores the first-call binding carried by length 1.
   Curve curve(64, 30);
@@ -69,7 +69,7 @@ TEST(Steps, IgnoresSpikesAndPlateausThatComeBackDown) {
 
 TEST(ShiftFactor, NamesAWholeRunShift) {
   Curve med = synthetic({{2049, 80}});
-  RunTicks same(kLengths), slow(kLengths);
+  RunValues same(kLengths), slow(kLengths);
   for (size_t k = 0; k < kLengths; k++) {
     same[k] = (uint64_t)std::lround(med[k]);
     slow[k] = (uint64_t)std::lround(med[k] * 1.3);
@@ -81,7 +81,7 @@ TEST(ShiftFactor, NamesAWholeRunShift) {
 
 TEST(Spread, IsTheInterquartileRangeOverTheMedian) {
   // Five runs at one length: 10, 20, 30, 40, 100. Quartiles 20 and 40, median 30.
-  std::vector<RunTicks> runs = {{10}, {20}, {30}, {40}, {100}};
+  std::vector<RunValues> runs = {{10}, {20}, {30}, {40}, {100}};
   Curve med = median_curve(runs);
   ASSERT_EQ(med, Curve{30});
   EXPECT_DOUBLE_EQ(spread_curve(length_stats(runs, Statistic::Median).quartiles, med)[0],
@@ -89,16 +89,16 @@ TEST(Spread, IsTheInterquartileRangeOverTheMedian) {
 }
 
 TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
-  RunTicks base(kLengths);
+  RunValues base(kLengths);
   for (size_t k = 0; k < kLengths; k++)
     base[k] = 1000 + k;
   auto scaled = [&](double f) {
-    RunTicks c(kLengths);
+    RunValues c(kLengths);
     for (size_t k = 0; k < kLengths; k++)
       c[k] = (uint64_t)std::lround((double)base[k] * f);
     return c;
   };
-  std::vector<RunTicks> runs = {base, base, scaled(1.05), base, scaled(1.15)};
+  std::vector<RunValues> runs = {base, base, scaled(1.05), base, scaled(1.15)};
   auto shifted = shifted_runs(runs, median_curve(runs));
   ASSERT_TRUE(shifted);
   ASSERT_EQ(shifted->size(), 1u);
@@ -109,14 +109,14 @@ TEST(ShiftedRuns, TenPercentAwayIsShiftedAndTooFewRunsCannotTell) {
 }
 
 TEST(ExactLevel, PrintsValuesNearTwoToTheSixtyFourExactly) {
-  std::vector<RunTicks> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
+  std::vector<RunValues> runs = {{UINT64_MAX, 7}, {UINT64_MAX - 2, 8}};
   auto m = length_stats(runs, Statistic::Median).median;
   EXPECT_EQ(m[0].str(), "18446744073709551614"); // (2^64 - 1 + 2^64 - 3) / 2
   EXPECT_EQ(m[1].str(), "7.5");
   runs.push_back({UINT64_MAX, 9});
   EXPECT_EQ(length_stats(runs, Statistic::Median).median[0].str(), "18446744073709551615");
   // The floor too: a mean of two medians, in quarters.
-  std::vector<RunTicks> top(3, RunTicks(kLengths, UINT64_MAX));
+  std::vector<RunValues> top(3, RunValues(kLengths, UINT64_MAX));
   EXPECT_EQ(exact_floor(length_stats(top, Statistic::Median).median)->str(),
             "18446744073709551615");
   std::vector<ExactLevel> quarter(16, {10, 11, std::nullopt});
@@ -140,7 +140,7 @@ TEST(Rate, TheSlopeOfAKnownCurveAndNoneWhereTheFillHides) {
   // into 4 KiB: its slope there passes the longest fills', so no rate.
   Set set;
   set.label = "s";
-  RunTicks run(kLengths);
+  RunValues run(kLengths);
   for (size_t len = 1; len <= kLengths; len++)
     run[len - 1] = len <= 2048 ? 21 : 21 + (uint64_t)((len - 2048) / 2);
   for (unsigned r = 1; r <= 3; r++) {

@@ -34,7 +34,7 @@ inline Set make_set(const std::string &label, size_t n, std::function<double(siz
     double m = round_factor(machine);
     if (noise.shifted_round && r == 3)
       m *= noise.shifted_round;
-    RunTicks c(kLengths);
+    RunValues c(kLengths);
     for (size_t len = 1; len <= kLengths; len++) {
       double v = base_cost(len) * factor(len) * m * (1 + jitter(rng));
       c[len - 1] = (uint64_t)(std::floor(v / noise.step) * noise.step);

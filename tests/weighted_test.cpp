@@ -37,7 +37,7 @@ TEST(Weighted, ARatioKnownByHand) {
   Weights w = parse_weights("8 3\n1000 1\n1 99\n", "w", {});
   auto set = [](uint64_t at1000, const char *name) {
     return campaign_set(name, 11, [&](unsigned) {
-      RunTicks c(kLengths, 10);
+      RunValues c(kLengths, 10);
       c[0] = 5000; // the first call's binding: length 1 is left out
       for (size_t k = 512; k <= kLengths; k++)
         c[k - 1] = at1000;
@@ -70,7 +70,7 @@ TEST(Weighted, PerRunOfACaptureKnownByHand) {
   ASSERT_TRUE(w.capture);
   auto set = [](uint64_t at1000, const char *name) {
     return campaign_set(name, 11, [&](unsigned r) {
-      RunTicks c(kLengths, 10);
+      RunValues c(kLengths, 10);
       for (size_t k = 512; k <= kLengths; k++)
         c[k - 1] = at1000 + r % 2; // a little noise, for an interval
       return c;
@@ -105,7 +105,7 @@ TEST(Weighted, OneSlowLengthCannotDecideAProgramsVerdict) {
   Weights w = parse_weights("8 50\n16 50\n2 10\n", "w", {});
   auto set = [](double spike, const char *name) {
     return campaign_set(name, 31, [&](unsigned r) {
-      RunTicks c(kLengths, 100 + r % 3);
+      RunValues c(kLengths, 100 + r % 3);
       c[7] = c[15] = (uint64_t)(100 * spike);
       c[1] = 300; // length 2: the first fills, costed as the 3..7 band
       return c;
@@ -125,7 +125,7 @@ TEST(Weighted, CallsWhereTheFillsHideLeaveTheVerdictUnclearWhenTheyCostMuch) {
   // its verdict and says how many.
   auto set = [](double above, const char *name) {
     return campaign_set(name, 15, [&](unsigned r) {
-      RunTicks c(kLengths, 20 + r % 2);
+      RunValues c(kLengths, 20 + r % 2);
       for (size_t k = 1024; k <= kLengths; k++)
         c[k - 1] = (uint64_t)(above * (k < 4096 ? 40 : 60)) + r % 2;
       return c;

@@ -202,8 +202,8 @@ private:
     lengths = next_random(lengths);
     for (size_t v : orders_[rounds_]) {
       std::string what = at + (jobs_[v].name.empty() ? "" : " (" + jobs_[v].name + ")");
-      RunTicks run = run_one(jobs_[v], rounds_ + 1, fixed_ ? last_ : 0, opt_, what,
-                             cleanup_.round_files.back(), lengths >> 1);
+      RunValues run = run_one(jobs_[v], rounds_ + 1, fixed_ ? last_ : 0, opt_, what,
+                              cleanup_.round_files.back(), lengths >> 1);
       if (observer_)
         observer_->run_done(v, rounds_ + 1, run);
     }

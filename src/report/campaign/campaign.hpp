@@ -1,7 +1,8 @@
 #pragma once
-// Campaigns: repeated runs of memset-bench into a folder, plain or with
-// variants interleaved round by round in a shuffled order, for a fixed
-// count or until an observer says the rounds decide. Plans, runs and
+// Campaigns: repeated runs into a folder, of memset-bench, memset-batch or a
+// program's command, plain or with variants interleaved round by round in a
+// shuffled order, for a fixed count or until the stopping rule
+// (stats/stopping) and an observer say the rounds decide. Plans, runs and
 // cleans up; the record it writes is formats/campaign_folder's to spell.
 
 #include "report/formats/campaign_folder.hpp"

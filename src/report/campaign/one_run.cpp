@@ -64,8 +64,8 @@ void ended_well(const Outcome &out, const std::string &what, const std::string &
 // A program campaign's run: the user's command under the variant's
 // environment, its output discarded or kept beside the run's file, its
 // times written as the run's file once it has ended well.
-RunTicks run_program_once(const Job &job, const std::string &target, const CampaignOptions &opt,
-                          const std::string &what, std::vector<std::string> &made) {
+RunValues run_program_once(const Job &job, const std::string &target, const CampaignOptions &opt,
+                           const std::string &what, std::vector<std::string> &made) {
   Command cmd = job.launch.command(opt.program, true);
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
@@ -105,8 +105,8 @@ RunTicks run_program_once(const Job &job, const std::string &target, const Campa
 
 } // namespace
 
-RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
-                 const std::string &what, std::vector<std::string> &made, uint64_t lengths_seed) {
+RunValues run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
+                  const std::string &what, std::vector<std::string> &made, uint64_t lengths_seed) {
   std::string target = (fs::path(job.dir) / run_file_name(round, width)).string();
   if (int sig = take_interrupt())
     interrupted(sig, what);
@@ -133,7 +133,7 @@ RunTicks run_one(const Job &job, unsigned round, unsigned width, const CampaignO
   ended_well(out, what, job.bench, "run benchmark",
              "no result within " + fmt("%g", opt.timeout) + " s (--timeout); the run was killed",
              "benchmark " + out.describe());
-  RunTicks curve;
+  RunValues curve;
   try {
     RunFile f = read_run_file(file.path());
     if (f.engine != opt.engine)

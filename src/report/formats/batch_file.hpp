@@ -27,7 +27,7 @@ struct BatchHeader {
 
 struct BatchRun {
   BatchHeader header;
-  RunTicks values; // per length (a replay: its one figure), thousandths of a tick
+  RunValues values; // per length (a replay: its one figure), thousandths of a tick
 };
 
 // Whether `text` starts as a memset-batch file does: its mark.

@@ -28,7 +28,7 @@ inline double seconds_per_tick(double mhz) { return 1 / (mhz * 1e6); }
 
 struct RunFile {
   Engine engine = Engine::Bench;
-  RunTicks values; // per length, in 1 / engine_scale ticks
+  RunValues values; // per length, in 1 / engine_scale ticks
   std::optional<BatchHeader> batch;
   // A program campaign's run: the user's command timed, not an engine's
   // curve; values are {wall_us, cpu_us} (program_file.hpp).

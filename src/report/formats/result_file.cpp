@@ -28,10 +28,10 @@ std::string shown(char c) {
 
 } // namespace
 
-RunTicks parse_result(const std::string &text, const std::string &name) {
+RunValues parse_result(const std::string &text, const std::string &name) {
   if (text.empty())
     throw InputError(name + ": empty file");
-  RunTicks values;
+  RunValues values;
   values.reserve(kLengths);
   const char *p = text.data(), *end = p + text.size();
   size_t line = 1;

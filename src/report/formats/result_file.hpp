@@ -18,11 +18,14 @@ constexpr size_t kLengths = 32768;
 // as a file passes it, so a device or a pipe that never ends is refused.
 constexpr size_t kMaxResultBytes = kLengths * 21 - 1;
 
-using RunTicks = std::vector<uint64_t>; // value k-1 belongs to a fill of k bytes
+// One run's values: for a curve, value k-1 belongs to a fill of k bytes (in
+// ticks, or an engine's fraction of one: engine_scale); for a program run,
+// its wall-clock and CPU time in microseconds (program_file).
+using RunValues = std::vector<uint64_t>;
 
 // Parses one result file strictly: exactly kLengths unsigned decimals without
 // sign or leading zeros, one line feed between values, none after the last.
 // Throws InputError naming `name` and the line.
-RunTicks parse_result(const std::string &text, const std::string &name);
+RunValues parse_result(const std::string &text, const std::string &name);
 
 } // namespace report

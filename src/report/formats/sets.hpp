@@ -17,7 +17,7 @@ struct Set {
   std::string path;                       // where its files are
   std::vector<std::string> files;         // file names, for naming runs
   std::vector<unsigned> rounds;           // run number of each file (run-NNN); 0 for a lone file
-  std::vector<RunTicks> runs;             // in 1 / scale() ticks
+  std::vector<RunValues> runs;            // in 1 / scale() ticks
   Engine engine = Engine::Bench;          // that wrote its runs, all of them
   std::optional<BatchHeader> batch;       // memset-batch's: its first run's header
   std::vector<uint64_t> loops;            // memset-batch's: each run's own loop cost (BatchHeader)

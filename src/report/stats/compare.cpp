@@ -17,7 +17,7 @@ namespace {
 // of values. A mean, so that ticks counted in whole numbers average out over
 // the band's lengths; without the top quarter, so that an interrupt that
 // hit one length does not move the band.
-double band_level(const RunTicks &run, const Band &b) {
+double band_level(const RunValues &run, const Band &b) {
   std::vector<double> v(run.begin() + (b.from - 1), run.begin() + b.to);
   size_t keep = (v.size() * 3 + 3) / 4;
   std::nth_element(v.begin(), v.begin() + (keep - 1), v.end());
@@ -50,7 +50,7 @@ const std::vector<Band> &band_grid() {
   return grid;
 }
 
-void add_run(BandSeries &series, unsigned round, const RunTicks &run) {
+void add_run(BandSeries &series, unsigned round, const RunValues &run) {
   std::vector<double> levels;
   for (const Band &b : band_grid())
     levels.push_back(band_level(run, b) / series.scale);

@@ -52,7 +52,7 @@ struct BandSeries {
   std::vector<std::vector<double>> levels; // per run, per band
 };
 BandSeries band_series(const Set &set);
-void add_run(BandSeries &series, unsigned round, const RunTicks &run);
+void add_run(BandSeries &series, unsigned round, const RunValues &run);
 
 // The bands, from the first, whose fills hide in a set's readings: each
 // one's level (the statistic across runs) stays within what a value can

@@ -24,7 +24,7 @@ public:
   // Once, before the first run: the campaign's record, with the machine it
   // runs on and its engine.
   virtual void started(const Record &) {}
-  virtual void run_done(size_t variant, unsigned round, const RunTicks &run) = 0;
+  virtual void run_done(size_t variant, unsigned round, const RunValues &run) = 0;
   // After each complete round, with the seconds the campaign's rounds have
   // taken so far, over all its sessions; true when no more are needed.
   virtual bool round_done(unsigned rounds, double elapsed) = 0;

@@ -11,7 +11,7 @@ namespace {
 constexpr uint64_t kScalarSeed = 0x5ca1a7;
 } // namespace
 
-void add_scalar_run(ScalarSeries &s, unsigned round, const RunTicks &run, size_t index,
+void add_scalar_run(ScalarSeries &s, unsigned round, const RunValues &run, size_t index,
                     double scale) {
   if (run.size() <= index)
     return;
@@ -89,7 +89,7 @@ ScalarSequential::ScalarSequential(std::vector<ScalarSeries> series, size_t inde
     : LookingObserver(looks, last_look, false), series_(std::move(series)), index_(index),
       scale_(scale), opt_(opt) {}
 
-void ScalarSequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
+void ScalarSequential::run_done(size_t variant, unsigned round, const RunValues &run) {
   if (variant >= series_.size())
     series_.resize(variant + 1);
   add_scalar_run(series_[variant], round, run, index_, scale_);

@@ -24,7 +24,7 @@ struct ScalarSeries {
 
 // A set's figure `index` of each run, divided by `scale`; one run added.
 ScalarSeries scalar_series(const Set &set, size_t index, double scale);
-void add_scalar_run(ScalarSeries &s, unsigned round, const RunTicks &run, size_t index,
+void add_scalar_run(ScalarSeries &s, unsigned round, const RunValues &run, size_t index,
                     double scale);
 
 // The ratio of a run of paired rounds: rounds first..last of a campaign.
@@ -65,7 +65,7 @@ public:
   ScalarSequential(std::vector<ScalarSeries> series, size_t index, double scale,
                    const CompareOptions &opt, unsigned looks, unsigned last_look);
 
-  void run_done(size_t variant, unsigned round, const RunTicks &run) override;
+  void run_done(size_t variant, unsigned round, const RunValues &run) override;
   std::string progress() const override;
   // Per undecided variant, one entry with no lengths (from = to = 0).
   std::vector<UndecidedBand> undecided() const override { return undecided_; }

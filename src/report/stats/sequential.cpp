@@ -18,7 +18,7 @@ void Sequential::started(const Record &r) {
   }
 }
 
-void Sequential::run_done(size_t variant, unsigned round, const RunTicks &run) {
+void Sequential::run_done(size_t variant, unsigned round, const RunValues &run) {
   add_run(series_[variant], round, run);
 }
 

@@ -19,7 +19,7 @@ public:
              unsigned last_look);
 
   void started(const Record &r) override;
-  void run_done(size_t variant, unsigned round, const RunTicks &run) override;
+  void run_done(size_t variant, unsigned round, const RunValues &run) override;
   std::string progress() const override;
   std::vector<UndecidedBand> undecided() const override { return undecided_; }
 

@@ -144,7 +144,7 @@ std::optional<ExactQuarters> exact_floor(const std::vector<ExactLevel> &curve) {
   return q;
 }
 
-LengthStats length_stats(const std::vector<RunTicks> &runs, Statistic s) {
+LengthStats length_stats(const std::vector<RunValues> &runs, Statistic s) {
   LengthStats out;
   size_t n = runs.size(), lengths = runs.empty() ? 0 : runs[0].size();
   out.level.resize(lengths);
@@ -236,7 +236,7 @@ std::vector<size_t> find_steps(const Curve &curve, const StepRule &rule) {
   return steps;
 }
 
-double shift_factor(const RunTicks &run, const Curve &median) {
+double shift_factor(const RunValues &run, const Curve &median) {
   std::vector<double> ratios;
   ratios.reserve(run.size());
   for (size_t k = 1; k < run.size() && k < median.size(); k++)
@@ -245,7 +245,7 @@ double shift_factor(const RunTicks &run, const Curve &median) {
   return report::median(std::move(ratios));
 }
 
-std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<RunTicks> &runs,
+std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<RunValues> &runs,
                                                     const Curve &median) {
   if (runs.size() < kMinRunsForShift)
     return std::nullopt;

@@ -94,7 +94,7 @@ struct LengthStats {
   Quartiles quartiles;
   Moments moments;
 };
-LengthStats length_stats(const std::vector<RunTicks> &runs, Statistic s);
+LengthStats length_stats(const std::vector<RunValues> &runs, Statistic s);
 
 // Lengths at which the curve jumps up and stays up: the level of the next
 // `window` lengths exceeds that of the previous `window` by a clear margin,
@@ -109,7 +109,7 @@ std::vector<size_t> find_steps(const Curve &curve, const StepRule &rule = {});
 
 // How far one run sits from the set's median curve: the median over lengths
 // 2 and up (length 1 carries the first-call binding) of run / median.
-double shift_factor(const RunTicks &run, const Curve &median);
+double shift_factor(const RunValues &run, const Curve &median);
 
 // A run whose factor is this far from 1 counts as shifted. 10% sits above
 // the run-to-run scatter of the median ratio seen on quiet machines (a few
@@ -127,7 +127,7 @@ struct ShiftedRun {
 
 // The runs whose shift_factor is more than kShiftTolerance away from 1, or
 // nothing at all when the set has too few runs to tell.
-std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<RunTicks> &runs,
+std::optional<std::vector<ShiftedRun>> shifted_runs(const std::vector<RunValues> &runs,
                                                     const Curve &median);
 
 } // namespace report
