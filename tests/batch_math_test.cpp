@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace batch;
 using namespace batch_format;
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace batch_format {
+namespace batch {
 
 // Ticks a call: the batch's ticks less a fenced pair of readings, over its
 // calls; never below 0, where the readings varied by more than the calls cost.
@@ -21,7 +21,7 @@ inline double per_call(uint64_t ticks, double read_cost, unsigned calls) {
 // took `ticks` for `calls`, within kMinCalls..kMaxCalls.
 inline unsigned calls_for(uint64_t target, uint64_t ticks, unsigned calls) {
   double want = std::ceil((double)calls * (double)target * 1.1 / std::max<double>(1, ticks));
-  return (unsigned)std::clamp<double>(want, kMinCalls, kMaxCalls);
+  return (unsigned)std::clamp<double>(want, batch_format::kMinCalls, batch_format::kMaxCalls);
 }
 
-} // namespace batch_format
+} // namespace batch

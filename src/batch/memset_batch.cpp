@@ -52,6 +52,7 @@ extern "C" void memset_batch_empty(void *, int, size_t);
 
 namespace {
 
+using namespace batch;
 using namespace batch_format;
 
 // A reading after every earlier instruction and store has completed, before

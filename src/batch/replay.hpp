@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace batch_format {
+namespace batch {
 
 // Calls a replay's sequence holds: every length with a 65536th of the calls
 // or more is in it, and a pass over it spans many counter steps.
@@ -46,4 +46,4 @@ inline std::vector<size_t> replay_sequence(const mix_format::Mix &mix, size_t n,
   return seq;
 }
 
-} // namespace batch_format
+} // namespace batch

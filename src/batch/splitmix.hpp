@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace batch_format {
+namespace batch {
 
 inline uint64_t next_random(uint64_t &state) {
   uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
@@ -14,4 +14,4 @@ inline uint64_t next_random(uint64_t &state) {
   return z ^ (z >> 31);
 }
 
-} // namespace batch_format
+} // namespace batch

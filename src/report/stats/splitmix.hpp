@@ -4,5 +4,5 @@
 #include "batch/splitmix.hpp"
 
 namespace report {
-using batch_format::next_random;
+using batch::next_random;
 } // namespace report
