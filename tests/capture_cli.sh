@@ -41,26 +41,27 @@ expect 0 "--duration" -- "$report" capture --out "$tmp/served.txt" --duration 0.
 grep -qx "900 5" "$tmp/served.txt" || fail "--duration: counts lost"
 grep -q "^# outcome: stopped: stopped after 0.3 s" "$tmp/served.txt" || fail "--duration: not marked"
 
+# A capture of the fixture in MODE, sent SIGINT SECONDS after the fixture
+# started; its status in $st.
+interrupt_capture() { # out mode seconds
+  "$report" capture --out "$1" -- "$fixture" x "$2" 2>"$tmp/err" &
+  local pid=$!
+  for _ in $(seq 50); do [ -n "$(pgrep -P $pid)" ] && break; sleep 0.1; done
+  sleep "$3"
+  kill -INT $pid
+  wait $pid
+  st=$?
+}
+
 # Interrupted: the capture so far is written, and the status says how.
-"$report" capture --out "$tmp/int.txt" -- "$fixture" x serve 2>"$tmp/err" &
-pid=$!
-for _ in $(seq 50); do [ -n "$(pgrep -P $pid)" ] && break; sleep 0.1; done
-sleep 0.3
-kill -INT $pid
-wait $pid
-st=$?
+interrupt_capture "$tmp/int.txt" serve 0.3
 [ $st = 130 ] || fail "interrupted: status $st; $(cat "$tmp/err")"
 grep -qx "900 5" "$tmp/int.txt" && grep -q "^# outcome: interrupted" "$tmp/int.txt" ||
   fail "interrupted: $(head -3 "$tmp/int.txt" 2>&1)"
 
 # Interrupted while busy: the CPU time it spent until then is kept, as the
 # CPU share per run rests on it.
-"$report" capture --out "$tmp/spin.txt" -- "$fixture" x spin 2>"$tmp/err" &
-pid=$!
-for _ in $(seq 50); do [ -n "$(pgrep -P $pid)" ] && break; sleep 0.1; done
-sleep 0.5
-kill -INT $pid
-wait $pid
+interrupt_capture "$tmp/spin.txt" spin 0.5
 awk '$2 == "cpu_time:" && $3 >= 0.1 { ok = 1 } END { exit !ok }' "$tmp/spin.txt" ||
   fail "interrupted busy command: $(grep -e cpu_time -e outcome "$tmp/spin.txt" 2>&1)"
 
