@@ -134,6 +134,20 @@ if command -v gnuplot >/dev/null; then
 else
   fail "gnuplot is not installed: plots untested"
 fi
+# The defaults the guides give are those --help writes from the stopping
+# rule's constants: a change to one and not the other fails here.
+help=$("$report" run --help)
+budget=$(printf '%s\n' "$help" | sed -n 's/.*--budget S .*(default \([0-9.]*\)).*/\1/p')
+span=$(printf '%s\n' "$help" | sed -n 's/.*(default \([0-9.]*\) for a replay or a program.*/\1/p')
+threshold=$(printf '%s\n' "$help" | sed -n 's/.*keeps for summary (default \([0-9.]*\)).*/\1/p')
+docs=$(dirname "$0")/../docs
+[ -n "$budget" ] && [ -n "$span" ] && [ -n "$threshold" ] || fail "defaults not found in run --help"
+for doc in run program; do
+  grep -q "(default $budget)" "$docs/$doc.md" || fail "docs/$doc.md does not give the budget's default, $budget"
+  grep -q "span $span seconds" "$docs/$doc.md" || fail "docs/$doc.md does not give the span's default, $span"
+done
+grep -q "(default\s*$threshold;" "$docs/run.md" || fail "docs/run.md does not give the threshold's default, $threshold"
+
 expect 6 "plot without gnuplot" -- env PATH=/nonexistent "$report" plot -o "$tmp/q.png" "$tmp/camp"
 grep -q "apt-get install gnuplot-nox" "$tmp/err" || fail "no install hint: $(cat "$tmp/err")"
 
