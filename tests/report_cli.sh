@@ -146,7 +146,7 @@ for doc in run program; do
   grep -q "(default $budget)" "$docs/$doc.md" || fail "docs/$doc.md does not give the budget's default, $budget"
   grep -q "span $span seconds" "$docs/$doc.md" || fail "docs/$doc.md does not give the span's default, $span"
 done
-grep -q "(default\s*$threshold;" "$docs/run.md" || fail "docs/run.md does not give the threshold's default, $threshold"
+grep -q "(default $threshold;" "$docs/run.md" || fail "docs/run.md does not give the threshold's default, $threshold"
 
 expect 6 "plot without gnuplot" -- env PATH=/nonexistent "$report" plot -o "$tmp/q.png" "$tmp/camp"
 grep -q "apt-get install gnuplot-nox" "$tmp/err" || fail "no install hint: $(cat "$tmp/err")"
