@@ -9,8 +9,7 @@ namespace report {
 std::vector<Stretch> stretches_of(const Comparison &c) {
   std::vector<Stretch> out;
   for (const Range &r : c.ranges) {
-    // A bound's figure is its bound; an estimate's, its ratio.
-    double ratio = r.bound ? ratio_bound(r.est, r.decision()).value : r.est.ratio;
+    double ratio = decided_ratio(r.est, r.decision());
     // Where the fills hide, whose readings they hide in may change from one
     // range to the next; the stretch says all of them.
     if (!out.empty() && out.back().decision == r.decision() &&

@@ -43,7 +43,7 @@ void advise_weighted(TuneAdvice &a, const Weights &w) {
       continue;
     const WeightedComparison &c = a.weighted[v];
     // A bound says at most this ratio: the gain is at least what it says.
-    const double ratio = c.bound ? c.est.high : c.est.ratio;
+    const double ratio = decided_ratio(c.est, c.decision());
     if (c.verdict == Verdict::Faster && ratio < best) {
       best = ratio;
       a.advised = v;

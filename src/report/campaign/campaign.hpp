@@ -65,11 +65,7 @@ struct CampaignOptions {
   unsigned done = 0;
   std::optional<Record> earlier;
   // What it times: a program's command, a replay, or a curve.
-  CampaignKind kind() const {
-    return !program.empty() ? CampaignKind::Program
-           : replay         ? CampaignKind::Replay
-                            : CampaignKind::Curve;
-  }
+  CampaignKind kind() const { return kind_of(!program.empty(), replay.has_value()); }
 };
 
 // Variables that change which memset the C library picks or how it is bound:

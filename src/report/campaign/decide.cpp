@@ -66,14 +66,10 @@ CampaignEnd run_until_decided(const CampaignOptions &given, const CompareOptions
   CompareOptions compare = asked;
   if (given.earlier)
     compare.threshold = given.earlier->threshold.value_or(CompareOptions{}.threshold);
-  if (given.variants.empty() || (given.runs && !given.earlier)) {
-    CampaignOptions c = given;
-    if (!c.variants.empty())
-      c.threshold = compare.threshold;
-    return run_campaign(c);
-  }
   CampaignOptions c = given;
   c.threshold = compare.threshold;
+  if (c.variants.empty() || (c.runs && !c.earlier))
+    return run_campaign(c);
   c.min_span = min_span_of(given);
   StopRule{c.budget, *c.min_span, c.runs.has_value()}.check_budget(
       c.earlier ? c.earlier->elapsed.value_or(0) : 0);

@@ -1,7 +1,7 @@
 #pragma once
 // One run into a campaign folder, of the benchmark (either engine) or of a
-// program campaign's command, checked before it takes its name, and the undoing of what an
-// incomplete campaign made. For campaign.cpp alone.
+// program campaign's command, checked before it takes its name, and the
+// undoing of what an incomplete campaign made. For campaign.cpp alone.
 
 #include "report/campaign/plan.hpp"
 #include "report/formats/result_file.hpp"
@@ -42,10 +42,10 @@ struct Cleanup {
 void make_dir(const std::string &dir, Cleanup &c);
 
 // One run (the benchmark's, or the program's) into `round`'s file of `job`,
-// checked before it takes its name; the name is added to `made` once it is there. `what` names the
-// run in messages ("round 3 of 11 (a)"). With memset-batch's random lengths,
-// `lengths_seed` draws them: one seed a round, so that the variants of a
-// round fill the same lengths in the same order.
+// checked before it takes its name; the name is added to `made` once it is
+// there. `what` names the run in messages ("round 3 of 11 (a)"). With memset-batch's random
+// lengths, `lengths_seed` draws them: one seed a round, so that the variants of a round fill the
+// same lengths in the same order.
 RunValues run_one(const Job &job, unsigned round, unsigned width, const CampaignOptions &opt,
                   const std::string &what, std::vector<std::string> &made,
                   uint64_t lengths_seed = 0);

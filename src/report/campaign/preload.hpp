@@ -23,10 +23,9 @@ struct Binding {
 std::vector<Binding> memset_bindings(const std::string &debug_output);
 
 // Runs `bench` once as the variant is started (`launch`, which sets
-// LD_PRELOAD) with the dynamic
-// linker's binding log, and throws RunFailed, naming `variant`, unless every
-// binding of memset asked for by anything but the preloads themselves went
-// to one of them. A preload may look up the next memset (a wrapper does).
+// LD_PRELOAD) with the dynamic linker's binding log, and throws RunFailed, naming `variant`, unless
+// every binding of memset asked for by anything but the preloads themselves went to one of them. A
+// preload may look up the next memset (a wrapper does).
 void check_preload(const std::string &bench, const Launch &launch, const std::string &variant,
                    double timeout);
 

@@ -71,6 +71,10 @@ std::optional<Stop> stop_named(const std::string &word);
 // own time. The one value the code reads to tell them apart.
 enum class CampaignKind { Curve, Replay, Program };
 const char *kind_name(CampaignKind k); // "curve", "replay", "program"
+// The one rule: a command makes a program campaign, a replay a replay one.
+inline CampaignKind kind_of(bool program, bool replay) {
+  return program ? CampaignKind::Program : replay ? CampaignKind::Replay : CampaignKind::Curve;
+}
 
 struct Record {
   MachineFacts machine;
@@ -121,11 +125,7 @@ struct Record {
   const VariantRecord *variant(const std::string &name) const;
   // Its kind, as its record says it: the command of a program campaign, or
   // the replay of one; a curve otherwise.
-  CampaignKind kind() const {
-    return !program.empty() ? CampaignKind::Program
-           : replay         ? CampaignKind::Replay
-                            : CampaignKind::Curve;
-  }
+  CampaignKind kind() const { return kind_of(!program.empty(), replay.has_value()); }
 };
 
 // The record as key and value pairs, in the order context.txt holds them;

@@ -36,9 +36,7 @@ struct Set {
   // One figure a run, of a program's mix of lengths, not a curve.
   bool replay() const { return batch && batch->replay; }
   // Its kind, as its run files say it (a record may be missing).
-  CampaignKind kind() const {
-    return program ? CampaignKind::Program : replay() ? CampaignKind::Replay : CampaignKind::Curve;
-  }
+  CampaignKind kind() const { return kind_of(program, replay()); }
   // A program campaign's: the user's command timed, {wall_us, cpu_us} a run.
   bool program = false;
 };

@@ -112,7 +112,7 @@ std::string common_lines(const char *what, const Standings &a) {
       for (size_t v : w.variants)
         names.push_back(printable(a.sets[v].label));
       if (w.bound)
-        o += joined(names) + fmt(", at most %.2f (hidden in ", std::ceil(w.ratio * 100) / 100) +
+        o += joined(names) + ", " + bound_text({false, w.ratio}, 2) + " (hidden in " +
              printable(a.sets[w.variants[0]].label) +
              "'s readings: the size cannot be read; --engine batch reads it)\n";
       else
@@ -132,9 +132,8 @@ std::string where_line(const Standings &a, const Ranked &r) {
         std::string(verdict_name(st.decision.verdict)) + fmt(" over %zu..%zu", st.from, st.to);
     if (st.decision.bound) {
       bool least = st.decision.verdict == Verdict::Slower;
-      double v = least ? st.low : st.high; // the weakest bound holds for all
-      p += fmt(" (%s %.2f; hidden in ", least ? "at least" : "at most",
-               least ? std::floor(v * 100) / 100 : std::ceil(v * 100) / 100) +
+      // The weakest bound holds for all its ranges.
+      p += " (" + bound_text({least, least ? st.low : st.high}, 2) + "; hidden in " +
            hiding(st.hidden_in, sides) + " readings)";
     } else if (st.decision.hidden) {
       p += " (hidden in " + hiding(st.hidden_in, sides) + " readings)";

@@ -23,6 +23,15 @@ int decimals_for(const Figure &f) {
   return std::clamp(2 - (int)std::floor(std::log10(most)), 0, 9);
 }
 
+} // namespace
+
+double held(double v, bool at_least, int decimals) {
+  double p = std::pow(10.0, decimals);
+  return (at_least ? std::floor(v * p) : std::ceil(v * p)) / p + 0.0;
+}
+
+namespace {
+
 // How a figure without an interval is rounded: to nearest, or, for a
 // one-sided bound, away from what it bounds, so that the printed bound holds.
 enum class Rounding { Nearest, Down, Up };
@@ -32,11 +41,7 @@ std::string figure(const Figure &f, bool interval, double scale, const char *uni
                    Rounding r = Rounding::Nearest) {
   Figure s{f.value * scale, f.low * scale, f.high * scale};
   int d = decimals_for(s);
-  double p = std::pow(10.0, d), v = s.value;
-  if (r == Rounding::Down)
-    v = std::floor(v * p) / p;
-  if (r == Rounding::Up)
-    v = std::ceil(v * p) / p;
+  double v = r == Rounding::Nearest ? s.value : held(s.value, r == Rounding::Down, d);
   std::string o = fmt("%+.*f%s", d, v, unit);
   if (interval)
     o += " " + bracket(s.low, s.high, d);
@@ -81,18 +86,20 @@ std::string hidden_note(Hidden h, const Sides &s, double step, std::optional<dou
          ticks_and_ns(step, mhz) + ", or more can hide there)";
 }
 
+std::string bound_text(const Bound &b, int decimals) {
+  return fmt("%s %.*f", b.at_least ? "at least" : "at most", decimals,
+             held(b.value, b.at_least, decimals));
+}
+
 std::string bound_note(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
                        std::optional<double> mhz, int decimals) {
-  // Rounded away from 1 never: a bound printed must still hold.
+  // Each figure rounded so that it still holds: the difference per call
+  // bounds the same way as the ratio.
   Bound r = ratio_bound(e, d), diff = diff_bound(e, d);
-  auto toward = [&](double v, int places) {
-    double p = std::pow(10.0, places);
-    return (r.at_least ? std::floor(v * p) : std::ceil(v * p)) / p + 0.0;
-  };
-  std::string o = fmt(", %s %.*f and %+.2f ticks", r.at_least ? "at least" : "at most", decimals,
-                      toward(r.value, decimals), toward(diff.value, 2));
+  std::string o =
+      ", " + bound_text(r, decimals) + fmt(" and %+.2f ticks", held(diff.value, diff.at_least, 2));
   if (mhz && *mhz > 0)
-    o += fmt(" = %+.2f ns", toward(diff.value * ns_per_tick(*mhz), 2));
+    o += fmt(" = %+.2f ns", held(diff.value * ns_per_tick(*mhz), diff.at_least, 2));
   return o + " per call (hidden in " + hiding(h, s) +
          " readings: the size cannot be read; --engine batch reads it)";
 }
@@ -123,10 +130,7 @@ std::string weighted_text(const WeightedComparison &w, const Sides &s, double st
            ", at lengths where a counter step a call, " + ticks_and_ns(step, mhz) +
            ", or more can hide)";
   if (w.bound) {
-    Bound r = ratio_bound(w.est, w.decision());
-    double p = 1000;
-    double v = (r.at_least ? std::floor(r.value * p) : std::ceil(r.value * p)) / p;
-    return fmt(", %s %.3f (hidden in ", r.at_least ? "at least" : "at most", v) +
+    return ", " + bound_text(ratio_bound(w.est, w.decision()), 3) + " (hidden in " +
            hiding(w.hidden_in, s) + " readings: " + share +
            "; the size cannot be read; --engine batch reads it)";
   }

@@ -56,6 +56,12 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
   return s + " per call";
 }
 
+// A bound's figure to `decimals`, rounded away from what it bounds (down for
+// "at least", up for "at most"), so that the printed figure still holds.
+double held(double v, bool at_least, int decimals);
+// "at least 1.65" or "at most 0.71": a one-sided bound, so rounded.
+std::string bound_text(const Bound &b, int decimals);
+
 // The sets of a comparison by name, for saying whose readings hide.
 struct Sides {
   std::string base, other;
