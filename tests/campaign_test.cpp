@@ -159,7 +159,7 @@ TEST(Binding, VariantsThatRunTheSameCodeAreMeasuredOnce) {
   CampaignOptions c;
   c.out = "t";
   for (const auto &v : tune_variants({"avx512f", "avx512vl", "avx2"}))
-    c.variants.push_back({v.name, v.env, std::nullopt});
+    c.variants.push_back({v.name, v.env, std::nullopt, std::nullopt});
   std::vector<SameAs> same = measure_once(c, fake_machine);
   std::vector<std::string> kept;
   for (const auto &v : c.variants)
@@ -173,7 +173,7 @@ TEST(Binding, VariantsThatRunTheSameCodeAreMeasuredOnce) {
   EXPECT_EQ(same[1].name, "no_evex");
   // Where nothing can be learned, nothing is merged.
   CampaignOptions d = c;
-  d.variants.push_back({"twin", {}, std::nullopt});
+  d.variants.push_back({"twin", {}, std::nullopt, std::nullopt});
   EXPECT_TRUE(measure_once(d, [](const Launch &) { return Measured{}; }).empty());
   EXPECT_EQ(d.variants.size(), c.variants.size() + 1);
 }

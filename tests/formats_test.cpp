@@ -87,9 +87,15 @@ Record full_record(bool interleaved) {
   r.bench = "/opt/memset-bench";
   if (interleaved) {
     r.seed = 7;
-    r.variants = {
-        {"a", {"A=1", "C=2"}, "/opt/memset-bench", "__memset_x (/lib/libc.so.6+0x10)", "defaults"},
-        {"b", {}, "/opt/other", "unknown: no probe", "glibc.cpu.hwcaps=-AVX2"}};
+    r.variants = {{"a",
+                   {"A=1", "C=2"},
+                   "/opt/memset-bench",
+                   "__memset_x (/opt/my glibc/lib/libc.so.6+0x10)",
+                   "defaults",
+                   {"/opt/my glibc/lib/ld-linux-x86-64.so.2", "/opt/my glibc/lib:/opt/x",
+                    "/opt/my glibc/lib/libc.so.6",
+                    "GNU C Library (GNU libc) stable release version 2.36.", "93ac61ec"}},
+                  {"b", {}, "/opt/other", "unknown: no probe", "glibc.cpu.hwcaps=-AVX2", {}}};
     r.same_as = {{"no_avx512", "a", "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F"}};
     r.orders = {{"a", "b"}, {"b", "a"}};
     r.libraries = {{"musl", "musl-dev", "1.2.3-1"}, {"llvmlibc", "libllvmlibc-19-dev", "1:19.1.7"}};

@@ -2,11 +2,14 @@
 // It calls memset through the PLT once, as the benchmark does, then asks the
 // dynamic linker where the symbol memset leads: the object that holds the
 // code, the code's offset in it, and the object's build ID (which finds the
-// C library's detached debug symbols). Prints "key: value" lines; exit 1
-// where the linker cannot tell.
+// C library's detached debug symbols); and the C library it loaded: its
+// path, its version as its own banner says it, and its build ID, so that a
+// variant run through a library of its own can be checked to have loaded it.
+// Prints "key: value" lines; exit 1 where the linker cannot tell.
 
 #include <dlfcn.h>
 #include <elf.h>
+#include <gnu/libc-version.h>
 #include <link.h>
 
 #include <cinttypes>
@@ -19,6 +22,46 @@ struct Found {
   const void *base;
   char build_id[2 * 64 + 1];
 };
+
+// The loaded C library: its name as the linker has it, its base, and the
+// line of its banner ("GNU C Library (...) stable release version 2.36.").
+struct Libc {
+  const char *name = nullptr;
+  const void *base = nullptr;
+  char banner[160] = "";
+};
+
+bool is_libc_name(const char *name) {
+  const char *slash = std::strrchr(name, '/');
+  return std::strcmp(slash ? slash + 1 : name, "libc.so.6") == 0;
+}
+
+// Finds libc.so.6 among the loaded objects and its banner in its read-only
+// segments: what was loaded, not what a file on disk says now.
+int find_libc(dl_phdr_info *info, size_t, void *data) {
+  auto *libc = static_cast<Libc *>(data);
+  if (!info->dlpi_name || !is_libc_name(info->dlpi_name))
+    return 0;
+  libc->name = info->dlpi_name;
+  libc->base = (const void *)info->dlpi_addr;
+  static const char kBanner[] = "GNU C Library ";
+  for (int i = 0; i < info->dlpi_phnum; i++) {
+    const ElfW(Phdr) &ph = info->dlpi_phdr[i];
+    if (ph.p_type != PT_LOAD || !(ph.p_flags & PF_R) || (ph.p_flags & PF_W))
+      continue;
+    auto *p = reinterpret_cast<const char *>(info->dlpi_addr + ph.p_vaddr);
+    auto *at = static_cast<const char *>(memmem(p, ph.p_memsz, kBanner, sizeof kBanner - 1));
+    if (!at)
+      continue;
+    size_t n = 0, room = (size_t)(p + ph.p_memsz - at);
+    while (n < room && n + 1 < sizeof libc->banner && at[n] != '\n' && at[n] != '\0')
+      n++;
+    std::memcpy(libc->banner, at, n);
+    libc->banner[n] = '\0';
+    break;
+  }
+  return 1;
+}
 
 // The GNU build ID of the loaded object whose base is `found->base`.
 int build_id_of(dl_phdr_info *info, size_t, void *data) {
@@ -68,5 +111,13 @@ int main() {
   dl_iterate_phdr(build_id_of, &found);
   std::printf("object: %s\noffset: 0x%" PRIxPTR "\nbuild_id: %s\n", info.dli_fname,
               (uintptr_t)at - (uintptr_t)info.dli_fbase, found.build_id);
+  Libc libc;
+  dl_iterate_phdr(find_libc, &libc);
+  if (libc.name) {
+    Found libc_id{libc.base, ""};
+    dl_iterate_phdr(build_id_of, &libc_id);
+    std::printf("libc: %s\nlibc_version: %s\nlibc_build_id: %s\n", libc.name,
+                libc.banner[0] ? libc.banner : gnu_get_libc_version(), libc_id.build_id);
+  }
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

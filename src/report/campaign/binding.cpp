@@ -7,6 +7,7 @@
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
 #include "report/sys/process.hpp"
+#include "report/sys/text.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -32,20 +33,37 @@ std::vector<std::string> lines_of(const std::string &text) {
   return out;
 }
 
+// The first line a program wrote on its standard error, kept: a loader
+// says there which library it could not load.
+std::string first_line_of(const std::string &path) {
+  std::string text;
+  try {
+    text = read_regular_file(path, kMaxListingBytes, "a program's error output");
+  } catch (const Failure &) {
+    return "";
+  }
+  for (const auto &line : lines_of(text))
+    if (!line.empty())
+      return line;
+  return "";
+}
+
 // Runs `argv` under `env` with its standard output read back; none when it
 // could not run or failed, with `why` saying how.
 std::optional<std::string> output_of(Command cmd, double timeout, size_t max_bytes,
                                      std::string &why) {
-  TempFile out(temp_dir() + "/memset-report-probe");
+  TempFile out(temp_dir() + "/memset-report-probe"), err(temp_dir() + "/memset-report-probe");
   SignalScope signals;
   cmd.timeout = timeout;
   cmd.stdout_path = out.path();
+  cmd.stderr_path = err.path();
   Outcome o = run_program(cmd);
   if (o.kind == Outcome::Interrupted)
     throw Interrupted(o.code,
                       "checking what the variants bind: interrupted by " + signal_name(o.code));
   if (!o.ok()) {
-    why = cmd.argv[0] + ": " + o.describe();
+    std::string said = first_line_of(err.path());
+    why = cmd.argv[0] + ": " + o.describe() + (said.empty() ? "" : " (" + printable(said) + ")");
     return std::nullopt;
   }
   return read_regular_file(out.path(), max_bytes, "a program's output");
@@ -107,6 +125,14 @@ bool value_taken(const std::string &value, const std::string &listed) {
   return value == listed;
 }
 
+bool MemsetCode::same_code(const MemsetCode &o) const {
+  if (offset != o.offset)
+    return false;
+  if (!build_id.empty() && !o.build_id.empty())
+    return build_id == o.build_id;
+  return object == o.object;
+}
+
 std::string MemsetCode::text() const {
   std::string where = object + "+" + offset;
   return symbol.empty() ? where : symbol + " (" + where + ")";
@@ -127,6 +153,25 @@ std::optional<MemsetCode> parse_probe(const std::string &output) {
       c.build_id = value;
   }
   if (c.object.empty() || c.offset.rfind("0x", 0) != 0 || !whole(c.offset))
+    return std::nullopt;
+  return c;
+}
+
+std::optional<LoadedLibc> parse_probe_libc(const std::string &output) {
+  LoadedLibc c;
+  for (const auto &line : lines_of(output)) {
+    auto colon = line.find(": ");
+    if (colon == std::string::npos)
+      continue;
+    std::string key = line.substr(0, colon), value = line.substr(colon + 2);
+    if (key == "libc")
+      c.path = value;
+    else if (key == "libc_version")
+      c.version = value;
+    else if (key == "libc_build_id")
+      c.build_id = value;
+  }
+  if (c.path.empty())
     return std::nullopt;
   return c;
 }
@@ -153,28 +198,40 @@ Measured measure_environment(const std::string &probe, const Launch &launch, dou
     m.memset_unknown = "no " + probe + " (it is built and installed with memset-report)";
   } else if (auto out = output_of(launch.command({probe}), timeout, kMaxListingBytes, why)) {
     m.memset = parse_probe(*out);
+    m.libc = parse_probe_libc(*out);
     if (!m.memset)
       m.memset_unknown = probe + " gave no object and offset";
   } else {
     m.memset_unknown = why;
   }
-  if (m.memset && m.memset->build_id.size() > 2) {
-    std::string debug = std::string(kDebugRoot) + "/" + m.memset->build_id.substr(0, 2) + "/" +
-                        m.memset->build_id.substr(2) + ".debug";
-    // Listed once per run of this tool: every variant of a campaign asks.
+  if (m.memset) {
+    // The object's own symbols first (a library built from source keeps
+    // them), then its detached debug symbols by build ID. Each listed once
+    // per run of this tool: every variant of a campaign asks.
     static std::map<std::string, std::string> listed;
-    std::string ignored;
-    if (!listed.count(debug) && std::filesystem::exists(debug))
-      listed[debug] = output_of(Launch().command({"nm", "--defined-only", debug}, true), timeout,
-                                kMaxSymbolsBytes, ignored)
-                          .value_or("");
-    if (listed.count(debug))
-      m.memset->symbol = symbol_at(listed[debug], m.memset->offset);
+    std::vector<std::string> files = {m.memset->object};
+    if (m.memset->build_id.size() > 2)
+      files.push_back(std::string(kDebugRoot) + "/" + m.memset->build_id.substr(0, 2) + "/" +
+                      m.memset->build_id.substr(2) + ".debug");
+    for (const auto &file : files) {
+      std::string ignored;
+      if (!listed.count(file) && std::filesystem::exists(file))
+        listed[file] = output_of(Launch().command({"nm", "--defined-only", file}, true), timeout,
+                                 kMaxSymbolsBytes, ignored)
+                           .value_or("");
+      if (listed.count(file))
+        m.memset->symbol = symbol_at(listed[file], m.memset->offset);
+      if (!m.memset->symbol.empty())
+        break;
+    }
   }
+  if (launch.libc())
+    if (auto out = output_of(launch.loader_command({"--version"}), timeout, kMaxListingBytes, why))
+      m.loader_version = lines_of(*out).empty() ? "" : lines_of(*out)[0];
   const std::string loader = launch.loader();
   if (!std::filesystem::exists(loader)) {
     m.tunables_unknown = "no glibc loader at " + loader;
-  } else if (auto out = output_of(launch.command({loader, "--list-tunables"}), timeout,
+  } else if (auto out = output_of(launch.loader_command({"--list-tunables"}), timeout,
                                   kMaxListingBytes, why)) {
     m.tunables = parse_tunables(*out);
     if (m.tunables->empty()) {
@@ -187,6 +244,33 @@ Measured measure_environment(const std::string &probe, const Launch &launch, dou
                          why;
   }
   return m;
+}
+
+std::string cannot_start(const Launch &launch, const std::string &program, double timeout) {
+  if (!launch.libc())
+    return "";
+  std::string why;
+  std::vector<std::string> args = launch.libc()->prefix();
+  args.erase(args.begin()); // the loader itself comes first again
+  args.push_back("--list");
+  args.push_back(program);
+  auto out = output_of(launch.loader_command(args), timeout, kMaxListingBytes, why);
+  if (!out)
+    return why;
+  std::string missing;
+  for (const auto &line : lines_of(*out))
+    if (line.find("=> not found") != std::string::npos) {
+      auto name = line.substr(line.find_first_not_of(" \t"));
+      missing += (missing.empty() ? "" : ", ") + name.substr(0, name.find(' '));
+    }
+  return missing.empty() ? "" : "it finds no " + missing + " on that library path";
+}
+
+bool same_release(const std::string &loader_version, const std::string &libc_banner) {
+  auto a = loader_version.find('('), b = libc_banner.find('(');
+  if (a == std::string::npos || b == std::string::npos)
+    return true; // nothing to tell them apart by
+  return loader_version.substr(a) == libc_banner.substr(b);
 }
 
 std::string tunables_text(const Tunables &in_force, const Tunables &defaults) {

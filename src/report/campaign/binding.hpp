@@ -40,11 +40,22 @@ struct MemsetCode {
   std::string offset; // "0x16e040"
   std::string build_id;
   std::string symbol; // "__memset_avx512_unaligned_erms"; "" where unknown
-  bool same_code(const MemsetCode &o) const { return object == o.object && offset == o.offset; }
+  // The same code: the same offset in the same build of the same object. A
+  // build ID names a library's bytes wherever the file lies, so a copy of
+  // the system's library is the system's code and a rebuild with a change is
+  // not; the path stands in only where an object has no build ID.
+  bool same_code(const MemsetCode &o) const;
   // "__memset_avx512_unaligned_erms (/lib/x86_64-linux-gnu/libc.so.6+0x16e040)"
   std::string text() const;
 };
 std::optional<MemsetCode> parse_probe(const std::string &output);
+
+// The C library a program loaded, from memset-probe's "libc:",
+// "libc_version:" and "libc_build_id:" lines.
+struct LoadedLibc {
+  std::string path, version, build_id;
+};
+std::optional<LoadedLibc> parse_probe_libc(const std::string &output);
 
 // The symbol at `offset` ("0x16e040") in `nm --defined-only` output; "" for none.
 std::string symbol_at(const std::string &nm_output, const std::string &offset);
@@ -53,14 +64,28 @@ std::string symbol_at(const std::string &nm_output, const std::string &offset);
 struct Measured {
   std::optional<MemsetCode> memset;
   std::string memset_unknown;       // why memset is not known
+  std::optional<LoadedLibc> libc;   // the C library loaded, where the probe ran
+  std::string loader_version;       // a loader of the variant's own: its --version line
   std::optional<Tunables> tunables; // all of them, as listed
   std::string tunables_unknown;     // why they are not known (not glibc, too old...)
 };
 
 // Runs memset-probe (`probe`) and the loader's listing as the variant is
 // started (`launch`), each within `timeout` seconds; looks up the
-// implementation's name in the debug symbols where they are installed.
+// implementation's name in the object's own symbols (a library built from
+// source keeps them) or in its debug symbols where they are installed.
 Measured measure_environment(const std::string &probe, const Launch &launch, double timeout);
+
+// Why `program` cannot start as `launch` starts it through a C library of
+// its own: the libraries its loader does not find (as its --list mode shows
+// them), or how that listing failed; "" where it can.
+std::string cannot_start(const Launch &launch, const std::string &program, double timeout);
+
+// Whether a loader's --version line and a C library's banner come from one
+// build: the same text from the parenthesis on ("(Debian GLIBC 2.36-9)
+// stable release version 2.36."). Two builds of one release from one
+// source give the same text; what else tells them apart is their build IDs.
+bool same_release(const std::string &loader_version, const std::string &libc_banner);
 
 // The tunables in force that differ from `defaults` (the listing without
 // GLIBC_TUNABLES), as "NAME=VALUE"; "defaults" when none do.

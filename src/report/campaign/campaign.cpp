@@ -68,7 +68,7 @@ public:
     jobs_ = jobs_of(opt);
     if (more_) // the record's variants carry their whole environment already
       for (size_t v = 0; v < jobs_.size(); v++)
-        jobs_[v].launch = Launch(opt.variants[v].env);
+        jobs_[v].launch = Launch(opt.variants[v].env, {}, opt.variants[v].libc);
     // A fresh seed fits in 63 bits, as one given with --seed must.
     uint64_t seed = opt.seed
                         ? *opt.seed
@@ -88,6 +88,8 @@ public:
       record_.threshold = opt.threshold;
     if (!more_)
       record_facts(check_settings(jobs_, opt));
+    else
+      check_same_libraries(jobs_, record_, opt.timeout);
     state_ = seed;
     for (unsigned r = 0; r < opt.done; r++)
       orders_.push_back(next_order(state_, jobs_.size()));
@@ -147,6 +149,10 @@ private:
       std::string &tunables = interleaved_ ? record_.variants[j].tunables : record_.tunables;
       memset = facts[j].memset;
       tunables = facts[j].tunables;
+      LibcRecord &libc = interleaved_ ? record_.variants[j].libc : record_.libc_run;
+      libc.path = facts[j].libc.path;
+      libc.version = facts[j].libc.version;
+      libc.build_id = facts[j].libc.build_id;
     }
   }
 

@@ -5,6 +5,7 @@
 // (stats/stopping) and an observer say the rounds decide. Plans, runs and
 // cleans up; the record it writes is formats/campaign_folder's to spell.
 
+#include "report/campaign/libc_tree.hpp"
 #include "report/formats/campaign_folder.hpp"
 #include "report/stats/stopping.hpp"
 
@@ -19,6 +20,10 @@ struct VariantOptions {
   std::string name;
   std::vector<std::string> env; // NAME=VALUE for this variant alone
   std::optional<std::string> bench;
+  // Its own C library (--libc, or --loader and --library-path): every
+  // program of the variant starts through that library's loader; none: the
+  // campaign's.
+  std::optional<LibcTree> libc;
 };
 
 // Plain campaigns have a fixed count: 11 runs, enough for a median and
@@ -35,6 +40,7 @@ struct CampaignOptions {
   double budget = kDefaultBudget; // seconds, when running until decided
   std::optional<unsigned> cpu;    // processor to pin each run to
   std::vector<std::string> env;   // NAME=VALUE for every run
+  std::optional<LibcTree> libc;   // every run's C library; none: the system's
   std::string bench;              // benchmark executable
   Engine engine = Engine::Bench;  // what `bench` is, and so how its files read
   bool random_lengths = false;    // memset-batch's --random-lengths

@@ -28,8 +28,9 @@ std::vector<std::string> merged(const std::vector<std::string> &base,
 
 } // namespace
 
-Launch::Launch(const std::vector<std::string> &common, const std::vector<std::string> &own)
-    : settings_(merged(common, own)) {}
+Launch::Launch(const std::vector<std::string> &common, const std::vector<std::string> &own,
+               std::optional<LibcTree> libc)
+    : settings_(merged(common, own)), libc_(std::move(libc)) {}
 
 std::vector<std::string> Launch::environment() const {
   std::vector<std::string> own;
@@ -39,9 +40,10 @@ std::vector<std::string> Launch::environment() const {
   return merged(own, settings_);
 }
 
-Launch Launch::glibc_defaults() {
+Launch Launch::glibc_defaults(std::optional<LibcTree> libc) {
   Launch l;
   l.inherit_tunables_ = false;
+  l.libc_ = std::move(libc);
   return l;
 }
 
@@ -66,10 +68,27 @@ bool Launch::preloads() const {
   return std::any_of(settings_.begin(), settings_.end(), is_preload_entry);
 }
 
+Command Launch::loader_command(std::vector<std::string> args) const {
+  args.insert(args.begin(), loader());
+  Command cmd;
+  cmd.argv = std::move(args);
+  cmd.env = environment();
+  return cmd;
+}
+
 Command Launch::command(std::vector<std::string> argv, bool search_path) const {
   Command cmd;
-  cmd.argv = std::move(argv);
   cmd.env = environment();
+  if (libc_) {
+    // The loader takes a path: look the program up here, as execvp would.
+    if (search_path && !argv.empty())
+      argv[0] = find_program(argv[0]).value_or(argv[0]);
+    std::vector<std::string> words = libc_->prefix();
+    words.insert(words.end(), argv.begin(), argv.end());
+    cmd.argv = std::move(words);
+    return cmd;
+  }
+  cmd.argv = std::move(argv);
   cmd.search_path = search_path;
   return cmd;
 }

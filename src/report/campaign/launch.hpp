@@ -5,7 +5,10 @@
 // under, so that what is measured, what is probed and what is recorded are
 // the same thing. A variant's own C library and loader belong here.
 
+#include "report/campaign/libc_tree.hpp"
 #include "report/sys/process.hpp"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -19,8 +22,10 @@ class Launch {
 public:
   Launch() = default;
   // The campaign's settings (NAME=VALUE, its preload among them) with the
-  // variant's own replacing those of the same name.
-  Launch(const std::vector<std::string> &common, const std::vector<std::string> &own = {});
+  // variant's own replacing those of the same name; run through `libc`'s
+  // loader where it has a C library of its own.
+  Launch(const std::vector<std::string> &common, const std::vector<std::string> &own = {},
+         std::optional<LibcTree> libc = std::nullopt);
 
   // What the variant sets, as the record keeps it.
   const std::vector<std::string> &settings() const { return settings_; }
@@ -29,24 +34,35 @@ public:
   std::vector<std::string> environment() const;
   // The same variant without its GLIBC_TUNABLES.
   Launch without_tunables() const;
-  // No settings, and no GLIBC_TUNABLES inherited either: glibc's defaults.
-  static Launch glibc_defaults();
+  // No settings, and no GLIBC_TUNABLES inherited either: glibc's defaults,
+  // of `libc` where it is given, of the system's library otherwise.
+  static Launch glibc_defaults(std::optional<LibcTree> libc = std::nullopt);
   // Its GLIBC_TUNABLES entry, whole; "" for none.
   std::string tunables_entry() const;
   bool preloads() const;
   // The dynamic loader its programs start under, which lists its tunables.
-  std::string loader() const { return kLoader; }
+  std::string loader() const { return libc_ ? libc_->loader : kLoader; }
+  // Its own C library; none: the system's.
+  const std::optional<LibcTree> &libc() const { return libc_; }
 
   // The command `argv` as the variant runs it: under its environment,
-  // looked up on PATH where `search_path`.
+  // looked up on PATH where `search_path`, and started through its C
+  // library's loader where it has one of its own (which starts only
+  // programs, not scripts, and only the first: what they start runs the
+  // system's library).
   Command command(std::vector<std::string> argv, bool search_path = false) const;
 
-  bool operator==(const Launch &o) const { return settings_ == o.settings_; }
+  // Its loader itself, run with `args` (--list-tunables, --version) under
+  // its environment.
+  Command loader_command(std::vector<std::string> args) const;
+
+  bool operator==(const Launch &o) const { return settings_ == o.settings_ && libc_ == o.libc_; }
   bool operator!=(const Launch &o) const { return !(*this == o); }
 
 private:
   std::vector<std::string> settings_;
   bool inherit_tunables_ = true;
+  std::optional<LibcTree> libc_;
 };
 
 } // namespace report

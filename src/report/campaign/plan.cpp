@@ -57,11 +57,20 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   r.program = opt.program;
   r.program_output = opt.keep_output;
   r.libraries = opt.libraries;
+  if (opt.libc) {
+    r.libc_run.loader = opt.libc->loader;
+    r.libc_run.library_path = opt.libc->library_path();
+  }
   if (opt.variants.empty())
     return r;
   r.seed = seed;
-  for (const auto &j : jobs)
-    r.variants.push_back({j.name, j.launch.settings(), absolute_bench(j.bench), "", ""});
+  for (const auto &j : jobs) {
+    r.variants.push_back({j.name, j.launch.settings(), absolute_bench(j.bench), "", "", {}});
+    if (const auto &t = j.launch.libc()) {
+      r.variants.back().libc.loader = t->loader;
+      r.variants.back().libc.library_path = t->library_path();
+    }
+  }
   r.same_as = opt.same_as;
   return r;
 }
@@ -102,9 +111,10 @@ void check_folder(const CampaignOptions &opt) {
 std::vector<Job> jobs_of(const CampaignOptions &opt) {
   std::vector<Job> jobs;
   if (opt.variants.empty())
-    jobs.push_back({opt.out, "", Launch(opt.env), opt.bench});
+    jobs.push_back({opt.out, "", Launch(opt.env, {}, opt.libc), opt.bench});
   for (const auto &v : opt.variants)
-    jobs.push_back({(fs::path(opt.out) / v.name).string(), v.name, Launch(opt.env, v.env),
+    jobs.push_back({(fs::path(opt.out) / v.name).string(), v.name,
+                    Launch(opt.env, v.env, v.libc ? v.libc : opt.libc),
                     v.bench.value_or(opt.bench)});
   return jobs;
 }
@@ -155,7 +165,10 @@ CampaignOptions continue_campaign(const std::string &dir) {
   opt.keep_output = r.program_output;
   opt.seed = r.seed;
   for (const auto &v : r.variants)
-    opt.variants.push_back({v.name, v.env, v.bench});
+    opt.variants.push_back({v.name, v.env, v.bench,
+                            v.libc.loader.empty() ? std::nullopt
+                                                  : std::optional<LibcTree>(libc_tree_of(
+                                                        v.libc.loader, v.libc.library_path))});
   // The rounds there must be whole: 1..N in every variant.
   std::vector<unsigned> counts;
   std::vector<std::vector<std::string>> listed;

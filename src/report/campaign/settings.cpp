@@ -5,10 +5,13 @@
 
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/process.hpp"
 #include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 
 namespace report {
 
@@ -18,6 +21,7 @@ std::string probe_path() { return beside_this_tool("memset-probe"); }
 
 JobFacts facts_of(const Measured &m, const Tunables *defaults) {
   JobFacts f;
+  f.libc = m.libc.value_or(LoadedLibc{});
   f.memset = m.memset ? m.memset->text() : "unknown: " + m.memset_unknown;
   if (!m.tunables)
     f.tunables = "unknown: " + m.tunables_unknown;
@@ -47,27 +51,87 @@ void refuse_untaken(const Job &j, const Measured &m, const Tunables &defaults) {
   }
 }
 
+bool same_file(const std::string &a, const std::string &b) {
+  std::error_code ec1, ec2;
+  return std::filesystem::equivalent(a, b, ec1) && !ec1 && !ec2;
+}
+
+// A job with a C library of its own measures that library, or nothing.
+void check_own_libc(const Job &j, const Measured &m, const CampaignOptions &opt) {
+  const auto &tree = j.launch.libc();
+  if (!tree)
+    return;
+  const std::string lib = tree->libc(), head = who(j) + ": " + lib;
+  if (!m.memset)
+    throw RunFailed(head + ": its loader " + tree->loader +
+                    " cannot start a program: " + m.memset_unknown + "; nothing kept");
+  if (!m.libc)
+    throw RunFailed(head + ": the probe found no libc.so.6 loaded; nothing kept");
+  if (!same_file(m.libc->path, lib))
+    throw RunFailed(head + " was asked for, but " + m.libc->path +
+                    " was loaded (the system's, or another on the library path " +
+                    tree->library_path() + "): it would measure another library; nothing kept");
+  if (!same_release(m.loader_version, m.libc->version))
+    throw RunFailed(head + " is '" + m.libc->version + "' but its loader " + tree->loader +
+                    " is '" + m.loader_version +
+                    "': a loader and a library from different builds; nothing kept");
+  const std::string program = opt.program.empty() ? j.bench : opt.program[0];
+  const std::string found = find_program(program).value_or(program);
+  if (std::string why = cannot_start(j.launch, found, opt.timeout); !why.empty())
+    throw RunFailed(head + ": its loader " + tree->loader + " cannot start " + found + ": " + why +
+                    "; nothing kept");
+  if (!j.launch.tunables_entry().empty() && !m.tunables)
+    throw RunFailed(head + ": " + printable(j.launch.tunables_entry()) +
+                    " is asked for, but its loader lists no tunables (" + m.tunables_unknown +
+                    "); nothing kept");
+}
+
 } // namespace
+
+void check_same_libraries(const std::vector<Job> &jobs, const Record &record, double timeout) {
+  const std::string probe = probe_path();
+  for (size_t i = 0; i < jobs.size() && i < record.variants.size(); i++) {
+    const LibcRecord &then = record.variants[i].libc;
+    if (then.build_id.empty())
+      continue; // recorded before campaigns kept it
+    Measured now = measure_environment(probe, jobs[i].launch, timeout);
+    std::string now_id = now.libc ? now.libc->build_id : "unknown (" + now.memset_unknown + ")";
+    if (now_id != then.build_id)
+      throw InputError(who(jobs[i]) + ": " + then.path +
+                       " has changed since the campaign began (build ID " + then.build_id +
+                       ", now " + now_id + "); start a new campaign");
+  }
+}
 
 std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const CampaignOptions &opt) {
   const std::string probe = probe_path();
   Measured defaults = measure_environment(probe, Launch::glibc_defaults(), opt.timeout);
   const Tunables *known = defaults.tunables ? &*defaults.tunables : nullptr;
+  // A library of a variant's own has its own defaults, as its loader lists them.
+  std::map<std::string, Measured> own_defaults;
   std::vector<Measured> measured;
   std::vector<JobFacts> facts;
   for (const auto &j : jobs) {
     measured.push_back(measure_environment(probe, j.launch, opt.timeout));
-    facts.push_back(facts_of(measured.back(), known));
-    if (known && measured.back().tunables)
-      refuse_untaken(j, measured.back(), *known);
+    check_own_libc(j, measured.back(), opt);
+    const Tunables *its = known;
+    if (const auto &tree = j.launch.libc()) {
+      auto key = tree->loader + "\n" + tree->library_path();
+      if (!own_defaults.count(key))
+        own_defaults[key] = measure_environment(probe, Launch::glibc_defaults(*tree), opt.timeout);
+      its = own_defaults[key].tunables ? &*own_defaults[key].tunables : nullptr;
+    }
+    facts.push_back(facts_of(measured.back(), its));
+    if (its && measured.back().tunables)
+      refuse_untaken(j, measured.back(), *its);
   }
   if (!known)
     return facts;
   // The settings that changed nothing, against the variant without settings
   // or the environment without them; an A/A campaign compares like with like.
-  bool aa = opt.variants.size() > 1 &&
-            std::all_of(opt.variants.begin(), opt.variants.end(),
-                        [&](const VariantOptions &v) { return v.env == opt.variants[0].env; });
+  bool aa = opt.variants.size() > 1 && std::all_of(jobs.begin(), jobs.end(), [&](const Job &j) {
+              return j.launch == jobs[0].launch;
+            });
   if (aa)
     return facts;
   auto plain = std::find_if(opt.variants.begin(), opt.variants.end(),
@@ -76,7 +140,8 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
   bool from_job = plain != opt.variants.end();
   Measured base = from_job
                       ? measured[base_job]
-                      : measure_environment(probe, Launch(opt.env).without_tunables(), opt.timeout);
+                      : measure_environment(probe, Launch(opt.env, {}, opt.libc).without_tunables(),
+                                            opt.timeout);
   std::string base_entry = from_job ? jobs[base_job].launch.tunables_entry() : "";
   std::string base_name =
       from_job ? printable(jobs[base_job].name) : std::string("the environment without it");

@@ -15,6 +15,7 @@ namespace report {
 struct JobFacts {
   std::string memset;   // MemsetCode::text(), or "unknown: why"
   std::string tunables; // tunables_text(), or "unknown: why"
+  LoadedLibc libc;      // the C library loaded; empty where the probe could not tell
 };
 
 // Measures each job's environment and refuses (RunFailed) a GLIBC_TUNABLES
@@ -24,8 +25,15 @@ struct JobFacts {
 // some, as the environment without them). Campaigns whose variants all have
 // the same settings (A/A) are not held to the last rule. Where the C library
 // cannot tell (not glibc, no tunables listing), nothing is refused and the
-// facts say why.
+// facts say why. A job run through a C library of its own is refused
+// unless its probe ran, loaded that library (not the system's), from the
+// same release as its loader, its program finds every library it needs,
+// and its loader lists tunables where it sets some.
 std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const CampaignOptions &opt);
+
+// Refuses (RunFailed) continuing a campaign whose variants' C libraries
+// are no longer the builds its record names (their build IDs differ).
+void check_same_libraries(const std::vector<Job> &jobs, const Record &record, double timeout);
 
 // What a variant, started as it is, measures.
 using MeasureFn = std::function<Measured(const Launch &)>;

@@ -99,7 +99,7 @@ CampaignOptions tune_plan(const CampaignOptions &given) {
   refuse_inherited_tunables("tune");
   CampaignOptions c = given;
   for (const auto &v : tune_variants(cpu_flags()))
-    c.variants.push_back({v.name, v.env, std::nullopt});
+    c.variants.push_back({v.name, v.env, std::nullopt, std::nullopt});
   c.same_as = measure_once(c);
   return c;
 }
@@ -114,7 +114,7 @@ CensusPlan census_plan(const CampaignOptions &given, const std::string &tool_dir
   bool glibc = !why_not_tunable(libc_version());
   for (const auto &v : tune_variants(glibc ? cpu_flags() : std::vector<std::string>{}))
     if (glibc || v.name == "default")
-      c.variants.push_back({v.name, v.env, std::nullopt});
+      c.variants.push_back({v.name, v.env, std::nullopt, std::nullopt});
   for (const auto &lib : known_libraries()) {
     std::string path = tool_dir + "/" + preload_library_file(lib.name);
     if (!std::filesystem::exists(path)) {
@@ -123,7 +123,7 @@ CensusPlan census_plan(const CampaignOptions &given, const std::string &tool_dir
                               " and build again)");
       continue;
     }
-    c.variants.push_back({lib.name, {preload_entry(path)}, std::nullopt});
+    c.variants.push_back({lib.name, {preload_entry(path)}, std::nullopt, std::nullopt});
     c.libraries.push_back({lib.name, lib.package, package_version(lib.package)});
   }
   for (const auto &v : given.variants) {

@@ -32,6 +32,9 @@ const CommandDef kRun{
      {&kBench},
      {&kVariant},
      {&kPreload},
+     {&kLibc},
+     {&kLoader},
+     {&kLibraryPath},
      {&kEngine},
      {&kRandomLengths},
      {&kReplay},
@@ -39,11 +42,12 @@ const CommandDef kRun{
     false,
     "usage: memset-report run --out DIR [--runs N | --budget S [--min-span S]] [--threshold PCT]\n"
     "                         [--cpu K] [--timeout S] [--seed N] [--env NAME=VALUE]...\n"
-    "                         [--preload PATH] [--bench PATH] [--variant NAME [--env "
-    "NAME=VALUE]...\n"
-    "                         [--preload PATH] [--bench PATH]]...\n"
+    "                         [--preload PATH] [--bench PATH] [LIBC]\n"
+    "                         [--variant NAME [--env NAME=VALUE]... [--preload PATH]\n"
+    "                         [--bench PATH] [LIBC]]...\n"
     "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]]\n"
-    "       memset-report run --more DIR [--runs N | --budget S]\n",
+    "       memset-report run --more DIR [--runs N | --budget S]\n"
+    "LIBC: --libc PATH | --loader FILE --library-path DIRS\n",
     "Runs memset-bench repeatedly, each run a separate process, and records the\n"
     "machine and conditions in DIR/context.txt. Without --variant: N runs (default\n"
     "11), DIR/run-001.txt, DIR/run-002.txt, ... With variants, rounds: each round\n"
@@ -134,6 +138,9 @@ const CommandDef kTune{
      {&kTimeout, kAsForRun},
      {&kSeed, kAsForRun},
      {&kBench, kAsForRun},
+     {&kLibc, "tune this C library: its tunables, against its own default"},
+     {&kLoader, kAsForRun},
+     {&kLibraryPath, kAsForRun},
      {&kEngine, kAsForRun},
      {&kRandomLengths, kAsForRun},
      {&kStatistic, "as for summary (default low)"},
@@ -146,6 +153,7 @@ const CommandDef kTune{
     "usage: memset-report tune --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                          [--seed N] [--bench PATH] [--engine bench|batch "
     "[--random-lengths]]\n"
+    "                          [--libc PATH | --loader FILE --library-path DIRS]\n"
     "                          [--statistic low|median] [--threshold PCT]\n"
     "                          [--weights FILE [--weights-format F]]\n"
     "       memset-report tune --from DIR [--statistic low|median] [--threshold PCT]\n"
@@ -178,6 +186,10 @@ const CommandDef kCensus{
      {&kVariant, "add your own memset build (a shared library that exports\n"
                  "memset) as variant NAME; --preload PATH after it is the build"},
      {&kPreload, "the variant's library, checked to be the memset bound"},
+     {&kLibc, "after --variant NAME: a whole C library as the entry, run\n"
+              "through its own loader (as for run)"},
+     {&kLoader, kAsForRun},
+     {&kLibraryPath, kAsForRun},
      {&kStatistic, kAsForSummary},
      {&kThreshold, kAsForSummary},
      {&kFrom, "report on a census already run, without running"},
@@ -190,11 +202,12 @@ const CommandDef kCensus{
     "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                            [--seed N] [--bench PATH] [--engine bench|batch "
     "[--random-lengths]]\n"
-    "                            [--variant NAME --preload PATH]...\n"
+    "                            [--variant NAME --preload PATH | --variant NAME LIBC]...\n"
     "                            [--statistic low|median] [--threshold PCT]\n"
     "                            [--weights FILE [--weights-format F]] [--json]\n"
     "       memset-report census --from DIR [--statistic low|median] [--threshold PCT]\n"
-    "                            [--weights FILE [--weights-format F]] [--json]\n",
+    "                            [--weights FILE [--weights-format F]] [--json]\n"
+    "LIBC: --libc PATH | --loader FILE --library-path DIRS\n",
     "Runs one interleaved campaign, until decided as 'run' does, of glibc's own\n"
     "choice of memset (default), glibc's other implementations (as tune picks\n"
     "them), the memset of each other C library the build found (musl, dietlibc,\n"
@@ -227,13 +240,19 @@ const CommandDef kProgram{
                  "--preload after it is its own, and replaces a common one of\n"
                  "the same name"},
      {&kPreload, "LD_PRELOAD=PATH for COMMAND, checked to be the memset it binds"},
+     {&kLibc, "run COMMAND through this C library's loader (as for run);\n"
+              "COMMAND must be a program, not a script, and what it starts\n"
+              "runs the system's library"},
+     {&kLoader, kAsForRun},
+     {&kLibraryPath, kAsForRun},
      {&kKeepOutput}},
     false,
     "usage: memset-report program --out DIR [--runs N | --budget S [--min-span S]]\n"
     "                             [--threshold PCT] [--cpu K] [--timeout S] [--seed N]\n"
-    "                             [--keep-output] [--env NAME=VALUE]...\n"
-    "                             [--variant NAME [--env NAME=VALUE]... [--preload PATH]]...\n"
-    "                             -- COMMAND [ARG...]\n",
+    "                             [--keep-output] [--env NAME=VALUE]... [LIBC]\n"
+    "                             [--variant NAME [--env NAME=VALUE]... [--preload PATH]\n"
+    "                             [LIBC]]... -- COMMAND [ARG...]\n"
+    "LIBC: --libc PATH | --loader FILE --library-path DIRS\n",
     "Times COMMAND itself under each variant, as 'run' times the benchmark: rounds\n"
     "of every variant once, in an order shuffled afresh each round, until the CPU\n"
     "time (user and system, from wait4) of every variant is decided against the\n"

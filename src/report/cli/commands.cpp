@@ -5,6 +5,7 @@
 
 #include "report/render/pieces.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/process.hpp"
 #include "report/sys/text.hpp"
 
 #include <algorithm>
@@ -17,34 +18,8 @@
 
 namespace report {
 
-namespace {
-
-// Looked up as execvp would: a path as it is, a name in each folder of PATH.
-bool runnable(const std::string &name) {
-  auto ok = [](const std::string &p) {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(p.c_str(), X_OK) == 0;
-  };
-  if (name.find('/') != std::string::npos)
-    return ok(name);
-  const char *path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  size_t start = 0;
-  for (;;) {
-    size_t end = std::min(dirs.find(':', start), dirs.size());
-    std::string dir = dirs.substr(start, end - start);
-    if (ok((dir.empty() ? "." : dir) + "/" + name))
-      return true;
-    if (end == dirs.size())
-      return false;
-    start = end + 1;
-  }
-}
-
-} // namespace
-
 void refuse_missing_command(const std::vector<std::string> &words, const char *command) {
-  if (!runnable(words[0]))
+  if (!find_program(words[0]))
     throw UsageError(std::string(command) + ": no such command, or not executable: '" +
                      printable(words[0]) + "'");
 }

@@ -73,7 +73,7 @@ void check_gate(const Report &r, double max_slower, bool allow_unclear) {
 
 void check_gate(const MixReport &r, double max_slower, bool allow_unclear) {
   const std::string figure = r.program() ? (r.wall ? "in its wall-clock time" : "in its CPU time")
-                                       : "in its ticks per call of the mix";
+                                         : "in its ticks per call of the mix";
   std::vector<Gated> items;
   for (const auto &mc : r.comparisons)
     items.push_back({named(mc.other, r.sets[mc.other].set.label), figure, mc.c.decision,

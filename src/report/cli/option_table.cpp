@@ -136,7 +136,7 @@ const OptionDef kBench{"--bench", nullptr, "PATH",
 const OptionDef kVariant{"--variant", nullptr, "NAME",
                          [](Options &o, const std::string &v) {
                            check_variant_name(v, o.campaign.variants);
-                           o.campaign.variants.push_back({v, {}, std::nullopt});
+                           o.campaign.variants.push_back({v, {}, std::nullopt, std::nullopt});
                          },
                          "start a variant (letters, digits, '_', '.', '-'); an --env,\n"
                          "--preload or --bench after it is its own, and replaces a\n"
@@ -149,6 +149,33 @@ const OptionDef kPreload{"--preload", nullptr, "PATH",
                            env_list(o).push_back(entry);
                          },
                          "LD_PRELOAD=PATH, checked to be the memset the benchmark binds"};
+// Each in the scope it is given in: the campaign's before the first
+// --variant, the variant's after it.
+namespace {
+LibcAsked &asked_in_scope(Options &o, const char *option, const std::string &v) {
+  if (v.empty())
+    throw UsageError(std::string(option) + " needs a path");
+  o.libc_asked.resize(o.campaign.variants.size() + 1);
+  return o.libc_asked.back();
+}
+} // namespace
+
+const OptionDef kLibc{
+    "--libc", nullptr, "PATH",
+    [](Options &o, const std::string &v) { asked_in_scope(o, "--libc", v).libc = v; },
+    "run through this C library: a glibc build tree or install\n"
+    "prefix, started by its own loader with its library path"};
+const OptionDef kLoader{
+    "--loader", nullptr, "FILE",
+    [](Options &o, const std::string &v) { asked_in_scope(o, "--loader", v).loader = v; },
+    "with --library-path: the C library's dynamic loader, as\n"
+    "given, instead of one --libc finds"};
+const OptionDef kLibraryPath{"--library-path", nullptr, "DIRS",
+                             [](Options &o, const std::string &v) {
+                               asked_in_scope(o, "--library-path", v).library_path = v;
+                             },
+                             "with --loader: the folders, ':'-separated, it loads\n"
+                             "libc.so.6 and the rest from, first to last"};
 const OptionDef kMore{"--more", nullptr, "DIR",
                       [](Options &o, const std::string &v) {
                         if (v.empty())

@@ -9,6 +9,8 @@
 
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/process.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <filesystem>
@@ -26,8 +28,9 @@ void refuse_together(const Options &o, const char *a, const char *b, const std::
 void check_combinations(const Options &o) {
   if (o.command == "run") {
     if (!o.more.empty()) {
-      for (const char *c : {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout",
-                            "--seed", "--min-span", "--threshold"})
+      for (const char *c :
+           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed", "--min-span",
+            "--threshold", "--libc", "--loader", "--library-path"})
         refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
     } else if (o.campaign.out.empty()) {
       throw UsageError("run needs --out DIR (or --more DIR)");
@@ -79,17 +82,23 @@ void check_combinations(const Options &o) {
   if (o.command == "plot" && o.plot_out.empty())
     throw UsageError("plot needs -o FILE");
   if (o.command == "census") {
-    for (const auto &v : o.campaign.variants)
-      if (std::none_of(v.env.begin(), v.env.end(), is_preload_entry))
-        throw UsageError("census --variant " + v.name + " needs --preload PATH");
+    for (size_t i = 0; i < o.campaign.variants.size(); i++) {
+      const VariantOptions &v = o.campaign.variants[i];
+      bool own_libc = i + 1 < o.libc_asked.size() && o.libc_asked[i + 1].any();
+      if (!own_libc && std::none_of(v.env.begin(), v.env.end(), is_preload_entry))
+        throw UsageError("census --variant " + v.name + " needs --preload PATH or --libc PATH");
+    }
+    if (o.campaign.variants.empty() && o.libc_asked[0].any())
+      throw UsageError("census --libc goes after --variant NAME: a C library is one entry");
     if (o.campaign.variants.empty() && o.has("--preload"))
       throw UsageError("census --preload goes after --variant NAME");
     refuse_together(o, "--from", "--variant", "--from reads a census already run");
   }
   if (o.command == "tune" || o.command == "census") {
     if (!o.from.empty()) {
-      for (const char *c : {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed",
-                            "--bench", "--engine", "--random-lengths"})
+      for (const char *c :
+           {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench", "--engine",
+            "--random-lengths", "--libc", "--loader", "--library-path"})
         refuse_together(o, "--from", c, "--from reads a campaign already run");
     } else if (o.campaign.out.empty()) {
       throw UsageError(o.command + " needs --out DIR (or --from DIR)");
@@ -101,6 +110,37 @@ void check_combinations(const Options &o) {
   if (o.command == "summary" || o.command == "plot")
     if (o.sets.empty())
       throw UsageError("no SET given");
+}
+
+// Each C library asked for, its tree found (or its loader and folders
+// checked), and the program its loader is to start checked to be one.
+void resolve_libc(Options &o) {
+  for (size_t i = 0; i < o.libc_asked.size(); i++) {
+    const LibcAsked &a = o.libc_asked[i];
+    if (!a.any())
+      continue;
+    const std::string who = i == 0 ? std::string(o.command == "tune" ? "tune" : "the campaign")
+                                   : "variant " + o.campaign.variants[i - 1].name;
+    if (!a.libc.empty() && (!a.loader.empty() || !a.library_path.empty()))
+      throw UsageError(who + ": --libc " + printable(a.libc) + " and --" +
+                       (a.loader.empty() ? "library-path" : "loader") +
+                       " do not go together: --libc finds the loader and library path itself");
+    if (a.libc.empty() && (a.loader.empty() || a.library_path.empty()))
+      throw UsageError(who + ": --loader and --library-path go together");
+    LibcTree tree = a.libc.empty() ? explicit_libc_tree(a.loader, a.library_path, who)
+                                   : find_libc_tree(a.libc, who);
+    // A loader starts programs only; a wrapper script would run under the
+    // system's library while the record named this one.
+    std::string program = o.command_words.empty() ? "" : o.command_words[0];
+    if (program.empty())
+      program =
+          i == 0 ? o.campaign.bench : o.campaign.variants[i - 1].bench.value_or(o.campaign.bench);
+    std::string found = find_program(program).value_or(program);
+    if (!is_elf_file(found))
+      throw UsageError(who + ": " + printable(program) + " is not a program (an ELF file): " +
+                       tree.loader + " cannot start it, so it would not run that C library");
+    (i == 0 ? o.campaign.libc : o.campaign.variants[i - 1].libc) = tree;
+  }
 }
 
 } // namespace
@@ -175,6 +215,7 @@ Options parse_command_line(const std::vector<std::string> &words,
   if (o.campaign.engine == Engine::Batch && !o.has("--bench"))
     o.campaign.bench =
         (std::filesystem::path(default_bench).parent_path() / engine_name(Engine::Batch)).string();
+  resolve_libc(o);
   return o;
 }
 

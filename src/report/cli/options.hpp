@@ -16,6 +16,13 @@ namespace report {
 
 enum class Format { Text, Csv, Json };
 
+// A C library asked for on the command line, before its tree is looked at:
+// --libc PATH, or --loader FILE with --library-path DIRS.
+struct LibcAsked {
+  std::string libc, loader, library_path;
+  bool any() const { return !libc.empty() || !loader.empty() || !library_path.empty(); }
+};
+
 struct Options {
   std::string command;         // run, summary, plot, tune; "" for the tool's own help
   bool help = false;           // show the command's usage and do nothing else
@@ -39,6 +46,8 @@ struct Options {
   std::string capture_out;                // capture --out FILE
   double duration = 0;                    // capture --duration S
   std::vector<std::string> command_words; // capture: the command and its arguments
+  // The C library asked for, the campaign's first, then one per variant.
+  std::vector<LibcAsked> libc_asked = {LibcAsked{}};
 
   bool has(const char *option) const { return given.count(option) > 0; }
 };

@@ -33,7 +33,7 @@ int program_command(const Options &o) {
   CampaignOptions c = o.campaign;
   c.program = o.command_words;
   if (c.variants.empty()) // one variant: the command as it is, with nothing to decide against
-    c.variants.push_back({"default", {}, std::nullopt});
+    c.variants.push_back({"default", {}, std::nullopt, std::nullopt});
   refuse_replaced_tunables(c);
   say_how_it_ended(run_until_decided(c, o.compare));
   return kOk;

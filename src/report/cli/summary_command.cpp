@@ -62,9 +62,10 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
   MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
   std::vector<Prediction> ps = predict(replay, program);
-  write_out(o.format == Format::Json ? render_one_figure_json(replay, &program, &ps)
-                                     : render_one_figure_text(replay) + "\n" + render_one_figure_text(program) +
-                                           render_prediction(replay, program, ps));
+  write_out(o.format == Format::Json
+                ? render_one_figure_json(replay, &program, &ps)
+                : render_one_figure_text(replay) + "\n" + render_one_figure_text(program) +
+                      render_prediction(replay, program, ps));
   // What the program measured is what a gate on it stands for.
   if (o.fail_if_slower)
     check_gate(program, *o.fail_if_slower, o.allow_unclear);

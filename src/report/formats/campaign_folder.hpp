@@ -37,6 +37,14 @@ struct MachineFacts {
 // at most 32 letters, digits, '_', '.' and '-', and not "." or "..".
 bool is_variant_name(const std::string &name);
 
+// A variant's C library: the loader and library path its programs were
+// started with (empty: the system's, as a program starts), and the
+// libc.so.6 its probe found loaded: path, version string and build ID.
+struct LibcRecord {
+  std::string loader, library_path;
+  std::string path, version, build_id;
+};
+
 struct VariantRecord {
   std::string name;
   std::vector<std::string> env; // NAME=VALUE added to its runs
@@ -45,6 +53,7 @@ struct VariantRecord {
   // environment binds ("SYMBOL (OBJECT+OFFSET)" or "unknown: why") and the
   // tunables in force that differ from glibc's defaults ("defaults" for none).
   std::string memset, tunables;
+  LibcRecord libc;
 };
 
 // A variant of tune or census left out because it runs the same code as
@@ -102,6 +111,7 @@ struct Record {
   std::vector<std::string> program;
   bool program_output = false;
   std::string memset, tunables;                 // a plain campaign's, as a variant's
+  LibcRecord libc_run;                          // a plain campaign's, as a variant's
   std::vector<SameAs> same_as;                  // variants measured once for two
   std::vector<std::vector<std::string>> orders; // per round, the variants in run order
   // A campaign that ran until its comparisons were decided:

@@ -100,6 +100,27 @@ template <std::string VariantRecord::*M> Key variant_text(const char *name) {
           true, names_a_variant};
 }
 
+// A plain campaign's C library, a line per fact where it is known.
+template <std::string LibcRecord::*M> Key plain_libc(const char *name) {
+  return {name, [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.libc_run.*M); },
+          [](Record &r, const std::string &v) { r.libc_run.*M = v; }};
+}
+
+// "NAME TEXT" lines of a variant's C library, as variant_text.
+template <std::string LibcRecord::*M> Key variant_libc(const char *name) {
+  return {name,
+          [](const Record &r, const char *n, Fields &o) {
+            for (const auto &v : r.variants)
+              if (!(v.libc.*M).empty())
+                o.emplace_back(n, v.name + " " + v.libc.*M);
+          },
+          [](Record &r, const std::string &v) {
+            auto [name, text] = split_first(v);
+            variant_named(r, name).libc.*M = text;
+          },
+          true, names_a_variant};
+}
+
 // What the campaign knew of the machine.
 std::vector<Key> machine_keys() {
   using M = MachineFacts;
@@ -189,6 +210,11 @@ std::vector<Key> run_keys() {
            o.emplace_back(n, std::to_string(r.replay_calls));
        },
        [](Record &r, const std::string &v) { r.replay_calls = parse_whole(v).value_or(0); }},
+      plain_libc<&LibcRecord::loader>("loader"),
+      plain_libc<&LibcRecord::library_path>("library_path"),
+      plain_libc<&LibcRecord::path>("libc_loaded"),
+      plain_libc<&LibcRecord::version>("libc_version"),
+      plain_libc<&LibcRecord::build_id>("libc_build_id"),
       record_text<&Record::memset>("memset"),
       record_text<&Record::tunables>("tunables"),
       {"shuffle_seed",
@@ -285,6 +311,11 @@ std::vector<Key> variant_keys() {
        true, names_a_variant},
       variant_text<&VariantRecord::memset>("variant_memset"),
       variant_text<&VariantRecord::tunables>("variant_tunables"),
+      variant_libc<&LibcRecord::loader>("variant_loader"),
+      variant_libc<&LibcRecord::library_path>("variant_library_path"),
+      variant_libc<&LibcRecord::path>("variant_libc"),
+      variant_libc<&LibcRecord::version>("variant_libc_version"),
+      variant_libc<&LibcRecord::build_id>("variant_libc_build_id"),
       {"order",
        [](const Record &r, const char *n, Fields &o) {
          for (size_t i = 0; i < r.orders.size(); i++) {

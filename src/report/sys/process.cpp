@@ -14,6 +14,7 @@
 #include <sched.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -300,6 +301,27 @@ Outcome run_program(const Command &cmd) {
   Outcome out = await_child(cmd, pid, report_fd[0]);
   out.wall_seconds = now_seconds() - started;
   return out;
+}
+
+std::optional<std::string> find_program(const std::string &name) {
+  auto ok = [](const std::string &p) {
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(p.c_str(), X_OK) == 0;
+  };
+  if (name.find('/') != std::string::npos)
+    return ok(name) ? std::optional<std::string>(name) : std::nullopt;
+  const char *path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  for (size_t start = 0;;) {
+    size_t end = std::min(dirs.find(':', start), dirs.size());
+    std::string dir = dirs.substr(start, end - start);
+    std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+    if (ok(candidate))
+      return candidate;
+    if (end == dirs.size())
+      return std::nullopt;
+    start = end + 1;
+  }
 }
 
 } // namespace report

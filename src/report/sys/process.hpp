@@ -60,6 +60,10 @@ struct Outcome {
   std::string describe() const;
 };
 
+// Where execvp finds `name`: a path as it is, a name in the first folder of
+// PATH that holds it as a regular executable file; none where none does.
+std::optional<std::string> find_program(const std::string &name);
+
 // Runs the command to its end, within a SignalScope. On timeout or
 // interruption the child is killed and waited for before this returns; if
 // this tool dies, even by SIGKILL, the child is killed with it.
