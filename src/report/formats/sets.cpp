@@ -106,6 +106,7 @@ Set variant_set(const std::string &canonical_dir, const std::string &given_dir, 
   set.inherited_env = inherited(r, set.env);
   set.memset = v.memset;
   set.tunables = v.tunables;
+  set.libc = v.libc;
   set.campaign = canonical_dir;
   set.campaign_given = given_dir;
   set.planned = r.planned.value_or(0);
@@ -165,6 +166,7 @@ std::vector<Set> load_sets(const std::string &given_path) {
   set.inherited_env = inherited(record, set.env);
   set.memset = record.memset;
   set.tunables = record.tunables;
+  set.libc = record.libc_run;
   set.planned = record.planned.value_or(0);
   return {set};
 }

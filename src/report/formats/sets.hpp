@@ -25,6 +25,7 @@ struct Set {
   std::vector<std::string> env;           // NAME=VALUE added to its runs
   std::vector<std::string> inherited_env; // NAME=VALUE the runs inherited that steer the C library
   std::string memset, tunables;           // what its runs measured, as its record says
+  LibcRecord libc;                        // the C library its runs loaded, as its record says
   std::string campaign;       // the interleaved campaign's folder, canonical; "" for none
   std::string campaign_given; // the same folder as the user named it, for labels
   unsigned planned = 0;       // runs (rounds) the campaign set out to make; 0 if unknown

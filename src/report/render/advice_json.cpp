@@ -72,7 +72,8 @@ std::string render_census_json(const Census &c, const std::string &weights_file)
     variants.push_back({{"name", utf8(s.label)},
                         {"env", utf8(s.env)},
                         {"memset", utf8(s.memset)},
-                        {"tunables", utf8(s.tunables)}});
+                        {"tunables", utf8(s.tunables)},
+                        {"libc", libc_json(s.libc)}});
   ctx["variants"] = variants;
   doc["context"] = ctx;
   doc["fastest"] = fastest_json(a);

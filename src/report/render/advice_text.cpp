@@ -28,8 +28,14 @@ constexpr const char *kMostlyUnmeasured =
 std::string measured_of(const Set &variant) {
   if (variant.memset.empty() && variant.tunables.empty())
     return "";
+  // A C library of its own is named: the memset's path alone may not say.
+  std::string own = variant.libc.loader.empty()
+                        ? ""
+                        : "; libc: " + printable(variant.libc.path) + " (build ID " +
+                              printable(variant.libc.build_id) + ")";
   return " (memset: " + printable(variant.memset.empty() ? "unknown" : variant.memset) +
-         "; tunables: " + printable(variant.tunables.empty() ? "unknown" : variant.tunables) + ")";
+         "; tunables: " + printable(variant.tunables.empty() ? "unknown" : variant.tunables) + own +
+         ")";
 }
 
 // What follows a variant's weighted verdict against default: its figures,

@@ -84,7 +84,8 @@ ordered_json context_json(const Report &r) {
                         {"env", utf8(v.env)},
                         {"bench", utf8(v.bench)},
                         {"memset", utf8(v.memset)},
-                        {"tunables", utf8(v.tunables)}});
+                        {"tunables", utf8(v.tunables)},
+                        {"libc", libc_json(v.libc)}});
   ctx["variants"] = variants;
   return ctx;
 }

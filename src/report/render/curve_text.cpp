@@ -48,6 +48,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
   if (!set.memset.empty() || !set.tunables.empty())
     o += "memset: " + printable(set.memset.empty() ? "unknown" : set.memset) +
          "; tunables: " + printable(set.tunables.empty() ? "unknown" : set.tunables) + "\n";
+  o += libc_line(set.libc);
   if (set.batch) {
     const BatchHeader &h = *set.batch;
     o += std::string("engine: memset-batch, ") +

@@ -64,6 +64,16 @@ ordered_json record_value(const std::string &v) {
 
 } // namespace
 
+ordered_json libc_json(const LibcRecord &l) {
+  ordered_json j = {
+      {"path", utf8(l.path)}, {"version", utf8(l.version)}, {"build_id", utf8(l.build_id)}};
+  if (!l.loader.empty()) {
+    j["loader"] = utf8(l.loader);
+    j["library_path"] = utf8(l.library_path);
+  }
+  return j;
+}
+
 ordered_json context_of(const Set &set) {
   ordered_json c = ordered_json::object();
   // A key the record repeats (a budget each session) is a list of its values.
@@ -85,6 +95,8 @@ ordered_json context_of(const Set &set) {
     c["memset"] = utf8(set.memset);
   if (!set.tunables.empty())
     c["tunables"] = utf8(set.tunables);
+  if (!set.libc.path.empty() || !set.libc.loader.empty())
+    c["libc"] = libc_json(set.libc);
   c["runs"] = set.runs.size();
   if (set.planned)
     c["planned_runs"] = set.planned;

@@ -19,6 +19,9 @@ std::vector<std::string> utf8(const std::vector<std::string> &v);
 
 // A set's record, environment and runs, as the context lists each set.
 nlohmann::ordered_json context_of(const Set &set);
+// A set's C library as its record has it: path, version, build_id, and the
+// loader and library_path where it ran through one of its own.
+nlohmann::ordered_json libc_json(const LibcRecord &l);
 
 // One benchmark entry, in the fields and order Google Benchmark writes.
 nlohmann::ordered_json entry(const std::string &name, const std::string &run_name, size_t family,

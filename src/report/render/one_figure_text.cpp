@@ -18,6 +18,8 @@ std::string set_lines(const MixReport &r, const char *unit) {
     o += fmt("set: [%zu] ", k + 1) + printable(m.set.label) + ": " +
          plural(m.series.values.size(), "run") +
          fmt(", %.3f %s (%s)\n", m.level, unit, statistic_name(r.statistic));
+    if (std::string l = libc_line(m.set.libc); !l.empty())
+      o += fmt("libc: [%zu] ", k + 1) + l.substr(std::string("libc: ").size());
   }
   // How each campaign ended, once for its variants.
   for (size_t k = 0; k < r.sets.size(); k++)

@@ -262,6 +262,18 @@ std::string how_it_ended(Stop stop, double budget) {
   }
 }
 
+std::string libc_line(const LibcRecord &l) {
+  if (l.path.empty() && l.loader.empty())
+    return "";
+  std::string o = "libc: " + printable(l.path.empty() ? "unknown" : l.path);
+  if (!l.version.empty() || !l.build_id.empty())
+    o += " (" + printable(l.version.empty() ? "version unknown" : l.version) + "; build ID " +
+         printable(l.build_id.empty() ? "unknown" : l.build_id) + ")";
+  if (!l.loader.empty())
+    o += ", started by " + printable(l.loader) + " --library-path " + printable(l.library_path);
+  return o + "\n";
+}
+
 std::string stop_line(const Record &r) {
   switch (r.stop) {
   case Stop::Interrupted:

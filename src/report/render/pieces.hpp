@@ -98,6 +98,12 @@ std::string how_it_ended(Stop stop, double budget);
 // a record.
 std::string stop_line(const Record &r);
 
+// "libc: /opt/glibc/lib/libc.so.6 (GNU C Library ... 2.36.; build ID 93ac...),
+// started by /opt/glibc/lib/ld-linux-x86-64.so.2 --library-path /opt/glibc/lib":
+// the C library a set's runs loaded, with its line feed; "" where its
+// record does not say.
+std::string libc_line(const LibcRecord &l);
+
 // "unpaired: separate campaigns can drift as a whole; ...": the warning of
 // a comparison of runs from separate campaigns, with its line feed, naming
 // the command that would interleave them ("run --variant").

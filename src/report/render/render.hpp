@@ -33,7 +33,7 @@ std::string render_one_figure_text(const MixReport &r);
 // both reports and the prediction beside the measurement. A replay set needs
 // its counter frequency (a UsageError otherwise).
 std::string render_one_figure_json(const MixReport &first, const MixReport *program = nullptr,
-                            const std::vector<Prediction> *ps = nullptr);
+                                   const std::vector<Prediction> *ps = nullptr);
 // A replay's predictions beside a program campaign's measurements (predict()).
 std::string render_prediction(const MixReport &replay, const MixReport &program,
                               const std::vector<Prediction> &ps);
