@@ -185,6 +185,9 @@ std::vector<SameAs> measure_once(CampaignOptions &c, const MeasureFn &measure) {
       std::string setting;
       for (const auto &e : v.env)
         setting += (setting.empty() ? "" : " ") + e;
+      if (v.libc)
+        setting += (setting.empty() ? "" : " ") + std::string("--library-path ") +
+                   v.libc->library_path();
       same.push_back({v.name, kept[(size_t)(twin - kept_measured.begin())].name, setting});
       continue;
     }
