@@ -70,6 +70,7 @@ const CommandDef kSummary{
     "summary",
     {{&kCsv},
      {&kJson},
+     {&kBenchout},
      {&kLengthList},
      {&kUnit},
      {&kTscMhz},
@@ -84,6 +85,8 @@ const CommandDef kSummary{
      {&kWall}},
     true,
     "usage: memset-report summary [--csv | --json [--lengths LIST] | --unit ticks|ns]\n"
+    "                             [--statistic low|median] --benchout [--lengths LIST] [--] "
+    "SET...\n"
     "                             [--tsc-mhz F] [--statistic low|median] [--threshold PCT]\n"
     "                             [--drift PCT] [--bands]\n"
     "                             [--weights FILE [--weights-format F]]\n"

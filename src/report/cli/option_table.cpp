@@ -191,9 +191,13 @@ const OptionDef kCsv{"--csv", nullptr, nullptr,
 const OptionDef kJson{"--json", nullptr, nullptr,
                       [](Options &o, const std::string &) { o.format = Format::Json; },
                       "Google Benchmark's JSON layout (for its compare.py)"};
+const OptionDef kBenchout{"--benchout", nullptr, nullptr,
+                          [](Options &o, const std::string &) { o.format = Format::Benchout; },
+                          "glibc's string-benchmark JSON (bench-memset.out), for\n"
+                          "its compare_strings.py: the sets as ifuncs, ticks per call"};
 const OptionDef kLengthList{"--lengths", nullptr, "LIST",
                             [](Options &o, const std::string &v) { o.lengths = lengths_value(v); },
-                            "lengths in the JSON: comma-separated, or 'all'\n"
+                            "lengths in the JSON or --benchout: comma-separated, or 'all'\n"
                             "(default: powers of two and their midpoints)"};
 const OptionDef kUnit{"--unit", nullptr, "ticks|ns",
                       [](Options &o, const std::string &v) {

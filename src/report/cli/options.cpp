@@ -57,10 +57,14 @@ void check_combinations(const Options &o) {
     for (const char *c : {"--threshold", "--drift", "--fail-if-slower", "--bands"})
       refuse_together(o, "--csv", c, "CSV holds no comparisons");
     refuse_together(o, "--json", "--bands", "the JSON holds every band");
+    for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights", "--drift",
+                          "--threshold", "--fail-if-slower", "--tsc-mhz"})
+      refuse_together(o, "--benchout", c,
+                      "glibc's layout holds each set's ticks per call and no comparisons");
     if (o.has("--allow-unclear") && !o.has("--fail-if-slower"))
       throw UsageError("--allow-unclear goes with --fail-if-slower");
-    if (o.has("--lengths") && o.format != Format::Json)
-      throw UsageError("--lengths goes with --json");
+    if (o.has("--lengths") && o.format != Format::Json && o.format != Format::Benchout)
+      throw UsageError("--lengths goes with --json or --benchout");
     if (o.has("--tsc-mhz") && o.unit != Unit::Ns && o.format != Format::Json && !o.has("--weights"))
       throw UsageError(
           "--tsc-mhz is used only for times: give --unit ns, --json or a capture's --weights");

@@ -14,7 +14,7 @@
 
 namespace report {
 
-enum class Format { Text, Csv, Json };
+enum class Format { Text, Csv, Json, Benchout };
 
 // A C library asked for on the command line, before its tree is looked at:
 // --libc PATH, or --loader FILE with --library-path DIRS.

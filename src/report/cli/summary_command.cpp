@@ -5,6 +5,7 @@
 #include "report/render/plot.hpp"
 #include "report/render/render.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -115,12 +116,43 @@ int two_ways_summary(const Options &o, std::vector<Set> sets) {
   return kOk;
 }
 
+// glibc's string-benchmark layout: each set's level a length, in ticks,
+// where no set's fills hide.
+int benchout_summary(const Options &o, std::vector<Set> sets) {
+  for (const auto &s : sets) {
+    if (s.kind() != CampaignKind::Curve)
+      throw UsageError("--benchout: '" + printable(s.label) + "' is a " + kind_name(s.kind()) +
+                       " campaign, one figure a run; glibc's string-benchmark layout holds a "
+                       "timing per length, which only a curve has");
+    if (s.engine != sets[0].engine)
+      throw UsageError("--benchout: '" + printable(s.label) + "' was measured by " +
+                       engine_name(s.engine) + " and '" + printable(sets[0].label) + "' by " +
+                       engine_name(sets[0].engine) +
+                       ": one file's timings are of one engine, as its timing_type says");
+  }
+  Report r = load_report(o, std::move(sets));
+  BenchoutLengths l = benchout_lengths(r, o.lengths ? *o.lengths : default_json_lengths());
+  if (l.hidden_to)
+    std::fprintf(stderr,
+                 "memset-report: note: lengths up to %zu are left out: fills hide in %s's "
+                 "readings there, which give the counter's floor, not the fill%s\n",
+                 l.hidden_to, printable(l.hidden_in).c_str(),
+                 r.sets[0].set.engine == Engine::Bench ? " (--engine batch reads them)" : "");
+  if (l.kept.empty())
+    throw InputError("--benchout: no length asked for is above the hidden ones (up to " +
+                     std::to_string(l.hidden_to) + "); nothing written");
+  write_out(render_benchout(r, l.kept));
+  return kOk;
+}
+
 } // namespace
 
 int summary_command(const Options &o) {
-  if (o.format == Format::Json)
+  if (o.format == Format::Json || o.format == Format::Benchout)
     need_json_support(); // before reading anything
   std::vector<Set> sets = load_all_sets(o.sets);
+  if (o.format == Format::Benchout)
+    return benchout_summary(o, std::move(sets));
   auto one_figure = [](const Set &s) { return s.kind() != CampaignKind::Curve; };
   if (std::any_of(sets.begin(), sets.end(), one_figure)) {
     if (std::all_of(sets.begin(), sets.end(), one_figure))

@@ -43,6 +43,23 @@ std::string render_prediction(const MixReport &replay, const MixReport &program,
 // the program; "" where no variant has both.
 std::string render_two_ways(const std::vector<PerRunTwoWays> &t);
 
+// The lengths a glibc string-benchmark file carries of those wanted: none
+// where a set's fills hide in its readings (up to `hidden_to`, in the set
+// `hidden_in`), since a timing there would be the counter's floor.
+struct BenchoutLengths {
+  std::vector<size_t> kept;
+  size_t hidden_to = 0;
+  std::string hidden_in;
+};
+BenchoutLengths benchout_lengths(const Report &r, const std::vector<size_t> &wanted);
+
+// The layout of glibc's string benchmarks (bench-memset.out, checked by its
+// benchout_strings.schema.json, read by its compare_strings.py): the sets
+// as "ifuncs" in their order, one result a length with its "timings", each
+// the set's statistic in ticks per call; "timing_type" says which statistic
+// and engine. Every set is of one engine.
+std::string render_benchout(const Report &r, const std::vector<size_t> &lengths);
+
 // Lengths a JSON export carries by default: powers of two and their midpoints.
 std::vector<size_t> default_json_lengths();
 

@@ -63,6 +63,12 @@ std::string ExactQuarters::str() const {
 
 const char *statistic_name(Statistic s) { return s == Statistic::Low ? "low" : "median"; }
 
+std::string statistic_meaning(Statistic s) {
+  return s == Statistic::Low
+             ? "the mean of the fastest " + std::to_string((int)(kLowShare * 100)) + "% of runs"
+             : std::string("the median of the runs");
+}
+
 namespace {
 
 // The mean of the lowest share of sorted values: the lowest share * n, the

@@ -34,6 +34,8 @@ double quantile_sorted(const std::vector<double> &sorted, double q);
 enum class Statistic { Low, Median };
 constexpr double kLowShare = 0.15;
 const char *statistic_name(Statistic s); // "low", "median"
+// "the mean of the fastest 15% of runs", "the median of the runs"
+std::string statistic_meaning(Statistic s);
 
 // The statistic of the values (their order is changed).
 double statistic_of(std::vector<double> &values, Statistic s);
