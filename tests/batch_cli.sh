@@ -18,7 +18,12 @@ for sym in memset memset_batch_empty; do
 done
 asm=$(objdump -d -C --no-show-raw-insn "$batch")
 echo "$asm" | grep -qE 'call +[0-9a-f]+ <memset@plt>' || fail "memset is not called through the PLT"
-echo "$asm" | grep -qE 'rep stos' && fail "a fill is expanded inline"
+# The C++ runtime it links in (exceptions, the unwinder) clears its own
+# memory with rep stos, outside any timed loop: only the engine's own
+# functions are held to it.
+echo "$asm" | awk '/^[0-9a-f]+ <.*>:$/ { fn = $0 } /rep stos/ { print fn }' |
+  grep -vE '<(__cxa_|_Unwind|uw_|__frame_state_for|__gxx_|std::|__gnu_cxx::)' | grep -q . &&
+  fail "a fill is expanded inline"
 
 # A run: the mark, the header in its order, 32768 values of three decimals.
 "$batch" "$tmp/b.txt" >"$tmp/out" 2>&1 || fail "a run: status $?: $(cat "$tmp/out")"
