@@ -208,4 +208,59 @@ TEST(Launch, OneVariantIsStartedOneWayForEveryCommandOfIt) {
   unsetenv("MEMSET_TEST_INHERITED");
 }
 
+TEST(Launch, AVariantsOwnLibraryStartsEachOfItsProgramsThroughItsLoader) {
+  LibcTree tree{"/b/elf/ld.so", {"/b", "/b/math"}};
+  Launch l({"A=1"}, {}, tree);
+  EXPECT_EQ(l.loader(), "/b/elf/ld.so");
+  Command probe = l.command({"/bin/memset-probe"});
+  EXPECT_EQ(probe.argv, (std::vector<std::string>{"/b/elf/ld.so", "--library-path", "/b:/b/math",
+                                                  "/bin/memset-probe"}));
+  // The loader takes a path: a command named bare is looked up first.
+  Command prog = l.command({"sh", "-c", "true"}, true);
+  EXPECT_FALSE(prog.search_path);
+  ASSERT_GE(prog.argv.size(), 4u);
+  EXPECT_EQ(prog.argv[3].front(), '/') << prog.argv[3];
+  // Its tunables are its own loader's, listed by that loader itself.
+  EXPECT_EQ(l.loader_command({"--list-tunables"}).argv,
+            (std::vector<std::string>{"/b/elf/ld.so", "--list-tunables"}));
+  EXPECT_EQ(Launch::glibc_defaults(tree).loader(), "/b/elf/ld.so");
+  EXPECT_EQ(l.without_tunables().libc(), std::optional<LibcTree>(tree));
+  EXPECT_NE(l, Launch({"A=1"})) << "another library is another variant";
+}
+
+TEST(Binding, TheSameCodeAcrossLibrariesIsTheSameBuildAtTheSameOffset) {
+  MemsetCode system{"/lib/libc.so.6", "0x100", "93ac", ""},
+      copy{"/tmp/lib/libc.so.6", "0x100", "93ac", ""};
+  MemsetCode rebuilt{"/tmp/lib/libc.so.6", "0x100", "5d01", ""};
+  EXPECT_TRUE(system.same_code(copy)) << "a copy is the same bytes";
+  EXPECT_FALSE(copy.same_code(rebuilt)) << "a rebuild at the same path is not";
+  EXPECT_FALSE(system.same_code(MemsetCode{"/lib/libc.so.6", "0x140", "93ac", ""}));
+  // Without a build ID the path stands in.
+  EXPECT_TRUE(MemsetCode({"/x.so", "0x10", "", ""}).same_code({"/x.so", "0x10", "", ""}));
+  EXPECT_FALSE(MemsetCode({"/x.so", "0x10", "", ""}).same_code({"/y.so", "0x10", "", ""}));
+  auto libc = parse_probe_libc("object: /b/libc.so\noffset: 0x10\nlibc: /b/libc.so.6\n"
+                               "libc_version: GNU C Library (GNU libc) stable release version "
+                               "2.36.\nlibc_build_id: 5d01\n");
+  ASSERT_TRUE(libc);
+  EXPECT_EQ(libc->path, "/b/libc.so.6");
+  EXPECT_EQ(libc->build_id, "5d01");
+  EXPECT_FALSE(parse_probe_libc("object: /b/libc.so\noffset: 0x10\n"));
+  EXPECT_TRUE(same_release("ld.so (GNU libc) stable release version 2.36.", libc->version));
+  EXPECT_FALSE(same_release("ld.so (Debian GLIBC 2.36-9+deb12u14) stable release version 2.36.",
+                            libc->version));
+}
+
+TEST(LibcTree, TheLibraryPathABuildTreesScriptGives) {
+  // As glibc's Makefile writes testrun.sh.
+  std::string script = "#!/bin/bash\nbuilddir=`dirname \"$0\"`\n"
+                       "    exec   env GCONV_PATH=\"${builddir}\"/iconvdata LC_ALL=C  "
+                       "\"${builddir}\"/elf/ld-linux-x86-64.so.2 --library-path "
+                       "\"${builddir}\":\"${builddir}\"/math:\"${builddir}\"/elf ${1+\"$@\"}\n";
+  EXPECT_EQ(testrun_library_path(script, "/src/build"),
+            (std::vector<std::string>{"/src/build", "/src/build/math", "/src/build/elf"}));
+  EXPECT_TRUE(testrun_library_path("#!/bin/sh\nexec \"$@\"\n", "/b").empty());
+  EXPECT_EQ(libc_tree_of("/b/elf/ld.so", "/b:/b/math").dirs,
+            (std::vector<std::string>{"/b", "/b/math"}));
+}
+
 } // namespace
