@@ -112,6 +112,18 @@ open(p, 'wb').write(d)
 PY
 refused 4 "loader and library of different builds" "a loader and a library from different builds" -- \
   run --out "$tmp/r" --variant x --libc "$tmp/mixed"
+# tune asks the library it tunes, not the system's, whether it has the tunable.
+mkdir -p "$tmp/old/lib"
+cp "$loader" "$libc" "$tmp/old/lib/"
+/usr/bin/python3 - "$tmp/old/lib/libc.so.6" <<'PY'
+import re, sys
+p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
+m = re.search(rb'GNU C Library \([^)]*\) [a-z]+ release version (2\.\d\d)', d)
+d[m.start(1):m.end(1)] = b'2.30'
+open(p, 'wb').write(d)
+PY
+refused 7 "tune of a library without the tunable" "glibc 2.30 has no x86_rep_stosb_threshold tunable" -- \
+  "$report" tune --out "$tmp/r" --runs 1 --libc "$tmp/old"
 printf 'not a loader\n' >"$tmp/noloader"
 chmod +x "$tmp/noloader"
 refused 4 "a loader that cannot start" "its loader $tmp/noloader cannot start a program" -- \

@@ -88,6 +88,19 @@ void check_own_libc(const Job &j, const Measured &m, const CampaignOptions &opt)
 
 } // namespace
 
+std::string release_of(const LibcTree &tree, double timeout) {
+  Measured m = measure_environment(probe_path(), Launch::glibc_defaults(tree), timeout);
+  if (!m.libc)
+    return "unknown (" + m.memset_unknown + ")";
+  const std::string mark = "release version ";
+  auto at = m.libc->version.find(mark);
+  int major = 0, minor = 0;
+  if (at != std::string::npos &&
+      std::sscanf(m.libc->version.c_str() + at + mark.size(), "%d.%d", &major, &minor) == 2)
+    return "glibc " + std::to_string(major) + "." + std::to_string(minor);
+  return m.libc->version;
+}
+
 void check_same_libraries(const std::vector<Job> &jobs, const Record &record, double timeout) {
   const std::string probe = probe_path();
   for (size_t i = 0; i < jobs.size() && i < record.variants.size(); i++) {
@@ -186,8 +199,8 @@ std::vector<SameAs> measure_once(CampaignOptions &c, const MeasureFn &measure) {
       for (const auto &e : v.env)
         setting += (setting.empty() ? "" : " ") + e;
       if (v.libc)
-        setting += (setting.empty() ? "" : " ") + std::string("--library-path ") +
-                   v.libc->library_path();
+        setting +=
+            (setting.empty() ? "" : " ") + std::string("--library-path ") + v.libc->library_path();
       same.push_back({v.name, kept[(size_t)(twin - kept_measured.begin())].name, setting});
       continue;
     }

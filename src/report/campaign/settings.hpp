@@ -35,6 +35,10 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
 // are no longer the builds its record names (their build IDs differ).
 void check_same_libraries(const std::vector<Job> &jobs, const Record &record, double timeout);
 
+// The C library `tree` leads to, as a record names the system's ("glibc
+// 2.36"), from the banner its probe reads; what the probe said otherwise.
+std::string release_of(const LibcTree &tree, double timeout);
+
 // What a variant, started as it is, measures.
 using MeasureFn = std::function<Measured(const Launch &)>;
 

@@ -95,7 +95,8 @@ const std::vector<KnownLibrary> &known_libraries() {
 std::string preload_library_file(const std::string &name) { return "libmemset-" + name + ".so"; }
 
 CampaignOptions tune_plan(const CampaignOptions &given) {
-  check_tunable_libc(libc_version());
+  // The library tuned is the one its runs load: a build's own, where given.
+  check_tunable_libc(given.libc ? release_of(*given.libc, given.timeout) : libc_version());
   refuse_inherited_tunables("tune");
   CampaignOptions c = given;
   for (const auto &v : tune_variants(cpu_flags()))
