@@ -18,9 +18,20 @@ fi
 run() { "$report" run --runs 1 --engine batch "$@"; }
 libc_id=$("$(dirname "$report")/memset-probe" | sed -n 's/^libc_build_id: //p')
 
+# A copy of the system's loader and library as the install prefix
+# $tmp/NAME, its libc.so.6 changed by PYTHON (bytes `d`) where given.
+library_copy() { # NAME [PYTHON]
+  mkdir -p "$tmp/$1/lib"
+  cp "$loader" "$libc" "$tmp/$1/lib/"
+  [ -z "${2:-}" ] || /usr/bin/python3 -c "import re, sys
+p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
+$2
+open(p, 'wb').write(d)" "$tmp/$1/lib/libc.so.6"
+}
+
 # The two layouts, each a copy of the system's library.
-mkdir -p "$tmp/prefix/lib" "$tmp/tree/elf" "$tmp/bare/elf"
-cp "$loader" "$libc" "$tmp/prefix/lib/"
+library_copy prefix
+mkdir -p "$tmp/tree/elf" "$tmp/bare/elf"
 cp "$loader" "$tmp/tree/elf/ld-linux-x86-64.so.2"
 cp "$libc" "$tmp/tree/libc.so.6"
 # As glibc's Makefile writes it, with one more folder than the copy has.
@@ -96,32 +107,16 @@ refused 2 "a script" "$tmp/wrap.sh is not a program" -- \
   "$report" program --out "$tmp/r" --libc "$tmp/prefix" -- "$tmp/wrap.sh" true
 # A library the loader skips (here of another ELF class) leaves the
 # system's to be loaded: measured, it would be the system's.
-mkdir -p "$tmp/other/lib"
-cp "$loader" "$libc" "$tmp/other/lib/"
-printf '\001' | dd of="$tmp/other/lib/libc.so.6" bs=1 seek=4 conv=notrunc 2>/dev/null
+library_copy other 'd[4] = 1'
 refused 4 "the system's library loaded" "variant x: $tmp/other/lib/libc.so.6 was asked for, but $libc was loaded" -- \
   run --out "$tmp/r" --variant x --libc "$tmp/other"
 # A library whose banner is another build's than its loader's.
-mkdir -p "$tmp/mixed/lib"
-cp "$loader" "$libc" "$tmp/mixed/lib/"
-/usr/bin/python3 - "$tmp/mixed/lib/libc.so.6" <<'PY'
-import sys
-p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
-i = d.find(b'GNU C Library ('); j = d.find(b')', i); d[j - 1:j] = b'~'
-open(p, 'wb').write(d)
-PY
+library_copy mixed "j = d.find(b')', d.find(b'GNU C Library (')); d[j - 1:j] = b'~'"
 refused 4 "loader and library of different builds" "a loader and a library from different builds" -- \
   run --out "$tmp/r" --variant x --libc "$tmp/mixed"
 # tune asks the library it tunes, not the system's, whether it has the tunable.
-mkdir -p "$tmp/old/lib"
-cp "$loader" "$libc" "$tmp/old/lib/"
-/usr/bin/python3 - "$tmp/old/lib/libc.so.6" <<'PY'
-import re, sys
-p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
-m = re.search(rb'GNU C Library \([^)]*\) [a-z]+ release version (2\.\d\d)', d)
-d[m.start(1):m.end(1)] = b'2.30'
-open(p, 'wb').write(d)
-PY
+library_copy old "m = re.search(rb'GNU C Library [(][^)]*[)] [a-z]+ release version (2[.][0-9]+)', d)
+d[m.start(1):m.end(1)] = b'2.30'"
 refused 7 "tune of a library without the tunable" "glibc 2.30 has no x86_rep_stosb_threshold tunable" -- \
   "$report" tune --out "$tmp/r" --runs 1 --libc "$tmp/old"
 printf 'not a loader\n' >"$tmp/noloader"

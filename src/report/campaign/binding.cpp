@@ -138,39 +138,30 @@ std::string MemsetCode::text() const {
   return symbol.empty() ? where : symbol + " (" + where + ")";
 }
 
+namespace {
+
+// memset-probe's "key: value" lines, the last of each key; others ignored.
+std::map<std::string, std::string> probe_fields(const std::string &output) {
+  std::map<std::string, std::string> fields;
+  for (const auto &line : lines_of(output))
+    if (auto colon = line.find(": "); colon != std::string::npos)
+      fields[line.substr(0, colon)] = line.substr(colon + 2);
+  return fields;
+}
+
+} // namespace
+
 std::optional<MemsetCode> parse_probe(const std::string &output) {
-  MemsetCode c;
-  for (const auto &line : lines_of(output)) {
-    auto colon = line.find(": ");
-    if (colon == std::string::npos)
-      continue;
-    std::string key = line.substr(0, colon), value = line.substr(colon + 2);
-    if (key == "object")
-      c.object = value;
-    else if (key == "offset")
-      c.offset = value;
-    else if (key == "build_id")
-      c.build_id = value;
-  }
+  auto f = probe_fields(output);
+  MemsetCode c{f["object"], f["offset"], f["build_id"], ""};
   if (c.object.empty() || c.offset.rfind("0x", 0) != 0 || !whole(c.offset))
     return std::nullopt;
   return c;
 }
 
 std::optional<LoadedLibc> parse_probe_libc(const std::string &output) {
-  LoadedLibc c;
-  for (const auto &line : lines_of(output)) {
-    auto colon = line.find(": ");
-    if (colon == std::string::npos)
-      continue;
-    std::string key = line.substr(0, colon), value = line.substr(colon + 2);
-    if (key == "libc")
-      c.path = value;
-    else if (key == "libc_version")
-      c.version = value;
-    else if (key == "libc_build_id")
-      c.build_id = value;
-  }
+  auto f = probe_fields(output);
+  LoadedLibc c{f["libc"], f["libc_version"], f["libc_build_id"]};
   if (c.path.empty())
     return std::nullopt;
   return c;
