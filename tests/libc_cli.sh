@@ -101,6 +101,8 @@ refused 2 "--libc with --loader" "--libc $tmp/prefix and --loader do not go toge
   run --out "$tmp/r" --variant x --libc "$tmp/prefix" --loader "$loader"
 refused 2 "--loader alone" "variant x: --loader and --library-path go together" -- \
   run --out "$tmp/r" --variant x --loader "$loader"
+refused 2 "census --libc for every entry" "census --libc goes after --variant NAME" -- \
+  "$report" census --out "$tmp/r" --libc "$tmp/prefix"
 printf '#!/bin/sh\nexec "$@"\n' >"$tmp/wrap.sh"
 chmod +x "$tmp/wrap.sh"
 refused 2 "a script" "$tmp/wrap.sh is not a program" -- \

@@ -92,7 +92,7 @@ void check_combinations(const Options &o) {
       if (!own_libc && std::none_of(v.env.begin(), v.env.end(), is_preload_entry))
         throw UsageError("census --variant " + v.name + " needs --preload PATH or --libc PATH");
     }
-    if (o.campaign.variants.empty() && o.libc_asked[0].any())
+    if (o.libc_asked[0].any())
       throw UsageError("census --libc goes after --variant NAME: a C library is one entry");
     if (o.campaign.variants.empty() && o.has("--preload"))
       throw UsageError("census --preload goes after --variant NAME");
