@@ -61,10 +61,10 @@ std::string unquoted(std::string word, const std::string &builddir) {
 
 LibcTree checked(LibcTree t, const std::string &asked, const std::string &who) {
   if (!is_file(t.loader))
-    throw UsageError(who + ": " + asked + ": no dynamic loader at " + t.loader);
+    throw UsageError(who + ": " + asked + ": no dynamic loader at " + printable(t.loader));
   if (t.libc().empty())
     throw UsageError(who + ": " + asked + ": no " + kLibcName + " in its library path (" +
-                     t.library_path() + ")");
+                     printable(t.library_path()) + ")");
   return t;
 }
 
@@ -103,7 +103,7 @@ std::vector<std::string> testrun_library_path(const std::string &script,
 
 LibcTree find_libc_tree(const std::string &path, const std::string &who) {
   const fs::path top = absolute(path);
-  const std::string asked = "--libc " + path;
+  const std::string asked = "--libc " + printable(path);
   std::error_code ec;
   if (!fs::is_directory(top, ec))
     throw UsageError(who + ": " + asked + ": " +
@@ -139,7 +139,7 @@ LibcTree find_libc_tree(const std::string &path, const std::string &who) {
           t.dirs.push_back(d.string());
       if (t.dirs.empty())
         throw UsageError(who + ": " + asked + ": no " + kLibcName + " in " +
-                         (top / "lib").string() + " or " + (top / "lib64").string());
+                         (top / "lib").string() + " or " + printable((top / "lib64").string()));
       return checked(t, asked, who);
     }
   throw UsageError(who + ": " + asked +
@@ -155,7 +155,7 @@ LibcTree explicit_libc_tree(const std::string &loader, const std::string &dirs,
     t.dirs.push_back(absolute(d));
   if (t.dirs.empty())
     throw UsageError(who + ": --library-path needs at least one folder");
-  return checked(t, "--loader " + loader, who);
+  return checked(t, "--loader " + printable(loader), who);
 }
 
 bool is_elf_file(const std::string &path) {

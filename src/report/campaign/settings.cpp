@@ -61,25 +61,27 @@ void check_own_libc(const Job &j, const Measured &m, const CampaignOptions &opt)
   const auto &tree = j.launch.libc();
   if (!tree)
     return;
-  const std::string lib = tree->libc(), head = who(j) + ": " + lib;
+  const std::string lib = tree->libc(), head = who(j) + ": " + printable(lib);
+  const std::string loader = printable(tree->loader);
   if (!m.memset)
-    throw RunFailed(head + ": its loader " + tree->loader +
+    throw RunFailed(head + ": its loader " + loader +
                     " cannot start a program: " + m.memset_unknown + "; nothing kept");
   if (!m.libc)
     throw RunFailed(head + ": the probe found no libc.so.6 loaded; nothing kept");
   if (!same_file(m.libc->path, lib))
-    throw RunFailed(head + " was asked for, but " + m.libc->path +
+    throw RunFailed(head + " was asked for, but " + printable(m.libc->path) +
                     " was loaded (the system's, or another on the library path " +
-                    tree->library_path() + "): it would measure another library; nothing kept");
+                    printable(tree->library_path()) +
+                    "): it would measure another library; nothing kept");
   if (!same_release(m.loader_version, m.libc->version))
-    throw RunFailed(head + " is '" + m.libc->version + "' but its loader " + tree->loader +
-                    " is '" + m.loader_version +
+    throw RunFailed(head + " is '" + printable(m.libc->version) + "' but its loader " + loader +
+                    " is '" + printable(m.loader_version) +
                     "': a loader and a library from different builds; nothing kept");
   const std::string program = opt.program.empty() ? j.bench : opt.program[0];
   const std::string found = find_program(program).value_or(program);
   if (std::string why = cannot_start(j.launch, found, opt.timeout); !why.empty())
-    throw RunFailed(head + ": its loader " + tree->loader + " cannot start " + found + ": " + why +
-                    "; nothing kept");
+    throw RunFailed(head + ": its loader " + loader + " cannot start " + printable(found) + ": " +
+                    why + "; nothing kept");
   if (!j.launch.tunables_entry().empty() && !m.tunables)
     throw RunFailed(head + ": " + printable(j.launch.tunables_entry()) +
                     " is asked for, but its loader lists no tunables (" + m.tunables_unknown +
@@ -110,7 +112,7 @@ void check_same_libraries(const std::vector<Job> &jobs, const Record &record, do
     Measured now = measure_environment(probe, jobs[i].launch, timeout);
     std::string now_id = now.libc ? now.libc->build_id : "unknown (" + now.memset_unknown + ")";
     if (now_id != then.build_id)
-      throw InputError(who(jobs[i]) + ": " + then.path +
+      throw InputError(who(jobs[i]) + ": " + printable(then.path) +
                        " has changed since the campaign began (build ID " + then.build_id +
                        ", now " + now_id + "); start a new campaign");
   }
