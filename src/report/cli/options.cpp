@@ -141,8 +141,9 @@ void resolve_libc(Options &o) {
           i == 0 ? o.campaign.bench : o.campaign.variants[i - 1].bench.value_or(o.campaign.bench);
     std::string found = find_program(program).value_or(program);
     if (!is_elf_file(found))
-      throw UsageError(who + ": " + printable(program) + " is not a program (an ELF file): " +
-                       tree.loader + " cannot start it, so it would not run that C library");
+      throw UsageError(who + ": " + printable(program) +
+                       " is not a program (an ELF file): " + printable(tree.loader) +
+                       " cannot start it, so it would not run that C library");
     (i == 0 ? o.campaign.libc : o.campaign.variants[i - 1].libc) = tree;
   }
 }
