@@ -114,6 +114,14 @@ std::string caption(const Report &r) {
   what += m.cpu_model.empty() ? ", machine not recorded" : " on " + m.cpu_model;
   if (!m.libc.empty())
     what += ", " + m.libc;
+  // Sets run through a C library of their own say so: the system's is not theirs.
+  std::string own;
+  size_t owners = 0;
+  for (const auto &sr : r.sets)
+    if (!sr.set.libc.loader.empty())
+      own += (owners++ ? ", " : "") + sr.set.label;
+  if (owners)
+    what += " (" + own + ": a C library of " + (owners > 1 ? "their" : "its") + " own)";
   what += "; " + plural(first.runs.size(), first.campaign.empty() ? "run" : "round");
   if (!m.date.empty())
     what += "; " + m.date.substr(0, 10);
