@@ -57,8 +57,10 @@ void check_combinations(const Options &o) {
     for (const char *c : {"--threshold", "--drift", "--fail-if-slower", "--bands"})
       refuse_together(o, "--csv", c, "CSV holds no comparisons");
     refuse_together(o, "--json", "--bands", "the JSON holds every band");
-    for (const char *c : {"--csv", "--json", "--unit", "--bands", "--weights", "--drift",
-                          "--threshold", "--fail-if-slower", "--tsc-mhz"})
+    for (const char *c : {"--csv", "--json"})
+      refuse_together(o, "--benchout", c, "choose one format");
+    for (const char *c : {"--unit", "--bands", "--weights", "--drift", "--threshold",
+                          "--fail-if-slower", "--tsc-mhz"})
       refuse_together(o, "--benchout", c,
                       "glibc's layout holds each set's ticks per call and no comparisons");
     if (o.has("--allow-unclear") && !o.has("--fail-if-slower"))
