@@ -41,8 +41,16 @@ awk 'NR == 6 { loop = $3 } END { if (!($1 > loop)) exit 1 }' "$tmp/b.txt" || fai
 [ "$(sed -n '10,14p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 3..7 holds several values"
 [ "$(sed -n '107,207p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 100..200 holds several values"
 
+# Told where to land, a run says so in its header, which the report reads.
+"$batch" "$tmp/p.txt" --align random --seed 5 --footprint 65536 || fail "a placed run failed"
+[ "$(sed -n '1p;8p;9p' "$tmp/p.txt" | tr '\n' ' ')" = "# memset-batch 2 # align: random # footprint: 65536 " ] ||
+  fail "placed header: $(head -9 "$tmp/p.txt")"
+"$report" summary "$tmp/p.txt" >"$tmp/out" 2>&1 || fail "summary of a placed run: $(cat "$tmp/out")"
+
 # Bad command lines: status 1; an unwritable file: status 2, said.
-for args in "" "a b" "--seed 3 $tmp/x" "$tmp/x --random-lengths 7-3 --seed 1" "$tmp/x --random-lengths 1-7 --seed 1" "$tmp/x --frob"; do
+for args in "" "a b" "--seed 3 $tmp/x" "$tmp/x --random-lengths 7-3 --seed 1" "$tmp/x --random-lengths 1-7 --seed 1" "$tmp/x --frob" \
+  "$tmp/x --align 64" "$tmp/x --align -1" "$tmp/x --align 016x" "$tmp/x --align random" \
+  "$tmp/x --align 3 --seed 1" "$tmp/x --footprint 32767" "$tmp/x --footprint 1099511627777"; do
   # shellcheck disable=SC2086
   "$batch" $args >/dev/null 2>"$tmp/err"
   st=$?

@@ -12,7 +12,7 @@ namespace {
 
 BatchRun a_run() {
   BatchRun r;
-  r.header = {true, 7, 26, 41000, 2125, 26000};
+  r.header = {true, 7, 26, 41000, 2125, 26000, false, {}};
   for (size_t k = 1; k <= kLengths; k++)
     r.values.push_back(7000 + k * 30 + k % 1000);
   return r;
@@ -39,6 +39,43 @@ TEST(BatchFile, ReadsBackExactlyWhatTheEngineWrites) {
   EXPECT_FALSE(is_batch_text("1\n2\n"));
 }
 
+// A run told where its fills land: the second version's two keys, read
+// back; a first-version reader's file is the same bytes as ever.
+TEST(BatchFile, WhereTheFillsLandedIsReadBack) {
+  BatchRun r = a_run();
+  EXPECT_EQ(batch_text(r).substr(0, 17), "# memset-batch 1\n");
+  r.header.landing = {Landing::kAlignRandom, 67108864, ""};
+  std::string text = batch_text(r);
+  EXPECT_EQ(text.substr(0, 17), "# memset-batch 2\n");
+  EXPECT_NE(text.find("# batch: 26000\n# align: random\n# footprint: 67108864\n"),
+            std::string::npos);
+  BatchRun back = parse_batch(text, "b.txt");
+  EXPECT_EQ(back.header, r.header);
+  EXPECT_EQ(batch_text(back), text);
+  auto with = [&](const std::string &from, const std::string &to) {
+    std::string t = text;
+    t.replace(t.find(from), from.size(), to);
+    return t;
+  };
+  for (const auto &[bad, line] : std::vector<std::pair<std::string, std::string>>{
+           {"# align: 64", "b.txt:8: 'align'"},
+           {"# align: 016", "b.txt:8: 'align'"},
+           {"# align: buffer", "b.txt:8: 'align'"},
+           {"# footprint: 100", "b.txt:9: 'footprint'"},
+           {"# footprint: 1099511627777", "b.txt:9: 'footprint'"}}) {
+    std::string t = with(bad == "# align: 64" || bad == "# align: 016" || bad == "# align: buffer"
+                             ? "# align: random"
+                             : "# footprint: 67108864",
+                         bad);
+    EXPECT_NE(refusal(t).find(line), std::string::npos) << bad << ": " << refusal(t);
+  }
+  // Offsets drawn at random are seeded, with fixed lengths too.
+  r.header.random = false;
+  EXPECT_NO_THROW(parse_batch(batch_text(r), "b.txt"));
+  r.header.landing.align = 16;
+  EXPECT_NE(refusal(batch_text(r)).find("a seed given with fixed lengths"), std::string::npos);
+}
+
 TEST(BatchFile, RefusesAnythingElseNamingFileAndLine) {
   std::string good = batch_text(a_run());
   auto with = [&](const std::string &from, const std::string &to) {
@@ -50,7 +87,9 @@ TEST(BatchFile, RefusesAnythingElseNamingFileAndLine) {
     std::string text, want;
   } cases[] = {
       {"", "b.txt: empty file"},
-      {with("# memset-batch 1", "# memset-batch 2"), "b.txt:1: not a memset-batch file of this"},
+      {with("# memset-batch 1", "# memset-batch 3"),
+       "b.txt:1: not a memset-batch file of a version"},
+      {with("# memset-batch 1", "# memset-batch 2"), "b.txt:8: expected '# align: VALUE'"},
       {with("# seed: 7", "# seed: 07"), "b.txt:3: 'seed' cannot be '07'"},
       {with("# lengths: random", "# lengths: shuffled"), "b.txt:2: 'lengths' cannot be"},
       {with("# resolution: 26", "# resolution: 0"), "b.txt:4: 'resolution' cannot be '0'"},

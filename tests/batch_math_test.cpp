@@ -6,6 +6,7 @@
 #include "batch/replay.hpp"
 
 #include <map>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,45 @@ TEST(Replay, TheMixIsReadInItsOneSpellingOnly) {
     EXPECT_FALSE(mix_format::parse_mix(bad, mix, why)) << bad;
     EXPECT_FALSE(why.empty()) << bad;
   }
+}
+
+// The walk, stepped as the engine steps it: every fill inside the region,
+// at any offset of a line; no line of one fill touched by the next; and
+// the region covered but for less than one step before it starts over.
+TEST(BatchMath, AWalkCoversItsRegionWithoutTouchingALineTwiceInARow) {
+  for (unsigned long long region : {32768ull, 65536ull, 1000000ull, 64ull << 20})
+    for (size_t len : {1ul, 63ul, 64ul, 65ul, 1000ul, 4096ul, 16384ul, 32768ul}) {
+      const Walk w = walk_for(region, len);
+      if (w.stride == 0) { // fewer than two steps: one place, which holds the fill
+        EXPECT_LT(region / ((len + 2 * kLine - 2) / kLine * kLine), 2u) << region << " " << len;
+        continue;
+      }
+      EXPECT_LE(w.limit, region);
+      EXPECT_GT(w.limit + w.stride, region) << "more than a step of the region left out";
+      // The lines a fill at `at` touches, at the offset that reaches furthest.
+      auto lines = [&](size_t at, size_t offset) {
+        return std::make_pair(at / kLine, (at + offset + len - 1) / kLine);
+      };
+      const size_t offsets[] = {0, 17, kLine - 1};
+      size_t pos = 0, steps = 0;
+      std::set<size_t> starts;
+      for (size_t i = 0; i < 3 * (w.limit / w.stride); i++) {
+        size_t next = pos + w.stride >= w.limit ? 0 : pos + w.stride;
+        for (size_t offset : offsets) {
+          EXPECT_LE(pos + offset + len, region) << region << " " << len;
+          for (size_t next_offset : offsets) {
+            auto [a0, a1] = lines(pos, offset);
+            auto [b0, b1] = lines(next, next_offset);
+            EXPECT_TRUE(a1 < b0 || b1 < a0) << region << " " << len << " at " << pos;
+          }
+        }
+        starts.insert(pos);
+        pos = next;
+        steps += next == 0;
+      }
+      EXPECT_EQ(starts.size(), w.limit / w.stride) << "every step of the walk is taken";
+      EXPECT_GE(steps, 2u);
+    }
 }
 
 } // namespace

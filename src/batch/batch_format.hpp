@@ -15,15 +15,36 @@
 //   # loop: 2.125             a call of an empty function in the same loop
 //   # batch: 26000            ticks a batch spans at least
 //   12.345                    length 1, ...
+//
+// Where the fills land was asked for (--align, --footprint), the mark is
+// kMarkPlaced and two keys follow the batch:
+//
+//   # memset-batch 2
+//   ...
+//   # align: 16               bytes past a 64-byte line; random: drawn per call
+//                             (seeded)
+//   # footprint: 16384        bytes of the region the fills walk; 0: one place
+//
+// Files without them keep the first mark, byte for byte as before, so that
+// every reader of the first version reads what it always read.
 
 #include <cstddef>
 
 namespace batch_format {
 
 constexpr const char *kMark = "# memset-batch 1";
+constexpr const char *kMarkPlaced = "# memset-batch 2";
 enum Key { kLengthsKey, kSeed, kResolution, kReadCost, kLoop, kBatch, kKeys };
 constexpr const char *kKeyNames[kKeys] = {"lengths",   "seed", "resolution",
                                           "read_cost", "loop", "batch"};
+enum PlacedKey { kAlign, kFootprint, kPlacedKeys };
+constexpr const char *kPlacedKeyNames[kPlacedKeys] = {"align", "footprint"};
+constexpr const char *kAlignRandom = "random";
+// A line of the cache, and the offsets from its start a fill can be asked to take.
+constexpr unsigned kLine = 64;
+// The largest region a batch walks: a terabyte is beyond any machine here,
+// and bounds what a wrong value asks of malloc.
+constexpr unsigned long long kMaxFootprint = 1ull << 40;
 constexpr const char *kFixed = "fixed", *kRandom = "random", *kReplay = "replay";
 constexpr int kDecimals = 3;
 constexpr size_t kLengths = 32768;

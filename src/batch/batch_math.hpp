@@ -24,4 +24,22 @@ inline unsigned calls_for(uint64_t target, uint64_t ticks, unsigned calls) {
   return (unsigned)std::clamp<double>(want, batch_format::kMinCalls, batch_format::kMaxCalls);
 }
 
+// How a batch's fills walk a region of `region` bytes: each call moves on
+// by `stride`, whole lines enough for the batch's largest fill at any
+// offset into a line, so that a fill lands on lines the one before did not
+// touch; at `limit` it starts over from the region's start. A region of
+// fewer than two such steps (or none, 0) keeps every fill in one place:
+// stride 0.
+struct Walk {
+  size_t stride = 0, limit = 1;
+};
+inline Walk walk_for(unsigned long long region, size_t largest) {
+  using batch_format::kLine;
+  const size_t stride = (largest + kLine - 1 + kLine - 1) / kLine * kLine;
+  const unsigned long long steps = region / stride;
+  if (steps < 2)
+    return {};
+  return {stride, (size_t)(steps * stride)};
+}
+
 } // namespace batch

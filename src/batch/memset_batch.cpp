@@ -1,4 +1,5 @@
-// memset-batch PATH [--random-lengths BANDS --seed N | --replay MIX --seed N]
+// memset-batch PATH [--align K|random] [--footprint BYTES]
+//                    [--random-lengths BANDS --seed N | --replay MIX --seed N]
 //
 // What a call of the C library's memset costs among back-to-back calls, for
 // every fill length from 1 to 32768 bytes, in time-stamp-counter ticks per
@@ -23,6 +24,14 @@
 // mix_format.hpp describes): a sequence of 65536 calls, each length's share
 // of them its share of the mix, in an order shuffled by --seed before the
 // timed loop; the faster of kReplayPasses passes over it, ticks per call.
+//
+// --align K (0..63): every fill starts K bytes past a 64-byte line; --align
+// random: each call at an offset drawn at random in 0..63 (seeded, drawn
+// before the timed loop). --footprint BYTES: the fills walk a region of
+// that many bytes, each call moving on to lines the call before did not
+// touch (batch_math.hpp's walk), carrying on from batch to batch, so that a
+// region larger than a cache level is met cold. Without either, the fills
+// are where they always were: at the start of the 32 KiB buffer, hot.
 //
 // Writes the file batch_format.hpp describes. Status 0 after a complete run,
 // 1 for a bad command line, 2 when the file or the buffer cannot be had; a
@@ -78,6 +87,39 @@ template <bool Empty> inline void call(unsigned char *dest, int c, size_t n) {
     memset_batch_empty(dest, c, n);
   else
     memset(dest, c, n);
+}
+
+// Where the fills of a placed run land: a line-aligned region, the offset
+// into a line (each call's own where drawn), and where the walk is.
+struct Placement {
+  unsigned char *base = nullptr;
+  unsigned offset = 0;
+  const unsigned char *offsets = nullptr; // drawn, one per call
+  unsigned long long region = 0;          // 0: every fill in one place
+  size_t cursor = 0;                      // the walk, carried from batch to batch
+};
+
+// Ticks a batch of `calls` placed calls takes, as batch_ticks below; the
+// empty function's loop walks alike, so that the walk is the loop's cost.
+template <bool Empty>
+__attribute__((noinline)) uint64_t placed_ticks(Placement &p, const Walk &w, const Lengths &l,
+                                                unsigned calls) {
+  // Carried on from the last batch, whose fills may have been longer: at
+  // the start of this batch's step, within its walk.
+  size_t pos = w.stride ? p.cursor - p.cursor % w.stride : 0;
+  if (pos >= w.limit)
+    pos = 0;
+  uint64_t t0 = fenced_read();
+  for (unsigned i = 0; i < calls; i++) {
+    call<Empty>(p.base + pos + (p.offsets ? p.offsets[i] : p.offset), (int)i,
+                l.drawn ? l.drawn[i] : l.fixed);
+    pos += w.stride;
+    if (pos >= w.limit)
+      pos = 0;
+  }
+  uint64_t t = fenced_read() - t0;
+  p.cursor = pos;
+  return t;
 }
 
 // Ticks a batch of `calls` calls takes between fenced readings. The loop is
@@ -137,7 +179,11 @@ struct Options {
   std::vector<std::pair<size_t, size_t>> bands; // --random-lengths
   const char *replay = nullptr;                 // --replay
   uint64_t seed = 0;
+  int align = -1;                   // --align: 0..63, kRandomAlign, or -1: the buffer's own
+  unsigned long long footprint = 0; // --footprint
+  bool placed() const { return align >= 0 || footprint > 0; }
 };
+constexpr int kRandomAlign = 64;
 
 bool parse_number(const char *s, uint64_t &out) {
   if (!*s || std::strspn(s, "0123456789") != std::strlen(s) || std::strlen(s) > 19)
@@ -166,8 +212,8 @@ bool parse_bands(const std::string &s, std::vector<std::pair<size_t, size_t>> &o
 
 int usage(const char *why) {
   std::fprintf(stderr,
-               "memset-batch: %s\nusage: memset-batch PATH [--random-lengths BANDS --seed N | "
-               "--replay MIX --seed N]\n",
+               "memset-batch: %s\nusage: memset-batch PATH [--align K|random] [--footprint BYTES]\n"
+               "                    [--random-lengths BANDS --seed N | --replay MIX --seed N]\n",
                why);
   return 1;
 }
@@ -213,6 +259,20 @@ int main(int argc, char **argv) {
         return usage("--random-lengths takes bands LO-HI,... in increasing order within 3..32768");
     } else if (a == "--replay" && i + 1 < argc) {
       o.replay = argv[++i];
+    } else if (a == "--align" && i + 1 < argc) {
+      uint64_t k = 0;
+      std::string v = argv[++i];
+      if (v == kAlignRandom)
+        o.align = kRandomAlign;
+      else if (parse_number(v.c_str(), k) && k < kLine)
+        o.align = (int)k;
+      else
+        return usage("--align takes an offset from 0 to 63, or random");
+    } else if (a == "--footprint" && i + 1 < argc) {
+      uint64_t b = 0;
+      if (!parse_number(argv[++i], b) || b < kLengths || b > kMaxFootprint)
+        return usage("--footprint takes bytes from 32768 (the largest fill) to 2^40");
+      o.footprint = b;
     } else if (a == "--seed" && i + 1 < argc) {
       if (!parse_number(argv[++i], o.seed))
         return usage("--seed takes a whole number");
@@ -227,8 +287,10 @@ int main(int argc, char **argv) {
     return usage("no result file given");
   if (o.replay && !o.bands.empty())
     return usage("--replay and --random-lengths exclude each other");
-  if (seeded != (!o.bands.empty() || o.replay))
-    return usage("--random-lengths or --replay and --seed go together");
+  if (seeded != (!o.bands.empty() || o.replay || o.align == kRandomAlign))
+    return usage("--random-lengths, --replay or --align random and --seed go together");
+  if (o.footprint && o.align < 0) // a region starts on a line
+    o.align = 0;
   mix_format::Mix mix;
   std::string why;
   if (o.replay && !read_mix(o.replay, mix, why)) {
@@ -245,6 +307,28 @@ int main(int argc, char **argv) {
   // The first call binds memset, outside every timed batch; the buffer is
   // then written through and in L1.
   memset(dest, 0, kLengths);
+  // A placed run's region, line-aligned, with room for the largest fill at
+  // the last offset, every page of it mapped before any timing.
+  Placement place;
+  std::vector<unsigned char> offsets;
+  if (o.placed()) {
+    unsigned long long bytes = std::max<unsigned long long>(o.footprint, kLengths) + 2 * kLine;
+    bytes = (bytes + 4095) / 4096 * 4096;
+    place.base = static_cast<unsigned char *>(std::aligned_alloc(4096, bytes));
+    if (!place.base)
+      return fail("allocate the region for", o.path);
+    memset(place.base, 0, bytes);
+    place.region = o.footprint;
+    place.offset = o.align == kRandomAlign ? 0 : (unsigned)o.align;
+    if (o.align == kRandomAlign) {
+      // Drawn from their own stream: the lengths' draws stay as they were.
+      uint64_t state = o.seed ^ 0x9e3779b97f4a7c15ull;
+      offsets.resize(std::max<size_t>(kMaxCalls, kReplayCalls));
+      for (auto &off : offsets)
+        off = (unsigned char)(next_random(state) % kLine);
+      place.offsets = offsets.data();
+    }
+  }
 
   const Counter counter = measure_counter();
   const uint64_t target = (uint64_t)kStepsPerBatch * counter.resolution;
@@ -253,10 +337,17 @@ int main(int argc, char **argv) {
   };
   // A batch that fell short of the target is timed again, with more calls.
   auto enough = [&](uint64_t ticks, unsigned calls) { return calls_for(target, ticks, calls); };
-  auto fastest = [&](auto empty, const Lengths &l, unsigned &calls) {
+  // One batch: placed where asked, at the buffer's start otherwise.
+  auto timed = [&](auto empty, const Lengths &l, unsigned calls, size_t largest) {
+    constexpr bool kEmpty = decltype(empty)::value;
+    if (!o.placed())
+      return batch_ticks<kEmpty>(dest, l, calls);
+    return placed_ticks<kEmpty>(place, walk_for(place.region, largest), l, calls);
+  };
+  auto fastest = [&](auto empty, const Lengths &l, unsigned &calls, size_t largest) {
     double best = INFINITY;
     for (int kept = 0; kept < 2;) {
-      uint64_t t = batch_ticks<decltype(empty)::value>(dest, l, calls);
+      uint64_t t = timed(empty, l, calls, largest);
       if (t < target && calls < kMaxCalls) {
         calls = enough(t, calls);
         continue;
@@ -275,17 +366,18 @@ int main(int argc, char **argv) {
   unsigned calls = kMinCalls;
   // The loop's own cost: of a fixed length's loop, or, for a replay, of the
   // replay's own loop over its sequence below.
-  double loop = o.replay ? 0 : fastest(std::true_type{}, Lengths{256, nullptr}, calls);
+  double loop = o.replay ? 0 : fastest(std::true_type{}, Lengths{256, nullptr}, calls, 256);
   std::vector<double> value(kLengths + 1, 0);
   if (o.replay) {
     // The whole sequence each pass, memset's and the empty function's alike.
     const std::vector<size_t> seq = replay_sequence(mix, kReplayCalls, o.seed);
     const Lengths l{0, seq.data()};
     const auto n = (unsigned)seq.size();
+    const size_t largest = *std::max_element(seq.begin(), seq.end());
     double best = INFINITY, empty = INFINITY;
     for (int pass = 0; pass < kReplayPasses; pass++) {
-      empty = std::min(empty, net(batch_ticks<true>(dest, l, n), n));
-      best = std::min(best, net(batch_ticks<false>(dest, l, n), n));
+      empty = std::min(empty, net(timed(std::true_type{}, l, n, largest), n));
+      best = std::min(best, net(timed(std::false_type{}, l, n, largest), n));
     }
     loop = empty;
     value.assign(2, best);
@@ -299,17 +391,18 @@ int main(int argc, char **argv) {
       auto [lo, hi] = o.bands[band++];
       for (auto &d : drawn)
         d = lo + (size_t)(next_random(state) % (hi - lo + 1));
-      double v = fastest(std::false_type{}, Lengths{0, drawn.data()}, calls);
+      double v = fastest(std::false_type{}, Lengths{0, drawn.data()}, calls, hi);
       for (; len <= hi; len++)
         value[len] = v;
       len = hi;
       continue;
     }
-    value[len] = fastest(std::false_type{}, Lengths{len, nullptr}, calls);
+    value[len] = fastest(std::false_type{}, Lengths{len, nullptr}, calls, len);
   }
   std::free(dest);
+  std::free(place.base);
 
-  bool ok = std::fprintf(out, "%s\n", kMark) > 0;
+  bool ok = std::fprintf(out, "%s\n", o.placed() ? kMarkPlaced : kMark) > 0;
   ok = ok && std::fprintf(out, "# %s: %s\n", kKeyNames[kLengthsKey],
                           o.replay          ? kReplay
                           : o.bands.empty() ? kFixed
@@ -321,6 +414,11 @@ int main(int argc, char **argv) {
        std::fprintf(out, "# %s: %.*f\n", kKeyNames[kReadCost], kDecimals, counter.read_cost) > 0;
   ok = ok && std::fprintf(out, "# %s: %.*f\n", kKeyNames[kLoop], kDecimals, loop) > 0;
   ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kBatch], target) > 0;
+  if (o.placed()) {
+    const std::string align = o.align == kRandomAlign ? kAlignRandom : std::to_string(o.align);
+    ok = ok && std::fprintf(out, "# %s: %s\n", kPlacedKeyNames[kAlign], align.c_str()) > 0;
+    ok = ok && std::fprintf(out, "# %s: %llu\n", kPlacedKeyNames[kFootprint], o.footprint) > 0;
+  }
   for (size_t len = 1; ok && len < value.size(); len++)
     ok = std::fprintf(out, "%.*f\n", kDecimals, value[len]) > 0;
   if (std::fclose(out) != 0 || !ok)

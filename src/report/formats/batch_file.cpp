@@ -48,7 +48,7 @@ std::string milli_text(uint64_t v) {
 std::string batch_text(const BatchRun &r) {
   using namespace batch_format;
   const BatchHeader &h = r.header;
-  std::string o = std::string(kMark) + "\n";
+  std::string o = std::string(h.landing.placed() ? kMarkPlaced : kMark) + "\n";
   auto key = [&](Key k, const std::string &v) {
     o += std::string("# ") + kKeyNames[k] + ": " + v + "\n";
   };
@@ -58,6 +58,11 @@ std::string batch_text(const BatchRun &r) {
   key(kReadCost, milli_text(h.read_cost));
   key(kLoop, milli_text(h.loop));
   key(kBatch, std::to_string(h.batch_ticks));
+  if (h.landing.placed()) {
+    o += std::string("# ") + kPlacedKeyNames[kAlign] + ": " + align_word(h.landing.align) + "\n";
+    o += std::string("# ") + kPlacedKeyNames[kFootprint] + ": " +
+         std::to_string(h.landing.footprint) + "\n";
+  }
   for (uint64_t v : r.values)
     o += milli_text(v) + "\n";
   return o;
@@ -65,12 +70,17 @@ std::string batch_text(const BatchRun &r) {
 
 bool BatchHeader::operator==(const BatchHeader &o) const {
   return random == o.random && replay == o.replay && seed == o.seed && resolution == o.resolution &&
-         read_cost == o.read_cost && loop == o.loop && batch_ticks == o.batch_ticks;
+         read_cost == o.read_cost && loop == o.loop && batch_ticks == o.batch_ticks &&
+         landing == o.landing;
 }
 
 bool is_batch_text(const std::string &text) {
-  const std::string mark = std::string(batch_format::kMark) + "\n";
-  return text.compare(0, mark.size(), mark) == 0;
+  for (const char *m : {batch_format::kMark, batch_format::kMarkPlaced}) {
+    const std::string mark = std::string(m) + "\n";
+    if (text.compare(0, mark.size(), mark) == 0)
+      return true;
+  }
+  return false;
 }
 
 BatchRun parse_batch(const std::string &text, const std::string &name) {
@@ -81,7 +91,7 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
     throw InputError(name + ": more than " + std::to_string(kMaxBatchBytes) + " bytes");
   BatchRun r;
   r.values.reserve(kLengths);
-  size_t line = 0;
+  size_t line = 0, keys = kKeys;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos)
@@ -90,9 +100,32 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
     start = end + 1;
     line++;
     if (line == 1) {
-      if (s != kMark)
+      if (s == kMarkPlaced)
+        keys = kKeys + kPlacedKeys;
+      else if (s != kMark)
         bad(name, 1,
-            "not a memset-batch file of this version (expected '" + std::string(kMark) + "')");
+            "not a memset-batch file of a version this tool reads (expected '" +
+                std::string(kMark) + "' or '" + kMarkPlaced + "')");
+      continue;
+    }
+    if (line > 1 + kKeys && line <= 1 + keys) {
+      const auto k = (PlacedKey)(line - 2 - kKeys);
+      std::string prefix = std::string("# ") + kPlacedKeyNames[k] + ": ";
+      if (s.compare(0, prefix.size(), prefix) != 0)
+        bad(name, line, std::string("expected '") + prefix + "VALUE', found '" + s + "'");
+      std::string v = s.substr(prefix.size());
+      bool ok;
+      if (k == kAlign) {
+        auto a = align_of(v);
+        ok = a && *a != Landing::kAlignBuffer;
+        r.header.landing.align = a.value_or(Landing::kAlignBuffer);
+      } else {
+        auto f = canonical_whole(v);
+        ok = f && (*f == 0 || (*f >= kLengths && *f <= kMaxFootprint));
+        r.header.landing.footprint = f.value_or(0);
+      }
+      if (!ok)
+        bad(name, line, std::string("'") + kPlacedKeyNames[k] + "' cannot be '" + v + "'");
       continue;
     }
     if (line <= 1 + kKeys) {
@@ -137,13 +170,14 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
       bad(name, line, "more than " + std::to_string(want) + (want == 1 ? " value" : " values"));
     r.values.push_back(v);
   }
-  if (line < 1 + kKeys)
+  if (line < 1 + keys)
     throw InputError(name + ": the header is cut short");
   const size_t want = r.header.replay ? 1 : kLengths;
   if (r.values.size() != want)
     throw InputError(name + ": " + std::to_string(r.values.size()) + " values, not " +
                      std::to_string(want) + " (a file cut short?)");
-  if (!r.header.random && !r.header.replay && r.header.seed != 0)
+  if (!r.header.random && !r.header.replay && r.header.seed != 0 &&
+      r.header.landing.align != Landing::kAlignRandom)
     throw InputError(name + ": a seed given with fixed lengths");
   return r;
 }

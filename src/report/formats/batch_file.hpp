@@ -3,6 +3,7 @@
 // layout), read strictly and within bounds. Its values, ticks per call with
 // three decimals, are held exactly, in thousandths of a tick.
 
+#include "report/formats/landing.hpp"
 #include "report/formats/result_file.hpp"
 
 #include <cstdint>
@@ -22,6 +23,7 @@ struct BatchHeader {
   uint64_t loop = 0;        // thousandths of a tick: a call of an empty function in the loop
   uint64_t batch_ticks = 0; // ticks a batch spans at least
   bool replay = false;      // one value: a program's mix of lengths
+  Landing landing;          // where the fills landed (the default in a first-version file)
   bool operator==(const BatchHeader &o) const;
 };
 
@@ -33,7 +35,8 @@ struct BatchRun {
 // Whether `text` starts as a memset-batch file does: its mark.
 bool is_batch_text(const std::string &text);
 
-// Parses one file strictly: the mark, each header line once in its order,
+// Parses one file strictly: the mark (of either version; the second adds
+// the landing's keys after the first's), each header line once in its order,
 // then exactly kLengths values (one, of a replay) of digits, a point and
 // three digits, each on its own line. Throws InputError naming `name` and the line.
 BatchRun parse_batch(const std::string &text, const std::string &name);

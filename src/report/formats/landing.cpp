@@ -1,0 +1,39 @@
+// Where a batched run's fills land, in words and in its file's spelling.
+
+#include "report/formats/landing.hpp"
+
+#include "batch/batch_format.hpp"
+#include "report/sys/text.hpp"
+
+namespace report {
+
+std::string align_word(int align) {
+  if (align == Landing::kAlignRandom)
+    return batch_format::kAlignRandom;
+  if (align == Landing::kAlignBuffer)
+    return "buffer";
+  return std::to_string(align);
+}
+
+std::optional<int> align_of(const std::string &word) {
+  if (word == batch_format::kAlignRandom)
+    return Landing::kAlignRandom;
+  auto v = parse_whole(word);
+  if (!v || *v >= batch_format::kLine || std::to_string(*v) != word)
+    return std::nullopt;
+  return (int)*v;
+}
+
+std::string landing_text(const Landing &l) {
+  if (!l.placed())
+    return "at the start of one 32 KiB buffer, hot (the default)";
+  std::string where = l.align == Landing::kAlignRandom ? "at random offsets from a 64-byte line"
+                      : l.align <= 0                   ? "at the start of a 64-byte line"
+                                     : std::to_string(l.align) + " bytes past a 64-byte line";
+  if (l.footprint == 0)
+    return where + ", in one place";
+  return where + ", walking " + std::to_string(l.footprint) + " bytes" +
+         (l.level.empty() ? "" : " (" + l.level + ")");
+}
+
+} // namespace report
