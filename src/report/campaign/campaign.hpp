@@ -7,6 +7,7 @@
 
 #include "report/campaign/libc_tree.hpp"
 #include "report/formats/campaign_folder.hpp"
+#include "report/formats/landing.hpp"
 #include "report/stats/stopping.hpp"
 
 #include <cstdint>
@@ -44,6 +45,7 @@ struct CampaignOptions {
   std::string bench;              // benchmark executable
   Engine engine = Engine::Bench;  // what `bench` is, and so how its files read
   bool random_lengths = false;    // memset-batch's --random-lengths
+  Landing landing;                // memset-batch's --align and --footprint; the default: as always
   // memset-batch's --replay: the capture or weights file whose mix of
   // lengths each run times; kept in the folder (kReplaySource) with the mix
   // the engine reads (kMixFile).

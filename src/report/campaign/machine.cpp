@@ -6,10 +6,13 @@
 #include "report/stats/statistics.hpp"
 #include "report/sys/clock.hpp"
 #include "report/sys/environment.hpp"
+#include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
 #include "report/sys/process.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -187,6 +190,61 @@ MachineFacts probe_machine() {
   m.tsc_step = res.step;
   m.tsc_read_cost = std::round(res.read_cost);
   return m;
+}
+
+std::map<int, uint64_t> cache_sizes() {
+  std::map<int, uint64_t> sizes;
+  const std::string root = "/sys/devices/system/cpu/cpu0/cache/index";
+  auto field = [](const std::string &path) {
+    std::ifstream in(path);
+    std::string v;
+    std::getline(in, v);
+    return v;
+  };
+  for (int i = 0; i < 16; i++) {
+    std::string dir = root + std::to_string(i) + "/";
+    std::string type = field(dir + "type"), level = field(dir + "level"),
+                size = field(dir + "size");
+    if (type.empty())
+      break;
+    if (type == "Instruction" || size.empty())
+      continue;
+    auto l = parse_whole(level);
+    // "48K", "2048K", "32M": the kernel writes K, M or G.
+    char unit = size.back();
+    auto n =
+        parse_whole(std::isdigit((unsigned char)unit) ? size : size.substr(0, size.size() - 1));
+    uint64_t scale = unit == 'K' ? 1024 : unit == 'M' ? 1024 * 1024 : unit == 'G' ? 1ull << 30 : 1;
+    if (l && n)
+      sizes[(int)*l] = *n * scale;
+  }
+  return sizes;
+}
+
+uint64_t level_footprint(const std::string &level, const std::map<int, uint64_t> &caches) {
+  constexpr uint64_t kLargestFill = 32768, kMemoryAtLeast = 64ull << 20;
+  if (level == "memory")
+    return std::max(kMemoryAtLeast, caches.empty() ? 0 : 2 * caches.rbegin()->second);
+  int want = level == "L1"                       ? 1
+             : level == "L2"                     ? 2
+             : level == "LLC" && !caches.empty() ? caches.rbegin()->first
+                                                 : 0;
+  auto it = caches.find(want);
+  if (it == caches.end())
+    throw UsageError("--footprint " + level + ": this machine reports no " +
+                     (level == "LLC" ? std::string("cache") : level + " cache") +
+                     " (/sys/devices/system/cpu/cpu0/cache); give the bytes instead");
+  return std::max(kLargestFill, it->second / 2);
+}
+
+std::optional<uint64_t> memory_available() {
+  std::ifstream in("/proc/meminfo");
+  std::string key, unit;
+  uint64_t kb = 0;
+  while (in >> key >> kb >> unit)
+    if (key == "MemAvailable:")
+      return kb * 1024;
+  return std::nullopt;
 }
 
 } // namespace report

@@ -5,6 +5,8 @@
 #include "report/formats/campaign_folder.hpp"
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,22 @@ std::string libc_version();
 // The version of an installed Debian package ("1.2.3-1"); "" when dpkg
 // does not know it.
 std::string package_version(const std::string &package);
+
+// The data and unified caches this machine reports for its first
+// processor (/sys/devices/system/cpu/cpu0/cache), bytes by level; empty
+// where it reports none.
+std::map<int, uint64_t> cache_sizes();
+
+// The region a batched run's fills walk to stand for `level`, from
+// `caches` (cache_sizes()): "L1", "L2" and "LLC" (the last level) half the
+// level's size, so that the region stays there beside what else the
+// program holds, and never less than the largest fill; "memory" twice the
+// last level and at least 64 MiB, so that it is in none. A UsageError
+// names a level the machine does not report.
+uint64_t level_footprint(const std::string &level, const std::map<int, uint64_t> &caches);
+
+// Bytes the machine can give now (MemAvailable); none where it cannot tell.
+std::optional<uint64_t> memory_available();
 
 // Counter ticks per second against the monotonic clock, over about 0.2 s.
 double measure_tsc_hz();

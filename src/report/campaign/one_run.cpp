@@ -126,6 +126,15 @@ RunValues run_one(const Job &job, unsigned round, unsigned width, const Campaign
   if (opt.replay)
     cmd.argv.insert(cmd.argv.end(), {"--replay", (fs::path(opt.out) / kMixFile).string(), "--seed",
                                      std::to_string(lengths_seed)});
+  // Where the fills land; offsets drawn at random take the round's seed, as
+  // its random lengths do, so that the variants of a round meet the same.
+  const Landing &l = opt.landing;
+  if (l.align != Landing::kAlignBuffer)
+    cmd.argv.insert(cmd.argv.end(), {"--align", align_word(l.align)});
+  if (l.footprint)
+    cmd.argv.insert(cmd.argv.end(), {"--footprint", std::to_string(l.footprint)});
+  if (l.align == Landing::kAlignRandom && !opt.random_lengths && !opt.replay)
+    cmd.argv.insert(cmd.argv.end(), {"--seed", std::to_string(lengths_seed)});
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
   cmd.timeout = opt.timeout;
   cmd.output_to_stderr = true; // the tool's own output stays its own

@@ -54,6 +54,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   r.bench = absolute_bench(opt.bench);
   r.engine = opt.engine;
   r.random_lengths = opt.random_lengths;
+  r.landing = opt.landing;
   r.program = opt.program;
   r.program_output = opt.keep_output;
   r.libraries = opt.libraries;
@@ -160,6 +161,7 @@ CampaignOptions continue_campaign(const std::string &dir) {
   opt.bench = r.bench;
   opt.engine = r.engine;
   opt.random_lengths = r.random_lengths;
+  opt.landing = r.landing;
   opt.replay = r.replay;
   opt.program = r.program;
   opt.keep_output = r.program_output;

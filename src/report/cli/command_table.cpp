@@ -37,6 +37,8 @@ const CommandDef kRun{
      {&kLibraryPath},
      {&kEngine},
      {&kRandomLengths},
+     {&kAlign},
+     {&kFootprint},
      {&kReplay},
      {&kMore}},
     false,
@@ -45,7 +47,8 @@ const CommandDef kRun{
     "                         [--preload PATH] [--bench PATH] [LIBC]\n"
     "                         [--variant NAME [--env NAME=VALUE]... [--preload PATH]\n"
     "                         [--bench PATH] [LIBC]]...\n"
-    "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]]\n"
+    "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]\n"
+    "                         [--align K|random] [--footprint BYTES|L1|L2|LLC|memory]]\n"
     "       memset-report run --more DIR [--runs N | --budget S]\n"
     "LIBC: --libc PATH | --loader FILE --library-path DIRS\n",
     "Runs memset-bench repeatedly, each run a separate process, and records the\n"
@@ -146,6 +149,8 @@ const CommandDef kTune{
      {&kLibraryPath, kAsForRun},
      {&kEngine, kAsForRun},
      {&kRandomLengths, kAsForRun},
+     {&kAlign, kAsForRun},
+     {&kFootprint, kAsForRun},
      {&kStatistic, "as for summary (default low)"},
      {&kThreshold, "smallest difference that counts (default 2)"},
      {&kFrom, "advise from a tuning campaign already run, without running"},
@@ -155,7 +160,8 @@ const CommandDef kTune{
     false,
     "usage: memset-report tune --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                          [--seed N] [--bench PATH] [--engine bench|batch "
-    "[--random-lengths]]\n"
+    "[--random-lengths]\n"
+    "                          [--align K|random] [--footprint BYTES|L1|L2|LLC|memory]]\n"
     "                          [--libc PATH | --loader FILE --library-path DIRS]\n"
     "                          [--statistic low|median] [--threshold PCT]\n"
     "                          [--weights FILE [--weights-format F]]\n"
@@ -186,6 +192,8 @@ const CommandDef kCensus{
      {&kBench, kAsForRun},
      {&kEngine, kAsForRun},
      {&kRandomLengths, kAsForRun},
+     {&kAlign, kAsForRun},
+     {&kFootprint, kAsForRun},
      {&kVariant, "add your own memset build (a shared library that exports\n"
                  "memset) as variant NAME; --preload PATH after it is the build"},
      {&kPreload, "the variant's library, checked to be the memset bound"},
@@ -204,7 +212,8 @@ const CommandDef kCensus{
     false,
     "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                            [--seed N] [--bench PATH] [--engine bench|batch "
-    "[--random-lengths]]\n"
+    "[--random-lengths]\n"
+    "                            [--align K|random] [--footprint BYTES|L1|L2|LLC|memory]]\n"
     "                            [--variant NAME --preload PATH | --variant NAME LIBC]...\n"
     "                            [--statistic low|median] [--threshold PCT]\n"
     "                            [--weights FILE [--weights-format F]] [--json]\n"

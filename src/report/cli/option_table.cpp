@@ -2,6 +2,7 @@
 
 #include "report/cli/option_table.hpp"
 
+#include "report/campaign/machine.hpp"
 #include "report/cli/option_values.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
@@ -34,6 +35,8 @@ constexpr double kMaxGatePct = 1000;
 constexpr double kMaxDuration = 86400;
 // Counter frequencies from 1 MHz to 1 THz cover every real counter.
 constexpr double kMinMhz = 1, kMaxMhz = 1e6;
+// memset-batch walks at most a terabyte (batch_format's bound).
+constexpr uint64_t kMaxFootprintBytes = 1ull << 40;
 
 // Before the first --variant an --env, --preload or --bench is common;
 // after, the variant's own.
@@ -101,6 +104,48 @@ const OptionDef kRandomLengths{
     [](Options &o, const std::string &) { o.campaign.random_lengths = true; },
     "with --engine batch: each batch draws its lengths at random\n"
     "within a band, so that no predictor learns one length"};
+const OptionDef kAlign{"--align", nullptr, "K|random",
+                       [](Options &o, const std::string &v) {
+                         auto a = align_of(v);
+                         if (!a || *a == Landing::kAlignBuffer)
+                           throw UsageError("--align takes an offset from 0 to 63 bytes past a "
+                                            "64-byte line, or random, got '" +
+                                            printable(v) + "'");
+                         o.campaign.landing.align = *a;
+                       },
+                       "with --engine batch: every fill K bytes past a 64-byte\n"
+                       "line, or at offsets drawn at random (seeded)"};
+const OptionDef kFootprint{
+    "--footprint", nullptr, "BYTES|L1|L2|LLC|memory",
+    [](Options &o, const std::string &v) {
+      Landing &l = o.campaign.landing;
+      if (v == "L1" || v == "L2" || v == "LLC" || v == "memory") {
+        l.footprint = level_footprint(v, cache_sizes());
+        l.level = v;
+      } else {
+        // Bytes, or with K, M or G for powers of 1024.
+        char unit = v.empty() ? 0 : v.back();
+        uint64_t scale = unit == 'K'   ? 1ull << 10
+                         : unit == 'M' ? 1ull << 20
+                         : unit == 'G' ? 1ull << 30
+                                       : 1;
+        auto n = parse_whole(scale > 1 ? v.substr(0, v.size() - 1) : v);
+        if (!n || *n > kMaxFootprintBytes / scale || *n * scale < kLengths)
+          throw UsageError("--footprint takes bytes (K, M or G for 1024s) from 32768, the "
+                           "largest fill, to 1T, or L1, L2, LLC or memory, got '" +
+                           printable(v) + "'");
+        l.footprint = *n * scale;
+        l.level.clear();
+      }
+      if (auto avail = memory_available(); avail && l.footprint > *avail)
+        throw UsageError("--footprint " + printable(v) + ": " + std::to_string(l.footprint) +
+                         " bytes, more than the " + std::to_string(*avail) +
+                         " this machine can give now (MemAvailable)");
+    },
+    "with --engine batch: the fills walk a region this large,\n"
+    "each on lines the one before did not touch; a cache level\n"
+    "is sized from the machine's own (half of it; memory: twice\n"
+    "the last level, at least 64M) and recorded in bytes"};
 const OptionDef kReplay{"--replay", nullptr, "CAPTURE",
                         [](Options &o, const std::string &v) { o.campaign.replay = v; },
                         "with --engine batch: one figure a run, ticks per call of\n"

@@ -27,10 +27,10 @@ struct CommandOption {
 };
 
 // Every option, as commands() lists them.
-extern const OptionDef kEngine, kRandomLengths, kReplay, kKeepOutput, kWall;
+extern const OptionDef kEngine, kRandomLengths, kAlign, kFootprint, kReplay, kKeepOutput, kWall;
 extern const OptionDef kOut, kRuns, kBudget, kMinSpan, kCpu, kTimeout, kSeed, kEnv, kBench,
-    kVariant, kPreload, kLibc, kLoader, kLibraryPath, kMore, kCsv, kJson, kBenchout, kLengthList, kUnit,
-    kTscMhz, kStatistic, kThreshold, kDrift, kBands, kGate, kAllowUnclear, kWeights, kWeightsFormat,
-    kOutput, kForce, kLogY, kFrom, kCaptureOut, kDuration;
+    kVariant, kPreload, kLibc, kLoader, kLibraryPath, kMore, kCsv, kJson, kBenchout, kLengthList,
+    kUnit, kTscMhz, kStatistic, kThreshold, kDrift, kBands, kGate, kAllowUnclear, kWeights,
+    kWeightsFormat, kOutput, kForce, kLogY, kFrom, kCaptureOut, kDuration;
 
 } // namespace report

@@ -39,11 +39,15 @@ void check_combinations(const Options &o) {
       throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
     if (o.more.empty() && o.campaign.variants.empty() && o.has("--min-span"))
       throw UsageError("--min-span goes with --variant: a plain campaign runs a fixed count");
-    for (const char *c : {"--engine", "--random-lengths", "--replay"})
+    for (const char *c : {"--engine", "--random-lengths", "--replay", "--align", "--footprint"})
       refuse_together(o, "--more", c, "more rounds take the campaign's own engine");
   }
   if (o.has("--random-lengths") && o.campaign.engine != Engine::Batch)
     throw UsageError("--random-lengths goes with --engine batch");
+  for (const char *c : {"--align", "--footprint"})
+    if (o.has(c) && o.campaign.engine != Engine::Batch)
+      throw UsageError(std::string(c) +
+                       " goes with --engine batch: memset-bench's buffer is its own, fixed");
   if (o.has("--replay") && o.campaign.engine != Engine::Batch)
     throw UsageError("--replay goes with --engine batch: only batches of calls time a mix");
   refuse_together(o, "--replay", "--random-lengths", "a replay draws the capture's lengths");
@@ -104,7 +108,7 @@ void check_combinations(const Options &o) {
     if (!o.from.empty()) {
       for (const char *c :
            {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench", "--engine",
-            "--random-lengths", "--libc", "--loader", "--library-path"})
+            "--random-lengths", "--libc", "--loader", "--library-path", "--align", "--footprint"})
         refuse_together(o, "--from", c, "--from reads a campaign already run");
     } else if (o.campaign.out.empty()) {
       throw UsageError(o.command + " needs --out DIR (or --from DIR)");

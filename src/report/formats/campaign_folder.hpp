@@ -3,6 +3,7 @@
 // names of its run files. Every key of the record is spelled here and nowhere else.
 
 #include "report/formats/engine.hpp"
+#include "report/formats/landing.hpp"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -101,6 +102,7 @@ struct Record {
   // whether memset-batch drew its lengths at random within the bands.
   Engine engine = Engine::Bench;
   bool random_lengths = false;
+  Landing landing; // where memset-batch's fills landed ("align:", "footprint:"); the default: none
   // A replay of a program's lengths: the file named (as given), its format
   // as read, and the calls replayed; its copy and the mix are in the folder.
   std::optional<std::string> replay;

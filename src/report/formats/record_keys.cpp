@@ -183,6 +183,24 @@ std::vector<Key> run_keys() {
            r.replay = r.replay.value_or("");
        },
        false, [](const std::string &v) { return v == "random" || v == "replay"; }},
+      {"align",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.landing.align != Landing::kAlignBuffer)
+           o.emplace_back(n, align_word(r.landing.align));
+       },
+       [](Record &r, const std::string &v) {
+         r.landing.align = align_of(v).value_or(Landing::kAlignBuffer);
+       },
+       false, [](const std::string &v) { return align_of(v).has_value(); }},
+      {"footprint",
+       [](const Record &r, const char *n, Fields &o) {
+         if (r.landing.footprint)
+           o.emplace_back(n, std::to_string(r.landing.footprint));
+       },
+       [](Record &r, const std::string &v) { r.landing.footprint = parse_whole(v).value_or(0); }},
+      {"footprint_level",
+       [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.landing.level); },
+       [](Record &r, const std::string &v) { r.landing.level = v; }},
       {"program",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &w : r.program)

@@ -46,6 +46,11 @@ void take_runs(Set &set, std::vector<RunFile> &files, const std::string &where) 
     if ((files[i].batch && files[i].batch->replay) != (set.batch && set.batch->replay))
       throw InputError(where + ": " + set.files[i] + " and " + set.files[0] +
                        ": a set holds replays or curves, not both");
+    if (files[i].batch && files[i].batch->landing != set.batch->landing)
+      throw InputError(where + ": " + set.files[i] + " and " + set.files[0] +
+                       ": their fills landed in different places (" +
+                       landing_text(files[i].batch->landing) + "; " +
+                       landing_text(set.batch->landing) + "); a set holds runs that landed alike");
     if (files[i].batch)
       set.loops.push_back(files[i].batch->loop);
     set.runs.push_back(std::move(files[i].values));

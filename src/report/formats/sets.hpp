@@ -36,6 +36,14 @@ struct Set {
   double scale() const { return engine_scale(engine); } // raw values per tick
   // One figure a run, of a program's mix of lengths, not a curve.
   bool replay() const { return batch && batch->replay; }
+  // Where its fills landed, as its runs say it, with the cache level its
+  // record names for the footprint; the default for memset-bench's runs.
+  Landing landing() const {
+    Landing l = batch ? batch->landing : Landing{};
+    if (record.landing == l)
+      l.level = record.landing.level;
+    return l;
+  }
   // Its kind, as its run files say it (a record may be missing).
   CampaignKind kind() const { return kind_of(program, replay()); }
   // A program campaign's: the user's command timed, {wall_us, cpu_us} a run.

@@ -83,6 +83,8 @@ std::string common_lines(const char *what, const Standings &a) {
   o += measured_line(a.sets[0].engine);
   const MachineFacts &m = a.sets[0].record.machine;
   o += "machine: " + printable(m.cpu_model) + ", " + printable(m.libc) + "\n";
+  // Every variant of one campaign landed alike: what it says holds there.
+  o += landing_line(a.sets[0]);
   o += stop_line(a.sets[0].record); // how the campaign ended, or that it has not
   for (const auto &l : a.sets[0].record.libraries)
     o += "library: " + printable(l.name) + " (" + printable(l.package) + " " +
@@ -188,7 +190,8 @@ std::string render_census(const Census &c, const std::string &weights_file) {
   return o;
 }
 
-std::string render_advice(const TuneAdvice &a) {
+// The advice's lines up to the advice itself.
+static std::string advice_lines(const TuneAdvice &a) {
   std::string o = common_lines("tune", a);
   if (a.have_stosb_pair)
     o += "crossover: " +
@@ -283,6 +286,17 @@ std::string render_advice(const TuneAdvice &a) {
         : a.advice_partial  ? "; nowhere slower where decided)"
                             : "; same elsewhere)") +
        undecided + "\n";
+  return o;
+}
+
+std::string render_advice(const TuneAdvice &a) {
+  std::string o = advice_lines(a);
+  // Advice for one place the fills land may not hold for another: it says where.
+  if (a.sets[0].engine == Engine::Batch)
+    o += "holds for: fills " + landing_text(a.sets[0].landing()) +
+         (a.sets[0].landing().placed() ? "" : ", aligned as malloc gave the buffer") +
+         "; where a program's fills land elsewhere (another offset from a line, memory "
+         "that is cold), tune with --align and --footprint there\n";
   return o;
 }
 

@@ -98,6 +98,7 @@ ordered_json comparisons_json(const Report &r) {
     j["other"] = utf8(r.sets[c.other].set.label);
     const Engine engine = r.sets[c.base].set.engine;
     j["engine"] = engine_name(engine);
+    j["landed_differently"] = r.sets[c.base].set.landing() != r.sets[c.other].set.landing();
     j["measured"] = engine_measures(engine);
     j["paired"] = c.paired;
     if (c.same_code)

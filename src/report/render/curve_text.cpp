@@ -53,6 +53,7 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
     const BatchHeader &h = *set.batch;
     o += std::string("engine: memset-batch, ") +
          (h.random ? "lengths drawn at random within each band" : "fixed lengths") + "\n";
+    o += landing_line(set);
     o += fmt("resolution: batches of %llu ticks or more, 1000 of the counter's steps as the "
              "engine read them (%llu %s)",
              (unsigned long long)h.batch_ticks, (unsigned long long)h.resolution,
@@ -141,6 +142,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
       fmt("; ratio of %s, %.4g%% intervals\n", statistic_name(opt.statistic), 100 * opt.confidence);
   if (!c.paired)
     o += unpaired_line(opt.drift, "run --variant");
+  o += landed_differently(a, c.base, b, c.other);
   if (c.runs_base < kMinRunsForInterval || c.runs_other < kMinRunsForInterval)
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");

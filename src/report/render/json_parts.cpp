@@ -97,6 +97,13 @@ ordered_json context_of(const Set &set) {
     c["tunables"] = utf8(set.tunables);
   if (!set.libc.path.empty() || !set.libc.loader.empty())
     c["libc"] = libc_json(set.libc);
+  if (set.engine == Engine::Batch) {
+    const Landing l = set.landing();
+    c["landing"] = {{"align", align_word(l.align)},
+                    {"footprint", l.footprint},
+                    {"level", utf8(l.level)},
+                    {"text", landing_text(l)}};
+  }
   c["runs"] = set.runs.size();
   if (set.planned)
     c["planned_runs"] = set.planned;

@@ -20,6 +20,8 @@ std::string set_lines(const MixReport &r, const char *unit) {
          fmt(", %.3f %s (%s)\n", m.level, unit, statistic_name(r.statistic));
     if (std::string l = libc_line(m.set.libc); !l.empty())
       o += fmt("libc: [%zu] ", k + 1) + l.substr(std::string("libc: ").size());
+    if (std::string l = landing_line(m.set); !l.empty())
+      o += fmt("landed: [%zu] ", k + 1) + l.substr(std::string("landed: ").size());
   }
   // How each campaign ended, once for its variants.
   for (size_t k = 0; k < r.sets.size(); k++)

@@ -104,6 +104,15 @@ std::string stop_line(const Record &r);
 // record does not say.
 std::string libc_line(const LibcRecord &l);
 
+// "landed: 16 bytes past a 64-byte line, walking 32768 bytes (L1)": where a
+// batched set's fills landed, with its line feed; "" for memset-bench's.
+std::string landing_line(const Set &s);
+
+// "landed differently: [1] a at ...; [2] b at ...: ...", with its line
+// feed, where two sets' fills landed in different places, so that their
+// ratio is of two places as well as two memsets; "" where alike.
+std::string landed_differently(const Set &a, size_t ia, const Set &b, size_t ib);
+
 // "unpaired: separate campaigns can drift as a whole; ...": the warning of
 // a comparison of runs from separate campaigns, with its line feed, naming
 // the command that would interleave them ("run --variant").

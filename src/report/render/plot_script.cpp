@@ -122,6 +122,13 @@ std::string caption(const Report &r) {
       own += (owners++ ? ", " : "") + sr.set.label;
   if (owners)
     what += " (" + own + ": a C library of " + (owners > 1 ? "their" : "its") + " own)";
+  // Where the fills landed, and a warning where the sets' did not agree.
+  if (first.engine == Engine::Batch) {
+    bool alike = std::all_of(r.sets.begin(), r.sets.end(), [&](const SetReport &s) {
+      return s.set.landing() == first.landing();
+    });
+    what += alike ? "; fills " + landing_text(first.landing()) : "; fills landed differently";
+  }
   what += "; " + plural(first.runs.size(), first.campaign.empty() ? "run" : "round");
   if (!m.date.empty())
     what += "; " + m.date.substr(0, 10);

@@ -5,8 +5,8 @@
 
 #include "report/formats/replay.hpp"
 #include "report/formats/sets.hpp"
-#include "report/stats/per_run.hpp"
 #include "report/stats/one_figure.hpp"
+#include "report/stats/per_run.hpp"
 #include "report/stats/summary.hpp"
 
 #include <optional>
