@@ -87,6 +87,29 @@ st=$?
 [ $? = 2 ] || fail "an unknown engine is no usage error"
 [ -e "$tmp/d" ] && fail "an unknown engine made a folder"
 
+# A campaign told where its fills land: the record keeps it, each round's
+# drawn offsets are its variants' alike, and a summary beside a default
+# campaign names the difference instead of comparing them as alike.
+"$report" run --out "$tmp/l" --engine batch --align random --footprint 64K --runs 2 \
+  --variant a --variant b >/dev/null 2>"$tmp/err" || fail "placed campaign: $(cat "$tmp/err")"
+[ "$(grep -E '^(align|footprint):' "$tmp/l/context.txt" | tr '\n' ' ')" = "align: random footprint: 65536 " ] ||
+  fail "placed record: $(grep -E '^(align|footprint)' "$tmp/l/context.txt")"
+cmp -s <(sed -n 3p "$tmp/l/a/run-002.txt") <(sed -n 3p "$tmp/l/b/run-002.txt") ||
+  fail "the variants of a round drew other offsets"
+"$report" summary "$tmp/l/a" "$tmp/c/a" >"$tmp/out" 2>"$tmp/err" || fail "summary: $(cat "$tmp/err")"
+grep -q '^landed: at random offsets from a 64-byte line, walking 65536 bytes$' "$tmp/out" ||
+  fail "no landed line: $(grep landed "$tmp/out")"
+grep -q '^landed differently: \[1\] .* walking 65536 bytes; \[2\] .* (the default)' "$tmp/out" ||
+  fail "the difference is not named: $(grep -c landed "$tmp/out")"
+for args in "--align 3" "--engine batch --align 64" "--engine batch --footprint 32767" \
+  "--engine batch --footprint L3" "--engine batch --footprint 999999G"; do
+  # shellcheck disable=SC2086
+  "$report" run --out "$tmp/bad" $args >/dev/null 2>"$tmp/err"
+  st=$?
+  [ "$st" = 2 ] && [ "$(wc -l <"$tmp/err")" = 1 ] || fail "'$args': status $st: $(cat "$tmp/err")"
+  [ -e "$tmp/bad" ] && fail "'$args' made a folder"
+done
+
 # A replay: the engine times the mix it is given, one figure; a campaign
 # keeps the capture and the mix, and its summary is the mix's.
 printf '# memset-mix 1\n8 70\n300 30\n' >"$tmp/mix.txt"

@@ -263,4 +263,16 @@ TEST(LibcTree, TheLibraryPathABuildTreesScriptGives) {
             (std::vector<std::string>{"/b", "/b/math"}));
 }
 
+TEST(Machine, ACacheLevelStandsForARegionOfTheMachinesOwnSizes) {
+  const std::map<int, uint64_t> caches = {{1, 48 << 10}, {2, 2 << 20}, {3, 480ull << 20}};
+  EXPECT_EQ(level_footprint("L1", caches), 32768u) << "never less than the largest fill";
+  EXPECT_EQ(level_footprint("L2", caches), 1u << 20);
+  EXPECT_EQ(level_footprint("LLC", caches), 240ull << 20);
+  EXPECT_EQ(level_footprint("memory", caches), 960ull << 20);
+  EXPECT_EQ(level_footprint("memory", {{1, 32 << 10}}), 64ull << 20) << "at least 64 MiB";
+  EXPECT_EQ(level_footprint("LLC", {{1, 32 << 10}, {2, 1 << 20}}), 512u << 10);
+  EXPECT_THROW(level_footprint("L2", {{1, 32 << 10}}), UsageError);
+  EXPECT_THROW(level_footprint("LLC", {}), UsageError);
+}
+
 } // namespace

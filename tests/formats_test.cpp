@@ -104,6 +104,7 @@ Record full_record(bool interleaved) {
     r.elapsed = 21.25;
     r.engine = Engine::Batch;
     r.random_lengths = true;
+    r.landing = {Landing::kAlignRandom, 1ull << 26, "memory"};
     r.rounds = 2;
     r.looks = 1;
     r.stop = Stop::Decided;
@@ -131,6 +132,9 @@ void expect_same(const Record &a, const Record &b) {
     EXPECT_EQ(a.variants[i].bench, b.variants[i].bench);
     EXPECT_EQ(a.variants[i].memset, b.variants[i].memset);
     EXPECT_EQ(a.variants[i].tunables, b.variants[i].tunables);
+    const LibcRecord &x = a.variants[i].libc, &y = b.variants[i].libc;
+    EXPECT_EQ(x.loader + "|" + x.library_path + "|" + x.path + "|" + x.version + "|" + x.build_id,
+              y.loader + "|" + y.library_path + "|" + y.path + "|" + y.version + "|" + y.build_id);
   }
   EXPECT_EQ(a.memset, b.memset);
   EXPECT_EQ(a.tunables, b.tunables);
@@ -148,6 +152,8 @@ void expect_same(const Record &a, const Record &b) {
   EXPECT_EQ(a.elapsed, b.elapsed);
   EXPECT_EQ(a.engine, b.engine);
   EXPECT_EQ(a.random_lengths, b.random_lengths);
+  EXPECT_EQ(a.landing, b.landing);
+  EXPECT_EQ(a.landing.level, b.landing.level);
   EXPECT_EQ(a.rounds, b.rounds);
   EXPECT_EQ(a.looks, b.looks);
   EXPECT_EQ(a.stop, b.stop);
