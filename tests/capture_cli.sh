@@ -28,6 +28,24 @@ grep -qE '^# wall_time: [0-9]+\.[0-9]{6} s$' "$cap" || fail "wall time: $(grep w
 grep -qE '^# date: 20[0-9-]{8}T[0-9:]{8}Z$' "$cap" || fail "date: $(grep date "$cap")"
 
 # More threads than rows of counts: those beyond share one, and none is lost.
+# Where the fills landed: offsets from a line by class of lengths, and the
+# fills whose first line a recent fill touched (the first of each run is not).
+expect 0 "the landing fixture" -- "$report" capture --out "$tmp/landing.txt" -- "$fixture" x landing
+offsets() { # CLASS: its offsets line's counts that are not 0, as OFFSET=COUNT
+  sed -n "s/^# offsets: $1 //p" "$tmp/landing.txt" | tr ' ' '\n' | awk '$1 != 0 { printf "%d=%d ", NR - 1, $1 }'
+}
+[ "$(offsets 64..127)" = "0=13 16=7 " ] || fail "offsets of 64..127: $(offsets 64..127)"
+[ "$(offsets 512..1023)" = "33=5 " ] || fail "offsets of 512..1023: $(offsets 512..1023)"
+grep -qx "# recent: 64..127 19" "$tmp/landing.txt" || fail "recent: $(grep recent "$tmp/landing.txt")"
+grep -qx "# recent: 512..1023 4" "$tmp/landing.txt" || fail "recent: $(grep recent "$tmp/landing.txt")"
+grep -qx "# landing: 1" "$tmp/landing.txt" || fail "no landing version line"
+# A later version's landing lines are notes: the lengths still read.
+sed 's/^# landing: 1$/# landing: 7/; s/^# offsets: 64..127 .*/# offsets: 64..127 new/' "$tmp/landing.txt" >"$tmp/newer.txt"
+fake_values >"$tmp/set.txt"
+expect 0 "a newer capture's landing" -- "$report" summary --weights "$tmp/newer.txt" "$tmp/set.txt"
+sed 's/^# recent: 64..127 19$/# recent: 64..127 x/' "$tmp/landing.txt" >"$tmp/bad.txt"
+expect 1 "a bad landing line" -- "$report" summary --weights "$tmp/bad.txt" "$tmp/set.txt"
+grep -q "bad.txt:[0-9]*: a capture's 'recent' cannot be '64..127 x'" "$tmp/err" || fail "bad landing: $(cat "$tmp/err")"
 expect 0 "300 threads" -- "$report" capture --out "$tmp/many.txt" -- "$fixture" x many
 [ "$(grep -v '^#' "$tmp/many.txt")" = "700 300" ] || fail "300 threads: $(grep -v '^#' "$tmp/many.txt")"
 

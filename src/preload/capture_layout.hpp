@@ -17,13 +17,30 @@ namespace capture_layout {
 
 // The environment variable that names the mapping's file to the library.
 constexpr const char *kCountsVariable = "MEMSET_CAPTURE_COUNTS";
-constexpr uint64_t kMagic = 0x31437465736d656dULL; // "memsetC1" in memory
+constexpr uint64_t kMagic = 0x32437465736d656dULL; // "memsetC2" in memory
 
 // Lengths 0..kMaxExact are counted one by one; each longer length takes a
 // slot of its own while slots last, and after that only adds to `unkept`.
 constexpr uint64_t kMaxExact = 32768;
 constexpr uint64_t kLongSlots = 4096;
 constexpr uint64_t kRows = 256;
+
+// Where the fills land, by length class: the class of a length is its bit
+// width (0 for 0; 1 for 1; 2 for 2..3; ... 16 for 32768 and longer).
+// Within each class, the destination's offset within its 64-byte line, and
+// the fills whose first line one of the thread's last kRecent fills
+// touched: a cheap mark that the destination was in a cache.
+constexpr uint64_t kClasses = 17, kLine = 64, kRecent = 4;
+static_assert((kRecent & (kRecent - 1)) == 0, "the ring of recent fills wraps by a mask");
+inline uint64_t length_class(uint64_t n) {
+  const uint64_t width = n ? 64 - (uint64_t)__builtin_clzll(n) : 0;
+  return width < kClasses - 1 ? width : kClasses - 1;
+}
+
+struct Landings {
+  uint64_t offsets[kClasses][kLine];
+  uint64_t recent[kClasses];
+};
 
 struct LongSlot {
   uint64_t length; // 0: free
@@ -38,6 +55,8 @@ struct Counts {
   uint64_t exact[kMaxExact + 1];
   LongSlot longer[kLongSlots];
   uint64_t rows[kRows][kMaxExact + 1]; // each written by one thread alone
+  Landings landings;                   // threads beyond the rows, atomically
+  Landings landing_rows[kRows];        // each written by one thread alone, as `rows`
 };
 
 } // namespace capture_layout

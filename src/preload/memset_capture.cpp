@@ -30,6 +30,11 @@ bool g_counted = false; // this process is among `processes`
 __thread bool t_looking_up __attribute__((tls_model("initial-exec"))) = false;
 // This thread's own row of counts; `exact` once the rows have run out.
 __thread uint64_t *t_row __attribute__((tls_model("initial-exec"))) = nullptr;
+__thread Landings *t_landings __attribute__((tls_model("initial-exec"))) = nullptr;
+// The lines the thread's last kRecent fills touched, first and last, in a ring.
+__thread uintptr_t t_first[kRecent] __attribute__((tls_model("initial-exec")));
+__thread uintptr_t t_last[kRecent] __attribute__((tls_model("initial-exec")));
+__thread unsigned t_next __attribute__((tls_model("initial-exec"))) = 0;
 
 // Only while the real memset is not known yet: byte by byte, and volatile
 // so that no compiler turns it back into a call of memset.
@@ -46,12 +51,39 @@ void *fill_bytes(void *s, int c, size_t n) {
 void after_fork_in_child() {
   __atomic_store_n(&g_counted, false, __ATOMIC_RELAXED);
   t_row = nullptr;
+  t_landings = nullptr;
 }
 
 // A row of this thread's own; the shared counts once the rows have run out.
-uint64_t *take_row(Counts *c) {
+void take_row(Counts *c) {
   uint64_t row = __atomic_fetch_add(&c->rows_taken, 1, __ATOMIC_RELAXED);
-  return row < kRows ? c->rows[row] : c->exact;
+  t_row = row < kRows ? c->rows[row] : c->exact;
+  t_landings = row < kRows ? &c->landing_rows[row] : &c->landings;
+}
+
+// Adds one to a count of this thread's row, or atomically to a shared one.
+inline void add(uint64_t &n, bool shared) {
+  if (shared)
+    __atomic_fetch_add(&n, 1, __ATOMIC_RELAXED);
+  else // this thread's alone: a plain add, but a real store every call
+    __atomic_store_n(&n, __atomic_load_n(&n, __ATOMIC_RELAXED) + 1, __ATOMIC_RELAXED);
+}
+
+// Where this fill lands: its offset in a line, and whether one of the
+// thread's last fills touched its first line.
+void count_landing(Counts *c, const void *s, size_t n) {
+  const uintptr_t at = (uintptr_t)s, first = at / kLine, last = (at + (n ? n - 1 : 0)) / kLine;
+  bool recent = false;
+  for (unsigned i = 0; i < kRecent; i++)
+    recent |= t_first[i] <= first && first <= t_last[i];
+  t_first[t_next] = first;
+  t_last[t_next] = last;
+  t_next = (t_next + 1) & (kRecent - 1);
+  const bool shared = t_landings == &c->landings;
+  const uint64_t k = length_class(n);
+  add(t_landings->offsets[k][at % kLine], shared);
+  if (recent)
+    add(t_landings->recent[k], shared);
 }
 
 Counts *map_counts() {
@@ -105,7 +137,7 @@ void count_long(Counts *c, uint64_t n) {
   __atomic_fetch_add(&c->unkept, 1, __ATOMIC_RELAXED);
 }
 
-void count(size_t n) {
+void count(const void *s, size_t n) {
   if (__atomic_load_n(&g_state, __ATOMIC_ACQUIRE) != 2)
     set_up();
   Counts *c = __atomic_load_n(&g_counts, __ATOMIC_ACQUIRE);
@@ -114,22 +146,19 @@ void count(size_t n) {
   if (!__atomic_load_n(&g_counted, __ATOMIC_RELAXED) &&
       !__atomic_exchange_n(&g_counted, true, __ATOMIC_RELAXED))
     __atomic_fetch_add(&c->processes, 1, __ATOMIC_RELAXED);
-  if (n > kMaxExact) {
-    count_long(c, n);
-    return;
-  }
   if (!t_row)
-    t_row = take_row(c);
-  if (t_row == c->exact)
-    __atomic_fetch_add(&c->exact[n], 1, __ATOMIC_RELAXED);
-  else // this thread's alone: a plain add, but a real store every call
-    __atomic_store_n(&t_row[n], __atomic_load_n(&t_row[n], __ATOMIC_RELAXED) + 1, __ATOMIC_RELAXED);
+    take_row(c);
+  count_landing(c, s, n);
+  if (n > kMaxExact)
+    count_long(c, n);
+  else
+    add(t_row[n], t_row == c->exact);
 }
 
 void *counted_memset(void *s, int c, size_t n) {
   if (t_looking_up)
     return fill_bytes(s, c, n);
-  count(n);
+  count(s, n);
   MemsetFn real = __atomic_load_n(&g_real, __ATOMIC_ACQUIRE);
   return real ? real(s, c, n) : fill_bytes(s, c, n);
 }

@@ -10,6 +10,10 @@
 //   fixture TARGET spin     a few calls, then busy until stopped
 //   fixture TARGET many     one call in each of 300 threads, more threads
 //                           than the capture has rows for
+//   fixture TARGET landing  calls at known offsets from a line: 13 of 100
+//                           bytes at a line's start, then 7 at 16 past it
+//                           (on the line just filled), then 5 of 1000
+//                           bytes 33 past a line 8 KiB further on
 
 #include <pthread.h>
 #include <signal.h>
@@ -24,6 +28,14 @@ extern "C" void *__memset_chk(void *s, int c, size_t n, size_t room);
 namespace {
 
 char g_buffer[70000];
+alignas(64) char g_lines[16384];
+
+// As calls(), at `dest`.
+void calls_at(char *dest, size_t length, int times) {
+  volatile size_t n = length;
+  for (int i = 0; i < times; i++)
+    memset(dest, i, n);
+}
 
 // Through the PLT, with a length the compiler cannot see.
 void calls(size_t length, int times) {
@@ -67,6 +79,12 @@ int main(int argc, char **argv) {
     calls(900, 5);
     for (volatile unsigned long i = 0;; i++) {
     }
+  }
+  if (argc > 2 && strcmp(argv[2], "landing") == 0) {
+    calls_at(g_lines, 100, 13);
+    calls_at(g_lines + 16, 100, 7);
+    calls_at(g_lines + 8192 + 33, 1000, 5);
+    return 0;
   }
   if (argc > 2 && strcmp(argv[2], "many") == 0) {
     for (int i = 0; i < 300; i++) {

@@ -96,6 +96,26 @@ std::map<uint64_t, uint64_t> lengths_of(const Counts &c) {
   return lengths;
 }
 
+// Where the fills landed: every thread's row and the shared counts.
+static_assert(capture_layout::kClasses == kLengthClasses && capture_layout::kLine == kLineBytes &&
+                  capture_layout::kRecent == kRecentFills,
+              "a capture's landing lines have the shared counts' classes and offsets");
+CaptureLandings landings_of(const Counts &c) {
+  CaptureLandings out;
+  uint64_t rows = std::min(__atomic_load_n(&c.rows_taken, __ATOMIC_RELAXED), capture_layout::kRows);
+  auto add = [&](const capture_layout::Landings &l) {
+    for (unsigned k = 0; k < kLengthClasses; k++) {
+      for (unsigned o = 0; o < kLineBytes; o++)
+        out.offsets[k][o] += __atomic_load_n(&l.offsets[k][o], __ATOMIC_RELAXED);
+      out.recent[k] += __atomic_load_n(&l.recent[k], __ATOMIC_RELAXED);
+    }
+  };
+  add(c.landings);
+  for (uint64_t r = 0; r < rows; r++)
+    add(c.landing_rows[r]);
+  return out;
+}
+
 std::string utc_now() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};
@@ -156,6 +176,7 @@ Capture run_capture(const CaptureRequest &r) {
   for (const auto &l : lengths)
     c.calls += l.second;
   c.processes = __atomic_load_n(&shared.counts().processes, __ATOMIC_RELAXED);
+  c.landings = landings_of(shared.counts());
   c.libc = std::string("glibc ") + gnu_get_libc_version();
   c.date = utc_now();
   if (c.calls == 0)

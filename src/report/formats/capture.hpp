@@ -11,8 +11,18 @@
 //   # processes: 3
 //   # libc: glibc 2.36
 //   # date: 2026-12-08T23:40:00Z
+//   # landing: 1
+//   # offsets: 8..15 204000 0 0 ... (64 counts: the calls at each offset from a line)
+//   # recent: 8..15 190000        (of them, fills whose first line one of the
+//                                   thread's last kRecentFills fills touched)
 //   8 204000
 //   ...
+//
+// The landing lines (from this tool's second capture version on) say where
+// the fills landed, by length class: a class is the lengths of one bit
+// width (8..15), 0..0 and 1..1 apart, the last 32768.. (and longer). A
+// reader that does not know them takes them for notes, as every '#' line
+// of another key; a capture without them is one from before.
 //
 // The weights reader keeps these lines; this file owns how they are written
 // and read.
@@ -30,6 +40,25 @@ constexpr const char *kCaptureMark = "# memset-report capture";
 enum class CaptureEnd { Ok, Failed, Stopped, Interrupted };
 const char *capture_end_name(CaptureEnd e); // "ok", "failed", "stopped", "interrupted"
 
+// Length classes, and offsets within a 64-byte line.
+constexpr unsigned kLengthClasses = 17, kLineBytes = 64;
+// A fill is "recent" where one of the thread's last this many fills touched its first line.
+constexpr unsigned kRecentFills = 4;
+// "8..15", "32768..": the lengths of class `k`.
+std::string length_class_text(unsigned k);
+
+// Where a capture's fills landed (the '# offsets:' and '# recent:' lines).
+struct CaptureLandings {
+  uint64_t offsets[kLengthClasses][kLineBytes] = {};
+  uint64_t recent[kLengthClasses] = {};
+  uint64_t calls(unsigned k) const; // of class k
+  uint64_t calls() const;           // of every class
+  // Of every class, the calls at an offset that is a multiple of `step`
+  // (64: a line's start), and those whose first line a recent fill touched.
+  uint64_t at_multiple_of(unsigned step) const;
+  uint64_t recent_calls() const;
+};
+
 struct Capture {
   std::string command; // as a shell would take it
   CaptureEnd end = CaptureEnd::Ok;
@@ -37,9 +66,10 @@ struct Capture {
   double wall_seconds = 0;
   double cpu_seconds = 0; // user and system, of the whole tree the command waited for
   uint64_t calls = 0;
-  uint64_t processes = 0; // that called memset at all
-  std::string libc;       // "glibc 2.36"
-  std::string date;       // UTC, ISO 8601
+  uint64_t processes = 0;                  // that called memset at all
+  std::string libc;                        // "glibc 2.36"
+  std::string date;                        // UTC, ISO 8601
+  std::optional<CaptureLandings> landings; // none: a capture from before they were kept
 };
 
 // The '#' lines, each ending in a line feed, the mark first.
@@ -62,9 +92,13 @@ public:
   Capture finish() const;
 
 private:
+  void landing_line(const std::string &key, const std::string &value, size_t at);
   std::string name_;
   Capture c_;
   unsigned seen_ = 0; // a bit per key
+  // The landing lines: their version's line seen, and each class's lines.
+  bool landing_seen_ = false, landing_newer_ = false;
+  uint64_t offsets_seen_ = 0, recent_seen_ = 0; // a bit per class
 };
 
 } // namespace report

@@ -234,6 +234,15 @@ std::string capture_lines(const Capture &c, bool replay) {
                       c.cpu_seconds, (unsigned long long)c.calls, (unsigned long long)c.processes,
                       c.processes == 1 ? "" : "es") +
                   printable(c.libc) + "; " + printable(c.date) + "\n";
+  if (const auto &l = c.landings; l && l->calls()) {
+    const double all = (double)l->calls();
+    o += fmt(
+        "capture landed: %.0f%% of the calls at a line's start, %.0f%% at 16, 32 or 48 bytes past "
+        "one, %.0f%% elsewhere; %.0f%% on a line one of the thread's last %u fills touched\n",
+        100 * l->at_multiple_of(64) / all,
+        100 * (l->at_multiple_of(16) - l->at_multiple_of(64)) / all,
+        100 * (all - l->at_multiple_of(16)) / all, 100 * l->recent_calls() / all, kRecentFills);
+  }
   if (c.end == CaptureEnd::Failed || c.end == CaptureEnd::Interrupted)
     o += "warning: the captured command " +
          std::string(c.end == CaptureEnd::Failed ? "failed" : "was interrupted") +
