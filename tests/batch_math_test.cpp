@@ -5,6 +5,7 @@
 #include "batch/mix_format.hpp"
 #include "batch/replay.hpp"
 
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -111,6 +112,87 @@ TEST(BatchMath, AWalkCoversItsRegionWithoutTouchingALineTwiceInARow) {
       EXPECT_EQ(starts.size(), w.limit / w.stride) << "every step of the walk is taken";
       EXPECT_GE(steps, 2u);
     }
+}
+
+// A mix that says where its fills landed: read back in its one spelling,
+// and refused where a class's offsets and its lengths disagree.
+TEST(Replay, ALandedMixIsReadBackWithItsOffsets) {
+  const mix_format::Mix mix = {{100, 4000}, {1000, 10}};
+  mix_format::Landing l;
+  l.offsets[7][0] = 3000; // 64..127
+  l.offsets[7][16] = 1000;
+  l.offsets[10][33] = 10; // 512..1023
+  l.cold_ppm = 250000;
+  const std::string text = mix_format::mix_text(mix, &l);
+  mix_format::Mix back;
+  mix_format::Landing lback;
+  std::string why;
+  ASSERT_TRUE(mix_format::parse_mix(text, back, why, &lback)) << why;
+  EXPECT_EQ(back, mix);
+  EXPECT_EQ(mix_format::mix_text(back, &lback), text);
+  // A reader that takes no landing reads the first version only.
+  EXPECT_FALSE(mix_format::parse_mix(text, back, why));
+  auto refused = [&](const std::string &from, const std::string &to) {
+    std::string t = text;
+    t.replace(t.find(from), from.size(), to);
+    return !mix_format::parse_mix(t, back, why, &lback);
+  };
+  EXPECT_TRUE(refused("# cold: 250000", "# cold: 1000001"));
+  EXPECT_TRUE(refused("# offsets: 10 ", "# offsets: 11 ")) << "a class without calls";
+  EXPECT_TRUE(refused("# offsets: 7 3000", "# offsets: 7 3000 1")) << "65 counts";
+  EXPECT_TRUE(refused("1000 10\n", "")) << "offsets of a class without lengths";
+}
+
+// Each call's offset is drawn in proportion to its class's calls at each
+// offset, and its coldness with the mix's share: checked on 65536 draws
+// with a fixed seed, within a few standard deviations.
+TEST(Replay, OffsetsAndColdCallsAreDrawnInTheCapturesProportions) {
+  mix_format::Landing l;
+  l.offsets[7][0] = 3000;
+  l.offsets[7][16] = 1000;
+  l.offsets[10][33] = 10;
+  l.cold_ppm = 250000;
+  const std::vector<size_t> seq = replay_sequence({{100, 4000}, {1000, 10}}, kReplayCalls, 11);
+  const Landed d = replay_landing(seq, l, 11);
+  ASSERT_EQ(d.offsets.size(), seq.size());
+  size_t at0 = 0, at16 = 0, short_calls = 0, cold = 0;
+  for (size_t i = 0; i < seq.size(); i++) {
+    if (seq[i] == 100) {
+      short_calls++;
+      at0 += d.offsets[i] == 0;
+      at16 += d.offsets[i] == 16;
+    } else {
+      EXPECT_EQ(d.offsets[i], 33) << "its class's one offset";
+    }
+    cold += d.cold[i];
+  }
+  EXPECT_EQ(at0 + at16, short_calls) << "no offset its class never had";
+  const double n = (double)short_calls, share = (double)at0 / n;
+  EXPECT_NEAR(share, 0.75, 4 * std::sqrt(0.75 * 0.25 / n));
+  EXPECT_NEAR((double)cold / (double)seq.size(), 0.25,
+              4 * std::sqrt(0.25 * 0.75 / (double)seq.size()));
+  // Where they land: hot ones at their offset in the one hot place; cold
+  // ones past it, inside the region, each on lines the one before did not touch.
+  const unsigned long long region = 1 << 22;
+  const std::vector<size_t> pos = replay_positions(seq, d, region, 2);
+  ASSERT_EQ(pos.size(), 2 * seq.size());
+  size_t last_cold_end = 0;
+  bool any_cold = false;
+  for (size_t i = 0; i < pos.size(); i++) {
+    const size_t j = i % seq.size();
+    EXPECT_EQ(pos[i] % kLine, d.offsets[j]);
+    EXPECT_LE(pos[i] + seq[j], region);
+    if (!d.cold[j]) {
+      EXPECT_LT(pos[i], kLine);
+      continue;
+    }
+    EXPECT_GE(pos[i], 2 * kLengths) << "cold calls stay out of the hot place";
+    if (any_cold && pos[i] > last_cold_end) {
+      EXPECT_GT(pos[i] / kLine, (last_cold_end - 1) / kLine);
+    }
+    last_cold_end = pos[i] + seq[j];
+    any_cold = true;
+  }
 }
 
 } // namespace

@@ -22,7 +22,8 @@
 //   # memset-batch 2
 //   ...
 //   # align: 16               bytes past a 64-byte line; random: drawn per call
-//                             (seeded)
+//                             (seeded); capture: a replay's, as its mix says
+//                             they landed (its cold calls walk the footprint)
 //   # footprint: 16384        bytes of the region the fills walk; 0: one place
 //
 // Files without them keep the first mark, byte for byte as before, so that
@@ -39,7 +40,7 @@ constexpr const char *kKeyNames[kKeys] = {"lengths",   "seed", "resolution",
                                           "read_cost", "loop", "batch"};
 enum PlacedKey { kAlign, kFootprint, kPlacedKeys };
 constexpr const char *kPlacedKeyNames[kPlacedKeys] = {"align", "footprint"};
-constexpr const char *kAlignRandom = "random";
+constexpr const char *kAlignRandom = "random", *kAlignCapture = "capture";
 // A line of the cache, and the offsets from its start a fill can be asked to take.
 constexpr unsigned kLine = 64;
 // The largest region a batch walks: a terabyte is beyond any machine here,

@@ -223,8 +223,10 @@ int fail(const char *what, const char *path) {
   return 2;
 }
 
-// The mix a replay times, read whole; false with `why`.
-bool read_mix(const char *path, mix_format::Mix &mix, std::string &why) {
+// The mix a replay times, read whole, and where its fills landed where it
+// says; false with `why`.
+bool read_mix(const char *path, mix_format::Mix &mix, mix_format::Landing &landing, bool &landed,
+              std::string &why) {
   FILE *f = std::fopen(path, "r");
   if (!f) {
     why = std::strerror(errno);
@@ -241,7 +243,19 @@ bool read_mix(const char *path, mix_format::Mix &mix, std::string &why) {
     why = "read error";
     return false;
   }
-  return mix_format::parse_mix(text, mix, why);
+  landed = text.rfind(mix_format::kMarkLanded, 0) == 0;
+  return mix_format::parse_mix(text, mix, why, &landing);
+}
+
+// Ticks a landed replay's pass takes: each call at its own place in the
+// region, drawn before any timing; the empty function's loop alike.
+template <bool Empty>
+__attribute__((noinline)) uint64_t landed_ticks(unsigned char *base, const size_t *pos,
+                                                const size_t *lengths, unsigned calls) {
+  uint64_t t0 = fenced_read();
+  for (unsigned i = 0; i < calls; i++)
+    call<Empty>(base + pos[i], (int)i, lengths[i]);
+  return fenced_read() - t0;
 }
 
 // Passes over a replay's sequence; the fastest is kept.
@@ -292,11 +306,21 @@ int main(int argc, char **argv) {
   if (o.footprint && o.align < 0) // a region starts on a line
     o.align = 0;
   mix_format::Mix mix;
+  mix_format::Landing landing;
+  bool landed = false;
   std::string why;
-  if (o.replay && !read_mix(o.replay, mix, why)) {
+  if (o.replay && !read_mix(o.replay, mix, landing, landed, why)) {
     std::fprintf(stderr, "memset-batch: cannot replay '%s': %s\n", o.replay, why.c_str());
     return 2;
   }
+  // A mix that says where its fills landed lands them so: offsets are its,
+  // and its cold calls walk the footprint, past a hot place at its start.
+  if (landed && o.align >= 0 && !o.footprint)
+    return usage("a mix that says where its fills landed takes no --align");
+  if (landed && landing.cold_ppm && o.footprint < 4 * kLengths)
+    return usage("a mix with cold calls needs --footprint of 131072 bytes or more for them");
+  if (landed && o.align < 0)
+    o.align = 0;
 
   FILE *out = std::fopen(o.path, "w");
   if (!out)
@@ -375,7 +399,18 @@ int main(int argc, char **argv) {
     const auto n = (unsigned)seq.size();
     const size_t largest = *std::max_element(seq.begin(), seq.end());
     double best = INFINITY, empty = INFINITY;
+    std::vector<size_t> positions;
+    if (landed)
+      positions =
+          replay_positions(seq, replay_landing(seq, landing, o.seed),
+                           std::max<unsigned long long>(o.footprint, 4 * kLengths), kReplayPasses);
     for (int pass = 0; pass < kReplayPasses; pass++) {
+      if (landed) {
+        const size_t *pos = positions.data() + (size_t)pass * n;
+        empty = std::min(empty, net(landed_ticks<true>(place.base, pos, seq.data(), n), n));
+        best = std::min(best, net(landed_ticks<false>(place.base, pos, seq.data(), n), n));
+        continue;
+      }
       empty = std::min(empty, net(timed(std::true_type{}, l, n, largest), n));
       best = std::min(best, net(timed(std::false_type{}, l, n, largest), n));
     }
@@ -415,7 +450,9 @@ int main(int argc, char **argv) {
   ok = ok && std::fprintf(out, "# %s: %.*f\n", kKeyNames[kLoop], kDecimals, loop) > 0;
   ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kBatch], target) > 0;
   if (o.placed()) {
-    const std::string align = o.align == kRandomAlign ? kAlignRandom : std::to_string(o.align);
+    const std::string align = landed                    ? kAlignCapture
+                              : o.align == kRandomAlign ? kAlignRandom
+                                                        : std::to_string(o.align);
     ok = ok && std::fprintf(out, "# %s: %s\n", kPlacedKeyNames[kAlign], align.c_str()) > 0;
     ok = ok && std::fprintf(out, "# %s: %llu\n", kPlacedKeyNames[kFootprint], o.footprint) > 0;
   }

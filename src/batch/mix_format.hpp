@@ -8,6 +8,19 @@
 //   # memset-mix 1
 //   8 1200
 //   100 37
+//
+// A mix that says where the fills landed (from a capture that recorded
+// it) is the second version: its mark, then the share of calls in a
+// million whose destination no recent fill touched, then the lengths as
+// above, then for each class of lengths with calls (its number, a bit
+// width: length_class below) the calls at each offset from a 64-byte line:
+//
+//   # memset-mix 2
+//   # cold: 630000
+//   8 1200
+//   100 37
+//   # offsets: 4 1200 0 0 ... (64 counts)
+//   # offsets: 7 30 0 ... 7 ...
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +31,28 @@
 namespace mix_format {
 
 constexpr const char *kMark = "# memset-mix 1";
+constexpr const char *kMarkLanded = "# memset-mix 2";
+// Classes of lengths by bit width (0 for 0, 1 for 1, 2 for 2..3, ...; the
+// last for 32768), and offsets within a 64-byte line: a capture's.
+constexpr unsigned kClasses = 17, kLine = 64;
+constexpr uint64_t kPpm = 1000000;
+inline unsigned length_class(uint64_t n) {
+  const unsigned width = n ? 64 - (unsigned)__builtin_clzll(n) : 0;
+  return width < kClasses - 1 ? width : kClasses - 1;
+}
+// Where a mix's fills landed: per class, the calls at each offset (a class
+// without calls has none), and the share of calls in a million that land
+// on lines no recent fill touched.
+struct Landing {
+  uint64_t offsets[kClasses][kLine] = {};
+  uint64_t cold_ppm = 0;
+  bool has(unsigned k) const {
+    for (uint64_t n : offsets[k])
+      if (n)
+        return true;
+    return false;
+  }
+};
 constexpr size_t kLengths = 32768;
 // Calls of one length; a capture of a day's run stays far below it.
 constexpr uint64_t kMaxCalls = 1000000000000000ULL;
@@ -26,10 +61,20 @@ constexpr size_t kMaxBytes = 64 + kLengths * 24;
 // (length, calls), lengths increasing, calls at least 1.
 using Mix = std::vector<std::pair<size_t, uint64_t>>;
 
-inline std::string mix_text(const Mix &m) {
-  std::string o = std::string(kMark) + "\n";
+inline std::string mix_text(const Mix &m, const Landing *landing = nullptr) {
+  std::string o = std::string(landing ? kMarkLanded : kMark) + "\n";
+  if (landing)
+    o += "# cold: " + std::to_string(landing->cold_ppm) + "\n";
   for (const auto &[len, calls] : m)
     o += std::to_string(len) + " " + std::to_string(calls) + "\n";
+  for (unsigned k = 0; landing && k < kClasses; k++) {
+    if (!landing->has(k))
+      continue;
+    o += "# offsets: " + std::to_string(k);
+    for (uint64_t n : landing->offsets[k])
+      o += " " + std::to_string(n);
+    o += "\n";
+  }
   return o;
 }
 
@@ -50,8 +95,14 @@ inline bool whole(const std::string &s, uint64_t &out) {
 
 // Reads `text` strictly into `out`; false with `why` (naming the line) for
 // anything else. A mix without a call is refused: there is nothing to time.
-inline bool parse_mix(const std::string &text, Mix &out, std::string &why) {
+// A mix of the second version needs `landing`, which takes where its fills
+// landed; every class with calls has its offsets, and no other does.
+inline bool parse_mix(const std::string &text, Mix &out, std::string &why,
+                      Landing *landing = nullptr) {
   out.clear();
+  bool landed = false, lengths_done = false;
+  unsigned last_class = 0;
+  bool any_class = false;
   if (text.size() > kMaxBytes) {
     why = "more than " + std::to_string(kMaxBytes) + " bytes";
     return false;
@@ -66,12 +117,56 @@ inline bool parse_mix(const std::string &text, Mix &out, std::string &why) {
     }
     std::string s = text.substr(start, end - start);
     start = end + 1;
+    const std::string where = "line " + std::to_string(line) + ": ";
     if (line == 1) {
-      if (s != kMark) {
-        why = std::string("line 1: not a mix of this version (expected '") + kMark + "')";
+      landed = s == kMarkLanded && landing;
+      if (s != kMark && !landed) {
+        why = std::string("line 1: not a mix of a version this reads (expected '") + kMark + "'" +
+              (landing ? std::string(" or '") + kMarkLanded + "'" : "") + ")";
+        return false;
+      }
+      if (landed)
+        *landing = Landing{};
+      continue;
+    }
+    if (landed && line == 2) {
+      const std::string key = "# cold: ";
+      if (s.compare(0, key.size(), key) != 0 ||
+          !detail::whole(s.substr(key.size()), landing->cold_ppm) || landing->cold_ppm > kPpm) {
+        why = where + "expected '# cold: PPM', calls in a million from 0 to 1000000";
         return false;
       }
       continue;
+    }
+    if (landed && s.compare(0, 11, "# offsets: ") == 0) {
+      lengths_done = true;
+      std::vector<uint64_t> n;
+      for (size_t at = 11; at <= s.size();) {
+        size_t next = std::min(s.find(' ', at), s.size());
+        uint64_t v = 0;
+        if (!detail::whole(s.substr(at, next - at), v)) {
+          why = where + "expected '# offsets: CLASS' and 64 counts";
+          return false;
+        }
+        n.push_back(v);
+        at = next + 1;
+      }
+      if (n.size() != 1 + kLine || n[0] >= kClasses || (any_class && n[0] <= last_class)) {
+        why = where + "expected '# offsets: CLASS' and 64 counts, classes increasing";
+        return false;
+      }
+      last_class = (unsigned)n[0];
+      any_class = true;
+      std::copy(n.begin() + 1, n.end(), landing->offsets[last_class]);
+      if (!landing->has(last_class)) {
+        why = where + "a class without calls";
+        return false;
+      }
+      continue;
+    }
+    if (lengths_done) {
+      why = where + "a length after the offsets";
+      return false;
     }
     size_t space = s.find(' ');
     uint64_t len = 0, calls = 0;
@@ -91,6 +186,17 @@ inline bool parse_mix(const std::string &text, Mix &out, std::string &why) {
   if (out.empty()) {
     why = "no calls to replay";
     return false;
+  }
+  if (landed) { // every class with calls, and only those, says where they landed
+    bool with[kClasses] = {};
+    for (const auto &m : out)
+      with[length_class(m.first)] = true;
+    for (unsigned k = 0; k < kClasses; k++)
+      if (with[k] != landing->has(k)) {
+        why = "the offsets of class " + std::to_string(k) +
+              (with[k] ? " are missing" : " are given, but it has no calls");
+        return false;
+      }
   }
   return true;
 }

@@ -46,4 +46,62 @@ inline std::vector<size_t> replay_sequence(const mix_format::Mix &mix, size_t n,
   return seq;
 }
 
+// Where each call of a replay's sequence lands, drawn with `seed` before
+// any timing: its offset from a line from its length's class in
+// `landing`, in proportion to the calls there, and whether it lands cold,
+// with the mix's share of cold calls.
+struct Landed {
+  std::vector<unsigned char> offsets;
+  std::vector<unsigned char> cold;
+};
+inline Landed replay_landing(const std::vector<size_t> &seq, const mix_format::Landing &landing,
+                             uint64_t seed) {
+  using namespace mix_format;
+  Landed out;
+  uint64_t total[kClasses] = {};
+  for (unsigned k = 0; k < kClasses; k++)
+    for (uint64_t n : landing.offsets[k])
+      total[k] += n;
+  uint64_t state = seed ^ 0x6a09e667f3bcc909ull; // a stream of its own: the order's stays
+  for (size_t len : seq) {
+    const unsigned k = length_class(len);
+    // An offset in proportion to its calls: a point in the class's calls.
+    uint64_t at = total[k] ? next_random(state) % total[k] : 0;
+    unsigned o = 0;
+    while (o + 1 < kLine && at >= landing.offsets[k][o])
+      at -= landing.offsets[k][o++];
+    out.offsets.push_back((unsigned char)o);
+    out.cold.push_back(next_random(state) % kPpm < landing.cold_ppm);
+  }
+  return out;
+}
+
+// Where in a replay's region each call of `passes` passes over the
+// sequence lands, in bytes from its start: a hot call at its offset into
+// the region's first line, where every hot call lands; a cold call at its
+// offset past the cold walk's cursor, which then moves on past its lines
+// and one more, so that no cold call meets a line a recent one touched;
+// the walk carries on from pass to pass and starts over past `region`.
+inline std::vector<size_t> replay_positions(const std::vector<size_t> &seq, const Landed &l,
+                                            unsigned long long region, int passes) {
+  using mix_format::kLine;
+  const size_t hot = 2 * mix_format::kLengths; // the hot place, and room for its longest fill
+  std::vector<size_t> pos;
+  pos.reserve(seq.size() * (size_t)passes);
+  size_t cursor = 0;
+  for (int p = 0; p < passes; p++)
+    for (size_t i = 0; i < seq.size(); i++) {
+      if (!l.cold[i]) {
+        pos.push_back(l.offsets[i]);
+        continue;
+      }
+      const size_t lines = (l.offsets[i] + seq[i] + kLine - 1) / kLine + 1;
+      if (hot + cursor + lines * kLine > region)
+        cursor = 0;
+      pos.push_back(hot + cursor + l.offsets[i]);
+      cursor += lines * kLine;
+    }
+  return pos;
+}
+
 } // namespace batch

@@ -175,7 +175,11 @@ private:
   void write_replay_files() {
     for (const auto &[name, text] :
          {std::pair<const char *, std::string>{kReplaySource, replay_->source},
-          {kMixFile, mix_format::mix_text(replay_->mix)}}) {
+          {kMixFile,
+           mix_format::mix_text(replay_->mix,
+                                opt_.landing.align == Landing::kAlignCapture && replay_->landing
+                                    ? &*replay_->landing
+                                    : nullptr)}}) {
       std::string path = (fs::path(opt_.out) / name).string();
       try {
         write_new_file(path, text);

@@ -129,7 +129,8 @@ RunValues run_one(const Job &job, unsigned round, unsigned width, const Campaign
   // Where the fills land; offsets drawn at random take the round's seed, as
   // its random lengths do, so that the variants of a round meet the same.
   const Landing &l = opt.landing;
-  if (l.align != Landing::kAlignBuffer)
+  // A replay as its capture found it: its mix says where each call lands.
+  if (l.align != Landing::kAlignBuffer && l.align != Landing::kAlignCapture)
     cmd.argv.insert(cmd.argv.end(), {"--align", align_word(l.align)});
   if (l.footprint)
     cmd.argv.insert(cmd.argv.end(), {"--footprint", std::to_string(l.footprint)});

@@ -4,6 +4,7 @@
 #include "report/campaign/plan.hpp"
 
 #include "report/campaign/machine.hpp"
+#include "report/formats/replay.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/text.hpp"
@@ -90,6 +91,33 @@ void refuse_replaced_tunables(const CampaignOptions &opt) {
                          " sets its own, which would replace it there alone; unset it, and give "
                          "each variant its whole setting (--env GLIBC_TUNABLES=" +
                          printable(inherited) + ":... for one that adds to it)");
+}
+
+void settle_replay_landing(CampaignOptions &c) {
+  const bool asked = c.landing.align == Landing::kAlignCapture;
+  if (!c.replay) {
+    if (asked)
+      throw UsageError("--align capture goes with --replay CAPTURE: it plays a capture's fills "
+                       "where they landed");
+    return;
+  }
+  if (!asked && c.landing.placed())
+    return; // as asked
+  Replay r = read_replay(*c.replay);
+  if (!r.landing) {
+    if (asked)
+      throw InputError(*c.replay + ": says nothing of where its fills landed (" +
+                       (r.weights.capture ? "a capture from before captures kept it"
+                                          : "a weights file, not a capture") +
+                       "); capture the command again with this version's 'memset-report "
+                       "capture' to replay its fills where they land");
+    return; // as every replay did before
+  }
+  c.landing.align = Landing::kAlignCapture;
+  if (!c.landing.footprint) {
+    c.landing.footprint = level_footprint("memory", cache_sizes());
+    c.landing.level = "memory";
+  }
 }
 
 void check_folder(const CampaignOptions &opt) {

@@ -24,6 +24,14 @@ std::vector<Job> jobs_of(const CampaignOptions &opt);
 // The record of a new campaign: the machine probed now, and its settings.
 Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed);
 
+// Where a new replay's fills land: as its capture found them (offsets and
+// cold calls, the cold ones walking --footprint, or a region the size of
+// `memory`) where the capture says and nothing else was asked for, or
+// where --align capture asks it (an InputError for a capture that does not
+// say: capture again); as asked otherwise. --align capture without a
+// replay is a UsageError.
+void settle_replay_landing(CampaignOptions &c);
+
 // Refuses (InputError) a folder that already holds a campaign.
 void check_folder(const CampaignOptions &opt);
 

@@ -48,7 +48,7 @@ const CommandDef kRun{
     "                         [--variant NAME [--env NAME=VALUE]... [--preload PATH]\n"
     "                         [--bench PATH] [LIBC]]...\n"
     "                         [--engine bench|batch [--random-lengths | --replay CAPTURE]\n"
-    "                         [--align K|random] [--footprint BYTES|L1|L2|LLC|memory]]\n"
+    "                         [--align K|random|capture] [--footprint BYTES|L1|L2|LLC|memory]]\n"
     "       memset-report run --more DIR [--runs N | --budget S]\n"
     "LIBC: --libc PATH | --loader FILE --library-path DIRS\n",
     "Runs memset-bench repeatedly, each run a separate process, and records the\n"

@@ -109,12 +109,14 @@ const OptionDef kAlign{"--align", nullptr, "K|random",
                          auto a = align_of(v);
                          if (!a || *a == Landing::kAlignBuffer)
                            throw UsageError("--align takes an offset from 0 to 63 bytes past a "
-                                            "64-byte line, or random, got '" +
+                                            "64-byte line, random, or capture, got '" +
                                             printable(v) + "'");
                          o.campaign.landing.align = *a;
                        },
                        "with --engine batch: every fill K bytes past a 64-byte\n"
-                       "line, or at offsets drawn at random (seeded)"};
+                       "line, or at offsets drawn at random (seeded); with\n"
+                       "--replay, capture: where the capture found them (the\n"
+                       "default where it says)"};
 const OptionDef kFootprint{
     "--footprint", nullptr, "BYTES|L1|L2|LLC|memory",
     [](Options &o, const std::string &v) {

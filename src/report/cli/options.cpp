@@ -44,6 +44,8 @@ void check_combinations(const Options &o) {
   }
   if (o.has("--random-lengths") && o.campaign.engine != Engine::Batch)
     throw UsageError("--random-lengths goes with --engine batch");
+  if (o.campaign.landing.align == Landing::kAlignCapture && o.command != "run")
+    throw UsageError("--align capture goes with run --replay CAPTURE");
   for (const char *c : {"--align", "--footprint"})
     if (o.has(c) && o.campaign.engine != Engine::Batch)
       throw UsageError(std::string(c) +

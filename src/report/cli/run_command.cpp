@@ -14,7 +14,9 @@ namespace report {
 int run_command(const Options &o) {
   if (o.more.empty()) {
     refuse_replaced_tunables(o.campaign);
-    say_how_it_ended(run_until_decided(o.campaign, o.compare));
+    CampaignOptions c = o.campaign;
+    settle_replay_landing(c);
+    say_how_it_ended(run_until_decided(c, o.compare));
     return kOk;
   }
   // Held from reading the campaign to its last record: one session at a time.

@@ -10,6 +10,8 @@ namespace report {
 std::string align_word(int align) {
   if (align == Landing::kAlignRandom)
     return batch_format::kAlignRandom;
+  if (align == Landing::kAlignCapture)
+    return batch_format::kAlignCapture;
   if (align == Landing::kAlignBuffer)
     return "buffer";
   return std::to_string(align);
@@ -18,6 +20,8 @@ std::string align_word(int align) {
 std::optional<int> align_of(const std::string &word) {
   if (word == batch_format::kAlignRandom)
     return Landing::kAlignRandom;
+  if (word == batch_format::kAlignCapture)
+    return Landing::kAlignCapture;
   auto v = parse_whole(word);
   if (!v || *v >= batch_format::kLine || std::to_string(*v) != word)
     return std::nullopt;
@@ -27,6 +31,11 @@ std::optional<int> align_of(const std::string &word) {
 std::string landing_text(const Landing &l) {
   if (!l.placed())
     return "at the start of one 32 KiB buffer, hot (the default)";
+  if (l.align == Landing::kAlignCapture)
+    return "as the capture found them: offsets from a line drawn in its proportions, and its "
+           "share of cold calls walking " +
+           std::to_string(l.footprint) + " bytes" + (l.level.empty() ? "" : " (" + l.level + ")") +
+           ", the rest in one hot place";
   std::string where = l.align == Landing::kAlignRandom ? "at random offsets from a 64-byte line"
                       : l.align <= 0                   ? "at the start of a 64-byte line"
                                      : std::to_string(l.align) + " bytes past a 64-byte line";

@@ -13,7 +13,8 @@ namespace report {
 struct Landing {
   // Bytes past a 64-byte line (0..63); kAlignRandom: drawn per call;
   // kAlignBuffer: where the benchmark's buffer starts (malloc's choice).
-  static constexpr int kAlignBuffer = -1, kAlignRandom = 64;
+  // kAlignCapture: a replay's, offsets and cold calls as its capture found them.
+  static constexpr int kAlignBuffer = -1, kAlignRandom = 64, kAlignCapture = 65;
   int align = kAlignBuffer;
   uint64_t footprint = 0; // bytes the fills walk; 0: every fill in one place
   std::string level;      // the cache level the footprint stands for ("L1"); "" for bytes given

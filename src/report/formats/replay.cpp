@@ -33,6 +33,31 @@ mix_format::Mix mix_of(const Weights &w, const std::string &name) {
   return mix;
 }
 
+static_assert(mix_format::kClasses == kLengthClasses && mix_format::kLine == kLineBytes,
+              "a mix's classes and offsets are a capture's");
+
+std::optional<mix_format::Landing> landing_of(const mix_format::Mix &mix,
+                                              const std::optional<CaptureLandings> &captured) {
+  if (!captured)
+    return std::nullopt;
+  mix_format::Landing l;
+  bool in_mix[kLengthClasses] = {};
+  for (const auto &m : mix)
+    in_mix[mix_format::length_class(m.first)] = true;
+  uint64_t calls = 0, recent = 0;
+  for (unsigned k = 0; k < kLengthClasses; k++) {
+    if (!in_mix[k])
+      continue;
+    if (!captured->calls(k)) // a capture cut short of a class: nothing to draw from
+      return std::nullopt;
+    std::copy(std::begin(captured->offsets[k]), std::end(captured->offsets[k]), l.offsets[k]);
+    calls += captured->calls(k);
+    recent += std::min(captured->recent[k], captured->calls(k));
+  }
+  l.cold_ppm = calls ? (uint64_t)std::llround(1e6 * (double)(calls - recent) / (double)calls) : 0;
+  return l;
+}
+
 Replay read_replay(const std::string &path, WeightsFormat format) {
   Replay r;
   r.source = read_regular_file(path, kMaxWeightsBytes, "a capture or weights file");
@@ -40,6 +65,8 @@ Replay read_replay(const std::string &path, WeightsFormat format) {
   r.mix = mix_of(r.weights, path);
   for (const auto &m : r.mix)
     r.calls += m.second;
+  if (r.weights.capture)
+    r.landing = landing_of(r.mix, r.weights.capture->landings);
   return r;
 }
 
