@@ -46,6 +46,27 @@ expect 0 "a newer capture's landing" -- "$report" summary --weights "$tmp/newer.
 sed 's/^# recent: 64..127 19$/# recent: 64..127 x/' "$tmp/landing.txt" >"$tmp/bad.txt"
 expect 1 "a bad landing line" -- "$report" summary --weights "$tmp/bad.txt" "$tmp/set.txt"
 grep -q "bad.txt:[0-9]*: a capture's 'recent' cannot be '64..127 x'" "$tmp/err" || fail "bad landing: $(cat "$tmp/err")"
+# A replay plays the fills where the capture found them (2 of its 25 calls
+# cold: the first of each run of fills): its mix says so,
+# its record and summary too; --align capture asks it of a capture that
+# cannot say, which is refused with what to do.
+expect 0 "a replay as landed" -- "$report" run --out "$tmp/rl" --engine batch --replay "$tmp/landing.txt" \
+  --footprint 1M --runs 1 --variant a
+[ "$(head -2 "$tmp/rl/replay-mix.txt" | tr '\n' ' ')" = "# memset-mix 2 # cold: 80000 " ] ||
+  fail "the landed mix: $(head -3 "$tmp/rl/replay-mix.txt")"
+grep -qx "align: capture" "$tmp/rl/context.txt" && grep -qx "footprint: 1048576" "$tmp/rl/context.txt" ||
+  fail "the landed replay's record: $(grep -E '^(align|footprint)' "$tmp/rl/context.txt")"
+expect 0 "its summary" -- "$report" summary "$tmp/rl"
+grep -q "^landed: \[1\] as the capture found them: .* walking 1048576 bytes" "$tmp/out" || fail "no landed line"
+grep -v -E '^# (landing|offsets|recent):' "$tmp/landing.txt" >"$tmp/old.txt"
+expect 1 "--align capture of an older capture" -- "$report" run --out "$tmp/ro" --engine batch \
+  --replay "$tmp/old.txt" --align capture --runs 1 --variant a
+grep -q "old.txt: says nothing of where its fills landed .* capture the command again" "$tmp/err" ||
+  fail "older capture: $(cat "$tmp/err")"
+[ ! -e "$tmp/ro" ] || fail "a folder was made for a refused replay"
+expect 2 "--align capture without a replay" -- "$report" run --out "$tmp/ro" --engine batch --align capture
+expect 2 "a landed replay in too small a region" -- "$report" run --out "$tmp/ro" --engine batch \
+  --replay "$tmp/landing.txt" --footprint 64K --runs 1 --variant a
 expect 0 "300 threads" -- "$report" capture --out "$tmp/many.txt" -- "$fixture" x many
 [ "$(grep -v '^#' "$tmp/many.txt")" = "700 300" ] || fail "300 threads: $(grep -v '^#' "$tmp/many.txt")"
 

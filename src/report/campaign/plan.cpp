@@ -101,8 +101,8 @@ void settle_replay_landing(CampaignOptions &c) {
                        "where they landed");
     return;
   }
-  if (!asked && c.landing.placed())
-    return; // as asked
+  if (!asked && c.landing.align != Landing::kAlignBuffer)
+    return; // offsets as asked: the footprint, if any, walks them
   Replay r = read_replay(*c.replay);
   if (!r.landing) {
     if (asked)
@@ -114,6 +114,12 @@ void settle_replay_landing(CampaignOptions &c) {
     return; // as every replay did before
   }
   c.landing.align = Landing::kAlignCapture;
+  // Its cold calls walk past a hot place of twice the largest fill.
+  constexpr uint64_t kLeast = 4 * mix_format::kLengths;
+  if (c.landing.footprint && c.landing.footprint < kLeast)
+    throw UsageError("--footprint " + std::to_string(c.landing.footprint) +
+                     ": a replay as its capture found it needs " + std::to_string(kLeast) +
+                     " bytes or more, its cold calls walking past the hot place");
   if (!c.landing.footprint) {
     c.landing.footprint = level_footprint("memory", cache_sizes());
     c.landing.level = "memory";

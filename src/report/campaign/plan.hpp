@@ -26,9 +26,9 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
 
 // Where a new replay's fills land: as its capture found them (offsets and
 // cold calls, the cold ones walking --footprint, or a region the size of
-// `memory`) where the capture says and nothing else was asked for, or
-// where --align capture asks it (an InputError for a capture that does not
-// say: capture again); as asked otherwise. --align capture without a
+// `memory`) where the capture says and no --align asks for other offsets,
+// or where --align capture asks it (an InputError for a capture that does
+// not say: capture again); as asked otherwise. --align capture without a
 // replay is a UsageError.
 void settle_replay_landing(CampaignOptions &c);
 
