@@ -110,6 +110,18 @@ for args in "--align 3" "--engine batch --align 64" "--engine batch --footprint 
   [ -e "$tmp/bad" ] && fail "'$args' made a folder"
 done
 
+# Tuning campaigns of two places, advised side by side: each says where it
+# holds, and one section says whether the advice differs between them.
+for at in 0 16; do
+  "$report" tune --out "$tmp/t$at" --runs 2 --engine batch --align $at --footprint 32K >/dev/null 2>&1 ||
+    fail "tune at $at"
+done
+"$report" tune --from "$tmp/t0" --from "$tmp/t16" >"$tmp/out" 2>"$tmp/err" || fail "tune --from twice: $(cat "$tmp/err")"
+[ "$(grep -c '^holds for: fills ' "$tmp/out")" = 2 ] || fail "no 'holds for' per campaign"
+grep -q "^at: $tmp/t16: .* (fills 16 bytes past a 64-byte line, walking 32768 bytes; " "$tmp/out" &&
+  grep -q '^advice: ' <(sed -n '/^== advice by where the fills land: 2 campaigns$/,$p' "$tmp/out") ||
+  fail "no advice by where the fills land: $(tail -4 "$tmp/out")"
+
 # A replay: the engine times the mix it is given, one figure; a campaign
 # keeps the capture and the mix, and its summary is the mix's.
 printf '# memset-mix 1\n8 70\n300 30\n' >"$tmp/mix.txt"

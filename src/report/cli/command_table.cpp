@@ -153,7 +153,9 @@ const CommandDef kTune{
      {&kFootprint, kAsForRun},
      {&kStatistic, "as for summary (default low)"},
      {&kThreshold, "smallest difference that counts (default 2)"},
-     {&kFrom, "advise from a tuning campaign already run, without running"},
+     {&kFrom, "advise from a tuning campaign already run, without running;\n"
+              "repeated, for campaigns whose fills landed in different\n"
+              "places: each one's advice, then where they differ"},
      {&kWeights, "advise the setting best for this distribution of lengths and\n"
                  "slower at none of its lengths (as for summary)"},
      {&kWeightsFormat, kAsForSummary}},
@@ -165,7 +167,8 @@ const CommandDef kTune{
     "                          [--libc PATH | --loader FILE --library-path DIRS]\n"
     "                          [--statistic low|median] [--threshold PCT]\n"
     "                          [--weights FILE [--weights-format F]]\n"
-    "       memset-report tune --from DIR [--statistic low|median] [--threshold PCT]\n"
+    "       memset-report tune --from DIR [--from DIR]... [--statistic low|median] [--threshold "
+    "PCT]\n"
     "                          [--weights FILE [--weights-format F]]\n",
     "Runs one interleaved campaign whose variants differ only in how glibc picks\n"
     "and runs memset (the default; rep stosb at every length and never; each\n"

@@ -334,7 +334,9 @@ const OptionDef kFrom{"--from", nullptr, "DIR",
                       [](Options &o, const std::string &v) {
                         if (v.empty())
                           throw UsageError("--from needs a folder");
-                        o.from = v;
+                        if (o.from.empty())
+                          o.from = v;
+                        o.froms.push_back(v);
                       },
                       "read a campaign already run, without running"};
 

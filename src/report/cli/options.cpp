@@ -105,6 +105,8 @@ void check_combinations(const Options &o) {
     if (o.campaign.variants.empty() && o.has("--preload"))
       throw UsageError("census --preload goes after --variant NAME");
     refuse_together(o, "--from", "--variant", "--from reads a census already run");
+    if (o.froms.size() > 1)
+      throw UsageError("census takes one --from DIR");
   }
   if (o.command == "tune" || o.command == "census") {
     if (!o.from.empty()) {

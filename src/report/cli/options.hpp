@@ -38,8 +38,9 @@ struct Options {
   std::optional<double> fail_if_slower; // a fraction: 0.05 for 5%
   std::string plot_out;
   bool force = false, log_y = false;
-  std::string from; // tune --from DIR
-  std::string more; // run --more DIR
+  std::string from;               // tune --from DIR: the first
+  std::vector<std::string> froms; // every --from, in order
+  std::string more;               // run --more DIR
   bool bands = false, allow_unclear = false;
   std::string weights; // --weights FILE
   WeightsFormat weights_format = WeightsFormat::Auto;

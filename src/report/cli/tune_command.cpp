@@ -17,10 +17,22 @@ int tune_command(const Options &o) {
     say_how_it_ended(run_until_decided(c, o.compare));
     dir = c.out;
   }
-  std::vector<Set> sets = load_baseline_campaign(dir, "a tuning campaign");
-  check_tunable_libc(sets[0].record.machine.libc);
-  const CompareOptions compare = compare_for(o, sets);
-  write_out(render_advice(advise(std::move(sets), compare, weights_of(o))));
+  // Campaigns of one question each, read and advised alike; where their
+  // fills landed in different places, the advice of each place, and
+  // whether it differs.
+  std::vector<std::string> dirs = o.froms.empty() ? std::vector<std::string>{dir} : o.froms;
+  std::vector<TuneAdvice> all;
+  std::string text;
+  for (const auto &d : dirs) {
+    std::vector<Set> sets = load_baseline_campaign(d, "a tuning campaign");
+    check_tunable_libc(sets[0].record.machine.libc);
+    const CompareOptions compare = compare_for(o, sets);
+    all.push_back(advise(std::move(sets), compare, weights_of(o)));
+    text += (text.empty() ? "" : "\n") + render_advice(all.back());
+  }
+  if (all.size() > 1)
+    text += "\n" + render_advice_by_landing(all, dirs);
+  write_out(text);
   return kOk;
 }
 

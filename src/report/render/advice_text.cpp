@@ -300,4 +300,30 @@ std::string render_advice(const TuneAdvice &a) {
   return o;
 }
 
+std::string render_advice_by_landing(const std::vector<TuneAdvice> &all,
+                                     const std::vector<std::string> &folders) {
+  // Each campaign's advice in one word: its setting, default, or none yet.
+  auto word = [](const TuneAdvice &a) {
+    if (a.advised)
+      return setting_of(a.sets[*a.advised]);
+    return std::string(a.advice_hidden || a.advice_undecided ? "none yet" : "default");
+  };
+  std::string o = "== advice by where the fills land: " + plural(all.size(), "campaign") + "\n";
+  bool same = true;
+  for (size_t i = 0; i < all.size(); i++) {
+    o += "at: " + printable(folders[i]) + ": " + word(all[i]) + " (fills " +
+         landing_text(all[i].sets[0].landing()) + "; " +
+         printable(all[i].sets[0].record.machine.cpu_model) + ")\n";
+    same = same && word(all[i]) == word(all[0]);
+  }
+  if (same && word(all[0]) == "none yet")
+    return o + "advice: none yet: no campaign has decided; add rounds to each with 'memset-report "
+               "run --more DIR'\n";
+  o += same ? "advice: " + word(all[0]) + " wherever these fills landed\n"
+            : std::string("advice: differs by where the fills land (above): no one setting "
+                          "holds for all; set the one of the place where the program's fills "
+                          "land, or none\n");
+  return o;
+}
+
 } // namespace report

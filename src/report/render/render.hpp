@@ -79,6 +79,11 @@ void render_json(const Report &r, const std::vector<size_t> &lengths,
 // variant per range, the crossover and one line of advice.
 std::string render_advice(const TuneAdvice &a);
 
+// Several tuning campaigns' advice side by side, one line each with where
+// their fills landed, then whether it holds everywhere or differs by place.
+std::string render_advice_by_landing(const std::vector<TuneAdvice> &all,
+                                     const std::vector<std::string> &folders);
+
 // A census as text: the libraries and their versions, the variants, the
 // fastest per range and the ranking.
 std::string render_census(const Census &c, const std::string &weights_file);
