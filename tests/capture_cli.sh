@@ -51,13 +51,15 @@ grep -q "bad.txt:[0-9]*: a capture's 'recent' cannot be '64..127 x'" "$tmp/err" 
 # its record and summary too; --align capture asks it of a capture that
 # cannot say, which is refused with what to do.
 expect 0 "a replay as landed" -- "$report" run --out "$tmp/rl" --engine batch --replay "$tmp/landing.txt" \
-  --footprint 1M --runs 1 --variant a
+  --footprint 1M --runs 2 --variant a --variant b
 [ "$(head -2 "$tmp/rl/replay-mix.txt" | tr '\n' ' ')" = "# memset-mix 2 # cold: 80000 " ] ||
   fail "the landed mix: $(head -3 "$tmp/rl/replay-mix.txt")"
 grep -qx "align: capture" "$tmp/rl/context.txt" && grep -qx "footprint: 1048576" "$tmp/rl/context.txt" ||
   fail "the landed replay's record: $(grep -E '^(align|footprint)' "$tmp/rl/context.txt")"
 expect 0 "its summary" -- "$report" summary "$tmp/rl"
 grep -q "^landed: \[1\] as the capture found them: .* walking 1048576 bytes" "$tmp/out" || fail "no landed line"
+grep -q "^per run: .*; from the capture's mix, replayed in a shuffled order, fills as the capture found them" "$tmp/out" ||
+  fail "the per-run line does not say where the replay's fills landed: $(grep '^per run' "$tmp/out")"
 grep -v -E '^# (landing|offsets|recent):' "$tmp/landing.txt" >"$tmp/old.txt"
 expect 1 "--align capture of an older capture" -- "$report" run --out "$tmp/ro" --engine batch \
   --replay "$tmp/old.txt" --align capture --runs 1 --variant a

@@ -130,8 +130,10 @@ std::string render_one_figure_text(const MixReport &r) {
   for (const auto &mc : r.comparisons) {
     o += compare_head(r, mc) + "mix: " + verdict_figures(mc.c) + per_call(mc.c.est, r.sets[0].mhz) +
          (mc.c.est.interval ? "" : kNoInterval) + "\n" + moved_line(mc.c);
-    if (mc.per_run)
-      o += per_run_line(*mc.per_run);
+    if (mc.per_run) {
+      const Landing landed = r.sets[mc.other].set.landing();
+      o += per_run_line(*mc.per_run, "", &landed);
+    }
   }
   return o;
 }

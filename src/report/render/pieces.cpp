@@ -203,10 +203,11 @@ const char *per_run_basis(PerRunBasis b) {
                                     "capture's calls";
 }
 
-std::string per_run_line(const PerRun &p, const std::string &label) {
+std::string per_run_line(const PerRun &p, const std::string &label, const Landing *landed) {
   std::string o = per_run_figures(p, label);
   o.pop_back(); // its line feed, after what it rests on
-  return o + "; from " + per_run_basis(p.basis) + "\n";
+  return o + "; from " + per_run_basis(p.basis) +
+         (landed ? ", fills " + landing_text(*landed) : std::string()) + "\n";
 }
 
 std::string per_run_gain(const PerRun &p) {

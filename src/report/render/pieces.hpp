@@ -136,7 +136,9 @@ const char *per_run_basis(PerRunBasis b);
 // "per run: LABEL -0.612 ms [-0.701, -0.520] of memset time over 744381
 // calls; -0.287% [-0.330, -0.244] of the run's wall time, ...; from WHAT IT
 // RESTS ON", with its line feed; LABEL and its space only where given.
-std::string per_run_line(const PerRun &p, const std::string &label = "");
+// A replay's names where its fills landed (`landed`, the replay set's).
+std::string per_run_line(const PerRun &p, const std::string &label = "",
+                         const Landing *landed = nullptr);
 
 // "-0.612 ms [-0.701, -0.520] per run (-0.287% [-0.330, -0.244] of its
 // wall time)", for the advice.
