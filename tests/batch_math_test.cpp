@@ -176,8 +176,9 @@ TEST(Replay, OffsetsAndColdCallsAreDrawnInTheCapturesProportions) {
   const unsigned long long region = 1 << 22;
   const std::vector<size_t> pos = replay_positions(seq, d, region, 2);
   ASSERT_EQ(pos.size(), 2 * seq.size());
-  size_t last_cold_end = 0;
+  size_t last_from = 0, last_to = 0; // the cold call before's lines
   bool any_cold = false;
+  std::set<size_t> cold_lines;
   for (size_t i = 0; i < pos.size(); i++) {
     const size_t j = i % seq.size();
     EXPECT_EQ(pos[i] % kLine, d.offsets[j]);
@@ -187,12 +188,17 @@ TEST(Replay, OffsetsAndColdCallsAreDrawnInTheCapturesProportions) {
       continue;
     }
     EXPECT_GE(pos[i], 2 * kLengths) << "cold calls stay out of the hot place";
-    if (any_cold && pos[i] > last_cold_end) {
-      EXPECT_GT(pos[i] / kLine, (last_cold_end - 1) / kLine);
+    const size_t from = pos[i] / kLine, to = (pos[i] + seq[j] - 1) / kLine;
+    if (any_cold) {
+      EXPECT_TRUE(to < last_from || from > last_to) << "a cold call on the one before's lines";
     }
-    last_cold_end = pos[i] + seq[j];
-    any_cold = true;
+    last_from = from, last_to = to, any_cold = true;
+    cold_lines.insert(from);
   }
+  // Drawn here and there, not walked in order: the cold calls' lines spread
+  // over the region rather than packing its start.
+  ASSERT_FALSE(cold_lines.empty());
+  EXPECT_GT(*cold_lines.rbegin() - *cold_lines.begin(), region / kLine / 2);
 }
 
 } // namespace

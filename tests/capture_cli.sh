@@ -57,7 +57,7 @@ expect 0 "a replay as landed" -- "$report" run --out "$tmp/rl" --engine batch --
 grep -qx "align: capture" "$tmp/rl/context.txt" && grep -qx "footprint: 1048576" "$tmp/rl/context.txt" ||
   fail "the landed replay's record: $(grep -E '^(align|footprint)' "$tmp/rl/context.txt")"
 expect 0 "its summary" -- "$report" summary "$tmp/rl"
-grep -q "^landed: \[1\] as the capture found them: .* walking 1048576 bytes" "$tmp/out" || fail "no landed line"
+grep -q "^landed: \[1\] as the capture found them: .* at random lines of 1048576 bytes" "$tmp/out" || fail "no landed line"
 grep -q "^per run: .*; from the capture's mix, replayed in a shuffled order, fills as the capture found them" "$tmp/out" ||
   fail "the per-run line does not say where the replay's fills landed: $(grep '^per run' "$tmp/out")"
 grep -v -E '^# (landing|offsets|recent):' "$tmp/landing.txt" >"$tmp/old.txt"

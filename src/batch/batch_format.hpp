@@ -23,7 +23,8 @@
 //   ...
 //   # align: 16               bytes past a 64-byte line; random: drawn per call
 //                             (seeded); capture: a replay's, as its mix says
-//                             they landed (its cold calls walk the footprint)
+//                             they landed (its cold calls at random lines of
+//                             the footprint)
 //   # footprint: 16384        bytes of the region the fills walk; 0: one place
 //
 // Files without them keep the first mark, byte for byte as before, so that

@@ -314,7 +314,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   // A mix that says where its fills landed lands them so: offsets are its,
-  // and its cold calls walk the footprint, past a hot place at its start.
+  // and its cold calls land at random lines of the footprint, past a hot
+  // place at its start.
   if (landed && o.align >= 0 && !o.footprint)
     return usage("a mix that says where its fills landed takes no --align");
   if (landed && landing.cold_ppm && o.footprint < 4 * kLengths)
@@ -401,9 +402,9 @@ int main(int argc, char **argv) {
     double best = INFINITY, empty = INFINITY;
     std::vector<size_t> positions;
     if (landed)
-      positions =
-          replay_positions(seq, replay_landing(seq, landing, o.seed),
-                           std::max<unsigned long long>(o.footprint, 4 * kLengths), kReplayPasses);
+      positions = replay_positions(seq, replay_landing(seq, landing, o.seed),
+                                   std::max<unsigned long long>(o.footprint, 4 * kLengths),
+                                   kReplayPasses, o.seed);
     for (int pass = 0; pass < kReplayPasses; pass++) {
       if (landed) {
         const size_t *pos = positions.data() + (size_t)pass * n;

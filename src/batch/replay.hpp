@@ -79,27 +79,34 @@ inline Landed replay_landing(const std::vector<size_t> &seq, const mix_format::L
 // Where in a replay's region each call of `passes` passes over the
 // sequence lands, in bytes from its start: a hot call at its offset into
 // the region's first line, where every hot call lands; a cold call at its
-// offset past the cold walk's cursor, which then moves on past its lines
-// and one more, so that no cold call meets a line a recent one touched;
-// the walk carries on from pass to pass and starts over past `region`.
+// offset into a line drawn at random (with `seed`) past the hot place, as a
+// program's cold fills land here and there, which no prefetcher follows;
+// drawn again where it would meet a line the cold call before touched.
 inline std::vector<size_t> replay_positions(const std::vector<size_t> &seq, const Landed &l,
-                                            unsigned long long region, int passes) {
+                                            unsigned long long region, int passes,
+                                            uint64_t seed = 0) {
   using mix_format::kLine;
   const size_t hot = 2 * mix_format::kLengths; // the hot place, and room for its longest fill
+  // Lines a cold fill may start on: its longest fill at its last offset fits.
+  const size_t starts = (size_t)((region - hot - 2 * mix_format::kLengths) / kLine);
   std::vector<size_t> pos;
   pos.reserve(seq.size() * (size_t)passes);
-  size_t cursor = 0;
+  uint64_t state = seed ^ 0xbb67ae8584caa73bull;
+  size_t last_from = 0, last_to = 0; // the cold call before's lines
   for (int p = 0; p < passes; p++)
     for (size_t i = 0; i < seq.size(); i++) {
       if (!l.cold[i]) {
         pos.push_back(l.offsets[i]);
         continue;
       }
-      const size_t lines = (l.offsets[i] + seq[i] + kLine - 1) / kLine + 1;
-      if (hot + cursor + lines * kLine > region)
-        cursor = 0;
-      pos.push_back(hot + cursor + l.offsets[i]);
-      cursor += lines * kLine;
+      const size_t lines = (l.offsets[i] + seq[i] + kLine - 1) / kLine;
+      size_t line;
+      do
+        line = hot / kLine + (size_t)(next_random(state) % starts);
+      while (line <= last_to && line + lines > last_from);
+      last_from = line;
+      last_to = line + lines - 1;
+      pos.push_back(line * kLine + l.offsets[i]);
     }
   return pos;
 }

@@ -33,7 +33,7 @@ std::string landing_text(const Landing &l) {
     return "at the start of one 32 KiB buffer, hot (the default)";
   if (l.align == Landing::kAlignCapture)
     return "as the capture found them: offsets from a line drawn in its proportions, and its "
-           "share of cold calls walking " +
+           "share of cold calls at random lines of " +
            std::to_string(l.footprint) + " bytes" + (l.level.empty() ? "" : " (" + l.level + ")") +
            ", the rest in one hot place";
   std::string where = l.align == Landing::kAlignRandom ? "at random offsets from a 64-byte line"
