@@ -240,12 +240,9 @@ Measured measure_environment(const std::string &probe, const Launch &launch, dou
 std::string cannot_start(const Launch &launch, const std::string &program, double timeout) {
   if (!launch.libc())
     return "";
+  // "LOADER --library-path DIRS --list PROGRAM": what it would load, or "not found".
   std::string why;
-  std::vector<std::string> args = launch.libc()->prefix();
-  args.erase(args.begin()); // the loader itself comes first again
-  args.push_back("--list");
-  args.push_back(program);
-  auto out = output_of(launch.loader_command(args), timeout, kMaxListingBytes, why);
+  auto out = output_of(launch.command({"--list", program}), timeout, kMaxListingBytes, why);
   if (!out)
     return why;
   std::string missing;
