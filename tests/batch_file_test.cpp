@@ -130,4 +130,21 @@ TEST(BatchFile, AReplayHoldsOneFigure) {
   EXPECT_NE(refusal(relabeled).find("more than 1 value"), std::string::npos);
 }
 
+// Where the fills land, in its one spelling each way, and in words that
+// name the level only where the record gave one.
+TEST(Landing, EachAlignmentReadsBackAsWrittenAndNothingElseReads) {
+  for (int a = 0; a < 64; a++)
+    EXPECT_EQ(align_of(align_word(a)), std::optional<int>(a));
+  for (int a : {Landing::kAlignRandom, Landing::kAlignCapture})
+    EXPECT_EQ(align_of(align_word(a)), std::optional<int>(a));
+  for (const char *bad : {"64", "-1", "016", "", " 3", "buffer", "Random"})
+    EXPECT_FALSE(align_of(bad)) << bad;
+  EXPECT_FALSE(Landing{}.placed());
+  EXPECT_EQ(Landing({16, 32768, "L1"}), Landing({16, 32768, ""})) << "a level names the bytes";
+  EXPECT_NE(landing_text({16, 32768, "L1"})
+                .find("16 bytes past a 64-byte line, walking 32768 bytes (L1)"),
+            std::string::npos);
+  EXPECT_NE(landing_text({0, 0, ""}).find("in one place"), std::string::npos);
+}
+
 } // namespace

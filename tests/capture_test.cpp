@@ -1,6 +1,8 @@
 // A capture's header read line by line: what it keeps, and every way a line
 // of its own is refused, naming the file and line as every reader does.
 
+#include "batch/mix_format.hpp"
+#include "preload/capture_layout.hpp"
 #include "report/formats/capture.hpp"
 #include "report/sys/errors.hpp"
 
@@ -77,6 +79,23 @@ TEST(CaptureHeader, RefusesEachBadLineByFileAndLine) {
   for (const auto &c : cases)
     EXPECT_EQ(refusal(c.text).rfind(c.want, 0), 0u) << c.text << "-> " << refusal(c.text);
   EXPECT_EQ(refusal(h), "");
+}
+
+// The capture library, the mix and the capture file each spell the classes
+// of lengths (none may include another's folder): they must agree, or a
+// replay would draw one class's offsets for another's lengths.
+TEST(CaptureLandings, EveryOwnerOfTheClassesOfLengthsAgrees) {
+  for (uint64_t n = 0; n <= 70000; n++) {
+    const unsigned k = mix_format::length_class(n);
+    ASSERT_EQ(k, capture_layout::length_class(n)) << n;
+    const std::string text = length_class_text(k);
+    const uint64_t lo = std::stoull(text.substr(0, text.find("..")));
+    const std::string hi = text.substr(text.find("..") + 2);
+    EXPECT_GE(n, lo) << text;
+    if (!hi.empty()) {
+      EXPECT_LE(n, std::stoull(hi)) << text;
+    }
+  }
 }
 
 } // namespace
