@@ -201,4 +201,23 @@ TEST(Replay, OffsetsAndColdCallsAreDrawnInTheCapturesProportions) {
   EXPECT_GT(*cold_lines.rbegin() - *cold_lines.begin(), region / kLine / 2);
 }
 
+TEST(ReplayLanding, TheLeastRegionHoldsTheLongestFillsAllCold) {
+  // Every call cold, of the longest length, at the last offset: each still
+  // finds lines clear of the one before, inside the least region.
+  mix_format::Landing l;
+  l.offsets[16][63] = 1;
+  l.cold_ppm = mix_format::kPpm;
+  const std::vector<size_t> seq = replay_sequence({{kLengths, 1}}, 512, 5);
+  const Landed d = replay_landing(seq, l, 5);
+  const std::vector<size_t> pos = replay_positions(seq, d, mix_format::kLeastLandedRegion, 1, 5);
+  ASSERT_EQ(pos.size(), seq.size());
+  for (size_t i = 0; i < pos.size(); i++) {
+    EXPECT_LE(pos[i] + kLengths, mix_format::kLeastLandedRegion);
+    if (i) {
+      EXPECT_TRUE(pos[i] + kLengths <= pos[i - 1] / kLine * kLine ||
+                  pos[i] / kLine > (pos[i - 1] + kLengths - 1) / kLine);
+    }
+  }
+}
+
 } // namespace

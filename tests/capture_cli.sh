@@ -39,9 +39,16 @@ offsets() { # CLASS: its offsets line's counts that are not 0, as OFFSET=COUNT
 grep -qx "# recent: 64..127 19" "$tmp/landing.txt" || fail "recent: $(grep recent "$tmp/landing.txt")"
 grep -qx "# recent: 512..1023 4" "$tmp/landing.txt" || fail "recent: $(grep recent "$tmp/landing.txt")"
 grep -qx "# landing: 1" "$tmp/landing.txt" || fail "no landing version line"
+# The memory the fills covered: 20000 pages filled twice each, estimated
+# within 3% (a few more pages: the fixture's start-up fills).
+expect 0 "the pages fixture" -- "$report" capture --out "$tmp/pages.txt" -- "$fixture" x pages 20000
+pages=$(sed -n 's/^# pages: //p' "$tmp/pages.txt")
+[ "${pages:-0}" -ge 19400 ] && [ "$pages" -le 20700 ] || fail "20000 pages estimated as '$pages'"
+fake_values >"$tmp/set.txt"
+sed 's/^# pages: .*/# pages: 12x/' "$tmp/pages.txt" >"$tmp/bad.txt"
+expect 1 "a bad pages line" -- "$report" summary --weights "$tmp/bad.txt" "$tmp/set.txt"
 # A later version's landing lines are notes: the lengths still read.
 sed 's/^# landing: 1$/# landing: 7/; s/^# offsets: 64..127 .*/# offsets: 64..127 new/' "$tmp/landing.txt" >"$tmp/newer.txt"
-fake_values >"$tmp/set.txt"
 expect 0 "a newer capture's landing" -- "$report" summary --weights "$tmp/newer.txt" "$tmp/set.txt"
 sed 's/^# recent: 64..127 19$/# recent: 64..127 x/' "$tmp/landing.txt" >"$tmp/bad.txt"
 expect 1 "a bad landing line" -- "$report" summary --weights "$tmp/bad.txt" "$tmp/set.txt"
@@ -60,7 +67,16 @@ expect 0 "its summary" -- "$report" summary "$tmp/rl"
 grep -q "^landed: \[1\] as the capture found them: .* at random lines of 1048576 bytes" "$tmp/out" || fail "no landed line"
 grep -q "^per run: .*; from the capture's mix, replayed in a shuffled order, fills as the capture found them" "$tmp/out" ||
   fail "the per-run line does not say where the replay's fills landed: $(grep '^per run' "$tmp/out")"
-grep -v -E '^# (landing|offsets|recent):' "$tmp/landing.txt" >"$tmp/old.txt"
+# Without --footprint, its cold calls walk the memory the capture's fills
+# covered (here a few pages: the least a landed replay walks).
+expect 0 "a replay in the capture's memory" -- "$report" run --out "$tmp/rp" --engine batch \
+  --replay "$tmp/landing.txt" --runs 1 --variant a
+grep -qx "footprint_level: capture" "$tmp/rp/context.txt" && grep -qx "footprint: 262144" "$tmp/rp/context.txt" ||
+  fail "the capture's footprint: $(grep -E '^footprint' "$tmp/rp/context.txt")"
+expect 0 "its summary" -- "$report" summary "$tmp/rp"
+grep -q "^landed: .* at random lines of 262144 bytes (the memory the capture's fills covered)" "$tmp/out" ||
+  fail "no capture's memory in: $(grep '^landed' "$tmp/out")"
+grep -v -E '^# (landing|pages|offsets|recent):' "$tmp/landing.txt" >"$tmp/old.txt"
 expect 1 "--align capture of an older capture" -- "$report" run --out "$tmp/ro" --engine batch \
   --replay "$tmp/old.txt" --align capture --runs 1 --variant a
 grep -q "old.txt: says nothing of where its fills landed .* capture the command again" "$tmp/err" ||

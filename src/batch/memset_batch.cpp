@@ -318,8 +318,10 @@ int main(int argc, char **argv) {
   // place at its start.
   if (landed && o.align >= 0 && !o.footprint)
     return usage("a mix that says where its fills landed takes no --align");
-  if (landed && landing.cold_ppm && o.footprint < 4 * kLengths)
-    return usage("a mix with cold calls needs --footprint of 131072 bytes or more for them");
+  if (landed && landing.cold_ppm && o.footprint < mix_format::kLeastLandedRegion)
+    return usage(("a mix with cold calls needs --footprint of " +
+                  std::to_string(mix_format::kLeastLandedRegion) + " bytes or more for them")
+                     .c_str());
   if (landed && o.align < 0)
     o.align = 0;
 
@@ -402,9 +404,10 @@ int main(int argc, char **argv) {
     double best = INFINITY, empty = INFINITY;
     std::vector<size_t> positions;
     if (landed)
-      positions = replay_positions(seq, replay_landing(seq, landing, o.seed),
-                                   std::max<unsigned long long>(o.footprint, 4 * kLengths),
-                                   kReplayPasses, o.seed);
+      positions = replay_positions(
+          seq, replay_landing(seq, landing, o.seed),
+          std::max<unsigned long long>(o.footprint, mix_format::kLeastLandedRegion), kReplayPasses,
+          o.seed);
     for (int pass = 0; pass < kReplayPasses; pass++) {
       if (landed) {
         const size_t *pos = positions.data() + (size_t)pass * n;

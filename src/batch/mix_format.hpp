@@ -54,6 +54,11 @@ struct Landing {
   }
 };
 constexpr size_t kLengths = 32768;
+// The least region a mix with cold calls lands in: a hot place of twice the
+// longest fill, room past the last start for the longest fill, and more
+// lines to start a cold fill on than two longest fills cover, so that a
+// line clear of the cold call before always remains to be drawn.
+constexpr size_t kLeastLandedRegion = 8 * kLengths;
 // Calls of one length; a capture of a day's run stays far below it.
 constexpr uint64_t kMaxCalls = 1000000000000000ULL;
 constexpr size_t kMaxBytes = 64 + kLengths * 24;

@@ -87,7 +87,9 @@ inline std::vector<size_t> replay_positions(const std::vector<size_t> &seq, cons
                                             uint64_t seed = 0) {
   using mix_format::kLine;
   const size_t hot = 2 * mix_format::kLengths; // the hot place, and room for its longest fill
-  // Lines a cold fill may start on: its longest fill at its last offset fits.
+  // Lines a cold fill may start on: its longest fill at its last offset
+  // fits; a region of kLeastLandedRegion or more leaves lines clear of the
+  // cold call before.
   const size_t starts = (size_t)((region - hot - 2 * mix_format::kLengths) / kLine);
   std::vector<size_t> pos;
   pos.reserve(seq.size() * (size_t)passes);

@@ -69,10 +69,23 @@ inline void add(uint64_t &n, bool shared) {
     __atomic_store_n(&n, __atomic_load_n(&n, __ATOMIC_RELAXED) + 1, __ATOMIC_RELAXED);
 }
 
-// Where this fill lands: its offset in a line, and whether one of the
-// thread's last fills touched its first line.
+// The pages a fill covers, marked; a bit already set costs a load alone.
+void mark_pages(Counts *c, uintptr_t from, uintptr_t to) {
+  const uintptr_t last = from + kMarkPages - 1 < to ? from + kMarkPages - 1 : to;
+  for (uintptr_t page = from; page <= last; page++) {
+    const uint64_t bit = page_bit(page), mask = (uint64_t)1 << (bit % 64);
+    uint64_t &word = c->pages[bit / 64];
+    if (!(__atomic_load_n(&word, __ATOMIC_RELAXED) & mask))
+      __atomic_fetch_or(&word, mask, __ATOMIC_RELAXED);
+  }
+}
+
+// Where this fill lands: its offset in a line, whether one of the thread's
+// last fills touched its first line, and the pages it covers.
 void count_landing(Counts *c, const void *s, size_t n) {
   const uintptr_t at = (uintptr_t)s, first = at / kLine, last = (at + (n ? n - 1 : 0)) / kLine;
+  if (n)
+    mark_pages(c, at >> kPageShift, (at + n - 1) >> kPageShift);
   bool recent = false;
   for (unsigned i = 0; i < kRecent; i++)
     recent |= t_first[i] <= first && first <= t_last[i];

@@ -14,6 +14,8 @@
 //                           bytes at a line's start, then 7 at 16 past it
 //                           (on the line just filled), then 5 of 1000
 //                           bytes 33 past a line 8 KiB further on
+//   fixture TARGET pages N   100 bytes at the start of each of N pages of a
+//                           fresh region, each page twice
 
 #include <pthread.h>
 #include <signal.h>
@@ -84,6 +86,15 @@ int main(int argc, char **argv) {
     calls_at(g_lines, 100, 13);
     calls_at(g_lines + 16, 100, 7);
     calls_at(g_lines + 8192 + 33, 1000, 5);
+    return 0;
+  }
+  if (argc > 3 && strcmp(argv[2], "pages") == 0) {
+    const size_t pages = strtoul(argv[3], nullptr, 10);
+    char *region = static_cast<char *>(aligned_alloc(4096, pages * 4096));
+    for (int twice = 0; twice < 2; twice++)
+      for (size_t p = 0; p < pages; p++)
+        calls_at(region + p * 4096, 100, 1);
+    free(region);
     return 0;
   }
   if (argc > 2 && strcmp(argv[2], "many") == 0) {

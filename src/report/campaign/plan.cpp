@@ -115,12 +115,26 @@ void settle_replay_landing(CampaignOptions &c) {
   }
   c.landing.align = Landing::kAlignCapture;
   // Its cold calls walk past a hot place of twice the largest fill.
-  constexpr uint64_t kLeast = 4 * mix_format::kLengths;
+  constexpr uint64_t kLeast = mix_format::kLeastLandedRegion;
   if (c.landing.footprint && c.landing.footprint < kLeast)
     throw UsageError("--footprint " + std::to_string(c.landing.footprint) +
                      ": a replay as its capture found it needs " + std::to_string(kLeast) +
                      " bytes or more, its cold calls walking past the hot place");
-  if (!c.landing.footprint) {
+  if (c.landing.footprint)
+    return;
+  // The memory the program's fills covered is what its cold fills land in:
+  // a cold fill in 256 MiB costs less than one in 1 GiB (the pages'
+  // translations miss more), and SSE2's extra over AVX2 grew from about 20
+  // to 50 ticks between the two on an Intel Xeon. A capture from before it
+  // was kept walks memory.
+  const auto &captured = r.weights.capture->landings;
+  if (const std::optional<uint64_t> pages = captured ? captured->pages : std::nullopt) {
+    // Never past half the memory free now: a program that covered more
+    // had it, the replay's machine may not.
+    uint64_t most = memory_available().value_or(UINT64_MAX) / 2 / kLineBytes * kLineBytes;
+    c.landing.footprint = std::max(kLeast, std::min(*pages * kPageBytes, most));
+    c.landing.level = kLevelCapture;
+  } else {
     c.landing.footprint = level_footprint("memory", cache_sizes());
     c.landing.level = "memory";
   }

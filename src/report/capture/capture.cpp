@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <gnu/libc-version.h>
@@ -113,6 +114,13 @@ CaptureLandings landings_of(const Counts &c) {
   add(c.landings);
   for (uint64_t r = 0; r < rows; r++)
     add(c.landing_rows[r]);
+  // Distinct pages from the share of bits still clear (linear counting);
+  // with none clear, as if half of one were: the most the bitmap can tell.
+  uint64_t clear = 0;
+  for (const uint64_t &w : c.pages)
+    clear += 64 - (uint64_t)__builtin_popcountll(__atomic_load_n(&w, __ATOMIC_RELAXED));
+  const double m = (double)capture_layout::kPageBits;
+  out.pages = (uint64_t)std::llround(-m * std::log(std::max((double)clear, 0.5) / m));
   return out;
 }
 

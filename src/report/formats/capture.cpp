@@ -25,7 +25,10 @@ constexpr double kMaxSeconds = 1e9;
 std::string time_text(double s) { return fixed(s, 6) + " s"; }
 
 // The landing lines' keys, and the one version of them this tool writes.
-constexpr const char *kLandingKey = "landing", *kOffsetsKey = "offsets", *kRecentKey = "recent";
+constexpr const char *kLandingKey = "landing", *kOffsetsKey = "offsets", *kRecentKey = "recent",
+                     *kPagesKey = "pages";
+// More pages than any machine here maps: a wrong file cannot claim more.
+constexpr uint64_t kMostPages = (uint64_t)1 << 40;
 constexpr const char *kLandingVersion = "1";
 
 // The class that "8..15" names.
@@ -103,6 +106,8 @@ std::string capture_header(const Capture &c) {
     o += std::string("# ") + kKeyNames[k] + ": " + values[k] + "\n";
   if (const auto &l = c.landings) {
     o += std::string("# ") + kLandingKey + ": " + kLandingVersion + "\n";
+    if (l->pages)
+      o += std::string("# ") + kPagesKey + ": " + std::to_string(*l->pages) + "\n";
     for (unsigned k = 0; k < kLengthClasses; k++) {
       if (!l->calls(k))
         continue;
@@ -206,10 +211,20 @@ void CaptureHeaderReader::landing_line(const std::string &key, const std::string
       c_.landings.emplace();
     return;
   }
-  if ((key != kOffsetsKey && key != kRecentKey) || landing_newer_)
+  if ((key != kOffsetsKey && key != kRecentKey && key != kPagesKey) || landing_newer_)
     return; // a note
   if (!landing_seen_)
     refuse("a '" + key + "' line before the 'landing' line");
+  if (key == kPagesKey) {
+    if (pages_seen_)
+      refuse("a second 'pages' line");
+    pages_seen_ = true;
+    auto n = parse_whole(v, kMostPages);
+    if (!n || std::to_string(*n) != v)
+      refuse("a capture's 'pages' cannot be '" + v + "' (a count of 4 KiB pages)");
+    c_.landings->pages = *n;
+    return;
+  }
   auto [cls, rest] = split_first(v);
   auto k = class_named(cls);
   auto n = numbers(rest);

@@ -12,6 +12,7 @@
 //   # libc: glibc 2.36
 //   # date: 2026-12-08T23:40:00Z
 //   # landing: 1
+//   # pages: 65536                (distinct 4 KiB pages the fills covered, estimated)
 //   # offsets: 8..15 204000 0 0 ... (64 counts: the calls at each offset from a line)
 //   # recent: 8..15 190000        (of them, fills whose first line one of the
 //                                   thread's last kRecentFills fills touched)
@@ -22,7 +23,9 @@
 // the fills landed, by length class: a class is the lengths of one bit
 // width (8..15), 0..0 and 1..1 apart, the last 32768.. (and longer). A
 // reader that does not know them takes them for notes, as every '#' line
-// of another key; a capture without them is one from before.
+// of another key; a capture without them is one from before. The pages
+// line came later within the same version: a capture with landing lines
+// and without it is one from before it.
 //
 // The weights reader keeps these lines; this file owns how they are written
 // and read.
@@ -44,6 +47,7 @@ const char *capture_end_name(CaptureEnd e); // "ok", "failed", "stopped", "inter
 constexpr unsigned kLengthClasses = 17, kLineBytes = 64;
 // A fill is "recent" where one of the thread's last this many fills touched its first line.
 constexpr unsigned kRecentFills = 4;
+constexpr uint64_t kPageBytes = 4096;
 // "8..15", "32768..": the lengths of class `k`.
 std::string length_class_text(unsigned k);
 
@@ -51,6 +55,9 @@ std::string length_class_text(unsigned k);
 struct CaptureLandings {
   uint64_t offsets[kLengthClasses][kLineBytes] = {};
   uint64_t recent[kLengthClasses] = {};
+  // The distinct 4 KiB pages the fills covered, estimated: how much memory
+  // they spread over. None: a capture from before it was kept.
+  std::optional<uint64_t> pages;
   uint64_t calls(unsigned k) const; // of class k
   uint64_t calls() const;           // of every class
   // Of every class, the calls at an offset that is a multiple of `step`
@@ -99,6 +106,7 @@ private:
   // The landing lines: their version's line seen, and each class's lines.
   bool landing_seen_ = false, landing_newer_ = false;
   uint64_t offsets_seen_ = 0, recent_seen_ = 0; // a bit per class
+  bool pages_seen_ = false;
 };
 
 } // namespace report

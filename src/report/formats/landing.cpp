@@ -28,21 +28,31 @@ std::optional<int> align_of(const std::string &word) {
   return (int)*v;
 }
 
+namespace {
+
+// " (L2)", " (the memory the capture's fills covered)", or "" for bytes given.
+std::string level_words(const std::string &level) {
+  if (level.empty())
+    return "";
+  return " (" + (level == kLevelCapture ? "the memory the capture's fills covered" : level) + ")";
+}
+
+} // namespace
+
 std::string landing_text(const Landing &l) {
   if (!l.placed())
     return "at the start of one 32 KiB buffer, hot (the default)";
   if (l.align == Landing::kAlignCapture)
     return "as the capture found them: offsets from a line drawn in its proportions, and its "
            "share of cold calls at random lines of " +
-           std::to_string(l.footprint) + " bytes" + (l.level.empty() ? "" : " (" + l.level + ")") +
+           std::to_string(l.footprint) + " bytes" + level_words(l.level) +
            ", the rest in one hot place";
   std::string where = l.align == Landing::kAlignRandom ? "at random offsets from a 64-byte line"
                       : l.align <= 0                   ? "at the start of a 64-byte line"
                                      : std::to_string(l.align) + " bytes past a 64-byte line";
   if (l.footprint == 0)
     return where + ", in one place";
-  return where + ", walking " + std::to_string(l.footprint) + " bytes" +
-         (l.level.empty() ? "" : " (" + l.level + ")");
+  return where + ", walking " + std::to_string(l.footprint) + " bytes" + level_words(l.level);
 }
 
 } // namespace report

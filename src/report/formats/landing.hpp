@@ -10,6 +10,10 @@
 
 namespace report {
 
+// The level of a replay's footprint sized by its capture: the memory the
+// program's fills covered.
+constexpr const char *kLevelCapture = "capture";
+
 struct Landing {
   // Bytes past a 64-byte line (0..63); kAlignRandom: drawn per call;
   // kAlignBuffer: where the benchmark's buffer starts (malloc's choice).
@@ -17,7 +21,9 @@ struct Landing {
   static constexpr int kAlignBuffer = -1, kAlignRandom = 64, kAlignCapture = 65;
   int align = kAlignBuffer;
   uint64_t footprint = 0; // bytes the fills walk; 0: every fill in one place
-  std::string level;      // the cache level the footprint stands for ("L1"); "" for bytes given
+  // The cache level the footprint stands for ("L1"), kLevelCapture, or ""
+  // for bytes given.
+  std::string level;
 
   // Asked for at all: the default is where the fills always landed.
   bool placed() const { return align != kAlignBuffer || footprint != 0; }

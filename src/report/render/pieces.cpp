@@ -243,6 +243,9 @@ std::string capture_lines(const Capture &c, bool replay) {
         100 * l->at_multiple_of(64) / all,
         100 * (l->at_multiple_of(16) - l->at_multiple_of(64)) / all,
         100 * (all - l->at_multiple_of(16)) / all, 100 * l->recent_calls() / all, kRecentFills);
+    if (l->pages)
+      o += "capture spread: its fills covered about " + size_text(*l->pages * kPageBytes) +
+           fmt(" (%llu pages of 4 KiB, estimated)\n", (unsigned long long)*l->pages);
   }
   if (c.end == CaptureEnd::Failed || c.end == CaptureEnd::Interrupted)
     o += "warning: the captured command " +

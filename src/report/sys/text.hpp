@@ -45,6 +45,17 @@ inline std::optional<double> parse_decimal(const std::string &s) {
 }
 
 // "1 run", "3 runs".
+// "512 bytes", "4 KiB", "256 MiB", "1.5 GiB": a size in binary units, to
+// three figures at most.
+inline std::string size_text(uint64_t bytes) {
+  const char *units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  double v = (double)bytes;
+  unsigned u = 0;
+  while (v >= 1024 && u < 4)
+    v /= 1024, u++;
+  return fmt(u == 0 || v >= 100 ? "%.0f %s" : "%.3g %s", v, units[u]);
+}
+
 inline std::string plural(size_t n, const char *word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
