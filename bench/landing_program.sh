@@ -13,7 +13,8 @@
 # Usage: bench/landing_program.sh [BUILD] (default build); BUDGET seconds a
 # program campaign (60) or PROGRAM_RUNS rounds of it (a campaign decided
 # `same` stops before its interval is narrow enough to check a small
-# prediction), REPLAY_RUNS rounds a replay (30).
+# prediction), REPLAY_RUNS rounds a replay (30); PROGRAMS the ones to check
+# (heavy cold python3 g++).
 set -eu
 build=${1:-build} budget=${BUDGET:-60} replay_runs=${REPLAY_RUNS:-30}
 if [ -n "${PROGRAM_RUNS:-}" ]; then length=(--runs "$PROGRAM_RUNS"); else length=(--budget "$budget"); fi
@@ -29,6 +30,7 @@ echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ /
 check() { # NAME COMMAND...
   local name=$1
   shift
+  case " ${PROGRAMS:-heavy cold python3 g++} " in *" $name "*) ;; *) return 0 ;; esac
   "$report" capture --out "$tmp/$name.cap" -- "$@" >/dev/null 2>&1
   grep -v -E '^# (landing|pages|offsets|recent):' "$tmp/$name.cap" >"$tmp/$name-old.cap"
   "$report" run --engine batch --replay "$tmp/$name-old.cap" --out "$tmp/$name-old" --runs "$replay_runs" "${variants[@]}" 2>/dev/null

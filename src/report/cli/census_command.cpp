@@ -16,6 +16,7 @@ int census_command(const Options &o) {
   std::optional<Weights> weights = weights_of(o);
   if (o.format == Format::Json)
     need_json_support(); // before a campaign is run whose report could not be written
+  refuse_page_target(o);
   std::string dir = o.from;
   if (dir.empty()) {
     std::string here = std::filesystem::path(beside_this_tool("memset-report")).parent_path();
@@ -27,9 +28,19 @@ int census_command(const Options &o) {
   }
   std::vector<Set> sets = load_baseline_campaign(dir, "a census");
   const CompareOptions compare = compare_for(o, sets);
+  std::optional<Report> curves; // the page's: the same sets as a curve comparison
+  if (!o.html.empty())
+    curves = load_report(o, sets);
   Census c = take_census(std::move(sets), compare, weights);
-  write_out(o.format == Format::Json ? render_census_json(c, o.weights)
-                                     : render_census(c, o.weights));
+  const std::string text = render_census(c, o.weights);
+  write_out(o.format == Format::Json ? render_census_json(c, o.weights) : text);
+  if (curves) {
+    PageParts page;
+    page.title = "How C libraries' memset compare on this machine";
+    page.curves = &*curves;
+    page.text = text;
+    write_page(o, page);
+  }
   return kOk;
 }
 

@@ -85,16 +85,19 @@ const CommandDef kSummary{
      {&kAllowUnclear},
      {&kWeights},
      {&kWeightsFormat},
-     {&kWall}},
+     {&kWall},
+     {&kHtml},
+     {&kForce, "replace the --html page if it exists"}},
     true,
     "usage: memset-report summary [--csv | --json [--lengths LIST] | --unit ticks|ns]\n"
     "                             [--statistic low|median] --benchout [--lengths LIST] [--] "
     "SET...\n"
     "                             [--tsc-mhz F] [--statistic low|median] [--threshold PCT]\n"
     "                             [--drift PCT] [--bands]\n"
-    "                             [--weights FILE [--weights-format F]]\n"
+    "                             [--weights FILE [--weights-format F]] [--html FILE [--force]]\n"
     "                             [--fail-if-slower PCT [--allow-unclear]] [--] SET...\n"
     "       memset-report summary [--statistic low|median] [--threshold PCT] [--wall]\n"
+    "                             [--html FILE [--force]]\n"
     "                             [--fail-if-slower PCT [--allow-unclear]] REPLAY|PROGRAM...\n",
     "For each set: the counter's resolution, the floor (lengths 1 to 16: the\n"
     "counter readings and the call themselves), the steps (lengths where the curve\n"
@@ -158,7 +161,10 @@ const CommandDef kTune{
               "places: each one's advice, then where they differ"},
      {&kWeights, "advise the setting best for this distribution of lengths and\n"
                  "slower at none of its lengths (as for summary)"},
-     {&kWeightsFormat, kAsForSummary}},
+     {&kWeightsFormat, kAsForSummary},
+     {&kHtml, "also write the advice as one self-contained HTML page (as\n"
+              "for summary); one campaign's"},
+     {&kForce, "replace the --html page if it exists"}},
     false,
     "usage: memset-report tune --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                          [--seed N] [--bench PATH] [--engine bench|batch "
@@ -166,10 +172,10 @@ const CommandDef kTune{
     "                          [--align K|random] [--footprint BYTES|L1|L2|LLC|memory]]\n"
     "                          [--libc PATH | --loader FILE --library-path DIRS]\n"
     "                          [--statistic low|median] [--threshold PCT]\n"
-    "                          [--weights FILE [--weights-format F]]\n"
+    "                          [--weights FILE [--weights-format F]] [--html FILE [--force]]\n"
     "       memset-report tune --from DIR [--from DIR]... [--statistic low|median] [--threshold "
     "PCT]\n"
-    "                          [--weights FILE [--weights-format F]]\n",
+    "                          [--weights FILE [--weights-format F]] [--html FILE [--force]]\n",
     "Runs one interleaved campaign whose variants differ only in how glibc picks\n"
     "and runs memset (the default; rep stosb at every length and never; each\n"
     "instruction-set mask this processor allows), until decided as 'run' does,\n"
@@ -211,7 +217,10 @@ const CommandDef kCensus{
                  "of every length from 2 to 32768 alike"},
      {&kWeightsFormat, kAsForSummary},
      {&kJson, "the census as JSON: the ranking with each entry's verdict\n"
-              "and its stretches, the fastest per range, the record"}},
+              "and its stretches, the fastest per range, the record"},
+     {&kHtml, "also write the census as one self-contained HTML page (as\n"
+              "for summary)"},
+     {&kForce, "replace the --html page if it exists"}},
     false,
     "usage: memset-report census --out DIR [--runs N | --budget S] [--cpu K] [--timeout S]\n"
     "                            [--seed N] [--bench PATH] [--engine bench|batch "
@@ -220,8 +229,10 @@ const CommandDef kCensus{
     "                            [--variant NAME --preload PATH | --variant NAME LIBC]...\n"
     "                            [--statistic low|median] [--threshold PCT]\n"
     "                            [--weights FILE [--weights-format F]] [--json]\n"
+    "                            [--html FILE [--force]]\n"
     "       memset-report census --from DIR [--statistic low|median] [--threshold PCT]\n"
     "                            [--weights FILE [--weights-format F]] [--json]\n"
+    "                            [--html FILE [--force]]\n"
     "LIBC: --libc PATH | --loader FILE --library-path DIRS\n",
     "Runs one interleaved campaign, until decided as 'run' does, of glibc's own\n"
     "choice of memset (default), glibc's other implementations (as tune picks\n"

@@ -6,6 +6,7 @@
 #include "report/campaign/campaign.hpp"
 #include "report/cli/options.hpp"
 #include "report/formats/sets.hpp"
+#include "report/stats/mix.hpp"
 #include "report/stats/summary.hpp"
 #include "report/sys/environment.hpp"
 
@@ -49,6 +50,22 @@ Report load_report(const Options &o, std::vector<Set> sets); // the SETs, loaded
 // command that goes on. Written to standard error by say_how_it_ended.
 std::string stop_line(const CampaignEnd &e);
 void say_how_it_ended(const CampaignEnd &e);
+
+// --html FILE: what a command's page shows, besides the options. The page
+// takes the answer's lines from `text`, the command's own output.
+struct PageParts {
+  std::string title;
+  const Report *curves = nullptr;
+  const MixReport *replay = nullptr, *program = nullptr;
+  std::string text;
+};
+// Refuses an existing --html FILE without --force, before anything is run
+// or read; then writes the page whole (nothing without --html).
+void refuse_page_target(const Options &o);
+void write_page(const Options &o, const PageParts &parts);
+// The command lines that would measure the sets' campaigns again, one per
+// campaign with a record, into NEW-FOLDER.
+std::vector<std::string> measure_again(const std::vector<const Set *> &sets);
 
 // The sets of an interleaved campaign whose first variant is glibc's own
 // choice, as tune and census run them; `what` names it in the refusal.

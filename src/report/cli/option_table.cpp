@@ -327,6 +327,15 @@ const OptionDef kOutput{"--output", "-o", "FILE",
 const OptionDef kForce{"--force", nullptr, nullptr,
                        [](Options &o, const std::string &) { o.force = true; },
                        "replace FILE if it exists"};
+const OptionDef kHtml{"--html", nullptr, "FILE",
+                      [](Options &o, const std::string &v) {
+                        if (v.empty())
+                          throw UsageError("--html needs a file name");
+                        o.html = v;
+                      },
+                      "also write the answer as one self-contained HTML page:\n"
+                      "verdicts, intervals, plots and the record; an existing\n"
+                      "FILE is not replaced without --force"};
 const OptionDef kLogY{"--log-y", nullptr, nullptr,
                       [](Options &o, const std::string &) { o.log_y = true; },
                       "logarithmic ticks axis too"};

@@ -163,6 +163,7 @@ void resolve_libc(Options &o) {
 Options parse_command_line(const std::vector<std::string> &words,
                            const std::string &default_bench) {
   Options o;
+  o.words = words;
   o.campaign.bench = default_bench;
   if (words.empty())
     throw UsageError("no command given");

@@ -37,6 +37,7 @@ struct Options {
   std::optional<std::vector<size_t>> lengths;
   std::optional<double> fail_if_slower; // a fraction: 0.05 for 5%
   std::string plot_out;
+  std::string html; // --html FILE: the answer as a page too
   bool force = false, log_y = false;
   std::string from;               // tune --from DIR: the first
   std::vector<std::string> froms; // every --from, in order
@@ -49,6 +50,8 @@ struct Options {
   std::vector<std::string> command_words; // capture: the command and its arguments
   // The C library asked for, the campaign's first, then one per variant.
   std::vector<LibcAsked> libc_asked = {LibcAsked{}};
+  std::vector<std::string> words; // the command line as typed, without the program
+
 
   bool has(const char *option) const { return given.count(option) > 0; }
 };

@@ -53,7 +53,14 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
     std::vector<Set> &these = replays.empty() ? programs : replays;
     const CompareOptions compare = compare_for(o, these);
     MixReport r = build_mix_report(std::move(these), compare, o.tsc_mhz, o.wall);
-    write_out(o.format == Format::Json ? render_one_figure_json(r) : render_one_figure_text(r));
+    const std::string text = render_one_figure_text(r);
+    write_out(o.format == Format::Json ? render_one_figure_json(r) : text);
+    PageParts page;
+    page.title = r.program() ? "A program timed under each variant"
+                             : "A program's mix of lengths, replayed under each variant";
+    (r.program() ? page.program : page.replay) = &r;
+    page.text = text;
+    write_page(o, page);
     if (o.fail_if_slower)
       check_gate(r, *o.fail_if_slower, o.allow_unclear);
     return kOk;
@@ -63,10 +70,15 @@ int mix_summary(const Options &o, std::vector<Set> sets) {
   MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
   MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
   std::vector<Prediction> ps = predict(replay, program);
-  write_out(o.format == Format::Json
-                ? render_one_figure_json(replay, &program, &ps)
-                : render_one_figure_text(replay) + "\n" + render_one_figure_text(program) +
-                      render_prediction(replay, program, ps));
+  const std::string text = render_one_figure_text(replay) + "\n" + render_one_figure_text(program) +
+                           render_prediction(replay, program, ps);
+  write_out(o.format == Format::Json ? render_one_figure_json(replay, &program, &ps) : text);
+  PageParts page;
+  page.title = "A replay's prediction beside the program's measured change";
+  page.replay = &replay;
+  page.program = &program;
+  page.text = text;
+  write_page(o, page);
   // What the program measured is what a gate on it stands for.
   if (o.fail_if_slower)
     check_gate(program, *o.fail_if_slower, o.allow_unclear);
@@ -102,17 +114,27 @@ int two_ways_summary(const Options &o, std::vector<Set> sets) {
   const CompareOptions for_replay = compare_for(o, replays);
   MixReport replay = build_mix_report(std::move(replays), for_replay, o.tsc_mhz);
   std::string text = render_text(r, o.unit, o.bands) + "\n" + render_one_figure_text(replay);
+  std::optional<MixReport> program;
   if (!programs.empty()) {
     const CompareOptions for_program = compare_for(o, programs);
-    MixReport program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
-    text += "\n" + render_one_figure_text(program) +
-            render_prediction(replay, program, predict(replay, program));
+    program = build_mix_report(std::move(programs), for_program, o.tsc_mhz, o.wall);
+    text += "\n" + render_one_figure_text(*program) +
+            render_prediction(replay, *program, predict(replay, *program));
   }
   std::vector<PerRunTwoWays> both = per_run_two_ways(r, replay);
   if (both.empty())
     text += "\nnote: no variant of the curves is in the replay under its name, against the same "
             "first variant: no change per run to set beside another\n";
-  write_out(text + render_two_ways(both));
+  text += render_two_ways(both);
+  write_out(text);
+  PageParts page;
+  page.title = "A program's change per run, from its lengths one at a time and from its mix "
+               "replayed";
+  page.curves = &r;
+  page.replay = &replay;
+  page.program = program ? &*program : nullptr;
+  page.text = text;
+  write_page(o, page);
   return kOk;
 }
 
@@ -150,6 +172,9 @@ int benchout_summary(const Options &o, std::vector<Set> sets) {
 int summary_command(const Options &o) {
   if (o.format == Format::Json || o.format == Format::Benchout)
     need_json_support(); // before reading anything
+  refuse_page_target(o);
+  if (!o.html.empty() && (o.format == Format::Csv || o.format == Format::Benchout))
+    throw UsageError("--html goes with the text or --json, not --csv or --benchout");
   std::vector<Set> sets = load_all_sets(o.sets);
   if (o.format == Format::Benchout)
     return benchout_summary(o, std::move(sets));
@@ -162,6 +187,10 @@ int summary_command(const Options &o) {
   if (o.wall)
     throw UsageError("--wall goes with a program campaign's sets");
   Report r = load_report(o, std::move(sets));
+  if (o.unit == Unit::Ns && o.format == Format::Text)
+    need_frequency(r, "--unit ns");
+  const std::string text =
+      o.format == Format::Text || !o.html.empty() ? render_text(r, o.unit, o.bands) : std::string();
   if (o.format == Format::Json) {
     need_frequency(r, "--json gives times in ns");
     const std::vector<size_t> lengths = o.lengths ? *o.lengths : default_json_lengths();
@@ -170,10 +199,14 @@ int summary_command(const Options &o) {
   } else if (o.format == Format::Csv) {
     write_out(render_csv(r));
   } else {
-    if (o.unit == Unit::Ns)
-      need_frequency(r, "--unit ns");
-    write_out(render_text(r, o.unit, o.bands));
+    write_out(text);
   }
+  PageParts page;
+  page.title = r.sets.size() > 1 ? "Which memset is faster, at which lengths"
+                                 : "What memset costs, length by length";
+  page.curves = &r;
+  page.text = text;
+  write_page(o, page);
   if (o.fail_if_slower)
     check_gate(r, *o.fail_if_slower, o.allow_unclear);
   return kOk;

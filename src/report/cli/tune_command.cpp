@@ -12,6 +12,9 @@ namespace report {
 int tune_command(const Options &o) {
   std::string dir = o.from;
   weights_of(o); // a bad --weights file is refused before a campaign runs
+  refuse_page_target(o);
+  if (!o.html.empty() && o.froms.size() > 1)
+    throw UsageError("--html takes one campaign's advice; give one --from");
   if (dir.empty()) {
     CampaignOptions c = tune_plan(o.campaign);
     say_how_it_ended(run_until_decided(c, o.compare));
@@ -23,16 +26,26 @@ int tune_command(const Options &o) {
   std::vector<std::string> dirs = o.froms.empty() ? std::vector<std::string>{dir} : o.froms;
   std::vector<TuneAdvice> all;
   std::string text;
+  std::optional<Report> curves; // the page's: the same sets as a curve comparison
   for (const auto &d : dirs) {
     std::vector<Set> sets = load_baseline_campaign(d, "a tuning campaign");
     check_tunable_libc(sets[0].record.machine.libc);
     const CompareOptions compare = compare_for(o, sets);
+    if (!o.html.empty())
+      curves = load_report(o, sets);
     all.push_back(advise(std::move(sets), compare, weights_of(o)));
     text += (text.empty() ? "" : "\n") + render_advice(all.back());
   }
   if (all.size() > 1)
     text += "\n" + render_advice_by_landing(all, dirs);
   write_out(text);
+  if (curves) {
+    PageParts page;
+    page.title = "Which memset glibc should pick on this machine";
+    page.curves = &*curves;
+    page.text = text;
+    write_page(o, page);
+  }
   return kOk;
 }
 

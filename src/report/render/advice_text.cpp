@@ -134,24 +134,8 @@ std::string common_lines(const char *what, const Standings &a) {
 // an entry's stretches against default, with its line feed.
 std::string where_line(const Standings &a, const Ranked &r) {
   const Sides sides{a.sets[0].label, a.sets[r.variant].label};
-  std::vector<std::string> parts;
-  for (const Stretch &st : r.stretches) {
-    std::string p =
-        std::string(verdict_name(st.decision.verdict)) + fmt(" over %zu..%zu", st.from, st.to);
-    if (st.decision.bound) {
-      bool least = st.decision.verdict == Verdict::Slower;
-      // The weakest bound holds for all its ranges.
-      p += " (" + bound_text({least, least ? st.low : st.high}, 2) + "; hidden in " +
-           hiding(st.hidden_in, sides) + " readings)";
-    } else if (st.decision.hidden) {
-      p += " (hidden in " + hiding(st.hidden_in, sides) + " readings)";
-    } else if (st.decision.verdict == Verdict::Faster || st.decision.verdict == Verdict::Slower) {
-      p += st.high > st.low * 1.005 ? fmt(" (%.2f to %.2f)", st.low, st.high)
-                                    : fmt(" (%.2f)", st.low);
-    }
-    parts.push_back(p);
-  }
-  return "where: " + printable(a.sets[r.variant].label) + " " + joined(parts) + "\n";
+  return "where: " + printable(a.sets[r.variant].label) + " " + stretches_text(r.stretches, sides) +
+         "\n";
 }
 
 } // namespace

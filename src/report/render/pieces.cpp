@@ -323,4 +323,25 @@ std::string unpaired_line(double drift, const std::string &interleave) {
          interleave + "' instead\n";
 }
 
+std::string stretches_text(const std::vector<Stretch> &stretches, const Sides &sides) {
+  std::vector<std::string> parts;
+  for (const Stretch &st : stretches) {
+    std::string p =
+        std::string(verdict_name(st.decision.verdict)) + fmt(" over %zu..%zu", st.from, st.to);
+    if (st.decision.bound) {
+      bool least = st.decision.verdict == Verdict::Slower;
+      // The weakest bound holds for all its ranges.
+      p += " (" + bound_text({least, least ? st.low : st.high}, 2) + "; hidden in " +
+           hiding(st.hidden_in, sides) + " readings)";
+    } else if (st.decision.hidden) {
+      p += " (hidden in " + hiding(st.hidden_in, sides) + " readings)";
+    } else if (st.decision.verdict == Verdict::Faster || st.decision.verdict == Verdict::Slower) {
+      p += st.high > st.low * 1.005 ? fmt(" (%.2f to %.2f)", st.low, st.high)
+                                    : fmt(" (%.2f)", st.low);
+    }
+    parts.push_back(p);
+  }
+  return joined(parts);
+}
+
 } // namespace report

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces of text that several renderers write alike.
 
+#include "report/advice/census.hpp"
 #include "report/formats/campaign_folder.hpp"
 #include "report/formats/capture.hpp"
 #include "report/stats/interval.hpp"
@@ -139,6 +140,11 @@ const char *per_run_basis(PerRunBasis b);
 // A replay's names where its fills landed (`landed`, the replay set's).
 std::string per_run_line(const PerRun &p, const std::string &label = "",
                          const Landing *landed = nullptr);
+
+// "slower over 3..2047 (1.06 to 3.90), same over 2048..32768": where B wins
+// and loses against A, stretch by stretch, with the ratios' span or the
+// bound where fills hide.
+std::string stretches_text(const std::vector<Stretch> &stretches, const Sides &sides);
 
 // "-0.612 ms [-0.701, -0.520] per run (-0.287% [-0.330, -0.244] of its
 // wall time)", for the advice.

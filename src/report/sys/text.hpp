@@ -81,6 +81,33 @@ inline std::string printable(const std::string &s) {
   return out;
 }
 
+// Text as a page shows it and runs none of: markup's five characters as
+// entities, and control characters as printable() writes them.
+inline std::string html_escaped(const std::string &s) {
+  std::string out;
+  for (char c : printable(s))
+    switch (c) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\'':
+      out += "&#39;";
+      break;
+    default:
+      out += c;
+    }
+  return out;
+}
+
 // 'it'\''s': a word as a POSIX shell reads it back, always quoted.
 inline std::string shell_quoted(const std::string &w) {
   std::string q = "'";

@@ -1,0 +1,143 @@
+// --html FILE: the answer a command printed, also as one page, written
+// whole or not at all; and the command lines that would measure it again,
+// spelled from each campaign's record with this tool's own options.
+
+#include "report/cli/commands.hpp"
+#include "report/render/page.hpp"
+#include "report/sys/errors.hpp"
+#include "report/sys/files.hpp"
+#include "report/sys/text.hpp"
+
+#include <cstdio>
+#include <ctime>
+#include <set>
+#include <sys/stat.h>
+
+namespace report {
+
+namespace {
+
+std::string utc_now() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return buf;
+}
+
+// The options that made a campaign, as its record keeps them.
+std::vector<std::string> campaign_words(const Record &r) {
+  std::vector<std::string> w;
+  auto add = [&](const char *option, const std::string &value) {
+    w.push_back(option);
+    w.push_back(value);
+  };
+  if (!r.budgets.empty())
+    add("--budget", fmt("%g", r.budgets[0]));
+  else if (r.planned)
+    add("--runs", std::to_string(*r.planned));
+  if (r.min_span && !r.budgets.empty())
+    add("--min-span", fmt("%g", *r.min_span));
+  if (r.threshold)
+    add("--threshold", fmt("%g", 100 * *r.threshold));
+  if (r.cpu)
+    add("--cpu", std::to_string(*r.cpu));
+  if (r.timeout)
+    add("--timeout", fmt("%g", *r.timeout));
+  if (r.program.empty()) {
+    if (r.engine == Engine::Batch)
+      add("--engine", "batch");
+    if (r.random_lengths)
+      w.push_back("--random-lengths");
+    if (r.landing.align != Landing::kAlignBuffer && r.landing.align != Landing::kAlignCapture)
+      add("--align", align_word(r.landing.align));
+    // A level is asked by its name, bytes as bytes; a capture's own size is
+    // what the replay finds again.
+    if (r.landing.footprint && r.landing.level != kLevelCapture)
+      add("--footprint",
+          r.landing.level.empty() ? std::to_string(r.landing.footprint) : r.landing.level);
+    if (r.replay)
+      add("--replay", *r.replay);
+  }
+  for (const auto &e : r.env)
+    add("--env", e);
+  auto libc = [&](const LibcRecord &l) {
+    if (!l.loader.empty()) {
+      add("--loader", l.loader);
+      add("--library-path", l.library_path);
+    }
+  };
+  libc(r.libc_run);
+  for (const auto &v : r.variants) {
+    add("--variant", v.name);
+    for (const auto &e : v.env)
+      add("--env", e);
+    if (r.program.empty() && !v.bench.empty() && v.bench != r.bench)
+      add("--bench", v.bench);
+    libc(v.libc);
+  }
+  if (!r.program.empty()) {
+    if (r.program_output)
+      w.push_back("--keep-output");
+    w.push_back("--");
+    w.insert(w.end(), r.program.begin(), r.program.end());
+  }
+  return w;
+}
+
+} // namespace
+
+std::vector<std::string> measure_again(const std::vector<const Set *> &sets) {
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  for (const Set *s : sets) {
+    const std::string where = s->campaign.empty() ? s->label : s->campaign;
+    if (s->record.machine.date.empty() || !seen.insert(where).second)
+      continue; // a result file without a record says nothing of how it was made
+    std::vector<std::string> words = {
+        "memset-report", s->record.program.empty() ? "run" : "program", "--out", "NEW-FOLDER"};
+    for (auto &w : campaign_words(s->record))
+      words.push_back(std::move(w));
+    out.push_back(shell_words(words));
+  }
+  return out;
+}
+
+void refuse_page_target(const Options &o) {
+  struct stat st;
+  if (!o.html.empty() && !o.force && stat(o.html.c_str(), &st) == 0)
+    throw InputError("'" + o.html + "' already exists; use --force to replace it");
+}
+
+void write_page(const Options &o, const PageParts &parts) {
+  if (o.html.empty())
+    return;
+  std::vector<const Set *> sets;
+  if (parts.curves)
+    for (const auto &s : parts.curves->sets)
+      sets.push_back(&s.set);
+  for (const MixReport *m : {parts.replay, parts.program})
+    if (m)
+      for (const auto &s : m->sets)
+        sets.push_back(&s.set);
+  Page p;
+  p.title = parts.title;
+  std::vector<std::string> typed = {"memset-report"};
+  typed.insert(typed.end(), o.words.begin(), o.words.end());
+  p.command = shell_words(typed);
+  p.reproduce = measure_again(sets);
+  p.curves = parts.curves;
+  p.replay = parts.replay;
+  p.program = parts.program;
+  p.text = parts.text;
+  p.generated = utc_now();
+  const std::string page = render_page(p);
+  TempFile file(o.html);
+  file.write(page, o.html);
+  file.place(o.html, o.force);
+  std::fprintf(stderr, "memset-report: wrote %s (%s)\n", o.html.c_str(),
+               size_text(page.size()).c_str());
+}
+
+} // namespace report
