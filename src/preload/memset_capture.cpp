@@ -35,6 +35,8 @@ __thread Landings *t_landings __attribute__((tls_model("initial-exec"))) = nullp
 __thread uintptr_t t_first[kRecent] __attribute__((tls_model("initial-exec")));
 __thread uintptr_t t_last[kRecent] __attribute__((tls_model("initial-exec")));
 __thread unsigned t_next __attribute__((tls_model("initial-exec"))) = 0;
+// The page the thread marked last (0: none yet; page 0 is never mapped).
+__thread uintptr_t t_page __attribute__((tls_model("initial-exec"))) = 0;
 
 // Only while the real memset is not known yet: byte by byte, and volatile
 // so that no compiler turns it back into a call of memset.
@@ -52,6 +54,7 @@ void after_fork_in_child() {
   __atomic_store_n(&g_counted, false, __ATOMIC_RELAXED);
   t_row = nullptr;
   t_landings = nullptr;
+  t_page = 0;
 }
 
 // A row of this thread's own; the shared counts once the rows have run out.
@@ -69,8 +72,12 @@ inline void add(uint64_t &n, bool shared) {
     __atomic_store_n(&n, __atomic_load_n(&n, __ATOMIC_RELAXED) + 1, __ATOMIC_RELAXED);
 }
 
-// The pages a fill covers, marked; a bit already set costs a load alone.
+// The pages a fill covers, marked; a bit already set costs a load alone,
+// and a fill within the page the thread's last one began on costs nothing.
 void mark_pages(Counts *c, uintptr_t from, uintptr_t to) {
+  if (from == to && from == t_page)
+    return;
+  t_page = from;
   const uintptr_t last = from + kMarkPages - 1 < to ? from + kMarkPages - 1 : to;
   for (uintptr_t page = from; page <= last; page++) {
     const uint64_t bit = page_bit(page), mask = (uint64_t)1 << (bit % 64);
