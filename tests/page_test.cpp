@@ -121,4 +121,36 @@ TEST(Page, CurvesAreThinnedAndATuneSizedPageStaysSmall) {
   EXPECT_LT(page_of(build_report(sets, {})).size(), 2u << 20);
 }
 
+TEST(Prediction, AChangeSmallerThanPredictedSaysWhatTheReplayLeavesOut) {
+  MixReport replay, program;
+  program.kind = CampaignKind::Program;
+  for (const char *v : {"default", "sse2"}) {
+    replay.sets.emplace_back();
+    replay.sets.back().variant = v;
+    program.sets.emplace_back();
+    program.sets.back().variant = v;
+  }
+  MixComparison r;
+  r.other = 1;
+  r.per_run = PerRun{};
+  r.per_run->interval = true;
+  r.per_run->seconds = Figure{0.009, 0.0088, 0.0092}; // +9 ms a run
+  replay.comparisons = {r};
+  MixComparison m;
+  m.other = 1;
+  m.c.est = {1.0, 0.99, 1.01, true, 0.0, -0.3, 0.2}; // measured [-0.3, 0.2] ms
+  m.c.decision = {Verdict::Same};
+  m.c.runs = 300;
+  program.comparisons = {m};
+  const std::string overlap = "its other work may overlap the fills";
+  EXPECT_NE(render_prediction(replay, program, predict(replay, program)).find(overlap),
+            std::string::npos);
+  // Larger than predicted: not that.
+  program.comparisons[0].c.est = {1.1, 1.08, 1.12, true, 12, 11, 13};
+  program.comparisons[0].c.decision = {Verdict::Slower};
+  const std::string larger = render_prediction(replay, program, predict(replay, program));
+  EXPECT_NE(larger.find("does not hold the prediction"), std::string::npos);
+  EXPECT_EQ(larger.find(overlap), std::string::npos);
+}
+
 } // namespace
