@@ -1,6 +1,8 @@
 /* A program whose fills land cold and unaligned, for bench/landing_program.sh:
- * fills of 256 to 2047 bytes at 16, 32 or 48 bytes past a line, each at a
- * random place in a 256 MiB region (far beyond any cache here), with a read
+ * fills of 256 to 2047 bytes at 16, 32 or 48 bytes past a 64-byte step of
+ * the region (which starts where malloc puts it: 16 bytes past a line here,
+ * so the fills land 0, 32 or 48 past a line), each at a random place in a
+ * 256 MiB region (far beyond any cache here), with a read
  * of each fill back as its other work. Build with -fno-builtin so that every
  * fill calls memset. Usage: cold_fill [CALLS] (default 300000). */
 #include <stdio.h>
