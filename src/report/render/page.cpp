@@ -343,11 +343,28 @@ std::string render_page(const Page &p) {
   o += "<header><h1>" + esc(p.title) + "</h1>\n<p class=\"made\">Made by <code>" + esc(p.command) +
        "</code> at " + esc(p.generated) + ".</p></header>\n";
 
+  // A campaign not decided says so before its answer: under way, out of
+  // budget, interrupted.
+  std::set<std::string> said;
+  for (const Set *set : sets)
+    if (const std::string line = stop_line(set->record);
+        !line.empty() && said.insert(set->campaign.empty() ? set->label : set->campaign).second)
+      o += "<p class=\"status\">" + esc(set->campaign.empty() ? set->label : set->campaign) + ": " +
+           esc_lines(line, " ") + "</p>\n";
+
+  // The advice first, where there is one; then each comparison in a
+  // sentence; then the text's other answer lines in their order.
   o += "<section id=\"answer\"><h2>The answer</h2>\n<ul class=\"answer\">\n";
+  const std::vector<std::string> lines = answer_lines(p.text);
+  auto advice = [](const std::string &l) { return l.rfind("advice:", 0) == 0; };
+  for (const auto &line : lines)
+    if (advice(line))
+      o += "<li>" + esc(line) + "</li>\n";
   if (p.curves)
     o += curve_answers(*p.curves);
-  for (const auto &line : answer_lines(p.text))
-    o += "<li>" + esc(line) + "</li>\n";
+  for (const auto &line : lines)
+    if (!advice(line))
+      o += "<li>" + esc(line) + "</li>\n";
   o += "</ul>\n</section>\n";
 
   o += "<section id=\"campaigns\"><h2>How the campaigns ended</h2>\n" + campaigns_table(sets) +
