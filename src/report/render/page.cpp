@@ -19,9 +19,9 @@ namespace {
 constexpr size_t kCurvePoints = 320;
 
 // The text's keys whose lines answer the question.
-const char *const kAnswerKeys[] = {
-    "advice:",  "crossover:", "fastest:",    "rank:",   "where:", "mix:",     "time:",
-    "per run:", "weighted:",  "prediction:", "differ:", "moved:", "stopped:", "warning:"};
+const char *const kAnswerKeys[] = {"advice:", "crossover:", "fastest:", "rank:",     "where:",
+                                   "mix:",    "time:",      "per run:", "weighted:", "prediction:",
+                                   "differ:", "moved:",     "stopped:", "warning:",  "holds for:"};
 
 const char *const kStyle = R"(
 body { font: 15px/1.45 system-ui, -apple-system, "Segoe UI", sans-serif; color: #111;
