@@ -4,6 +4,7 @@
 #include "report/formats/program_file.hpp"
 #include "report/stats/mix.hpp"
 #include "report/sys/errors.hpp"
+#include "synthetic.hpp"
 
 #include <gtest/gtest.h>
 
@@ -81,14 +82,7 @@ TEST(Scalar, AStateThatChangesTheRatioForAQuarterWidensTheIntervalToHoldEveryPar
 }
 
 TEST(Scalar, ThePredictionIsCheckedOnlyByAMeasurementThatDecides) {
-  MixReport replay, program;
-  program.kind = CampaignKind::Program;
-  for (const char *v : {"default", "sse2"}) {
-    replay.sets.emplace_back();
-    replay.sets.back().variant = v;
-    program.sets.emplace_back();
-    program.sets.back().variant = v;
-  }
+  auto [replay, program] = report::synthetic::replay_and_program();
   MixComparison r;
   r.other = 1;
   r.per_run = PerRun{};

@@ -122,14 +122,7 @@ TEST(Page, CurvesAreThinnedAndATuneSizedPageStaysSmall) {
 }
 
 TEST(Prediction, AChangeSmallerThanPredictedSaysWhatTheReplayLeavesOut) {
-  MixReport replay, program;
-  program.kind = CampaignKind::Program;
-  for (const char *v : {"default", "sse2"}) {
-    replay.sets.emplace_back();
-    replay.sets.back().variant = v;
-    program.sets.emplace_back();
-    program.sets.back().variant = v;
-  }
+  auto [replay, program] = replay_and_program();
   MixComparison r;
   r.other = 1;
   r.per_run = PerRun{};

@@ -3,6 +3,7 @@
 // per length, noise, coarse counters and rounds that share a machine state.
 
 #include "report/formats/sets.hpp"
+#include "report/stats/mix.hpp"
 
 #include <cmath>
 #include <functional>
@@ -61,6 +62,23 @@ inline double flat_then_rising(size_t len) {
 inline Set with_step(Set s, double step) {
   s.record.machine.tsc_step = step;
   return s;
+}
+
+// A replay's report and a program campaign's, each of the variants
+// "default" and "sse2", with no comparisons yet.
+struct ReplayAndProgram {
+  MixReport replay, program;
+};
+inline ReplayAndProgram replay_and_program() {
+  ReplayAndProgram r;
+  r.program.kind = CampaignKind::Program;
+  for (const char *v : {"default", "sse2"}) {
+    r.replay.sets.emplace_back();
+    r.replay.sets.back().variant = v;
+    r.program.sets.emplace_back();
+    r.program.sets.back().variant = v;
+  }
+  return r;
 }
 
 } // namespace report::synthetic

@@ -3,6 +3,7 @@
 #include "report/capture/capture.hpp"
 
 #include "preload/capture_layout.hpp"
+#include "report/sys/clock.hpp"
 #include "report/sys/environment.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
@@ -122,15 +123,6 @@ CaptureLandings landings_of(const Counts &c) {
   const double m = (double)capture_layout::kPageBits;
   out.pages = (uint64_t)std::llround(-m * std::log(std::max((double)clear, 0.5) / m));
   return out;
-}
-
-std::string utc_now() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-  return buf;
 }
 
 void how_it_ended(Capture &c, const Outcome &out, double duration) {

@@ -4,6 +4,7 @@
 
 #include "report/cli/commands.hpp"
 #include "report/render/page.hpp"
+#include "report/sys/clock.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
 #include "report/sys/text.hpp"
@@ -16,15 +17,6 @@
 namespace report {
 
 namespace {
-
-std::string utc_now() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-  return buf;
-}
 
 // The options that made a campaign, as its record keeps them.
 std::vector<std::string> campaign_words(const Record &r) {
@@ -113,23 +105,15 @@ void refuse_page_target(const Options &o) {
 void write_page(const Options &o, const PageParts &parts) {
   if (o.html.empty())
     return;
-  std::vector<const Set *> sets;
-  if (parts.curves)
-    for (const auto &s : parts.curves->sets)
-      sets.push_back(&s.set);
-  for (const MixReport *m : {parts.replay, parts.program})
-    if (m)
-      for (const auto &s : m->sets)
-        sets.push_back(&s.set);
   Page p;
   p.title = parts.title;
   std::vector<std::string> typed = {"memset-report"};
   typed.insert(typed.end(), o.words.begin(), o.words.end());
   p.command = shell_words(typed);
-  p.reproduce = measure_again(sets);
   p.curves = parts.curves;
   p.replay = parts.replay;
   p.program = parts.program;
+  p.reproduce = measure_again(page_sets(p));
   p.text = parts.text;
   p.generated = utc_now();
   const std::string page = render_page(p);

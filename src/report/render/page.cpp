@@ -324,7 +324,7 @@ std::vector<std::string> answer_lines(const std::string &text) {
   return out;
 }
 
-std::string render_page(const Page &p) {
+std::vector<const Set *> page_sets(const Page &p) {
   std::vector<const Set *> sets;
   if (p.curves)
     for (const auto &s : p.curves->sets)
@@ -333,6 +333,11 @@ std::string render_page(const Page &p) {
     if (m)
       for (const auto &s : m->sets)
         sets.push_back(&s.set);
+  return sets;
+}
+
+std::string render_page(const Page &p) {
+  const std::vector<const Set *> sets = page_sets(p);
 
   std::string o = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                   "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "

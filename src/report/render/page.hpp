@@ -32,6 +32,10 @@ struct Page {
 
 std::string render_page(const Page &p);
 
+// The sets a page shows, in its order: the curves', the replay's, the
+// program's.
+std::vector<const Set *> page_sets(const Page &p);
+
 // The lines of `text` that carry an answer (advice, fastest, ranking, a
 // mix's or a program's verdict, per run, predictions, weighted figures), in
 // their order: what the page puts first.
