@@ -145,4 +145,6 @@ expect 1 "an existing page" -- "$report" summary --html "$tmp/page.html" "$tmp/c
 expect 0 "--force" -- "$report" summary --html "$tmp/page.html" --force "$tmp/camp"
 expect 2 "--html with --csv" -- "$report" summary --csv --html "$tmp/other.html" "$tmp/camp"
 [ ! -e "$tmp/other.html" ] || fail "a refused page was written"
+expect 6 "a page in no folder" -- "$report" summary --html "$tmp/none/page.html" "$tmp/camp"
+[ ! -s "$tmp/out" ] || fail "the text was written before the page was refused"
 finish

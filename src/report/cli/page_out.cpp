@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <ctime>
 #include <set>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace report {
 
@@ -97,9 +99,16 @@ std::vector<std::string> measure_again(const std::vector<const Set *> &sets) {
 }
 
 void refuse_page_target(const Options &o) {
+  if (o.html.empty())
+    return;
   struct stat st;
-  if (!o.html.empty() && !o.force && stat(o.html.c_str(), &st) == 0)
+  if (!o.force && stat(o.html.c_str(), &st) == 0)
     throw InputError("'" + o.html + "' already exists; use --force to replace it");
+  // A folder the page cannot go into fails now, before any text is written.
+  const size_t slash = o.html.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : o.html.substr(0, slash + 1);
+  if (access(folder.c_str(), W_OK | X_OK) != 0)
+    throw SystemError(os_error("write", o.html, errno));
 }
 
 void write_page(const Options &o, const PageParts &parts) {
