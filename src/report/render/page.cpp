@@ -160,6 +160,14 @@ std::string ratio_chart(const Report &r, size_t k) {
   ch.lines.push_back(line);
   if (!ribbon.x.empty())
     ch.ribbons.push_back(ribbon);
+  // Ratios that span more than a factor of four read on a log axis, where
+  // 0.5 and 2 are as far from 1.
+  double least = INFINITY, most = 0;
+  for (const std::vector<double> *v : {&line.y, &ribbon.low, &ribbon.high})
+    for (double r : *v)
+      if (std::isfinite(r) && r > 0)
+        least = std::min(least, r), most = std::max(most, r);
+  ch.log_y = most > 4 * least;
   const double t = c.options.threshold;
   ch.rules = {{1 + t, fmt("1 ± %.3g%%: the threshold", 100 * t)},
               {1, "1: no change"},
