@@ -320,15 +320,45 @@ const CommandDef kCapture{
     "--weights; the answer then comes per run of that command",
     capture_command};
 
+const CommandDef kFleet{
+    "fleet",
+    {{&kHosts},
+     {&kOut, "the fleet's folder: each host's campaign comes back into DIR/HOST"},
+     {&kSsh},
+     {&kMore, "go on with every host's campaign in the fleet DIR (run --more\n"
+              "there), on the hosts its record names"}},
+    false,
+    "usage: memset-report fleet --hosts FILE --out DIR [--ssh COMMAND] -- CAMPAIGN [ARG...]\n"
+    "       memset-report fleet --more DIR [--ssh COMMAND]\n"
+    "CAMPAIGN: run, tune, census or program, with its options but --out\n",
+    "Runs the same campaign on every host of FILE at once, through GNU parallel\n"
+    "over ssh: each host runs it alone, with its own memset-report (which must be\n"
+    "on its PATH, of this version: checked first), in a scratch folder that GNU\n"
+    "parallel brings back whole into DIR/HOST with rsync and then removes. Each\n"
+    "host's progress shows prefixed with its name. DIR/fleet.txt records the\n"
+    "campaign and how each host ended. 'memset-report summary DIR' compares\n"
+    "within each machine and then across them.\n",
+    "Exit status: 0 every host's campaign came back; 11 one or more did not (each\n"
+    "is named, with why: unreachable, missing, version, failed, interrupted,\n"
+    "not-back), the others' folders are kept; 130 interrupted.\n",
+    true,
+    "run one campaign on many hosts over ssh (GNU parallel), each\n"
+    "host's folder back into one fleet folder",
+    fleet_command};
+
 } // namespace
 
 const std::vector<CommandDef> &commands() {
-  static const std::vector<CommandDef> c = {kRun,    kSummary, kPlot,   kTune,
-                                            kCensus, kProgram, kCapture};
+  static const std::vector<CommandDef> c = {kRun,    kSummary, kPlot,    kTune,
+                                            kCensus, kProgram, kCapture, kFleet};
   return c;
 }
 
 int dispatch(const Options &o) {
+  if (o.version) {
+    write_out(std::string("memset-report ") + kVersion + "\n");
+    return kOk;
+  }
   if (o.help) {
     write_out(usage_text(o.command));
     return kOk;

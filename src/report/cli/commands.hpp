@@ -23,6 +23,10 @@ int plot_command(const Options &o);
 int tune_command(const Options &o);
 int census_command(const Options &o);
 int capture_command(const Options &o);
+int fleet_command(const Options &o);
+
+// This tool's version, as --version says it and a fleet's hosts must.
+extern const char *const kVersion;
 
 // A command given after '--' (program, capture) is looked up as execvp
 // would; one that is not there is a bad command line (UsageError), found

@@ -336,6 +336,22 @@ const OptionDef kHtml{"--html", nullptr, "FILE",
                       "also write the answer as one self-contained HTML page:\n"
                       "verdicts, intervals, plots and the record; an existing\n"
                       "FILE is not replaced without --force"};
+const OptionDef kHosts{"--hosts", nullptr, "FILE",
+                       [](Options &o, const std::string &v) {
+                         if (v.empty())
+                           throw UsageError("--hosts needs a file");
+                         o.hosts = v;
+                       },
+                       "the hosts, one a line, in GNU parallel's sshlogin format\n"
+                       "(host, user@host, 4/host, 'ssh -p 2222 host', ':' for this one)"};
+const OptionDef kSsh{"--ssh", nullptr, "COMMAND",
+                     [](Options &o, const std::string &v) {
+                       if (v.empty())
+                         throw UsageError("--ssh needs a command");
+                       o.ssh = v;
+                     },
+                     "the ssh command GNU parallel logs in with (its --ssh),\n"
+                     "e.g. 'ssh -F fleet_config'; default ssh"};
 const OptionDef kLogY{"--log-y", nullptr, nullptr,
                       [](Options &o, const std::string &) { o.log_y = true; },
                       "logarithmic ticks axis too"};

@@ -31,6 +31,6 @@ extern const OptionDef kEngine, kRandomLengths, kAlign, kFootprint, kReplay, kKe
 extern const OptionDef kOut, kRuns, kBudget, kMinSpan, kCpu, kTimeout, kSeed, kEnv, kBench,
     kVariant, kPreload, kLibc, kLoader, kLibraryPath, kMore, kCsv, kJson, kBenchout, kLengthList,
     kUnit, kTscMhz, kStatistic, kThreshold, kDrift, kBands, kGate, kAllowUnclear, kWeights,
-    kWeightsFormat, kOutput, kForce, kHtml, kLogY, kFrom, kCaptureOut, kDuration;
+    kWeightsFormat, kOutput, kForce, kHtml, kHosts, kSsh, kLogY, kFrom, kCaptureOut, kDuration;
 
 } // namespace report

@@ -42,6 +42,19 @@ void check_combinations(const Options &o) {
     for (const char *c : {"--engine", "--random-lengths", "--replay", "--align", "--footprint"})
       refuse_together(o, "--more", c, "more rounds take the campaign's own engine");
   }
+  if (o.command == "fleet") {
+    if (!o.more.empty()) {
+      for (const char *c : {"--out", "--hosts"})
+        refuse_together(o, "--more", c, "more rounds go to the fleet's own hosts and folder");
+      if (!o.command_words.empty())
+        throw UsageError("fleet --more takes no campaign: each host goes on with its own");
+    } else if (o.campaign.out.empty() || o.hosts.empty()) {
+      throw UsageError("fleet needs --hosts FILE and --out DIR (or --more DIR)");
+    } else if (o.command_words.empty()) {
+      throw UsageError("fleet needs a campaign after '--': run, tune, census or program, "
+                       "with its options");
+    }
+  }
   if (o.has("--random-lengths") && o.campaign.engine != Engine::Batch)
     throw UsageError("--random-lengths goes with --engine batch");
   if (o.campaign.landing.align == Landing::kAlignCapture && o.command != "run")
@@ -175,6 +188,12 @@ Options parse_command_line(const std::vector<std::string> &words,
     o.command = words.size() > 1 ? words[1] : "";
     if (usage_text(o.command).empty())
       throw UsageError("help: unknown command '" + o.command + "'");
+    return o;
+  }
+  if (first == "--version") {
+    if (words.size() > 1)
+      throw UsageError("--version takes nothing more");
+    o.version = true;
     return o;
   }
   const CommandDef *cmd = find_command(first);

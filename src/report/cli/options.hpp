@@ -37,7 +37,10 @@ struct Options {
   std::optional<std::vector<size_t>> lengths;
   std::optional<double> fail_if_slower; // a fraction: 0.05 for 5%
   std::string plot_out;
-  std::string html; // --html FILE: the answer as a page too
+  std::string html;  // --html FILE: the answer as a page too
+  std::string hosts; // fleet --hosts FILE
+  std::string ssh;   // fleet --ssh COMMAND
+  bool version = false; // --version
   bool force = false, log_y = false;
   std::string from;               // tune --from DIR: the first
   std::vector<std::string> froms; // every --from, in order

@@ -9,10 +9,10 @@
 #include "report/sys/files.hpp"
 #include "report/sys/text.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <set>
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 

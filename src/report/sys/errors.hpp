@@ -20,6 +20,7 @@ enum Status : int {
   kUndecided = 8,     // summary --fail-if-slower: a range is unclear, so the gate cannot pass
   kCommandFailed = 9, // capture: the command failed; its capture is written, marked failed
   kNoCalls = 10,      // capture: no call of memset was seen; nothing is written
+  kHostsFailed = 11,  // fleet: a host's campaign did not come back whole
   kInterrupted = 128, // plus the signal number: 129 SIGHUP, 130 SIGINT, 131 SIGQUIT, 143 SIGTERM
 };
 
@@ -56,6 +57,9 @@ struct CommandFailed : Failure {
 };
 struct NoCalls : Failure {
   explicit NoCalls(const std::string &w) : Failure(kNoCalls, w) {}
+};
+struct HostsFailed : Failure {
+  explicit HostsFailed(const std::string &w) : Failure(kHostsFailed, w) {}
 };
 // "cannot VERB 'PATH': strerror(err)", the one shape of an operating-system
 // failure, used wherever errno is told; "cannot VERB: strerror(err)" where
