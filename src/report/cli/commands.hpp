@@ -25,6 +25,10 @@ int census_command(const Options &o);
 int capture_command(const Options &o);
 int fleet_command(const Options &o);
 
+// summary of sets from many machines (a fleet's folder, or campaigns of
+// different hosts): its status; none where the sets are of one machine.
+std::optional<int> machines_summary(const Options &o);
+
 // This tool's version, as --version says it and a fleet's hosts must.
 extern const char *const kVersion;
 

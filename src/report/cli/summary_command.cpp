@@ -175,6 +175,8 @@ int summary_command(const Options &o) {
   refuse_page_target(o);
   if (!o.html.empty() && (o.format == Format::Csv || o.format == Format::Benchout))
     throw UsageError("--html goes with the text or --json, not --csv or --benchout");
+  if (const std::optional<int> many = machines_summary(o))
+    return *many;
   std::vector<Set> sets = load_all_sets(o.sets);
   if (o.format == Format::Benchout)
     return benchout_summary(o, std::move(sets));

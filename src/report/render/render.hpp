@@ -3,6 +3,7 @@
 // They format what stats/ and advice/ computed, and compute nothing.
 
 #include "report/advice/census.hpp"
+#include "report/advice/machines.hpp"
 #include "report/advice/standings.hpp"
 #include "report/stats/mix.hpp"
 #include "report/stats/summary.hpp"
@@ -20,6 +21,13 @@ enum class Unit { Ticks, Ns };
 // needs a counter frequency (SetReport::mhz). With `bands`, every band's
 // estimate follows its comparison's ranges.
 std::string render_text(const Report &r, Unit unit, bool bands = false);
+
+// Many machines: each one's summary under its name, then each comparison
+// they share as "across:" lines, stretch by stretch: what holds on all,
+// then each machine's verdict; `notes` (hosts that did not answer, folders
+// counted once) after the machines.
+std::string render_across(const Across &a, Unit unit, bool bands,
+                          const std::vector<std::string> &notes);
 
 // "length" and one column per set of the report's statistic, for all 32768
 // lengths, exactly.

@@ -1,0 +1,149 @@
+// Verdicts of many machines side by side.
+
+#include "report/advice/machines.hpp"
+
+#include "report/sys/text.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace report {
+
+namespace {
+
+// A band's decision and the ratio it stands for on one machine.
+struct BandView {
+  Decision decision;
+  double ratio;
+  Estimate est;
+};
+
+BandView view(const BandResult &b) {
+  const Decision d = b.decision();
+  return {d, d.hidden ? 1.0 : decided_ratio(b.est, d), b.est};
+}
+
+// The comparison of `other` against `base` in a report, by variant names.
+const Comparison *find(const Report &r, const std::string &base, const std::string &other) {
+  for (const Comparison &c : r.comparisons)
+    if (variant_of(r.sets[c.base].set) == base && variant_of(r.sets[c.other].set) == other)
+      return &c;
+  return nullptr;
+}
+
+std::string ratio_span(double low, double high) {
+  return high > low * 1.005 ? fmt("%.2f-%.2fx", low, high) : fmt("%.2fx", low);
+}
+
+} // namespace
+
+std::string machine_text(const MachineId &m) {
+  std::string o = m.name + ": " + (m.cpu.empty() ? "processor unknown" : m.cpu);
+  if (m.mhz)
+    o += fmt("; counter %.1f MHz", *m.mhz);
+  if (m.step)
+    o += fmt(", step %.3g ticks", *m.step);
+  return o + "; " + (m.libc.empty() ? "C library unknown" : m.libc);
+}
+
+std::string variant_of(const Set &s) {
+  if (!s.campaign.empty())
+    return std::filesystem::path(s.path).filename().string();
+  return s.label;
+}
+
+Across compare_across(std::vector<Machine> machines) {
+  Across a;
+  a.machines = std::move(machines);
+  if (a.machines.empty())
+    return a;
+  const Report &first = a.machines[0].report;
+  for (const Comparison &c0 : first.comparisons) {
+    AcrossComparison ac;
+    ac.base = variant_of(first.sets[c0.base].set);
+    ac.other = variant_of(first.sets[c0.other].set);
+    std::vector<const Comparison *> cs;
+    for (size_t m = 0; m < a.machines.size(); m++)
+      if (const Comparison *c = find(a.machines[m].report, ac.base, ac.other)) {
+        ac.machines.push_back(m);
+        cs.push_back(c);
+      }
+    // Adjacent bands whose decisions agree on every machine make a stretch.
+    const size_t bands = c0.bands.size();
+    for (size_t g = 0; g < bands; g++) {
+      std::vector<BandView> here;
+      for (const Comparison *c : cs)
+        here.push_back(view(c->bands[g]));
+      const Band &b = c0.bands[g].band;
+      bool joins = !ac.stretches.empty();
+      if (joins)
+        for (size_t k = 0; k < here.size(); k++)
+          joins = joins && ac.stretches.back().machines[k].decision == here[k].decision;
+      if (!joins) {
+        AcrossStretch s{b.from, b.to, {}};
+        for (size_t k = 0; k < here.size(); k++)
+          s.machines.push_back({ac.machines[k], here[k].decision, here[k].ratio, here[k].ratio,
+                                here[k].est});
+        ac.stretches.push_back(s);
+        continue;
+      }
+      AcrossStretch &s = ac.stretches.back();
+      s.to = b.to;
+      for (size_t k = 0; k < here.size(); k++) {
+        MachineVerdict &v = s.machines[k];
+        v.low = std::min(v.low, here[k].ratio);
+        v.high = std::max(v.high, here[k].ratio);
+        v.band.reset(); // more than one band: their span, not one interval
+      }
+    }
+    a.comparisons.push_back(std::move(ac));
+  }
+  return a;
+}
+
+std::string across_text(const Across &a, const AcrossStretch &s) {
+  const size_t n = s.machines.size();
+  const Verdict order[] = {Verdict::Faster, Verdict::Slower, Verdict::Same, Verdict::Unclear};
+  std::vector<std::string> parts;
+  for (Verdict v : order) {
+    std::vector<const MachineVerdict *> these;
+    for (const auto &m : s.machines)
+      if (m.decision.verdict == v)
+        these.push_back(&m);
+    if (these.empty())
+      continue;
+    std::string p = std::string(verdict_name(v)) + " on " + std::to_string(these.size());
+    if (these.size() == n)
+      p += " of " + std::to_string(n);
+    const bool sized = v == Verdict::Faster || v == Verdict::Slower;
+    if (sized && these.size() == n) {
+      double low = these[0]->low, high = these[0]->high;
+      for (const auto *m : these)
+        low = std::min(low, m->low), high = std::max(high, m->high);
+      p += " (" + ratio_span(low, high) + ")";
+    } else if (sized || v == Verdict::Unclear) {
+      // Where machines disagree, each that sees a difference or cannot tell is named.
+      std::vector<std::string> named;
+      for (const auto *m : these) {
+        std::string t = a.machines[m->machine].id.name;
+        if (m->decision.hidden)
+          t += ": hidden in the readings";
+        else if (sized && m->band && m->band->interval && !m->decision.bound)
+          t += fmt(": %.2f [%.2f, %.2f]", m->band->ratio, m->band->low, m->band->high);
+        else if (sized)
+          t += ": " + (m->decision.bound ? std::string(m->decision.verdict == Verdict::Slower
+                                                           ? "at least "
+                                                           : "at most ")
+                                         : std::string()) +
+               ratio_span(m->low, m->high);
+        named.push_back(t);
+      }
+      if (these.size() < n)
+        p += " (" + joined(named) + ")";
+    }
+    parts.push_back(p);
+  }
+  return fmt("%zu..%zu ", s.from, s.to) + joined(parts);
+}
+
+} // namespace report

@@ -1,0 +1,70 @@
+#pragma once
+// One question on many machines: each machine's sets compared within it,
+// as one summary would, and then, for each comparison the machines share
+// (the same two variants), the stretches of lengths where the machines'
+// verdicts stay alike, with what holds on all. A machine is a dimension,
+// not a variant: nothing is ever compared across machines, only their
+// verdicts set side by side.
+
+#include "report/stats/summary.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace report {
+
+// What a summary tells a machine by: the host (a fleet's name for it, or
+// its record's), and from the record its processor, counter and C library.
+struct MachineId {
+  std::string name, cpu, libc;
+  std::optional<double> mhz, step;
+};
+// "alpha: Intel(R) Xeon(R) Processor; counter 2600.0 MHz, step 2 ticks; glibc 2.36".
+std::string machine_text(const MachineId &m);
+
+struct Machine {
+  MachineId id;
+  Report report; // its own sets, compared within it
+};
+
+// A machine's verdict over a stretch: its bands' one decision there, the
+// span of their ratios (of their bounds, where decided past a hidden
+// floor), and for a stretch of one band its estimate with its interval.
+struct MachineVerdict {
+  size_t machine;
+  Decision decision;
+  double low = 1, high = 1;
+  std::optional<Estimate> band;
+};
+
+struct AcrossStretch {
+  size_t from, to;
+  std::vector<MachineVerdict> machines; // those that compare these variants
+};
+
+// The same comparison on every machine that has both variants.
+struct AcrossComparison {
+  std::string base, other; // variant names
+  std::vector<size_t> machines;
+  std::vector<AcrossStretch> stretches;
+};
+
+struct Across {
+  std::vector<Machine> machines;
+  std::vector<AcrossComparison> comparisons;
+};
+
+// The variant a set stands for, as machines name it alike: the folder of an
+// interleaved campaign's variant, or the set's label.
+std::string variant_of(const Set &s);
+
+// Each comparison of the first machine's report that other machines make
+// too (by variant names), set side by side band by band.
+Across compare_across(std::vector<Machine> machines);
+
+// "slower on 2 of 2 (1.06-1.80x)", "faster on 4, slower on 1 (zen3-a: 1.12
+// [1.08, 1.17]), unclear on 1": what holds on all machines over a stretch.
+std::string across_text(const Across &a, const AcrossStretch &s);
+
+} // namespace report

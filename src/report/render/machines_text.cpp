@@ -1,0 +1,58 @@
+// Many machines as text: each machine's summary under its name, then each
+// comparison's verdicts side by side, stretch by stretch.
+
+#include "report/render/render.hpp"
+
+#include "report/render/pieces.hpp"
+
+namespace report {
+
+namespace {
+
+// "alpha slower 1.06-1.80": a machine's verdict over a stretch.
+std::string machine_verdict(const Across &a, const MachineVerdict &m) {
+  std::string o = a.machines[m.machine].id.name + " " + verdict_name(m.decision.verdict);
+  if (m.decision.hidden)
+    return o + " (hidden)";
+  if (m.decision.verdict == Verdict::Faster || m.decision.verdict == Verdict::Slower ||
+      m.decision.verdict == Verdict::Same)
+    o += (m.decision.bound ? (m.decision.verdict == Verdict::Slower ? " at least " : " at most ")
+                           : " ") +
+         (m.high > m.low * 1.005 ? fmt("%.2f-%.2f", m.low, m.high) : fmt("%.2f", m.low));
+  return o;
+}
+
+} // namespace
+
+std::string render_across(const Across &a, Unit unit, bool bands,
+                          const std::vector<std::string> &notes) {
+  std::string o = fmt("== %zu machines, each compared within itself; a machine is never "
+                      "compared with another\n",
+                      a.machines.size());
+  for (const auto &m : a.machines)
+    o += "machine: " + printable(machine_text(m.id)) + "\n";
+  for (const auto &n : notes)
+    o += "note: " + printable(n) + "\n";
+  for (const auto &m : a.machines)
+    o += "\n=== machine " + printable(m.id.name) + "\n" + render_text(m.report, unit, bands);
+  for (const auto &c : a.comparisons) {
+    o += "\n== across machines: " + printable(c.other) + " against " + printable(c.base) +
+         fmt(" on %zu of %zu machines", c.machines.size(), a.machines.size()) + "\n";
+    if (c.machines.size() < a.machines.size()) {
+      std::vector<std::string> without;
+      for (size_t m = 0; m < a.machines.size(); m++)
+        if (std::find(c.machines.begin(), c.machines.end(), m) == c.machines.end())
+          without.push_back(a.machines[m].id.name);
+      o += "without: " + printable(joined(without)) + " (no such pair of variants there)\n";
+    }
+    for (const auto &s : c.stretches) {
+      std::vector<std::string> each;
+      for (const auto &m : s.machines)
+        each.push_back(machine_verdict(a, m));
+      o += "across: " + printable(across_text(a, s)) + "; " + printable(joined(each)) + "\n";
+    }
+  }
+  return o;
+}
+
+} // namespace report
