@@ -1,6 +1,7 @@
 // Tuning advice and the census on synthetic campaigns whose answer is known.
 
 #include "report/advice/census.hpp"
+#include "report/advice/machines.hpp"
 #include "report/advice/tune.hpp"
 #include "report/formats/weights.hpp"
 #include "report/render/render.hpp"
@@ -248,6 +249,63 @@ TEST(Tune, AdvisesForWhatWasDecidedAndNamesTheRest) {
   // Decided everywhere, nothing is left open.
   EXPECT_TRUE(advise(tune_sets(8191), {}).advice_open.empty());
   EXPECT_TRUE(take_census(tune_sets(8191), {}, std::nullopt).standings.open.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Across, MachinesAreComparedWithinThemselvesAndTheirVerdictsSetSideBySide) {
+  using namespace report::synthetic;
+  // alpha and beta: b 1.3 times a everywhere; gamma: only from 1024 bytes.
+  auto machine = [](const std::string &name, std::function<double(size_t)> b, unsigned seed) {
+    Set a = make_set("a", 12, one, {}, seed, name), s = make_set("b", 12, b, {}, seed + 1, name);
+    Machine m;
+    m.id.name = name;
+    m.report = build_report({a, s}, {});
+    return m;
+  };
+  auto everywhere = [](size_t) { return 1.3; };
+  auto from_1k = [](size_t len) { return len >= 1024 ? 1.3 : 1.0; };
+  const Across a = compare_across({machine("alpha", everywhere, 1), machine("beta", everywhere, 3),
+                                   machine("gamma", from_1k, 5)});
+  ASSERT_EQ(a.comparisons.size(), 1u);
+  const AcrossComparison &c = a.comparisons[0];
+  EXPECT_EQ(c.base, "a");
+  EXPECT_EQ(c.other, "b");
+  ASSERT_EQ(c.machines.size(), 3u);
+  // Stretches cover the grid once, in order, each machine's verdict the
+  // one its own comparison gives there.
+  size_t next = kFirstBandLength;
+  bool split = false, all = false;
+  for (const AcrossStretch &s : c.stretches) {
+    EXPECT_EQ(s.from, next);
+    next = s.to + 1;
+    const std::string text = across_text(a, s);
+    if (s.to < 1024) {
+      // gamma alone does not see it: the same, or not yet decided, and named.
+      EXPECT_NE(s.machines[2].decision.verdict, Verdict::Slower) << text;
+      EXPECT_NE(text.find("slower on 2 (alpha: "), std::string::npos) << text;
+      EXPECT_TRUE(text.find("same on 1") != std::string::npos ||
+                  text.find("unclear on 1 (gamma)") != std::string::npos)
+          << text;
+      split = true;
+    }
+    if (s.from >= 1024) {
+      EXPECT_NE(text.find("slower on 3 of 3 (1."), std::string::npos) << text;
+      all = true;
+    }
+  }
+  EXPECT_EQ(next, kLengths + 1);
+  EXPECT_TRUE(split);
+  EXPECT_TRUE(all);
+  // A machine without the pair of variants is left out of the comparison.
+  Machine lone;
+  lone.id.name = "delta";
+  lone.report = build_report({make_set("a", 12, one, {}, 9, "delta")}, {});
+  std::vector<Machine> four = a.machines;
+  four.push_back(lone);
+  EXPECT_EQ(compare_across(four).comparisons[0].machines.size(), 3u);
 }
 
 } // namespace

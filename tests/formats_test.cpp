@@ -3,9 +3,11 @@
 // file, and a replay's mix.
 
 #include "report/formats/campaign_folder.hpp"
+#include "report/formats/fleet_file.hpp"
 #include "report/formats/program_file.hpp"
 #include "report/formats/replay.hpp"
 #include "report/formats/result_file.hpp"
+#include "report/sys/errors.hpp"
 
 #include <gtest/gtest.h>
 
@@ -318,6 +320,45 @@ TEST(Replay, TheMixHoldsTheCallsOfEveryLengthItCanTime) {
   } catch (const InputError &e) {
     EXPECT_NE(std::string(e.what()).find("l.txt: no calls of 1 to 32768 bytes"), std::string::npos);
   }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Fleet, HostsFileLoginsBecomePlainFolderNames) {
+  const auto hosts = read_hosts("# the fleet\nalpha\nuser@beta.example\n4/gamma\n"
+                                "ssh -p 2222 root@delta\n:\n\n  alpha  \nx/../y\n",
+                                "hosts");
+  std::vector<std::string> folders;
+  for (const auto &h : hosts)
+    folders.push_back(h.folder);
+  EXPECT_EQ(folders, (std::vector<std::string>{"alpha", "beta.example", "gamma", "delta", "local",
+                                               "alpha-2", "x_.._y"}));
+  EXPECT_EQ(hosts[3].login, "ssh -p 2222 root@delta") << "the login goes to parallel as written";
+  EXPECT_THROW(read_hosts("alpha\n@group/beta\n", "hosts"), InputError);
+  EXPECT_THROW(read_hosts("# nothing\n\n", "hosts"), InputError);
+  EXPECT_THROW(read_hosts("user@\n", "hosts"), InputError);
+}
+
+TEST(Fleet, TheRecordReadsBackAsWrittenAndRefusesWhatItCannotBe) {
+  FleetRecord r;
+  r.campaign = {"program", "--variant", "a b", "--env", "X=it's", "--", "sh", "-c", "echo \\ $1"};
+  r.version = "1.0.0+abc";
+  r.date = "2026-12-10T08:00:00Z";
+  r.hosts = {{"alpha", "user@alpha", HostState::Ok, ""},
+             {"zen3-a", "4/zen3-a", HostState::Unreachable, "ssh: connect: refused\tthere"}};
+  const FleetRecord back = parse_fleet(format_fleet(r), "fleet.txt");
+  EXPECT_EQ(back.campaign, r.campaign);
+  ASSERT_EQ(back.hosts.size(), 2u);
+  EXPECT_EQ(back.hosts[1].state, HostState::Unreachable);
+  EXPECT_EQ(back.hosts[1].why, r.hosts[1].why);
+  EXPECT_EQ(back.hosts[0].login, "user@alpha");
+  const std::string ok = format_fleet(r);
+  for (const std::string &bad :
+       {std::string("campaign: run\n"), ok + "host: ../x ok x\n", ok + "host: alpha ok again\n",
+        ok + "host: new bored x\n", ok + "why: nobody says\n"})
+    EXPECT_THROW(parse_fleet(bad, "fleet.txt"), InputError) << bad;
 }
 
 } // namespace

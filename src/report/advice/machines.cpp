@@ -82,8 +82,8 @@ Across compare_across(std::vector<Machine> machines) {
       if (!joins) {
         AcrossStretch s{b.from, b.to, {}};
         for (size_t k = 0; k < here.size(); k++)
-          s.machines.push_back({ac.machines[k], here[k].decision, here[k].ratio, here[k].ratio,
-                                here[k].est});
+          s.machines.push_back(
+              {ac.machines[k], here[k].decision, here[k].ratio, here[k].ratio, here[k].est});
         ac.stretches.push_back(s);
         continue;
       }
@@ -118,9 +118,13 @@ std::string across_text(const Across &a, const AcrossStretch &s) {
     const bool sized = v == Verdict::Faster || v == Verdict::Slower;
     if (sized && these.size() == n) {
       double low = these[0]->low, high = these[0]->high;
+      bool bound = false;
       for (const auto *m : these)
-        low = std::min(low, m->low), high = std::max(high, m->high);
-      p += " (" + ratio_span(low, high) + ")";
+        low = std::min(low, m->low), high = std::max(high, m->high), bound |= m->decision.bound;
+      // A bound on any machine bounds what holds on all: the weakest one.
+      p += bound ? (v == Verdict::Slower ? fmt(" (at least %.2fx)", low)
+                                         : fmt(" (at most %.2fx)", high))
+                 : " (" + ratio_span(low, high) + ")";
     } else if (sized || v == Verdict::Unclear) {
       // Where machines disagree, each that sees a difference or cannot tell is named.
       std::vector<std::string> named;
@@ -131,10 +135,10 @@ std::string across_text(const Across &a, const AcrossStretch &s) {
         else if (sized && m->band && m->band->interval && !m->decision.bound)
           t += fmt(": %.2f [%.2f, %.2f]", m->band->ratio, m->band->low, m->band->high);
         else if (sized)
-          t += ": " + (m->decision.bound ? std::string(m->decision.verdict == Verdict::Slower
-                                                           ? "at least "
-                                                           : "at most ")
-                                         : std::string()) +
+          t += ": " +
+               (m->decision.bound
+                    ? std::string(m->decision.verdict == Verdict::Slower ? "at least " : "at most ")
+                    : std::string()) +
                ratio_span(m->low, m->high);
         named.push_back(t);
       }

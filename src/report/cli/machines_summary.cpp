@@ -25,15 +25,14 @@ struct Entry {
   std::string path, machine;
 };
 
-// The host a SET's record names: its folder's, or its campaign's above it.
+// The host a SET's record names: its folder's, or (a variant's folder, a
+// run file) the one above it; "" for a set without a record.
 std::string recorded_host(const std::string &path) {
   std::error_code ec;
-  for (fs::path p = fs::path(path); !p.empty(); p = p.parent_path()) {
-    if (fs::is_directory(p, ec) && fs::exists(p / kRecordFile, ec))
-      return read_record(p.string()).machine.host;
-    if (p == p.parent_path() || p.parent_path() == fs::path(path).parent_path().parent_path())
-      break;
-  }
+  const fs::path p(path);
+  for (const fs::path &dir : {p, p.parent_path()})
+    if (!dir.empty() && fs::is_directory(dir, ec) && fs::exists(dir / kRecordFile, ec))
+      return read_record(dir.string()).machine.host;
   return "";
 }
 
@@ -75,10 +74,11 @@ std::optional<int> machines_summary(const Options &o) {
   std::vector<std::string> notes;
   std::vector<Entry> entries = entries_of(o.sets, fleet, notes);
   if (!fleet) {
+    // A lone result file has no record, and names no machine of its own.
     std::vector<std::string> hosts;
     for (auto &e : entries) {
       e.machine = recorded_host(e.path);
-      if (std::find(hosts.begin(), hosts.end(), e.machine) == hosts.end())
+      if (!e.machine.empty() && std::find(hosts.begin(), hosts.end(), e.machine) == hosts.end())
         hosts.push_back(e.machine);
     }
     if (hosts.size() < 2)
