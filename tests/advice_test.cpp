@@ -309,3 +309,38 @@ TEST(Across, MachinesAreComparedWithinThemselvesAndTheirVerdictsSetSideBySide) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Across, TheAdviceAcrossMachinesIsASettingSlowerOnNone) {
+  using namespace report::synthetic;
+  // On both machines "fast" is faster from 1 KiB and the same below; "mixed"
+  // is faster on one machine and slower on the other; "odd" is measured on
+  // one machine only.
+  auto tune = [](const std::string &m, double mixed, bool odd, unsigned seed) {
+    std::vector<Set> sets = {
+        make_set("default", 12, one, {}, seed, m),
+        make_set(
+            "fast", 12, [](size_t l) { return l >= 1024 ? 0.7 : 1.0; }, {}, seed + 1, m),
+        make_set(
+            "mixed", 12, [mixed](size_t) { return mixed; }, {}, seed + 2, m)};
+    if (odd)
+      sets.push_back(make_set(
+          "odd", 12, [](size_t) { return 0.5; }, {}, seed + 3, m));
+    return advise(std::move(sets), {});
+  };
+  const std::vector<TuneAdvice> per = {tune("alpha", 0.7, true, 1), tune("beta", 1.3, false, 11)};
+  const AdviceAcross a = advise_across({"alpha", "beta"}, per);
+  ASSERT_EQ(a.settings.size(), 3u);
+  EXPECT_EQ(a.settings[1].variant, "mixed");
+  EXPECT_EQ(a.settings[1].slower_on, std::vector<size_t>{1});
+  EXPECT_EQ(a.settings[2].missing, std::vector<size_t>{1}) << "odd is not measured on beta";
+  ASSERT_TRUE(a.advised.has_value());
+  EXPECT_EQ(a.settings[*a.advised].variant, "fast");
+  const std::string text = render_advice_across(a, per);
+  EXPECT_NE(text.find("setting: mixed: slower on beta; faster on alpha"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("advice across machines: (no setting) (fast;"), std::string::npos) << text;
+}
+
+} // namespace

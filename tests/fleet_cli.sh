@@ -93,6 +93,16 @@ expect 3 "the gate" -- "$report" summary --fail-if-slower 5 "$tmp/diff"
 grep -q "^across: .* slower on 2 of 2 (1.3" "$tmp/out" || fail "planted: $(grep '^across' "$tmp/out")"
 grep -qE "^across: .*(faster|same|unclear) on|^across: .* on 1[ ,;]" "$tmp/out" && fail "the machines disagree: $(grep '^across' "$tmp/out")"
 grep -q "alpha" "$tmp/err" && grep -q "beta" "$tmp/err" || fail "the gate does not name the machines: $(cat "$tmp/err")"
+# The JSON says the same, read by Python's own parser.
+expect 0 "its JSON" -- "$report" summary --json "$tmp/diff"
+/usr/bin/python3 - "$tmp/out" <<'EOF' || fail "the JSON across machines"
+import json, sys
+j = json.load(open(sys.argv[1]))
+assert [m['name'] for m in j['machines']] == ['alpha', 'beta'], j['machines']
+stretches = j['across'][0]['stretches']
+assert stretches and all('slower on 2 of 2' in s['across'] for s in stretches), stretches
+assert all(m['verdict'] == 'slower' for s in stretches for m in s['machines'])
+EOF
 
 # Faults, each a line of its own; the host that answered is kept whole.
 printf 'alpha\ngamma\nclosed\n' >"$tmp/faulty"

@@ -150,4 +150,47 @@ std::string across_text(const Across &a, const AcrossStretch &s) {
   return fmt("%zu..%zu ", s.from, s.to) + joined(parts);
 }
 
+AdviceAcross advise_across(const std::vector<std::string> &machines,
+                           const std::vector<TuneAdvice> &advice) {
+  AdviceAcross a;
+  a.machines = machines;
+  // Every setting any machine measured, in the order the machines give them.
+  for (const TuneAdvice &t : advice)
+    for (size_t v = 1; v < t.sets.size(); v++) {
+      const std::string name = variant_of(t.sets[v]);
+      if (std::none_of(a.settings.begin(), a.settings.end(),
+                       [&](const SettingAcross &s) { return s.variant == name; }))
+        a.settings.push_back({name, {}, {}, {}, 0});
+    }
+  for (SettingAcross &s : a.settings)
+    for (size_t m = 0; m < advice.size(); m++) {
+      const TuneAdvice &t = advice[m];
+      size_t v = 1;
+      while (v < t.sets.size() && variant_of(t.sets[v]) != s.variant)
+        v++;
+      if (v == t.sets.size() || v >= t.vs_default.size()) {
+        s.missing.push_back(m);
+        continue;
+      }
+      size_t faster = 0;
+      bool slower = false;
+      for (const BandResult &b : t.vs_default[v].bands) {
+        faster += b.verdict == Verdict::Faster;
+        slower = slower || b.verdict == Verdict::Slower;
+      }
+      if (slower)
+        s.slower_on.push_back(m);
+      if (faster)
+        s.faster_on.push_back(m);
+      s.faster_bands += faster;
+    }
+  for (size_t k = 0; k < a.settings.size(); k++) {
+    const SettingAcross &s = a.settings[k];
+    if (s.missing.empty() && s.slower_on.empty() && !s.faster_on.empty() &&
+        (!a.advised || s.faster_bands > a.settings[*a.advised].faster_bands))
+      a.advised = k;
+  }
+  return a;
+}
+
 } // namespace report

@@ -6,6 +6,7 @@
 // not a variant: nothing is ever compared across machines, only their
 // verdicts set side by side.
 
+#include "report/advice/standings.hpp"
 #include "report/stats/summary.hpp"
 
 #include <optional>
@@ -66,5 +67,26 @@ Across compare_across(std::vector<Machine> machines);
 // "slower on 2 of 2 (1.06-1.80x)", "faster on 4, slower on 1 (zen3-a: 1.12
 // [1.08, 1.17]), unclear on 1": what holds on all machines over a stretch.
 std::string across_text(const Across &a, const AcrossStretch &s);
+
+// One tuning setting on every machine: where a band is decided slower or
+// faster than that machine's default, and where it was not measured.
+struct SettingAcross {
+  std::string variant;
+  std::vector<size_t> missing, slower_on, faster_on; // machines
+  size_t faster_bands = 0;                           // over all machines
+};
+
+struct AdviceAcross {
+  std::vector<std::string> machines;
+  std::vector<SettingAcross> settings; // every setting but default, the first machine's first
+  // The setting measured on every machine, decided slower on none, faster
+  // on one or more, and faster over the most bands of them all; none where
+  // no setting is.
+  std::optional<size_t> advised;
+};
+
+// From each machine's tuning advice (default first in each), by setting name.
+AdviceAcross advise_across(const std::vector<std::string> &machines,
+                           const std::vector<TuneAdvice> &advice);
 
 } // namespace report

@@ -28,6 +28,9 @@ int fleet_command(const Options &o);
 // summary of sets from many machines (a fleet's folder, or campaigns of
 // different hosts): its status; none where the sets are of one machine.
 std::optional<int> machines_summary(const Options &o);
+// A fleet's folder as its hosts' folders that came back, each with the
+// host's name; none for a folder that is no fleet's.
+std::vector<std::pair<std::string, std::string>> fleet_folders(const std::string &dir);
 
 // This tool's version, as --version says it and a fleet's hosts must.
 extern const char *const kVersion;

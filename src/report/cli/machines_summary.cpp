@@ -11,6 +11,7 @@
 #include "report/sys/files.hpp"
 #include "report/sys/text.hpp"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -69,6 +70,18 @@ std::vector<Entry> entries_of(const std::vector<std::string> &paths, bool &fleet
 
 } // namespace
 
+std::vector<std::pair<std::string, std::string>> fleet_folders(const std::string &dir) {
+  bool fleet = false;
+  std::vector<std::string> notes;
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const Entry &e : entries_of({dir}, fleet, notes))
+    if (fleet)
+      out.push_back({e.path, e.machine});
+  for (const auto &n : notes)
+    std::fprintf(stderr, "memset-report: note: %s\n", printable(n).c_str());
+  return out;
+}
+
 std::optional<int> machines_summary(const Options &o) {
   bool fleet = false;
   std::vector<std::string> notes;
@@ -84,10 +97,12 @@ std::optional<int> machines_summary(const Options &o) {
     if (hosts.size() < 2)
       return std::nullopt; // one machine: the summary as ever
   }
-  for (const char *c : {"--csv", "--json", "--benchout", "--html"})
+  for (const char *c : {"--csv", "--benchout", "--html"})
     if (o.has(c))
       throw UsageError(std::string(c) + " does not go with sets from many machines yet: "
                                         "summarise each machine's folder on its own");
+  if (o.format == Format::Json)
+    need_json_support();
   // Each machine's sets, in the order given; a campaign from a machine
   // and with variants already counted is counted once.
   std::vector<std::string> names;
@@ -132,7 +147,8 @@ std::optional<int> machines_summary(const Options &o) {
     machines.push_back({id, load_report(o, std::move(by_machine[m]))});
   }
   const Across a = compare_across(std::move(machines));
-  write_out(render_across(a, o.unit, o.bands, notes));
+  write_out(o.format == Format::Json ? render_across_json(a, notes)
+                                     : render_across(a, o.unit, o.bands, notes));
   if (o.fail_if_slower) {
     // Every machine is gated; the slower ones are named before any unclear one.
     std::string slower, unclear;

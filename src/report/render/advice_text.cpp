@@ -310,4 +310,37 @@ std::string render_advice_by_landing(const std::vector<TuneAdvice> &all,
   return o;
 }
 
+std::string render_advice_across(const AdviceAcross &a, const std::vector<TuneAdvice> &advice) {
+  auto names = [&](const std::vector<size_t> &ms) {
+    std::vector<std::string> n;
+    for (size_t m : ms)
+      n.push_back(a.machines[m]);
+    return n.empty() ? std::string("none") : printable(joined(n));
+  };
+  std::string o = "== advice across " + plural(a.machines.size(), "machine") +
+                  ": each setting against each machine's own default\n";
+  for (size_t m = 0; m < a.machines.size(); m++) {
+    const TuneAdvice &t = advice[m];
+    o += "machine: " + printable(a.machines[m]) + ": " +
+         (t.advised ? setting_of(t.sets[*t.advised])
+                    : std::string(t.advice_hidden || t.advice_undecided ? "none yet" : "default")) +
+         " (" + printable(t.sets[0].record.machine.cpu_model) + ")\n";
+  }
+  for (const SettingAcross &s : a.settings)
+    o += "setting: " + printable(s.variant) + ": slower on " + names(s.slower_on) + "; faster on " +
+         names(s.faster_on) + (s.missing.empty() ? "" : "; not measured on " + names(s.missing)) +
+         "\n";
+  if (!a.advised)
+    return o + "advice across machines: default (no setting measured on every machine is "
+               "faster somewhere and decided slower nowhere)\n";
+  const SettingAcross &best = a.settings[*a.advised];
+  std::string setting;
+  for (const Set &v : advice[0].sets)
+    if (variant_of(v) == best.variant)
+      setting = setting_of(v);
+  return o + "advice across machines: " + setting + " (" + printable(best.variant) +
+         "; decided slower on no machine, faster on " + names(best.faster_on) + "; where still " +
+         "undecided on a machine, more rounds there could change it)\n";
+}
+
 } // namespace report

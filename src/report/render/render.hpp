@@ -29,6 +29,11 @@ std::string render_text(const Report &r, Unit unit, bool bands = false);
 std::string render_across(const Across &a, Unit unit, bool bands,
                           const std::vector<std::string> &notes);
 
+// The same as JSON: "machines" (each with its comparisons' ranges),
+// "notes", and "across", each shared comparison's stretches with what holds
+// on all ("across") and each machine's verdict and ratios.
+std::string render_across_json(const Across &a, const std::vector<std::string> &notes);
+
 // "length" and one column per set of the report's statistic, for all 32768
 // lengths, exactly.
 std::string render_csv(const Report &r);
@@ -91,6 +96,11 @@ std::string render_advice(const TuneAdvice &a);
 // their fills landed, then whether it holds everywhere or differs by place.
 std::string render_advice_by_landing(const std::vector<TuneAdvice> &all,
                                      const std::vector<std::string> &folders);
+
+// Tuning campaigns of many machines: each machine's advice in a word, each
+// setting's machines where it is slower and faster, and the one setting, if
+// any, decided slower on none.
+std::string render_advice_across(const AdviceAcross &a, const std::vector<TuneAdvice> &advice);
 
 // A census as text: the libraries and their versions, the variants, the
 // fastest per range and the ranking.
