@@ -104,6 +104,14 @@ assert stretches and all('slower on 2 of 2' in s['across'] for s in stretches), 
 assert all(m['verdict'] == 'slower' for s in stretches for m in s['machines'])
 EOF
 
+# Two fleets of the same hosts and variants: each machine counted once.
+expect 0 "two fleets at once" -- "$report" summary "$tmp/aa" "$tmp/diff"
+[ "$(grep -c "counted once" "$tmp/out")" = 2 ] || fail "counted twice: $(grep '^note' "$tmp/out")"
+
+# A campaign that fails on every host: each says why.
+expect 11 "a failing campaign" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/bad" "${ssh[@]}" -- run --bogus
+grep -q "fleet: alpha: failed: memset-report: run: unknown option '--bogus'" "$tmp/err" || fail "failed: $(cat "$tmp/err")"
+
 # Faults, each a line of its own; the host that answered is kept whole.
 printf 'alpha\ngamma\nclosed\n' >"$tmp/faulty"
 expect 11 "a fleet with faults" -- "$report" fleet --hosts "$tmp/faulty" --out "$tmp/faults" "${ssh[@]}" -- \
