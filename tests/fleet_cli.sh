@@ -104,6 +104,12 @@ assert stretches and all('slower on 2 of 2' in s['across'] for s in stretches), 
 assert all(m['verdict'] == 'slower' for s in stretches for m in s['machines'])
 EOF
 
+# --more: every host's campaign goes on where it was, and comes back.
+before=$(grep -c '^order:' "$tmp/aa/alpha/context.txt")
+expect 0 "fleet --more" -- "$report" fleet --more "$tmp/aa" "${ssh[@]}"
+[ "$(grep -c '^order:' "$tmp/aa/alpha/context.txt")" -gt "$before" ] || fail "--more added no rounds on alpha"
+grep -qx "host: beta ok beta" "$tmp/aa/fleet.txt" || fail "--more: $(cat "$tmp/aa/fleet.txt")"
+
 # Two fleets of the same hosts and variants: each machine counted once.
 expect 0 "two fleets at once" -- "$report" summary "$tmp/aa" "$tmp/diff"
 [ "$(grep -c "counted once" "$tmp/out")" = 2 ] || fail "counted twice: $(grep '^note' "$tmp/out")"
