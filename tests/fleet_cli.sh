@@ -110,6 +110,12 @@ expect 0 "fleet --more" -- "$report" fleet --more "$tmp/aa" "${ssh[@]}"
 [ "$(grep -c '^order:' "$tmp/aa/alpha/context.txt")" -gt "$before" ] || fail "--more added no rounds on alpha"
 grep -qx "host: beta ok beta" "$tmp/aa/fleet.txt" || fail "--more: $(cat "$tmp/aa/fleet.txt")"
 
+# A program campaign on every host: its time's verdicts side by side.
+expect 0 "a program fleet" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/prog" "${ssh[@]}" -- \
+  program --runs 6 --variant a --variant b -- sh -c 'echo "$0 a b" >/dev/null'
+expect 0 "its summary" -- "$report" summary "$tmp/prog"
+grep -qE "^across: time: [a-z]+ on [12].*; alpha [a-z]+ [0-9.]+ .*, beta [a-z]+ [0-9.]+" "$tmp/out" || fail "program across: $(grep '^across' "$tmp/out")"
+
 # Two fleets of the same hosts and variants: each machine counted once.
 expect 0 "two fleets at once" -- "$report" summary "$tmp/aa" "$tmp/diff"
 [ "$(grep -c "counted once" "$tmp/out")" = 2 ] || fail "counted twice: $(grep '^note' "$tmp/out")"

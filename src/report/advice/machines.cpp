@@ -102,6 +102,11 @@ Across compare_across(std::vector<Machine> machines) {
 }
 
 std::string across_text(const Across &a, const AcrossStretch &s) {
+  return fmt("%zu..%zu ", s.from, s.to) + verdicts_text(a, s.machines);
+}
+
+std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &machines) {
+  const AcrossStretch s{0, 0, machines};
   const size_t n = s.machines.size();
   const Verdict order[] = {Verdict::Faster, Verdict::Slower, Verdict::Same, Verdict::Unclear};
   std::vector<std::string> parts;
@@ -147,7 +152,25 @@ std::string across_text(const Across &a, const AcrossStretch &s) {
     }
     parts.push_back(p);
   }
-  return fmt("%zu..%zu ", s.from, s.to) + joined(parts);
+  return joined(parts);
+}
+
+std::vector<MixAcross> compare_mix_across(const std::vector<MixReport> &reports) {
+  std::vector<MixAcross> out;
+  if (reports.empty())
+    return out;
+  const MixReport &first = reports[0];
+  for (const MixComparison &c0 : first.comparisons) {
+    MixAcross m;
+    m.base = first.sets[0].variant;
+    m.other = first.sets[c0.other].variant;
+    for (size_t k = 0; k < reports.size(); k++)
+      for (const MixComparison &c : reports[k].comparisons)
+        if (reports[k].sets[0].variant == m.base && reports[k].sets[c.other].variant == m.other)
+          m.machines.push_back({k, c.c.decision, c.c.est.ratio, c.c.est.ratio, c.c.est});
+    out.push_back(m);
+  }
+  return out;
 }
 
 AdviceAcross advise_across(const std::vector<std::string> &machines,

@@ -7,6 +7,7 @@
 // verdicts set side by side.
 
 #include "report/advice/standings.hpp"
+#include "report/stats/mix.hpp"
 #include "report/stats/summary.hpp"
 
 #include <optional>
@@ -67,6 +68,19 @@ Across compare_across(std::vector<Machine> machines);
 // "slower on 2 of 2 (1.06-1.80x)", "faster on 4, slower on 1 (zen3-a: 1.12
 // [1.08, 1.17]), unclear on 1": what holds on all machines over a stretch.
 std::string across_text(const Across &a, const AcrossStretch &s);
+
+// What holds on all machines and who differs, for verdicts of machines
+// set side by side, without the lengths: "slower on 2 of 2 (1.02-1.03x)".
+std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &machines);
+
+// One figure a run (a program's time, a replay's ticks per call) on many
+// machines: each variant's verdict against the first on every machine
+// that has both, by variant names.
+struct MixAcross {
+  std::string base, other;
+  std::vector<MachineVerdict> machines;
+};
+std::vector<MixAcross> compare_mix_across(const std::vector<MixReport> &reports);
 
 // One tuning setting on every machine: where a band is decided slower or
 // faster than that machine's default, and where it was not measured.

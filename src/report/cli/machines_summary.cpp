@@ -140,6 +140,36 @@ std::optional<int> machines_summary(const Options &o) {
   }
   if (names.empty())
     throw InputError("no machine's folder could be read");
+  // Replays and programs: one figure a run, each machine's mix report.
+  const CampaignKind kind = by_machine[0][0].kind();
+  for (const auto &sets : by_machine)
+    for (const auto &set : sets)
+      if (set.kind() != kind)
+        throw UsageError("sets of many machines must be of one kind (curves, replays or "
+                         "program campaigns): summarise each kind apart");
+  if (kind != CampaignKind::Curve) {
+    for (const char *c : {"--json", "--weights", "--bands", "--unit"})
+      if (o.has(c))
+        throw UsageError(std::string(c) + " does not go with replays or programs of many "
+                                          "machines: their summary is one figure a run, as text");
+    Across named;
+    std::vector<MixReport> reports;
+    for (size_t m = 0; m < names.size(); m++) {
+      const MachineFacts &f = by_machine[m][0].record.machine;
+      named.machines.push_back({{names[m], f.cpu_model, f.libc, f.tsc_mhz, f.tsc_step}, {}});
+      const CompareOptions compare = compare_for(o, by_machine[m]);
+      reports.push_back(build_mix_report(std::move(by_machine[m]), compare, o.tsc_mhz, o.wall));
+    }
+    write_out(render_across_mix(named, reports, compare_mix_across(reports), notes));
+    if (o.fail_if_slower)
+      for (size_t m = 0; m < reports.size(); m++)
+        try {
+          check_gate(reports[m], *o.fail_if_slower, o.allow_unclear);
+        } catch (const Failure &f) {
+          throw Failure(f.status, names[m] + ": " + f.what());
+        }
+    return kOk;
+  }
   std::vector<Machine> machines;
   for (size_t m = 0; m < names.size(); m++) {
     const MachineFacts &f = by_machine[m][0].record.machine;

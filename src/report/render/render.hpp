@@ -29,6 +29,13 @@ std::string render_text(const Report &r, Unit unit, bool bands = false);
 std::string render_across(const Across &a, Unit unit, bool bands,
                           const std::vector<std::string> &notes);
 
+// Replays or program campaigns of many machines: each one's summary under
+// its name (`names` holds the machines, their reports empty), then each
+// variant's verdicts side by side on an "across: time:" (or "mix:") line.
+std::string render_across_mix(const Across &names, const std::vector<MixReport> &reports,
+                              const std::vector<MixAcross> &across,
+                              const std::vector<std::string> &notes);
+
 // The same as JSON: "machines" (each with its comparisons' ranges),
 // "notes", and "across", each shared comparison's stretches with what holds
 // on all ("across") and each machine's verdict and ratios.
