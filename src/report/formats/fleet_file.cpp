@@ -19,20 +19,13 @@ constexpr size_t kStates = sizeof kStateNames / sizeof kStateNames[0];
 // A line of fleet.txt or of a hosts file longer than this is no such line.
 constexpr size_t kMaxLine = 4096;
 
-// The lines of `text`, each without its line feed; a refusal past kMaxLine.
+// The lines of `text`; a refusal past kMaxLine.
 std::vector<std::string> lines_of(const std::string &text, const std::string &name) {
-  std::vector<std::string> out;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos)
-      end = text.size();
-    if (end - at > kMaxLine)
-      throw InputError(name + ":" + std::to_string(out.size() + 1) + ": a line of more than " +
+  std::vector<std::string> out = split_lines(text);
+  for (size_t i = 0; i < out.size(); i++)
+    if (out[i].size() > kMaxLine)
+      throw InputError(name + ":" + std::to_string(i + 1) + ": a line of more than " +
                        std::to_string(kMaxLine) + " bytes");
-    out.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
   return out;
 }
 

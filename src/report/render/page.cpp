@@ -49,15 +49,11 @@ pre { background: #f4f4f4; padding: 0.6em; overflow-x: auto; white-space: pre-wr
 )";
 
 std::string esc(const std::string &s) { return html_escaped(s); }
-// Lines of text, each escaped, joined by `between`; a last empty line dropped.
+// Lines of text, each escaped, joined by `between`.
 std::string esc_lines(const std::string &text, const char *between) {
   std::string o;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = std::min(text.find('\n', at), text.size());
-    o += (at ? between : "") + esc(text.substr(at, end - at));
-    at = end + 1;
-  }
+  for (const std::string &line : split_lines(text))
+    o += (o.empty() ? "" : between) + esc(line);
   return o;
 }
 std::string exact(double v) { return fmt("%.17g", v); }
@@ -316,19 +312,12 @@ std::string curve_answers(const Report &r) {
 
 std::vector<std::string> answer_lines(const std::string &text) {
   std::vector<std::string> out;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos)
-      end = text.size();
-    const std::string line = text.substr(at, end - at);
+  for (const std::string &line : split_lines(text))
     for (const char *key : kAnswerKeys)
       if (line.rfind(key, 0) == 0) {
         out.push_back(line);
         break;
       }
-    at = end + 1;
-  }
   return out;
 }
 

@@ -45,6 +45,21 @@ inline std::optional<double> parse_decimal(const std::string &s) {
 }
 
 // "1 run", "3 runs".
+// The lines of `text`, each without its line feed; a last line without one
+// counts, an empty text has none.
+inline std::vector<std::string> split_lines(const std::string &text) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos)
+      end = text.size();
+    out.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return out;
+}
+
 // "512 bytes", "4 KiB", "256 MiB", "1.5 GiB": a size in binary units, to
 // three figures at most.
 inline std::string size_text(uint64_t bytes) {
