@@ -85,6 +85,9 @@ expect 0 "its summary" -- "$report" summary "$tmp/aa"
 grep -q "^across: .* same on 2 of 2" "$tmp/out" || fail "A/A: $(grep '^across' "$tmp/out")"
 ! grep -qE "^across: .*(faster|slower) on|^across: .* on 1[ ,;]" "$tmp/out" || fail "A/A not the same: $(grep '^across' "$tmp/out")"
 grep -qx "=== machine alpha" "$tmp/out" && grep -qx "=== machine beta" "$tmp/out" || fail "machines not named"
+expect 0 "its page" -- "$report" summary --html "$tmp/aa.html" "$tmp/aa"
+[ "$(grep -c '<section class="machine"' "$tmp/aa.html")" = 2 ] && grep -q "<li>across: .* same on 2 of 2" "$tmp/aa.html" ||
+  fail "the page of two machines"
 
 # A planted difference: slower on both, by the same 1.30.
 expect 0 "a planted difference" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/diff" "${ssh[@]}" -- \

@@ -31,11 +31,14 @@ const Comparison *find(const Report &r, const std::string &base, const std::stri
   return nullptr;
 }
 
+} // namespace
+
 std::string ratio_span(double low, double high) {
-  return high > low * 1.005 ? fmt("%.2f-%.2fx", low, high) : fmt("%.2fx", low);
+  const std::string a = fmt("%.2f", low), b = fmt("%.2f", high);
+  return a == b ? a + "x" : a + "-" + b + "x";
 }
 
-} // namespace
+namespace {} // namespace
 
 std::string machine_text(const MachineId &m) {
   std::string o = m.name + ": " + (m.cpu.empty() ? "processor unknown" : m.cpu);

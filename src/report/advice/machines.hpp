@@ -73,6 +73,9 @@ std::string across_text(const Across &a, const AcrossStretch &s);
 // set side by side, without the lengths: "slower on 2 of 2 (1.02-1.03x)".
 std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &machines);
 
+// "1.06-1.80x", or "1.30x" where both print alike.
+std::string ratio_span(double low, double high);
+
 // One figure a run (a program's time, a replay's ticks per call) on many
 // machines: each variant's verdict against the first on every machine
 // that has both, by variant names.

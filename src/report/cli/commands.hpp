@@ -6,6 +6,7 @@
 #include "report/campaign/campaign.hpp"
 #include "report/cli/options.hpp"
 #include "report/formats/sets.hpp"
+#include "report/render/page.hpp"
 #include "report/stats/mix.hpp"
 #include "report/stats/summary.hpp"
 #include "report/sys/environment.hpp"
@@ -67,6 +68,7 @@ void say_how_it_ended(const CampaignEnd &e);
 struct PageParts {
   std::string title;
   const Report *curves = nullptr;
+  std::vector<Page::Machine> machines; // many machines' curve reports
   const MixReport *replay = nullptr, *program = nullptr;
   std::string text;
 };

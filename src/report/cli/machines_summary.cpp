@@ -97,7 +97,8 @@ std::optional<int> machines_summary(const Options &o) {
     if (hosts.size() < 2)
       return std::nullopt; // one machine: the summary as ever
   }
-  for (const char *c : {"--csv", "--benchout", "--html"})
+  refuse_page_target(o);
+  for (const char *c : {"--csv", "--benchout"})
     if (o.has(c))
       throw UsageError(std::string(c) + " does not go with sets from many machines yet: "
                                         "summarise each machine's folder on its own");
@@ -148,7 +149,7 @@ std::optional<int> machines_summary(const Options &o) {
         throw UsageError("sets of many machines must be of one kind (curves, replays or "
                          "program campaigns): summarise each kind apart");
   if (kind != CampaignKind::Curve) {
-    for (const char *c : {"--json", "--weights", "--bands", "--unit"})
+    for (const char *c : {"--json", "--weights", "--bands", "--unit", "--html"})
       if (o.has(c))
         throw UsageError(std::string(c) + " does not go with replays or programs of many "
                                           "machines: their summary is one figure a run, as text");
@@ -177,8 +178,15 @@ std::optional<int> machines_summary(const Options &o) {
     machines.push_back({id, load_report(o, std::move(by_machine[m]))});
   }
   const Across a = compare_across(std::move(machines));
-  write_out(o.format == Format::Json ? render_across_json(a, notes)
-                                     : render_across(a, o.unit, o.bands, notes));
+  const std::string text = render_across(a, o.unit, o.bands, notes);
+  write_out(o.format == Format::Json ? render_across_json(a, notes) : text);
+  PageParts page;
+  page.title =
+      "Which memset is faster, at which lengths, on " + plural(a.machines.size(), "machine");
+  for (const auto &m : a.machines)
+    page.machines.push_back({m.id.name, machine_text(m.id), &m.report});
+  page.text = text;
+  write_page(o, page);
   if (o.fail_if_slower) {
     // Every machine is gated; the slower ones are named before any unclear one.
     std::string slower, unclear;

@@ -37,9 +37,9 @@ struct Options {
   std::optional<std::vector<size_t>> lengths;
   std::optional<double> fail_if_slower; // a fraction: 0.05 for 5%
   std::string plot_out;
-  std::string html;  // --html FILE: the answer as a page too
-  std::string hosts; // fleet --hosts FILE
-  std::string ssh;   // fleet --ssh COMMAND
+  std::string html;     // --html FILE: the answer as a page too
+  std::string hosts;    // fleet --hosts FILE
+  std::string ssh;      // fleet --ssh COMMAND
   bool version = false; // --version
   bool force = false, log_y = false;
   std::string from;               // tune --from DIR: the first
@@ -54,7 +54,6 @@ struct Options {
   // The C library asked for, the campaign's first, then one per variant.
   std::vector<LibcAsked> libc_asked = {LibcAsked{}};
   std::vector<std::string> words; // the command line as typed, without the program
-
 
   bool has(const char *option) const { return given.count(option) > 0; }
 };

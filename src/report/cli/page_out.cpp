@@ -120,6 +120,7 @@ void write_page(const Options &o, const PageParts &parts) {
   typed.insert(typed.end(), o.words.begin(), o.words.end());
   p.command = shell_words(typed);
   p.curves = parts.curves;
+  p.machines = parts.machines;
   p.replay = parts.replay;
   p.program = parts.program;
   p.reproduce = measure_again(page_sets(p));

@@ -18,7 +18,11 @@ std::string machine_verdict(const Across &a, const MachineVerdict &m) {
       m.decision.verdict == Verdict::Same)
     o += (m.decision.bound ? (m.decision.verdict == Verdict::Slower ? " at least " : " at most ")
                            : " ") +
-         (m.high > m.low * 1.005 ? fmt("%.2f-%.2f", m.low, m.high) : fmt("%.2f", m.low));
+         [&] {
+           std::string span = ratio_span(m.low, m.high);
+           span.pop_back(); // its "x": the verdict says what it is
+           return span;
+         }();
   return o;
 }
 

@@ -19,9 +19,10 @@ namespace {
 constexpr size_t kCurvePoints = 320;
 
 // The text's keys whose lines answer the question.
-const char *const kAnswerKeys[] = {"advice:", "crossover:", "fastest:", "rank:",     "where:",
-                                   "mix:",    "time:",      "per run:", "weighted:", "prediction:",
-                                   "differ:", "moved:",     "stopped:", "warning:",  "holds for:"};
+const char *const kAnswerKeys[] = {
+    "advice:",  "crossover:", "fastest:",   "rank:",       "where:",  "mix:",
+    "time:",    "per run:",   "weighted:",  "prediction:", "differ:", "moved:",
+    "stopped:", "warning:",   "holds for:", "across:"};
 
 const char *const kStyle = R"(
 body { font: 15px/1.45 system-ui, -apple-system, "Segoe UI", sans-serif; color: #111;
@@ -78,11 +79,12 @@ std::string comparison_head(const Report &r, const Comparison &c) {
 
 // The ranges of a comparison as a table: every cell the figure the text
 // and the JSON give, the exact value kept beside the rounded one.
-std::string range_table(const Report &r, size_t k) {
+std::string range_table(const Report &r, size_t k, const std::string &prefix) {
   const Comparison &c = r.comparisons[k];
   const Sides sides{r.sets[c.base].set.label, r.sets[c.other].set.label};
   const std::optional<double> mhz = r.sets[c.base].mhz;
-  std::string o = fmt("<table class=\"ranges\" data-comparison=\"%zu\">\n", k) +
+  std::string o = "<table class=\"ranges\" data-comparison=\"" + prefix + std::to_string(k) +
+                  "\">\n" +
                   "<thead><tr><th>lengths (bytes)</th><th>verdict</th><th>ratio</th>"
                   "<th>interval</th><th>difference per call</th><th>note</th></tr></thead>\n"
                   "<tbody>\n";
@@ -117,10 +119,10 @@ std::string range_table(const Report &r, size_t k) {
 
 // B over A band by band: the ratio and its interval as a ribbon, the
 // threshold's rules, hidden bands shaded.
-std::string ratio_chart(const Report &r, size_t k) {
+std::string ratio_chart(const Report &r, size_t k, const std::string &prefix) {
   const Comparison &c = r.comparisons[k];
   Chart ch;
-  ch.id = fmt("ratio-%zu", k);
+  ch.id = prefix + fmt("ratio-%zu", k);
   ch.title = set_name(r.sets, c.other) + " over " + set_name(r.sets, c.base) + ", band by band";
   ch.x_label = "fill length (bytes)";
   ch.y_label = "ratio of " + std::string(statistic_name(c.options.statistic)) + " (B over A)";
@@ -179,10 +181,10 @@ std::string ratio_chart(const Report &r, size_t k) {
 
 // A set's curve: its statistic a length, thinned; its floor and loop cost
 // as rules; its hidden lengths shaded.
-std::string curve_chart(const Report &r, size_t s) {
+std::string curve_chart(const Report &r, size_t s, const std::string &prefix) {
   const SetReport &sr = r.sets[s];
   Chart ch;
-  ch.id = fmt("curve-%zu", s);
+  ch.id = prefix + fmt("curve-%zu", s);
   ch.title = set_name(r.sets, s) + ": ticks per call by fill length";
   ch.x_label = "fill length (bytes)";
   ch.y_label = std::string(statistic_name(r.statistic)) + " ticks per call";
@@ -308,6 +310,27 @@ std::string curve_answers(const Report &r) {
   return o;
 }
 
+// A curve report's ranges, with their tables and ratio plots, then its
+// curves; element ids and headings carry `prefix` and `where` (a machine).
+std::string curve_sections(const Report &r, const std::string &prefix, const std::string &where) {
+  std::string o;
+  if (!r.comparisons.empty()) {
+    o += "<section class=\"ranges\"><h2>Ranges of lengths: verdicts and intervals" + esc(where) +
+         "</h2>\n";
+    for (size_t k = 0; k < r.comparisons.size(); k++) {
+      const Comparison &c = r.comparisons[k];
+      o += "<h3>" + esc(set_name(r.sets, c.other) + " against " + set_name(r.sets, c.base)) +
+           "</h3>\n" + comparison_head(r, c) + range_table(r, k, prefix) +
+           ratio_chart(r, k, prefix);
+    }
+    o += "</section>\n";
+  }
+  o += "<section class=\"curves\"><h2>Curves" + esc(where) + "</h2>\n";
+  for (size_t s = 0; s < r.sets.size(); s++)
+    o += curve_chart(r, s, prefix);
+  return o + "</section>\n";
+}
+
 } // namespace
 
 std::vector<std::string> answer_lines(const std::string &text) {
@@ -315,7 +338,9 @@ std::vector<std::string> answer_lines(const std::string &text) {
   for (const std::string &line : split_lines(text))
     for (const char *key : kAnswerKeys)
       if (line.rfind(key, 0) == 0) {
-        out.push_back(line);
+        // A line every variant of a campaign repeats ("stopped: ...") is said once.
+        if (std::find(out.begin(), out.end(), line) == out.end())
+          out.push_back(line);
         break;
       }
   return out;
@@ -325,6 +350,9 @@ std::vector<const Set *> page_sets(const Page &p) {
   std::vector<const Set *> sets;
   if (p.curves)
     for (const auto &s : p.curves->sets)
+      sets.push_back(&s.set);
+  for (const auto &m : p.machines)
+    for (const auto &s : m.report->sets)
       sets.push_back(&s.set);
   for (const MixReport *m : {p.replay, p.program})
     if (m)
@@ -372,23 +400,14 @@ std::string render_page(const Page &p) {
   o += "<section id=\"campaigns\"><h2>How the campaigns ended</h2>\n" + campaigns_table(sets) +
        "</section>\n";
 
-  if (p.curves && !p.curves->comparisons.empty()) {
-    o += "<section id=\"ranges\"><h2>Ranges of lengths: verdicts and intervals</h2>\n";
-    for (size_t k = 0; k < p.curves->comparisons.size(); k++) {
-      const Comparison &c = p.curves->comparisons[k];
-      o += "<h3>" +
-           esc(set_name(p.curves->sets, c.other) + " against " + set_name(p.curves->sets, c.base)) +
-           "</h3>\n" + comparison_head(*p.curves, c) + range_table(*p.curves, k) +
-           ratio_chart(*p.curves, k);
-    }
-    o += "</section>\n";
-  }
-  if (p.curves) {
-    o += "<section id=\"curves\"><h2>Curves</h2>\n";
-    for (size_t s = 0; s < p.curves->sets.size(); s++)
-      o += curve_chart(*p.curves, s);
-    o += "</section>\n";
-  }
+  if (p.curves)
+    o += curve_sections(*p.curves, "", "");
+  for (size_t m = 0; m < p.machines.size(); m++)
+    o += "<section class=\"machine\" id=\"machine-" + std::to_string(m) + "\"><h2>Machine " +
+         esc(p.machines[m].name) + "</h2>\n<p class=\"head\">" + esc(p.machines[m].about) +
+         "</p>\n" +
+         curve_sections(*p.machines[m].report, fmt("m%zu-", m), " on " + p.machines[m].name) +
+         "</section>\n";
   if (p.replay || p.program) {
     o += "<section id=\"runs\"><h2>Runs</h2>\n";
     if (p.replay)

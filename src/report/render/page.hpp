@@ -22,6 +22,14 @@ struct Page {
   // (also a tune or census campaign's, of the same sets); a replay's and a
   // program's runs.
   const Report *curves = nullptr;
+  // Many machines: each one's curve report under its name, `about` naming
+  // its processor, counter and C library; the text's "across:" lines
+  // answer first.
+  struct Machine {
+    std::string name, about;
+    const Report *report;
+  };
+  std::vector<Machine> machines;
   const MixReport *replay = nullptr, *program = nullptr;
   // The command's text output, whole: the answer's lines (advice, ranking,
   // a mix's verdict, predictions) are taken from it as they are, and the
