@@ -36,9 +36,9 @@ StrictModes no
 UsePAM no
 PidFile $tmp/sshd.pid
 Match LocalPort $port
-  SetEnv PATH=$tmp/bin:/usr/bin:/bin
+  SetEnv PATH=$tmp/bin:/usr/bin:/bin HOME=$tmp/home
 Match LocalPort $other
-  SetEnv PATH=/usr/bin:/bin
+  SetEnv PATH=/usr/bin:/bin HOME=$tmp/home
 EOF
 cat >"$tmp/ssh_config" <<EOF
 Host gamma
@@ -58,6 +58,9 @@ Host *
   ConnectTimeout 10
 EOF
 [ "$(id -u)" = 0 ] && mkdir -p /run/sshd
+# GNU parallel's own files, here and on the "hosts", stay in the test's folder.
+mkdir -p "$tmp/home"
+export HOME=$tmp/home
 "$sshd" -f "$tmp/sshd_config" -E "$tmp/sshd.log" || { fail "sshd did not start: $(tail -2 "$tmp/sshd.log")"; finish; exit; }
 trap 'kill "$(cat "$tmp/sshd.pid" 2>/dev/null)" 2>/dev/null; rm -rf "$tmp"' EXIT
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$tmp/sshd.pid" ] && break; sleep 0.2; done
@@ -158,6 +161,7 @@ grep -q "fleet: alpha: interrupted" "$tmp/err" && grep -q "fleet: beta: interrup
 grep -q "host: alpha interrupted" "$tmp/int/fleet.txt" || fail "Ctrl-C not recorded"
 sleep 1
 ! pgrep -f "$tmp/fake" >/dev/null || fail "a host's campaign still runs after Ctrl-C"
+ls "$tmp/home/.parallel/tmp" >/dev/null 2>&1 || fail "the hosts' scratch folders were not in the test's HOME"
 
 # Bad command lines.
 expect 2 "no campaign" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/x"
