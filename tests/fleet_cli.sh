@@ -121,6 +121,9 @@ expect 0 "a program fleet" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/p
   program --runs 6 --variant a --variant b -- sh -c 'echo "$0 a b" >/dev/null'
 expect 0 "its summary" -- "$report" summary "$tmp/prog"
 grep -qE "^across: time: [a-z]+ on [12].*; alpha [a-z]+ [0-9.]+ .*, beta [a-z]+ [0-9.]+" "$tmp/out" || fail "program across: $(grep '^across' "$tmp/out")"
+expect 0 "its JSON" -- "$report" summary --json "$tmp/prog"
+/usr/bin/python3 -c 'import json, sys; j = json.load(open(sys.argv[1])); assert j["across"][0]["figure"] == "time" and len(j["across"][0]["machines"]) == 2, j' "$tmp/out" ||
+  fail "program JSON across machines"
 
 # Two fleets of the same hosts and variants: each machine counted once.
 expect 0 "two fleets at once" -- "$report" summary "$tmp/aa" "$tmp/diff"

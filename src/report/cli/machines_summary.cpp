@@ -149,10 +149,11 @@ std::optional<int> machines_summary(const Options &o) {
         throw UsageError("sets of many machines must be of one kind (curves, replays or "
                          "program campaigns): summarise each kind apart");
   if (kind != CampaignKind::Curve) {
-    for (const char *c : {"--json", "--weights", "--bands", "--unit", "--html"})
+    for (const char *c : {"--weights", "--bands", "--unit", "--html"})
       if (o.has(c))
         throw UsageError(std::string(c) + " does not go with replays or programs of many "
-                                          "machines: their summary is one figure a run, as text");
+                                          "machines: their summary is one figure a run, as text "
+                                          "or --json");
     Across named;
     std::vector<MixReport> reports;
     for (size_t m = 0; m < names.size(); m++) {
@@ -161,7 +162,9 @@ std::optional<int> machines_summary(const Options &o) {
       const CompareOptions compare = compare_for(o, by_machine[m]);
       reports.push_back(build_mix_report(std::move(by_machine[m]), compare, o.tsc_mhz, o.wall));
     }
-    write_out(render_across_mix(named, reports, compare_mix_across(reports), notes));
+    const std::vector<MixAcross> across = compare_mix_across(reports);
+    write_out(o.format == Format::Json ? render_across_mix_json(named, reports, across, notes)
+                                       : render_across_mix(named, reports, across, notes));
     if (o.fail_if_slower)
       for (size_t m = 0; m < reports.size(); m++)
         try {

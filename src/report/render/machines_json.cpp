@@ -72,9 +72,64 @@ std::string render_across_json(const Across &a, const std::vector<std::string> &
   return j.dump(2) + "\n";
 }
 
+std::string render_across_mix_json(const Across &names, const std::vector<MixReport> &reports,
+                                   const std::vector<MixAcross> &across,
+                                   const std::vector<std::string> &notes) {
+  using nlohmann::ordered_json;
+  ordered_json j = {{"machines", ordered_json::array()},
+                    {"notes", utf8(notes)},
+                    {"across", ordered_json::array()}};
+  for (size_t m = 0; m < names.machines.size(); m++) {
+    const MachineId &id = names.machines[m].id;
+    ordered_json mj = {{"name", utf8(id.name)}, {"cpu", utf8(id.cpu)}, {"libc", utf8(id.libc)}};
+    ordered_json cs = ordered_json::array();
+    for (const MixComparison &c : reports[m].comparisons) {
+      const Estimate &e = c.c.est;
+      ordered_json cj = {{"base", utf8(reports[m].sets[0].variant)},
+                         {"other", utf8(reports[m].sets[c.other].variant)},
+                         {"verdict", verdict_name(c.c.decision.verdict)},
+                         {"ratio", e.ratio},
+                         {"diff", e.diff}};
+      if (e.interval) {
+        cj["low"] = e.low;
+        cj["high"] = e.high;
+      }
+      cs.push_back(cj);
+    }
+    mj["comparisons"] = cs;
+    j["machines"].push_back(mj);
+  }
+  for (const MixAcross &c : across) {
+    ordered_json each = ordered_json::array();
+    for (const auto &m : c.machines) {
+      ordered_json mj = {{"machine", utf8(names.machines[m.machine].id.name)},
+                         {"verdict", verdict_name(m.decision.verdict)},
+                         {"ratio", m.low}};
+      if (m.band && m.band->interval) {
+        mj["low"] = m.band->low;
+        mj["high"] = m.band->high;
+      }
+      each.push_back(mj);
+    }
+    j["across"].push_back({{"base", utf8(c.base)},
+                           {"other", utf8(c.other)},
+                           {"figure", !reports.empty() && reports[0].program() ? "time" : "mix"},
+                           {"across", utf8(verdicts_text(names, c.machines))},
+                           {"machines", each}});
+  }
+  return j.dump(2) + "\n";
+}
+
 #else
 
 std::string render_across_json(const Across &, const std::vector<std::string> &) {
+  need_json_support();
+  return "";
+}
+
+std::string render_across_mix_json(const Across &, const std::vector<MixReport> &,
+                                   const std::vector<MixAcross> &,
+                                   const std::vector<std::string> &) {
   need_json_support();
   return "";
 }

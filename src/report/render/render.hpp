@@ -36,6 +36,13 @@ std::string render_across_mix(const Across &names, const std::vector<MixReport> 
                               const std::vector<MixAcross> &across,
                               const std::vector<std::string> &notes);
 
+// The same as JSON: "machines" (each with its comparisons' verdict, ratio,
+// interval and difference), "notes", and "across", a variant's verdicts
+// side by side with what holds on all.
+std::string render_across_mix_json(const Across &names, const std::vector<MixReport> &reports,
+                                   const std::vector<MixAcross> &across,
+                                   const std::vector<std::string> &notes);
+
 // The same as JSON: "machines" (each with its comparisons' ranges),
 // "notes", and "across", each shared comparison's stretches with what holds
 // on all ("across") and each machine's verdict and ratios.
