@@ -140,6 +140,13 @@ for x, y, bw, bh, name in boxes:
     assert share > 0.02, (name, share)
 print(len(boxes), 'plots with ink')
 EOF
+# Printed, its pages are A4 (595 by 842 points), as its print style asks.
+browse --no-pdf-header-footer --print-to-pdf="$artefacts/page.pdf" "file://$tmp/page.html" >/dev/null
+boxes=$(grep -a -o '/MediaBox \[[^]]*\]' "$artefacts/page.pdf" 2>/dev/null)
+[ -n "$boxes" ] || fail "no printed pages"
+echo "$boxes" | awk '{ w = $4; h = $5 + 0; if (w < 594 || w > 596 || h < 841 || h > 843) bad++ } END { exit bad > 0 }' ||
+  fail "printed pages are not A4: $(echo "$boxes" | sort -u)"
+
 # An existing page is not replaced without --force; a CSV page is refused.
 expect 1 "an existing page" -- "$report" summary --html "$tmp/page.html" "$tmp/camp"
 expect 0 "--force" -- "$report" summary --html "$tmp/page.html" --force "$tmp/camp"

@@ -52,6 +52,8 @@ std::vector<Entry> entries_of(const std::vector<std::string> &paths, bool &fleet
     fleet = true;
     FleetRecord f = parse_fleet(read_regular_file(record.string(), 1 << 20, "a fleet's record"),
                                 record.string());
+    // A host's own "more rounds" line names its folder here; rounds are added on the host.
+    notes.push_back("more rounds on every host: memset-report fleet --more " + shell_words({p}));
     for (const auto &h : f.hosts) {
       const fs::path folder = fs::path(p) / h.folder;
       if (!fs::is_directory(folder, ec)) {
