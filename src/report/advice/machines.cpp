@@ -33,12 +33,10 @@ const Comparison *find(const Report &r, const std::string &base, const std::stri
 
 } // namespace
 
-std::string ratio_span(double low, double high) {
+std::string ratio_span(double low, double high, const char *unit) {
   const std::string a = fmt("%.2f", low), b = fmt("%.2f", high);
-  return a == b ? a + "x" : a + "-" + b + "x";
+  return (a == b ? a : a + "-" + b) + unit;
 }
-
-namespace {} // namespace
 
 std::string machine_text(const MachineId &m) {
   std::string o = m.name + ": " + (m.cpu.empty() ? "processor unknown" : m.cpu);
@@ -109,13 +107,12 @@ std::string across_text(const Across &a, const AcrossStretch &s) {
 }
 
 std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &machines) {
-  const AcrossStretch s{0, 0, machines};
-  const size_t n = s.machines.size();
+  const size_t n = machines.size();
   const Verdict order[] = {Verdict::Faster, Verdict::Slower, Verdict::Same, Verdict::Unclear};
   std::vector<std::string> parts;
   for (Verdict v : order) {
     std::vector<const MachineVerdict *> these;
-    for (const auto &m : s.machines)
+    for (const auto &m : machines)
       if (m.decision.verdict == v)
         these.push_back(&m);
     if (these.empty())

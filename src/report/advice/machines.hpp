@@ -73,8 +73,8 @@ std::string across_text(const Across &a, const AcrossStretch &s);
 // set side by side, without the lengths: "slower on 2 of 2 (1.02-1.03x)".
 std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &machines);
 
-// "1.06-1.80x", or "1.30x" where both print alike.
-std::string ratio_span(double low, double high);
+// "1.06-1.80x", or "1.30x" where both print alike; `unit` after them.
+std::string ratio_span(double low, double high, const char *unit = "x");
 
 // One figure a run (a program's time, a replay's ticks per call) on many
 // machines: each variant's verdict against the first on every machine

@@ -153,22 +153,13 @@ FleetRecord run_fleet(const FleetRequest &r, bool &interrupted) {
               "--hostgroups",
               "--sshloginfile",
               (work / "logins").string(),
-              "-j1",
-              "--env",
-              "MEMSET_FLEET_CAMPAIGN",
-              "--env",
-              "MEMSET_FLEET_VERSION",
-              "--workdir",
-              "...",
-              "--return",
-              r.out + "/./{}",
-              "--cleanup",
-              "--tag",
-              "--line-buffer",
-              "--joblog",
-              (work / "joblog").string()};
+              "-j1"};
   if (!r.ssh.empty())
-    cmd.argv.insert(cmd.argv.begin() + 7, {"--ssh", r.ssh});
+    cmd.argv.insert(cmd.argv.end(), {"--ssh", r.ssh});
+  cmd.argv.insert(cmd.argv.end(),
+                  {"--env", "MEMSET_FLEET_CAMPAIGN", "--env", "MEMSET_FLEET_VERSION", "--workdir",
+                   "...", "--return", r.out + "/./{}", "--cleanup", "--tag", "--line-buffer",
+                   "--joblog", (work / "joblog").string()});
   if (r.more)
     cmd.argv.insert(cmd.argv.end(), {"--transferfile", r.out + "/./{}"});
   cmd.argv.insert(cmd.argv.end(), {"-q", "sh", "-c", kRemoteScript, "{}", ":::"});

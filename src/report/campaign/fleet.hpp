@@ -39,7 +39,7 @@ struct JobEnd {
 std::vector<std::pair<std::string, JobEnd>> read_joblog(const std::string &text);
 
 // The state of a host whose job ended so (or never ended), given whether
-// its folder came back whole, and the last line it wrote on standard error.
+// its folder came back whole and whether the fleet was interrupted.
 HostState host_state(const JobEnd *end, bool folder_whole, bool fleet_interrupted);
 
 // Runs the fleet: checks that GNU parallel is there, starts it, shows each

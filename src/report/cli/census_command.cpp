@@ -34,13 +34,8 @@ int census_command(const Options &o) {
   Census c = take_census(std::move(sets), compare, weights);
   const std::string text = render_census(c, o.weights);
   write_out(o.format == Format::Json ? render_census_json(c, o.weights) : text);
-  if (curves) {
-    PageParts page;
-    page.title = "How C libraries' memset compare on this machine";
-    page.curves = &*curves;
-    page.text = text;
-    write_page(o, page);
-  }
+  if (curves)
+    write_curves_page(o, "How C libraries' memset compare on this machine", *curves, text);
   return kOk;
 }
 

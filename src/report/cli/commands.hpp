@@ -76,6 +76,10 @@ struct PageParts {
 // or read; then writes the page whole (nothing without --html).
 void refuse_page_target(const Options &o);
 void write_page(const Options &o, const PageParts &parts);
+// The page of one curve report and the text it answers with (summary,
+// tune, census).
+void write_curves_page(const Options &o, const std::string &title, const Report &curves,
+                       const std::string &text);
 // The command lines that would measure the sets' campaigns again, one per
 // campaign with a record, into NEW-FOLDER.
 std::vector<std::string> measure_again(const std::vector<const Set *> &sets);

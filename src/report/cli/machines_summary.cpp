@@ -70,17 +70,129 @@ std::vector<Entry> entries_of(const std::vector<std::string> &paths, bool &fleet
   return out;
 }
 
+// The sets of each machine, in the order given; a campaign from a machine
+// and with variants already counted is counted once. A fleet's folder that
+// cannot be read is left out with a note.
+struct ByMachine {
+  std::vector<std::string> names;
+  std::vector<std::vector<Set>> sets;
+};
+ByMachine group_by_machine(const std::vector<Entry> &entries, bool fleet,
+                           std::vector<std::string> &notes) {
+  ByMachine g;
+  std::vector<std::vector<std::string>> variants_seen;
+  for (const auto &e : entries) {
+    std::vector<Set> sets;
+    try {
+      sets = load_all_sets({e.path});
+    } catch (const InputError &err) {
+      if (!fleet)
+        throw;
+      notes.push_back(e.machine + "'s folder cannot be read: " + err.what() + "; left out");
+      continue;
+    }
+    const std::string name = e.machine.empty() ? "unknown" : e.machine;
+    std::string variants;
+    for (const auto &s : sets)
+      variants += variant_of(s) + " ";
+    const size_t m = std::find(g.names.begin(), g.names.end(), name) - g.names.begin();
+    if (m == g.names.size()) {
+      g.names.push_back(name);
+      g.sets.emplace_back();
+      variants_seen.emplace_back();
+    }
+    auto &seen = variants_seen[m];
+    if (std::find(seen.begin(), seen.end(), variants) != seen.end()) {
+      notes.push_back(e.path + ": the same machine (" + name +
+                      ") and variants as a folder before it; counted once");
+      continue;
+    }
+    seen.push_back(variants);
+    for (auto &s : sets)
+      g.sets[m].push_back(std::move(s));
+  }
+  if (g.names.empty())
+    throw InputError("no machine's folder could be read");
+  return g;
+}
+
+MachineId machine_id(const std::string &name, const std::vector<Set> &sets) {
+  const MachineFacts &f = sets[0].record.machine;
+  return {name, f.cpu_model, f.libc, f.tsc_mhz, f.tsc_step};
+}
+
+// Every machine gated (`report_of(m)`, a curve or a mix report); those
+// slower named first, then those unclear.
+template <class ReportOf>
+void gate_machines(const Options &o, const std::vector<std::string> &names, ReportOf report_of) {
+  std::string slower, unclear;
+  for (size_t m = 0; m < names.size(); m++)
+    try {
+      check_gate(report_of(m), *o.fail_if_slower, o.allow_unclear);
+    } catch (const Failure &f) {
+      (f.status == kSlower ? slower : unclear) += "; " + names[m] + ": " + f.what();
+    }
+  if (!slower.empty())
+    throw Failure(kSlower, "slower on a machine" + slower);
+  if (!unclear.empty())
+    throw Failure(kUndecided, "unclear on a machine" + unclear);
+}
+
+// Replays or program campaigns: one figure a run, each machine's mix report.
+void mix_across(const Options &o, ByMachine g, const std::vector<std::string> &notes) {
+  for (const char *c : {"--weights", "--bands", "--unit", "--html"})
+    if (o.has(c))
+      throw UsageError(std::string(c) + " does not go with replays or programs of many "
+                                        "machines: their summary is one figure a run, as text "
+                                        "or --json");
+  Across named;
+  std::vector<MixReport> reports;
+  for (size_t m = 0; m < g.names.size(); m++) {
+    named.machines.push_back({machine_id(g.names[m], g.sets[m]), {}});
+    const CompareOptions compare = compare_for(o, g.sets[m]);
+    reports.push_back(build_mix_report(std::move(g.sets[m]), compare, o.tsc_mhz, o.wall));
+  }
+  const std::vector<MixAcross> across = compare_mix_across(reports);
+  write_out(o.format == Format::Json ? render_across_mix_json(named, reports, across, notes)
+                                     : render_across_mix(named, reports, across, notes));
+  if (o.fail_if_slower)
+    gate_machines(o, g.names, [&](size_t m) -> const MixReport & { return reports[m]; });
+}
+
+// Curves: each machine's report, then their verdicts stretch by stretch.
+void curves_across(const Options &o, ByMachine g, const std::vector<std::string> &notes) {
+  std::vector<Machine> machines;
+  for (size_t m = 0; m < g.names.size(); m++) {
+    MachineId id = machine_id(g.names[m], g.sets[m]);
+    machines.push_back({id, load_report(o, std::move(g.sets[m]))});
+  }
+  const Across a = compare_across(std::move(machines));
+  const std::string text = render_across(a, o.unit, o.bands, notes);
+  write_out(o.format == Format::Json ? render_across_json(a, notes) : text);
+  PageParts page;
+  page.title =
+      "Which memset is faster, at which lengths, on " + plural(a.machines.size(), "machine");
+  for (const auto &m : a.machines)
+    page.machines.push_back({m.id.name, machine_text(m.id), &m.report});
+  page.text = text;
+  write_page(o, page);
+  if (o.fail_if_slower)
+    gate_machines(o, g.names, [&](size_t m) -> const Report & { return a.machines[m].report; });
+}
+
 } // namespace
 
 std::vector<std::pair<std::string, std::string>> fleet_folders(const std::string &dir) {
   bool fleet = false;
   std::vector<std::string> notes;
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const Entry &e : entries_of({dir}, fleet, notes))
-    if (fleet)
-      out.push_back({e.path, e.machine});
+  const std::vector<Entry> entries = entries_of({dir}, fleet, notes);
+  if (!fleet)
+    return {};
   for (const auto &n : notes)
     std::fprintf(stderr, "memset-report: note: %s\n", printable(n).c_str());
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const Entry &e : entries)
+    out.push_back({e.path, e.machine});
   return out;
 }
 
@@ -106,106 +218,17 @@ std::optional<int> machines_summary(const Options &o) {
                                         "summarise each machine's folder on its own");
   if (o.format == Format::Json)
     need_json_support();
-  // Each machine's sets, in the order given; a campaign from a machine
-  // and with variants already counted is counted once.
-  std::vector<std::string> names;
-  std::vector<std::vector<Set>> by_machine;
-  std::vector<std::vector<std::string>> variants_seen;
-  for (const auto &e : entries) {
-    std::vector<Set> sets;
-    try {
-      sets = load_all_sets({e.path});
-    } catch (const InputError &err) {
-      if (!fleet)
-        throw;
-      notes.push_back(e.machine + "'s folder cannot be read: " + err.what() + "; left out");
-      continue;
-    }
-    const std::string name = e.machine.empty() ? "unknown" : e.machine;
-    std::string variants;
-    for (const auto &s : sets)
-      variants += variant_of(s) + " ";
-    size_t m = std::find(names.begin(), names.end(), name) - names.begin();
-    if (m == names.size()) {
-      names.push_back(name);
-      by_machine.emplace_back();
-      variants_seen.emplace_back();
-    }
-    if (std::find(variants_seen[m].begin(), variants_seen[m].end(), variants) !=
-        variants_seen[m].end()) {
-      notes.push_back(e.path + ": the same machine (" + name +
-                      ") and variants as a folder before it; counted once");
-      continue;
-    }
-    variants_seen[m].push_back(variants);
-    for (auto &s : sets)
-      by_machine[m].push_back(std::move(s));
-  }
-  if (names.empty())
-    throw InputError("no machine's folder could be read");
-  // Replays and programs: one figure a run, each machine's mix report.
-  const CampaignKind kind = by_machine[0][0].kind();
-  for (const auto &sets : by_machine)
+  ByMachine g = group_by_machine(entries, fleet, notes);
+  const CampaignKind kind = g.sets[0][0].kind();
+  for (const auto &sets : g.sets)
     for (const auto &set : sets)
       if (set.kind() != kind)
         throw UsageError("sets of many machines must be of one kind (curves, replays or "
                          "program campaigns): summarise each kind apart");
-  if (kind != CampaignKind::Curve) {
-    for (const char *c : {"--weights", "--bands", "--unit", "--html"})
-      if (o.has(c))
-        throw UsageError(std::string(c) + " does not go with replays or programs of many "
-                                          "machines: their summary is one figure a run, as text "
-                                          "or --json");
-    Across named;
-    std::vector<MixReport> reports;
-    for (size_t m = 0; m < names.size(); m++) {
-      const MachineFacts &f = by_machine[m][0].record.machine;
-      named.machines.push_back({{names[m], f.cpu_model, f.libc, f.tsc_mhz, f.tsc_step}, {}});
-      const CompareOptions compare = compare_for(o, by_machine[m]);
-      reports.push_back(build_mix_report(std::move(by_machine[m]), compare, o.tsc_mhz, o.wall));
-    }
-    const std::vector<MixAcross> across = compare_mix_across(reports);
-    write_out(o.format == Format::Json ? render_across_mix_json(named, reports, across, notes)
-                                       : render_across_mix(named, reports, across, notes));
-    if (o.fail_if_slower)
-      for (size_t m = 0; m < reports.size(); m++)
-        try {
-          check_gate(reports[m], *o.fail_if_slower, o.allow_unclear);
-        } catch (const Failure &f) {
-          throw Failure(f.status, names[m] + ": " + f.what());
-        }
-    return kOk;
-  }
-  std::vector<Machine> machines;
-  for (size_t m = 0; m < names.size(); m++) {
-    const MachineFacts &f = by_machine[m][0].record.machine;
-    MachineId id{names[m], f.cpu_model, f.libc, f.tsc_mhz, f.tsc_step};
-    machines.push_back({id, load_report(o, std::move(by_machine[m]))});
-  }
-  const Across a = compare_across(std::move(machines));
-  const std::string text = render_across(a, o.unit, o.bands, notes);
-  write_out(o.format == Format::Json ? render_across_json(a, notes) : text);
-  PageParts page;
-  page.title =
-      "Which memset is faster, at which lengths, on " + plural(a.machines.size(), "machine");
-  for (const auto &m : a.machines)
-    page.machines.push_back({m.id.name, machine_text(m.id), &m.report});
-  page.text = text;
-  write_page(o, page);
-  if (o.fail_if_slower) {
-    // Every machine is gated; the slower ones are named before any unclear one.
-    std::string slower, unclear;
-    for (const auto &m : a.machines)
-      try {
-        check_gate(m.report, *o.fail_if_slower, o.allow_unclear);
-      } catch (const Failure &f) {
-        (f.status == kSlower ? slower : unclear) += "; " + m.id.name + ": " + f.what();
-      }
-    if (!slower.empty())
-      throw Failure(kSlower, "slower on a machine" + slower);
-    if (!unclear.empty())
-      throw Failure(kUndecided, "unclear on a machine" + unclear);
-  }
+  if (kind == CampaignKind::Curve)
+    curves_across(o, std::move(g), notes);
+  else
+    mix_across(o, std::move(g), notes);
   return kOk;
 }
 

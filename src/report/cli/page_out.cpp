@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,10 +83,9 @@ std::vector<std::string> campaign_words(const Record &r) {
 
 std::vector<std::string> measure_again(const std::vector<const Set *> &sets) {
   std::vector<std::string> out;
-  std::set<std::string> seen;
-  for (const Set *s : sets) {
-    const std::string where = s->campaign.empty() ? s->label : s->campaign;
-    if (s->record.machine.date.empty() || !seen.insert(where).second)
+  for (const auto &campaign : one_per_campaign(sets)) {
+    const Set *s = campaign.second;
+    if (s->record.machine.date.empty())
       continue; // a result file without a record says nothing of how it was made
     std::vector<std::string> words = {
         "memset-report", s->record.program.empty() ? "run" : "program", "--out", "NEW-FOLDER"};
@@ -109,6 +107,15 @@ void refuse_page_target(const Options &o) {
   const std::string folder = slash == std::string::npos ? "." : o.html.substr(0, slash + 1);
   if (access(folder.c_str(), W_OK | X_OK) != 0)
     throw SystemError(os_error("write", o.html, errno));
+}
+
+void write_curves_page(const Options &o, const std::string &title, const Report &curves,
+                       const std::string &text) {
+  PageParts page;
+  page.title = title;
+  page.curves = &curves;
+  page.text = text;
+  write_page(o, page);
 }
 
 void write_page(const Options &o, const PageParts &parts) {

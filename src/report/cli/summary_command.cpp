@@ -203,12 +203,10 @@ int summary_command(const Options &o) {
   } else {
     write_out(text);
   }
-  PageParts page;
-  page.title = r.sets.size() > 1 ? "Which memset is faster, at which lengths"
-                                 : "What memset costs, length by length";
-  page.curves = &r;
-  page.text = text;
-  write_page(o, page);
+  write_curves_page(o,
+                    r.sets.size() > 1 ? "Which memset is faster, at which lengths"
+                                      : "What memset costs, length by length",
+                    r, text);
   if (o.fail_if_slower)
     check_gate(r, *o.fail_if_slower, o.allow_unclear);
   return kOk;

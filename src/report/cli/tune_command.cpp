@@ -68,13 +68,8 @@ int tune_command(const Options &o) {
   if (all.size() > 1)
     text += "\n" + render_advice_by_landing(all, dirs);
   write_out(text);
-  if (curves) {
-    PageParts page;
-    page.title = "Which memset glibc should pick on this machine";
-    page.curves = &*curves;
-    page.text = text;
-    write_page(o, page);
-  }
+  if (curves)
+    write_curves_page(o, "Which memset glibc should pick on this machine", *curves, text);
   return kOk;
 }
 

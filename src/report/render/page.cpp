@@ -242,11 +242,7 @@ std::string campaigns_table(const std::vector<const Set *> &sets) {
   std::string o = "<table class=\"campaigns\"><thead><tr><th>campaign</th><th>kind</th>"
                   "<th>engine</th><th>rounds</th><th>time on rounds</th><th>ended</th></tr>"
                   "</thead><tbody>\n";
-  std::set<std::string> seen;
-  for (const Set *s : sets) {
-    const std::string where = s->campaign.empty() ? s->label : s->campaign;
-    if (!seen.insert(where).second)
-      continue;
+  for (const auto &[where, s] : one_per_campaign(sets)) {
     const Record &r = s->record;
     std::string ended = esc_lines(stop_line(r), " ");
     if (ended.empty())
@@ -265,11 +261,7 @@ std::string campaigns_table(const std::vector<const Set *> &sets) {
 // What each campaign's record says, key by key, and each set's settings.
 std::string record_section(const std::vector<const Set *> &sets) {
   std::string o;
-  std::set<std::string> seen;
-  for (const Set *s : sets) {
-    const std::string where = s->campaign.empty() ? s->label : s->campaign;
-    if (!seen.insert(where).second)
-      continue;
+  for (const auto &[where, s] : one_per_campaign(sets)) {
     o += "<h3>" + esc(where) + "</h3>\n<table class=\"record\"><tbody>\n";
     for (const auto &[key, value] : record_fields(s->record, false))
       o += "<tr><th>" + esc(key) + "</th><td>" + esc(value) + "</td></tr>\n";
@@ -346,6 +338,18 @@ std::vector<std::string> answer_lines(const std::string &text) {
   return out;
 }
 
+std::vector<std::pair<std::string, const Set *>>
+one_per_campaign(const std::vector<const Set *> &sets) {
+  std::vector<std::pair<std::string, const Set *>> out;
+  std::set<std::string> seen;
+  for (const Set *s : sets) {
+    std::string where = s->campaign.empty() ? s->label : s->campaign;
+    if (seen.insert(where).second)
+      out.push_back({std::move(where), s});
+  }
+  return out;
+}
+
 std::vector<const Set *> page_sets(const Page &p) {
   std::vector<const Set *> sets;
   if (p.curves)
@@ -375,12 +379,9 @@ std::string render_page(const Page &p) {
 
   // A campaign not decided says so before its answer: under way, out of
   // budget, interrupted.
-  std::set<std::string> said;
-  for (const Set *set : sets)
-    if (const std::string line = stop_line(set->record);
-        !line.empty() && said.insert(set->campaign.empty() ? set->label : set->campaign).second)
-      o += "<p class=\"status\">" + esc(set->campaign.empty() ? set->label : set->campaign) + ": " +
-           esc_lines(line, " ") + "</p>\n";
+  for (const auto &[where, set] : one_per_campaign(sets))
+    if (const std::string line = stop_line(set->record); !line.empty())
+      o += "<p class=\"status\">" + esc(where) + ": " + esc_lines(line, " ") + "</p>\n";
 
   // The advice first, where there is one; then each comparison in a
   // sentence; then the text's other answer lines in their order.

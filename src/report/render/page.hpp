@@ -40,9 +40,14 @@ struct Page {
 
 std::string render_page(const Page &p);
 
-// The sets a page shows, in its order: the curves', the replay's, the
-// program's.
+// The sets a page shows, in its order: the curves', the machines', the
+// replay's, the program's.
 std::vector<const Set *> page_sets(const Page &p);
+
+// The first of `sets` of each campaign, in their order, with the
+// campaign's name: its folder, or the set's label where it has none.
+std::vector<std::pair<std::string, const Set *>>
+one_per_campaign(const std::vector<const Set *> &sets);
 
 // The lines of `text` that carry an answer (advice, fastest, ranking, a
 // mix's or a program's verdict, per run, predictions, weighted figures), in
