@@ -2,6 +2,7 @@
 // of the loader's bindings, and the variants tune runs.
 
 #include "report/campaign/binding.hpp"
+#include "report/campaign/fleet.hpp"
 #include "report/campaign/machine.hpp"
 #include "report/campaign/preload.hpp"
 #include "report/campaign/settings.hpp"
@@ -273,6 +274,42 @@ TEST(Machine, ACacheLevelStandsForARegionOfTheMachinesOwnSizes) {
   EXPECT_EQ(level_footprint("LLC", {{1, 32 << 10}, {2, 1 << 20}}), 512u << 10);
   EXPECT_THROW(level_footprint("L2", {{1, 32 << 10}}), UsageError);
   EXPECT_THROW(level_footprint("LLC", {}), UsageError);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Fleet, EachHostsEndIsReadFromParallelsJobLog) {
+  // As GNU parallel 20221122 writes it: its header, tab-separated fields,
+  // the command last with the host's folder as its last word.
+  const std::string log =
+      "Seq\tHost\tStarttime\tJobRuntime\tSend\tReceive\tExitval\tSignal\tCommand\n"
+      "1\talpha\t1796887544.455\t2.243\t0\t259\t0\t0\tsh -c 'v=$(x); exec y' alpha\n"
+      "3\tclosed\t1796887544.460\t0.012\t0\t0\t255\t0\tsh -c 'v=$(x); exec y' 'closed'\n"
+      "2\tbeta\t1796887544.453\t2.484\t0\t0\t96\t0\tsh -c 'v=$(x)' beta\n"
+      "4\tdelta\tnot a line\n";
+  const auto ends = read_joblog(log);
+  ASSERT_EQ(ends.size(), 3u);
+  EXPECT_EQ(ends[0].first, "alpha");
+  EXPECT_EQ(ends[1].first, "closed") << "its quotes taken off";
+  EXPECT_EQ(ends[1].second.exit, kSshFailed);
+  EXPECT_TRUE(read_joblog("not a job log\n1\talpha\n").empty());
+  // Each end as a state: what the host, ssh or the fleet saw.
+  auto state = [](int exit, int sig, bool whole, bool interrupted = false) {
+    const JobEnd e{exit, sig};
+    return host_state(&e, whole, interrupted);
+  };
+  EXPECT_EQ(state(0, 0, true), HostState::Ok);
+  EXPECT_EQ(state(0, 0, false), HostState::NotBack);
+  EXPECT_EQ(state(kSshFailed, 0, false), HostState::Unreachable);
+  EXPECT_EQ(state(kRemoteMissing, 0, false), HostState::Missing);
+  EXPECT_EQ(state(kRemoteOtherVersion, 0, false), HostState::Version);
+  EXPECT_EQ(state(130, 0, true), HostState::Interrupted) << "the campaign's own SIGINT status";
+  EXPECT_EQ(state(0, 15, false), HostState::Interrupted) << "killed";
+  EXPECT_EQ(state(4, 0, true), HostState::Failed);
+  EXPECT_EQ(host_state(nullptr, false, true), HostState::Interrupted);
+  EXPECT_EQ(host_state(nullptr, false, false), HostState::Failed);
 }
 
 } // namespace

@@ -275,3 +275,71 @@ TEST(StopLine, AOneFigureCampaignNamesItsUndecidedVariantsAlone) {
 }
 
 } // namespace
+
+namespace {
+
+// Words of a command line as a POSIX shell splits them (single quotes and
+// backslashes, as shell_words writes them).
+std::vector<std::string> shell_split(const std::string &line) {
+  std::vector<std::string> out;
+  std::string w;
+  bool quoted = false, any = false;
+  for (size_t i = 0; i < line.size(); i++) {
+    const char c = line[i];
+    if (c == '\\' && !quoted && i + 1 < line.size())
+      w += line[++i], any = true;
+    else if (c == '\'')
+      quoted = !quoted, any = true;
+    else if (c == ' ' && !quoted) {
+      if (any)
+        out.push_back(w);
+      w.clear(), any = false;
+    } else
+      w += c, any = true;
+  }
+  if (any)
+    out.push_back(w);
+  return out;
+}
+
+TEST(Page, TheCommandThatMeasuresAgainIsSpelledFromTheRecordInTheToolsOwnOptions) {
+  Set s;
+  s.label = "camp/b";
+  s.campaign = "/x/camp";
+  s.record.machine.date = "2026-12-10";
+  s.record.budgets = {120};
+  s.record.threshold = 0.05;
+  s.record.engine = Engine::Batch;
+  s.record.landing.align = 16;
+  s.record.landing.footprint = 32768;
+  s.record.landing.level = "L1";
+  s.record.variants = {{"a", {}, "", "", "", {}},
+                       {"b", {"GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2", "X=it's"}, "", "", "", {}}};
+  Set again = s; // the same campaign: measured once
+  Set lone;      // a result file without a record: nothing to measure again
+  lone.label = "lone.txt";
+  const auto lines = measure_again({&s, &again, &lone});
+  ASSERT_EQ(lines.size(), 1u);
+  const auto words = shell_split(lines[0]);
+  const std::vector<std::string> want = {
+      "memset-report", "run",   "--out",       "NEW-FOLDER",
+      "--budget",      "120",   "--threshold", "5",
+      "--engine",      "batch", "--align",     "16",
+      "--footprint",   "L1",    "--variant",   "a",
+      "--variant",     "b",     "--env",       "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2",
+      "--env",         "X=it's"};
+  EXPECT_EQ(words, want) << lines[0];
+  // Every option it spells is one the command takes.
+  std::vector<std::string> argv(words.begin() + 1, words.end());
+  EXPECT_NO_THROW(parse_command_line(argv, "/bin/true")) << lines[0];
+  // A program campaign: its command after '--', as it was.
+  s.record.program = {"sh", "-c", "echo $1"};
+  s.record.engine = Engine::Bench;
+  s.record.landing = {};
+  const auto program = shell_split(measure_again({&s})[0]);
+  EXPECT_EQ(program[1], "program");
+  EXPECT_EQ(std::vector<std::string>(program.end() - 4, program.end()),
+            (std::vector<std::string>{"--", "sh", "-c", "echo $1"}));
+}
+
+} // namespace

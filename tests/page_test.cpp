@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 
 using namespace report;
@@ -119,6 +120,71 @@ TEST(Page, CurvesAreThinnedAndATuneSizedPageStaysSmall) {
     sets.push_back(make_set(
         "variant" + std::to_string(v), 15, [v](size_t) { return 1 + 0.05 * v; }, {}, v + 1));
   EXPECT_LT(page_of(build_report(sets, {})).size(), 2u << 20);
+}
+
+TEST(Chart, TickLabelsDoNotOverlapAndAMissingValueBreaksTheLine) {
+  // Tick labels' centres, by axis, as the SVG places them.
+  auto ticks = [](const std::string &svg, bool x_axis) {
+    std::vector<std::pair<double, std::string>> out;
+    const std::regex tick(x_axis ? "class=\"tick\" x=\"([0-9.]+)\" y=\"[0-9.]+\" "
+                                   "text-anchor=\"middle\">([^<]+)<"
+                                 : "class=\"tick\" x=\"[0-9.]+\" y=\"([0-9.]+)\" "
+                                   "text-anchor=\"end\">([^<]+)<");
+    for (std::sregex_iterator it(svg.begin(), svg.end(), tick), end; it != end; ++it)
+      out.push_back({std::stod((*it)[1]), (*it)[2]});
+    return out;
+  };
+  for (bool log : {true, false}) {
+    Chart c;
+    c.id = "c";
+    c.title = "t <b>";
+    c.log_x = c.log_y = log;
+    ChartLine l;
+    l.name = "a & b";
+    for (double x = 1; x <= 32768; x *= 1.5) {
+      l.x.push_back(x);
+      l.y.push_back(x < 100 || x > 200 ? 3 + x / 7 : NAN);
+    }
+    c.lines = {l};
+    const std::string svg = render_chart(c);
+    const auto xs = ticks(svg, true), ys = ticks(svg, false);
+    ASSERT_GE(xs.size(), 3u) << svg;
+    ASSERT_GE(ys.size(), 3u) << svg;
+    // Neighbouring labels stand further apart than the wider one is long
+    // (about 7.2 units a character at their size), on both axes.
+    for (size_t i = 1; i < xs.size(); i++)
+      EXPECT_GT(xs[i].first - xs[i - 1].first,
+                7.2 * (double)std::max(xs[i].second.size(), xs[i - 1].second.size()))
+          << xs[i - 1].second << " and " << xs[i].second;
+    for (size_t i = 1; i < ys.size(); i++)
+      EXPECT_GT(ys[i - 1].first - ys[i].first, 12) << ys[i - 1].second << " and " << ys[i].second;
+    // The missing stretch splits the line in two; the texts are escaped.
+    size_t lines = 0;
+    for (size_t at = svg.find("<polyline"); at != std::string::npos;
+         at = svg.find("<polyline", at + 1))
+      lines++;
+    EXPECT_EQ(lines, 2u);
+    EXPECT_NE(svg.find("t &lt;b&gt;"), std::string::npos);
+    EXPECT_NE(svg.find("a &amp; b"), std::string::npos);
+  }
+}
+
+TEST(Page, ManyMachinesEachHaveTheirSectionsAndNoIdTwice) {
+  const Report alpha = every_kind("sse2"), beta = every_kind("sse2");
+  Page p;
+  p.title = "fleet";
+  p.machines = {{"alpha", "alpha: a processor", &alpha}, {"beta", "beta: <another>", &beta}};
+  p.text = "across: 3..15 unclear on 2 of 2; alpha unclear, beta unclear\n";
+  const std::string page = render_page(p);
+  EXPECT_NE(page.find("<li>across: 3..15 unclear on 2 of 2"), std::string::npos);
+  EXPECT_NE(page.find("beta: &lt;another&gt;"), std::string::npos);
+  std::map<std::string, int> ids;
+  const std::regex id(" id=\"([^\"]+)\"");
+  for (std::sregex_iterator it(page.begin(), page.end(), id), end; it != end; ++it)
+    ids[(*it)[1]]++;
+  for (const auto &[name, n] : ids)
+    EXPECT_EQ(n, 1) << name;
+  EXPECT_EQ(ids.count("m0-ratio-0") + ids.count("m1-ratio-0") + ids.count("m1-curve-1"), 3u);
 }
 
 TEST(Prediction, AChangeSmallerThanPredictedSaysWhatTheReplayLeavesOut) {
