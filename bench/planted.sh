@@ -20,5 +20,9 @@ echo "until decided: $(grep -E '^(rounds|looks|stop): ' "$tmp/adaptive/context.t
 "$report" summary --bands "$tmp/adaptive" | grep -E '^(== compare|range:)'
 "$report" summary --bands "$tmp/adaptive" | grep '^band:' >"$tmp/a.txt"
 "$report" summary --bands "$tmp/reference" | grep '^band:' >"$tmp/r.txt"
-echo "band             until decided                        reference ($ref rounds)"
-paste -d' ' "$tmp/a.txt" "$tmp/r.txt" | awk '{ printf "%-14s %-8s %s %s %s   %-8s %s\n", $2, $3, $4, $5, $6, $9, $10 }'
+# Each band's verdict and ratio (its bound where fills hide), without the
+# difference per call: verdict texts hold spaces, so they are cut, not split.
+verdicts() { sed -E 's/^band: ([0-9.]+) /\1|/; s/ [+-][0-9.]+ ticks.*$//; s/ and$//' "$1" | cut -c1-48; }
+echo "band           until decided                                    reference ($ref rounds)"
+paste -d'|' <(verdicts "$tmp/a.txt") <(verdicts "$tmp/r.txt" | cut -d'|' -f2) |
+  awk -F'|' '{ printf "%-14s %-48s %s\n", $1, $2, $3 }'
