@@ -2,6 +2,7 @@
 // and the calls that bring the next batch to its span.
 
 #include "batch/batch_math.hpp"
+#include "batch/counter_step.hpp"
 #include "batch/mix_format.hpp"
 #include "batch/replay.hpp"
 
@@ -218,6 +219,31 @@ TEST(ReplayLanding, TheLeastRegionHoldsTheLongestFillsAllCold) {
                   pos[i] / kLine > (pos[i - 1] + kLengths - 1) / kLine);
     }
   }
+}
+
+// Differences as memset-batch collects them, of three kinds of counter:
+// whole multiples of 26 but for 1.6% that differ by exactly 1 (a reading
+// taken as the counter moved), a step of 24.45 read in whole ticks, and a
+// step of 2.
+TEST(CounterStep, EachKindOfCounterSizesItsBatchesToAThousandOfItsSteps) {
+  std::vector<uint64_t> stragglers, fractional, fine;
+  uint64_t state = 7;
+  for (int i = 0; i < 20000; i++) {
+    const uint64_t r = next_random(state);
+    stragglers.push_back(r % 1000 < 16 ? 1 : 26 * (1 + r % 6));
+    const double t = (double)(r % 1000000), work = (double)(r >> 40) / (1 << 24) * 300;
+    auto read = [](double at, double step) { return (uint64_t)(std::floor(at / step) * step); };
+    fractional.push_back(read(t + 20 + work, 24.45) - read(t, 24.45));
+    fine.push_back(2 * (10 + r % 50));
+  }
+  EXPECT_DOUBLE_EQ(estimate_step(stragglers), 26.0);
+  EXPECT_EQ(whole_step(estimate_step(stragglers)), 26u);
+  EXPECT_NEAR(estimate_step(fractional), 24.45, 0.011);
+  EXPECT_EQ(whole_step(estimate_step(fractional)), 25u);
+  EXPECT_EQ(whole_step(estimate_step(fine)), 2u);
+  // A counter that moves every tick, and no readings at all: a step of 1.
+  EXPECT_EQ(whole_step(estimate_step({17, 18, 19, 21, 22, 23, 25})), 1u);
+  EXPECT_EQ(whole_step(estimate_step({})), 1u);
 }
 
 } // namespace

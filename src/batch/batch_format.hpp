@@ -10,7 +10,7 @@
 //   # lengths: fixed          fixed; random: each band's lengths drawn at random;
 //                             replay: a program's mix of lengths (mix_format.hpp)
 //   # seed: 0                 of the random lengths or the replay's order (0 with fixed ones)
-//   # resolution: 26          the counter's step, ticks
+//   # resolution: 26          the counter's step, ticks, rounded up to a whole one
 //   # read_cost: 41.000       a fenced pair of readings, taken off every batch
 //   # loop: 2.125             a call of an empty function in the same loop
 //   # batch: 26000            ticks a batch spans at least

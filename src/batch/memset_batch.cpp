@@ -39,6 +39,7 @@
 
 #include "batch/batch_format.hpp"
 #include "batch/batch_math.hpp"
+#include "batch/counter_step.hpp"
 #include "batch/mix_format.hpp"
 #include "batch/replay.hpp"
 
@@ -52,7 +53,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -140,11 +140,11 @@ __attribute__((noinline)) uint64_t batch_ticks(unsigned char *dest, const Length
 
 // The counter as this machine reads it: its step, and the median cost of a
 // fenced pair of readings, which is in every batch and is taken off it. The
-// step is what every difference of two readings is a multiple of, where
-// that is 2 or more (2 on the Intel Xeon here); a counter that moves by a
-// fraction of a tick a step (24.45 on AMD's Zen 3) has no such multiple,
-// and then the smallest nonzero difference of two back-to-back readings
-// stands for it, which is never less than its step.
+// step is read from differences of readings around a varying wait by the
+// rule memset-report reads it by (counter_step.hpp), so that a counter
+// whose step is not a whole number (24.45 on AMD's Zen 3), or whose
+// differences are multiples of 26 but for a few of 1 (Zen 4), is read as
+// it moves; a batch then spans 1000 of its steps.
 struct Counter {
   uint64_t resolution = 1;
   double read_cost = 0;
@@ -152,26 +152,24 @@ struct Counter {
 
 Counter measure_counter() {
   constexpr int kPairs = 20001;
-  std::vector<uint64_t> fenced;
-  uint64_t smallest = UINT64_MAX, multiple = 0, last = __rdtsc();
+  std::vector<uint64_t> fenced, diffs;
+  fenced.reserve(kPairs);
+  diffs.reserve(2 * kPairs);
   volatile unsigned spin = 0;
   for (int i = 0; i < kPairs; i++) {
     uint64_t a = __rdtsc(), b = __rdtsc();
-    if (b > a)
-      smallest = std::min(smallest, b - a);
-    // Differences over a varying wait, so that their common multiple is the
-    // counter's and not the loop's.
-    for (int k = 0; k < i % 37; k++)
+    diffs.push_back(b - a);
+    // 0 to 96 steps of a dependent loop, so that the differences' common
+    // step is the counter's and not the loop's.
+    uint64_t c = __rdtsc();
+    for (int k = 0; k < i % 97; k++)
       spin = spin + 1;
-    uint64_t now = __rdtsc();
-    multiple = std::gcd(multiple, now - last);
-    last = now;
-    uint64_t c = fenced_read(), d = fenced_read();
-    fenced.push_back(d - c);
+    diffs.push_back(__rdtsc() - c);
+    uint64_t d = fenced_read(), e = fenced_read();
+    fenced.push_back(e - d);
   }
   std::nth_element(fenced.begin(), fenced.begin() + kPairs / 2, fenced.end());
-  uint64_t step = multiple >= 2 ? multiple : smallest == UINT64_MAX ? 1 : smallest;
-  return {step, (double)fenced[kPairs / 2]};
+  return {whole_step(estimate_step(diffs)), (double)fenced[kPairs / 2]};
 }
 
 struct Options {

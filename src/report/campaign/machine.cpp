@@ -47,18 +47,6 @@ std::string cpuinfo_field(const std::string &key) {
   return "";
 }
 
-// Whether kNearShare of the differences lie within one tick of a multiple of
-// q; stops as soon as too many do not, which is early for nearly every q.
-bool explains(const std::map<uint64_t, size_t> &counts, size_t total, double q) {
-  double allowed = (1 - kNearShare) * (double)total, missed = 0;
-  for (auto [x, n] : counts) {
-    double k = std::round((double)x / q);
-    if (std::fabs((double)x - k * q) > 1.0 && (missed += (double)n) > allowed)
-      return false;
-  }
-  return true;
-}
-
 } // namespace
 
 std::vector<std::string> cpu_flags() {
@@ -96,45 +84,6 @@ double measure_tsc_hz() {
   uint64_t c1 = read_tsc();
   double t1 = now_seconds();
   return (double)(c1 - c0) / (t1 - t0);
-}
-
-double estimate_step(const std::vector<uint64_t> &diffs) {
-  // Few distinct values recur many times: count each once.
-  std::map<uint64_t, size_t> counts;
-  size_t total = 0;
-  for (uint64_t x : diffs)
-    if (x != 0) {
-      counts[x]++;
-      total++;
-    }
-  if (total == 0)
-    return 1;
-  for (long hundredths = (long)(kMaxStep * 100); hundredths >= (long)(kMinStep * 100);
-       hundredths--) {
-    double q = hundredths / 100.0;
-    if (!explains(counts, total, q))
-      continue;
-    // Least squares over the explained differences: q = sum(x k) / sum(k^2).
-    double xk = 0, kk = 0;
-    for (auto [x, n] : counts) {
-      double k = std::round((double)x / q);
-      if (k >= 1 && std::fabs((double)x - k * q) <= 1.0) {
-        xk += (double)n * (double)x * k;
-        kk += (double)n * k * k;
-      }
-    }
-    return kk > 0 ? std::round(xk / kk * 100) / 100 : q;
-  }
-  // Below kMinStep "within one tick" says nothing; a counter that moves in
-  // steps of 2 or 3 (seen under a hypervisor) shows only exact multiples.
-  for (uint64_t q : {3, 2}) {
-    size_t exact = 0;
-    for (auto [x, n] : counts)
-      exact += x % q == 0 ? n : 0;
-    if ((double)exact >= kNearShare * (double)total)
-      return (double)q;
-  }
-  return 1;
 }
 
 Resolution measure_resolution() {

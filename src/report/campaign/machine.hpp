@@ -2,6 +2,7 @@
 // Probing the machine for a campaign's record: date, host, processor,
 // kernel, C library, and the time-stamp counter's frequency and resolution.
 
+#include "batch/counter_step.hpp"
 #include "report/formats/campaign_folder.hpp"
 
 #include <cstdint>
@@ -51,24 +52,8 @@ struct Resolution {
   double read_cost = 0; // median of back-to-back readings, in ticks
 };
 
-// The step is the largest q from kMinStep up to kMaxStep, tried in
-// hundredths of a tick, such that kNearShare of the non-zero differences lie
-// within one tick of a multiple of q; 1 where none does. A counter that moves
-// at 100 MHz but is read in 2445 MHz ticks moves in steps of 24.45, so its
-// differences are 24 or 25, 49, 73 or 74 and so on: whole multiples would
-// never fit. Steps of 2 or 3, too small for "within one tick", are found
-// where kNearShare of the differences are exact multiples. The q found is
-// then refined by least squares over the
-// differences it explains, which weighs long differences most, where the
-// truncation of single readings matters least. Below 4 every value is within
-// a tick of some multiple, so no smaller step can be told. A reading one tick
-// late gives the "within one tick", an interrupt a far multiple; on a
-// counter that moves every tick the differences spread over neighbouring
-// values and no q passes. Zero differences say nothing of q and are left out.
-constexpr double kMinStep = 4;
-constexpr double kMaxStep = 1024;
-constexpr double kNearShare = 0.95;
-double estimate_step(const std::vector<uint64_t> &diffs);
+// The step: batch/counter_step.hpp holds the one rule, memset-batch's too.
+using batch::estimate_step;
 
 // Back-to-back pairs give the read cost, but cannot tell a step from a fixed
 // read cost: pairs with a varying amount of work between the readings are
