@@ -8,6 +8,8 @@
 #include "report/campaign/settings.hpp"
 #include "report/campaign/variants.hpp"
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -209,9 +211,11 @@ TEST(Launch, OneVariantIsStartedOneWayForEveryCommandOfIt) {
   unsetenv("MEMSET_TEST_INHERITED");
 }
 
-TEST(Launch, AVariantsOwnLibraryStartsEachOfItsProgramsThroughItsLoader) {
-  LibcTree tree{"/b/elf/ld.so", {"/b", "/b/math"}};
-  Launch l({"A=1"}, {}, tree);
+TEST(Launch, AVariantsOwnLibraryStartsEachOfItsProgramsAsAProgramIsStarted) {
+  // A campaign from before copies goes on through the loader, as it began.
+  LibcTree old{"/b/elf/ld.so", {"/b", "/b/math"}};
+  old.start = LibcTree::Start::Loader;
+  Launch l({"A=1"}, {}, old);
   EXPECT_EQ(l.loader(), "/b/elf/ld.so");
   Command probe = l.command({"/bin/memset-probe"});
   EXPECT_EQ(probe.argv, (std::vector<std::string>{"/b/elf/ld.so", "--library-path", "/b:/b/math",
@@ -224,9 +228,27 @@ TEST(Launch, AVariantsOwnLibraryStartsEachOfItsProgramsThroughItsLoader) {
   // Its tunables are its own loader's, listed by that loader itself.
   EXPECT_EQ(l.loader_command({"--list-tunables"}).argv,
             (std::vector<std::string>{"/b/elf/ld.so", "--list-tunables"}));
-  EXPECT_EQ(Launch::glibc_defaults(tree).loader(), "/b/elf/ld.so");
-  EXPECT_EQ(l.without_tunables().libc(), std::optional<LibcTree>(tree));
+  EXPECT_EQ(Launch::glibc_defaults(old).loader(), "/b/elf/ld.so");
+  EXPECT_EQ(l.without_tunables().libc(), std::optional<LibcTree>(old));
   EXPECT_NE(l, Launch({"A=1"})) << "another library is another variant";
+
+  // A new one starts a copy that names the library, directly: the command
+  // is the program's own words, and the copy runs.
+  LibcTree system{"/lib64/ld-linux-x86-64.so.2", {"/lib/x86_64-linux-gnu"}};
+  Launch own({}, {}, system);
+  Command sh = own.command({"sh", "-c", "exit 3"}, true);
+  ASSERT_FALSE(sh.file.empty());
+  EXPECT_NE(sh.file, sh.argv[0]);
+  EXPECT_EQ(sh.argv[0], find_program("sh").value());
+  EXPECT_EQ(own.command({sh.argv[0]}).file, sh.file) << "one copy a program";
+  SignalScope signals;
+  Outcome out = run_program(sh);
+  EXPECT_EQ(out.kind, Outcome::Exited);
+  EXPECT_EQ(out.code, 3);
+  // A program that names no loader cannot be started so.
+  const std::string script = testing::TempDir() + "memset-report-script.sh";
+  std::ofstream(script) << "#!/bin/sh\nexit 0\n";
+  EXPECT_THROW(started_copy(script, system), RunFailed);
 }
 
 TEST(Binding, TheSameCodeAcrossLibrariesIsTheSameBuildAtTheSameOffset) {
@@ -260,7 +282,7 @@ TEST(LibcTree, TheLibraryPathABuildTreesScriptGives) {
   EXPECT_EQ(testrun_library_path(script, "/src/build"),
             (std::vector<std::string>{"/src/build", "/src/build/math", "/src/build/elf"}));
   EXPECT_TRUE(testrun_library_path("#!/bin/sh\nexec \"$@\"\n", "/b").empty());
-  EXPECT_EQ(libc_tree_of("/b/elf/ld.so", "/b:/b/math").dirs,
+  EXPECT_EQ(libc_tree_of("/b/elf/ld.so", "/b:/b/math", "").dirs,
             (std::vector<std::string>{"/b", "/b/math"}));
 }
 

@@ -96,7 +96,7 @@ Record full_record(bool interleaved) {
                    "defaults",
                    {"/opt/my glibc/lib/ld-linux-x86-64.so.2", "/opt/my glibc/lib:/opt/x",
                     "/opt/my glibc/lib/libc.so.6",
-                    "GNU C Library (GNU libc) stable release version 2.36.", "93ac61ec"}},
+                    "GNU C Library (GNU libc) stable release version 2.36.", "93ac61ec", "copy"}},
                   {"b", {}, "/opt/other", "unknown: no probe", "glibc.cpu.hwcaps=-AVX2", {}}};
     r.same_as = {{"no_avx512", "a", "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX512F"}};
     r.orders = {{"a", "b"}, {"b", "a"}};
@@ -185,7 +185,7 @@ TEST(Record, PlainAndInterleavedRecordsSurviveAWriteAndARead) {
 
 TEST(Record, UnknownKeysAreKeptAndBadNumbersReadAsAbsent) {
   Record r = parse_record("future_key: some value\nruns: 1x\ntsc_mhz: 0x10\ntsc_step: -3\n"
-                          "timeout: 5 minutes\nnot a line\nlater: 2\n");
+                          "timeout: 5 minutes\nlater: 2\n");
   EXPECT_FALSE(r.planned);
   EXPECT_FALSE(r.machine.tsc_mhz);
   EXPECT_FALSE(r.machine.tsc_step);
@@ -193,6 +193,32 @@ TEST(Record, UnknownKeysAreKeptAndBadNumbersReadAsAbsent) {
   ASSERT_EQ(r.unknown.size(), 2u);
   EXPECT_EQ(r.unknown[0], std::make_pair(std::string("future_key"), std::string("some value")));
   EXPECT_NE(format_record(r).find("future_key: some value\nlater: 2\n"), std::string::npos);
+}
+
+TEST(Record, ADamagedRecordIsRefusedNamingItsLine) {
+  const std::string whole = format_record(full_record(true));
+  ASSERT_NO_THROW(parse_record(whole));
+  auto refusal = [](const std::string &text) {
+    try {
+      parse_record(text, "d/context.txt");
+    } catch (const InputError &e) {
+      return std::string(e.what());
+    }
+    return std::string("taken");
+  };
+  // Cut mid-line, as a full disk or a copy cut off leaves it.
+  const std::string cut = whole.substr(0, whole.size() / 2);
+  const std::string last = std::to_string(std::count(cut.begin(), cut.end(), '\n') + 1);
+  EXPECT_EQ(refusal(cut),
+            "d/context.txt:" + last + ": the last line has no line feed (a record cut short?)");
+  // Cut at a line's end: its round orders went with the rest.
+  const std::string lines = whole.substr(0, whole.rfind("order: "));
+  EXPECT_NE(refusal(lines).find("rounds but "), std::string::npos) << refusal(lines);
+  // A line of garbage, appended or anywhere.
+  EXPECT_NE(refusal(whole + "%$#@ garbage\n").find(": not a 'key: value' line: '%$#@ garbage'"),
+            std::string::npos);
+  EXPECT_NE(refusal("tsc_mhz: 2000.0\nno colon here\n").find("d/context.txt:2: not a"),
+            std::string::npos);
 }
 
 TEST(Record, ALineThatNamesNoVariantIsKeptNotMisread) {

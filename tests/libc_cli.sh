@@ -57,8 +57,45 @@ grep -q "^variant_libc_version: copy GNU C Library .* version " "$ctx" || fail "
 grep -q "copy binds .* as variant sys: their comparison is an A/A" "$tmp/err" ||
   fail "no A/A note: $(cat "$tmp/err")"
 expect 0 "summary" -- "$report" summary "$tmp/p"
-grep -q "^libc: $tmp/prefix/lib/libc.so.6 (GNU C Library.*build ID $libc_id), started by $tmp/prefix/lib/ld-linux-x86-64.so.2 --library-path $tmp/prefix/lib$" "$tmp/out" ||
+grep -q "^libc: $tmp/prefix/lib/libc.so.6 (GNU C Library.*build ID $libc_id), started as a program is: a copy of each program whose interpreter is $tmp/prefix/lib/ld-linux-x86-64.so.2 and run path $tmp/prefix/lib$" "$tmp/out" ||
   fail "summary's libc line: $(grep ^libc: "$tmp/out")"
+grep -qx "variant_started: copy copy" "$ctx" || fail "how the copy started: $(grep started "$ctx")"
+grep -q "^same code: \[2\] copy binds the same memset .* as \[1\] sys .*an A/A$" "$tmp/out" ||
+  fail "summary's same code note: $(grep -c 'same code' "$tmp/out")"
+
+# Started alike: a benchmark that says, from inside, which file it runs
+# as and how far its code lies from the memset it calls; the variant with
+# its own library and the plain one must say the same kind of thing.
+cat >"$tmp/where.c" <<'C'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+int main(int argc, char **argv) {
+  char exe[4096] = "";
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  exe[n > 0 ? n : 0] = 0;
+  uintptr_t code = (uintptr_t)main, fill = (uintptr_t)dlsym(RTLD_DEFAULT, "memset");
+  FILE *log = fopen(getenv("WHERE_LOG"), "a");
+  fprintf(log, "%s %s\n", exe, (code > fill ? code - fill : fill - code) >> 32 ? "far" : "near");
+  fclose(log);
+  FILE *out = fopen(argv[1], "w");
+  for (int i = 1; i <= 32768; i++)
+    fprintf(out, i < 32768 ? "%d\n" : "%d", 40 + i / 40);
+  return fclose(out) != 0;
+}
+C
+cc -O2 -o "$tmp/where" "$tmp/where.c" -ldl || fail "cannot build the start-up probe"
+WHERE_LOG=$tmp/where.log expect 0 "started alike" -- \
+  "$report" run --runs 2 --out "$tmp/w" --bench "$tmp/where" --variant sys --variant copy --libc "$tmp/prefix"
+[ "$(wc -l <"$tmp/where.log")" = 4 ] || fail "started alike: $(cat "$tmp/where.log")"
+grep -v "far$" "$tmp/where.log" && fail "a variant's code lay beside its libraries, as under a loader"
+grep -q "^$tmp/where far$" "$tmp/where.log" || fail "the plain variant: $(cat "$tmp/where.log")"
+grep "/ld-linux" "$tmp/where.log" && fail "a variant ran as its loader"
+[ "$(awk '{ print $1 }' "$tmp/where.log" | sort -u | wc -l)" = 2 ] ||
+  fail "the copy ran as the program itself: $(cat "$tmp/where.log")"
 
 # A build tree, named relative to where the campaign starts; --more from
 # elsewhere finds it by the absolute path the record keeps.
@@ -125,12 +162,22 @@ printf 'not a loader\n' >"$tmp/noloader"
 chmod +x "$tmp/noloader"
 refused 4 "a loader that cannot start" "its loader $tmp/noloader cannot start a program" -- \
   run --out "$tmp/r" --variant x --loader "$tmp/noloader" --library-path "$tmp/prefix/lib"
-# A loader that lists no tunables, asked for one.
-printf '#!/bin/sh\n[ "$1" = --list-tunables ] && exit 1\nexec %s "$@"\n' "$loader" >"$tmp/quiet.sh"
-chmod +x "$tmp/quiet.sh"
+# A loader that lists no tunables (its option renamed), asked for one.
+cp "$loader" "$tmp/quiet-ld.so"
+/usr/bin/python3 -c "import sys; p = sys.argv[1]; d = open(p, 'rb').read()
+open(p, 'wb').write(d.replace(b'list-tunables', b'list-tunablez'))" "$tmp/quiet-ld.so"
 refused 4 "no tunables listed" "is asked for, but its loader lists no tunables" -- \
-  run --out "$tmp/r" --variant x --loader "$tmp/quiet.sh" --library-path "$tmp/prefix/lib" \
+  run --out "$tmp/r" --variant x --loader "$tmp/quiet-ld.so" --library-path "$tmp/prefix/lib" \
   --env GLIBC_TUNABLES=glibc.cpu.x86_rep_stosb_threshold=8192
+# A loader that is a script cannot be a program's interpreter.
+printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$tmp/script-ld.sh"
+chmod +x "$tmp/script-ld.sh"
+refused 4 "a script as the loader" "variant x: $tmp/prefix/lib/libc.so.6: its loader $tmp/script-ld.sh cannot start a program" -- \
+  run --out "$tmp/r" --variant x --loader "$tmp/script-ld.sh" --library-path "$tmp/prefix/lib"
+# A static program has no interpreter to name.
+cc -static -O2 -o "$tmp/static" "$tmp/where.c" -ldl 2>/dev/null &&
+  refused 4 "a static benchmark" "variant x: $tmp/static cannot be started as the campaign starts programs, as a copy whose interpreter is $tmp/prefix/lib/ld-linux-x86-64.so.2: patchelf" -- \
+    run --out "$tmp/r" --bench "$tmp/static" --variant x --libc "$tmp/prefix"
 
 # glibc's own scripts read what --benchout writes.
 tar -xf "$glibc_tar" -C "$tmp" --wildcards '*/benchtests/scripts/compare_strings.py' \

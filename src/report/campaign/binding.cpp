@@ -240,9 +240,16 @@ Measured measure_environment(const std::string &probe, const Launch &launch, dou
 std::string cannot_start(const Launch &launch, const std::string &program, double timeout) {
   if (!launch.libc())
     return "";
-  // "LOADER --library-path DIRS --list PROGRAM": what it would load, or "not found".
+  // What it would load, or "not found": "LOADER --list COPY" of the copy
+  // the variant starts, "LOADER --library-path DIRS --list PROGRAM" where
+  // it starts the program through the loader.
+  const LibcTree &tree = *launch.libc();
   std::string why;
-  auto out = output_of(launch.command({"--list", program}), timeout, kMaxListingBytes, why);
+  auto out = output_of(
+      tree.start == LibcTree::Start::Copy
+          ? launch.loader_command({"--list", started_copy(program, tree)})
+          : launch.loader_command({"--library-path", tree.library_path(), "--list", program}),
+      timeout, kMaxListingBytes, why);
   if (!out)
     return why;
   std::string missing;

@@ -18,6 +18,14 @@ namespace report {
 // glibc's dynamic loader, which lists its tunables (glibc 2.33 and later).
 constexpr const char *kLoader = "/lib64/ld-linux-x86-64.so.2";
 
+// A copy of `program` whose interpreter is `tree`'s loader and whose run
+// path is its library path (then the program's own folder), made with
+// patchelf once per program and tree in a scratch folder this process
+// removes when it ends: started directly, as glibc's test programs built
+// with their build's paths are. A RunFailed saying why where none can be
+// made (a static program, a script), a SystemError without patchelf.
+std::string started_copy(const std::string &program, const LibcTree &tree);
+
 class Launch {
 public:
   Launch() = default;
@@ -46,10 +54,12 @@ public:
   const std::optional<LibcTree> &libc() const { return libc_; }
 
   // The command `argv` as the variant runs it: under its environment,
-  // looked up on PATH where `search_path`, and started through its C
-  // library's loader where it has one of its own (which starts only
-  // programs, not scripts, and only the first: what they start runs the
-  // system's library).
+  // looked up on PATH where `search_path`, and where it has a C library of
+  // its own, as a copy that names that library's loader and library path
+  // (started_copy), or, for campaigns from before copies, through its
+  // loader. Either way only programs, not scripts, and only the first:
+  // what they start runs the system's library. A RunFailed where no copy
+  // can be made.
   Command command(std::vector<std::string> argv, bool search_path = false) const;
 
   // Its loader itself, run with `args` (--list-tunables, --version) under

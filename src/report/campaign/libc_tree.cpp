@@ -2,6 +2,7 @@
 
 #include "report/campaign/libc_tree.hpp"
 
+#include "report/formats/campaign_folder.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
 #include "report/sys/text.hpp"
@@ -171,8 +172,16 @@ bool is_elf_file(const std::string &path) {
   return elf;
 }
 
-LibcTree libc_tree_of(const std::string &loader, const std::string &library_path) {
-  return {loader, split_dirs(library_path)};
+const char *start_word(LibcTree::Start s) {
+  return s == LibcTree::Start::Copy ? kStartedCopy : kStartedLoader;
+}
+
+LibcTree libc_tree_of(const std::string &loader, const std::string &library_path,
+                      const std::string &started) {
+  LibcTree t{loader, split_dirs(library_path)};
+  t.start = started == start_word(LibcTree::Start::Copy) ? LibcTree::Start::Copy
+                                                         : LibcTree::Start::Loader;
+  return t;
 }
 
 } // namespace report

@@ -13,6 +13,12 @@ namespace report {
 struct LibcTree {
   std::string loader;            // the dynamic loader, absolute
   std::vector<std::string> dirs; // its library path, absolute, in search order
+  // How its programs start: Copy, a copy of each whose interpreter is the
+  // loader and whose run path is the library path, started as any program
+  // is (campaign/launch); Loader, "LOADER --library-path DIRS PROGRAM", as
+  // campaigns did before, kept for them so that `run --more` starts their
+  // programs as their first rounds did.
+  enum class Start { Copy, Loader } start = Start::Copy;
 
   // "DIR:DIR", as the loader's --library-path takes it.
   std::string library_path() const;
@@ -21,7 +27,9 @@ struct LibcTree {
   // The words that start `program` through it.
   std::vector<std::string> prefix() const;
 
-  bool operator==(const LibcTree &o) const { return loader == o.loader && dirs == o.dirs; }
+  bool operator==(const LibcTree &o) const {
+    return loader == o.loader && dirs == o.dirs && start == o.start;
+  }
   bool operator!=(const LibcTree &o) const { return !(*this == o); }
 };
 
@@ -40,8 +48,13 @@ LibcTree explicit_libc_tree(const std::string &loader, const std::string &dirs,
 // Whether `path` is an ELF file: what a loader can start.
 bool is_elf_file(const std::string &path);
 
-// Reads "LOADER --library-path DIRS" back from the words the record keeps.
-LibcTree libc_tree_of(const std::string &loader, const std::string &library_path);
+// Reads "LOADER --library-path DIRS" back from the words the record keeps,
+// and how its programs were started ("copy", "loader"; "" in a record from
+// before copies: through the loader).
+LibcTree libc_tree_of(const std::string &loader, const std::string &library_path,
+                      const std::string &started);
+// The record's word for how a tree's programs start.
+const char *start_word(LibcTree::Start s);
 
 // The library path that testrun.sh `script` (its text) starts programs
 // with, `builddir` put in for its own folder; empty where it names none.

@@ -62,6 +62,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   if (opt.libc) {
     r.libc_run.loader = opt.libc->loader;
     r.libc_run.library_path = opt.libc->library_path();
+    r.libc_run.started = start_word(opt.libc->start);
   }
   if (opt.variants.empty())
     return r;
@@ -71,6 +72,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
     if (const auto &t = j.launch.libc()) {
       r.variants.back().libc.loader = t->loader;
       r.variants.back().libc.library_path = t->library_path();
+      r.variants.back().libc.started = start_word(t->start);
     }
   }
   r.same_as = opt.same_as;
@@ -216,9 +218,10 @@ CampaignOptions continue_campaign(const std::string &dir) {
   opt.seed = r.seed;
   for (const auto &v : r.variants)
     opt.variants.push_back({v.name, v.env, v.bench,
-                            v.libc.loader.empty() ? std::nullopt
-                                                  : std::optional<LibcTree>(libc_tree_of(
-                                                        v.libc.loader, v.libc.library_path))});
+                            v.libc.loader.empty()
+                                ? std::nullopt
+                                : std::optional<LibcTree>(libc_tree_of(
+                                      v.libc.loader, v.libc.library_path, v.libc.started))});
   // The rounds there must be whole: 1..N in every variant.
   std::vector<unsigned> counts;
   std::vector<std::vector<std::string>> listed;

@@ -57,6 +57,27 @@ bool same_file(const std::string &a, const std::string &b) {
 }
 
 // A job with a C library of its own measures that library, or nothing.
+// The program a job's rounds start: its benchmark, or a program campaign's command.
+std::string started_program(const Job &j, const std::vector<std::string> &program) {
+  const std::string p = program.empty() ? j.bench : program[0];
+  return find_program(p).value_or(p);
+}
+
+// A variant with a library of its own starts copies of its programs that
+// name that library: each is made now, before anything is measured, so
+// that one that cannot be made refuses the variant by name.
+void make_copies(const Job &j, const std::vector<std::string> &program) {
+  const auto &tree = j.launch.libc();
+  if (!tree || tree->start != LibcTree::Start::Copy)
+    return;
+  try {
+    for (const auto &p : {probe_path(), started_program(j, program)})
+      started_copy(p, *tree);
+  } catch (const RunFailed &e) {
+    throw RunFailed(who(j) + ": " + e.what() + "; nothing kept");
+  }
+}
+
 void check_own_libc(const Job &j, const Measured &m, const CampaignOptions &opt) {
   const auto &tree = j.launch.libc();
   if (!tree)
@@ -77,8 +98,7 @@ void check_own_libc(const Job &j, const Measured &m, const CampaignOptions &opt)
     throw RunFailed(head + " is '" + printable(m.libc->version) + "' but its loader " + loader +
                     " is '" + printable(m.loader_version) +
                     "': a loader and a library from different builds; nothing kept");
-  const std::string program = opt.program.empty() ? j.bench : opt.program[0];
-  const std::string found = find_program(program).value_or(program);
+  const std::string found = started_program(j, opt.program);
   if (std::string why = cannot_start(j.launch, found, opt.timeout); !why.empty())
     throw RunFailed(head + ": its loader " + loader + " cannot start " + printable(found) + ": " +
                     why + "; nothing kept");
@@ -109,6 +129,7 @@ void check_same_libraries(const std::vector<Job> &jobs, const Record &record, do
     const LibcRecord &then = record.variants[i].libc;
     if (then.build_id.empty())
       continue; // recorded before campaigns kept it
+    make_copies(jobs[i], record.program);
     Measured now = measure_environment(probe, jobs[i].launch, timeout);
     std::string now_id = now.libc ? now.libc->build_id : "unknown (" + now.memset_unknown + ")";
     if (now_id != then.build_id)
@@ -127,6 +148,7 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
   std::vector<Measured> measured;
   std::vector<JobFacts> facts;
   for (const auto &j : jobs) {
+    make_copies(j, opt.program);
     measured.push_back(measure_environment(probe, j.launch, opt.timeout));
     check_own_libc(j, measured.back(), opt);
     const Tunables *its = known;

@@ -8,6 +8,7 @@
 
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
+#include "report/sys/text.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,16 +71,28 @@ std::optional<Stop> stop_named(const std::string &word) {
   return std::nullopt;
 }
 
-Record parse_record(const std::string &text) {
+Record parse_record(const std::string &text, const std::string &name) {
   Record r;
+  size_t number = 0;
+  // Where a record is damaged, no part of it is taken: a record cut short
+  // has lost its last lines (the round orders among them), and one with a
+  // line that is no key would be read as some other campaign.
+  auto damaged = [&](size_t line, const std::string &what) {
+    throw InputError(name + ":" + std::to_string(line) + ": " + what);
+  };
   for (size_t start = 0; start < text.size();) {
-    size_t end = std::min(text.find('\n', start), text.size());
+    size_t end = text.find('\n', start);
+    number++;
+    if (end == std::string::npos)
+      damaged(number, "the last line has no line feed (a record cut short?)");
     std::string line = text.substr(start, end - start);
     start = end + 1;
     auto colon = line.find(": ");
-    if (colon == std::string::npos)
-      continue;
-    std::string k = line.substr(0, colon), v = unescaped(line.substr(colon + 2));
+    std::string k = line.substr(0, colon);
+    if (colon == std::string::npos || k.empty() ||
+        k.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos)
+      damaged(number, "not a 'key: value' line: '" + printable(line.substr(0, 60)) + "'");
+    std::string v = unescaped(line.substr(colon + 2));
     auto key = std::find_if(record_keys().begin(), record_keys().end(),
                             [&](const Key &x) { return k == x.name; });
     if (key != record_keys().end() && (!key->readable || key->readable(v)))
@@ -91,6 +104,10 @@ Record parse_record(const std::string &text) {
   for (auto &v : r.variants)
     if (v.bench.empty())
       v.bench = r.bench;
+  // An interleaved campaign keeps the order of each of its rounds.
+  if (!r.variants.empty() && r.rounds && r.orders.size() != *r.rounds)
+    damaged(number, std::to_string(*r.rounds) + " rounds but " + std::to_string(r.orders.size()) +
+                        " round orders (a record cut short, or written over?)");
   return r;
 }
 
@@ -99,7 +116,7 @@ Record read_record(const std::string &dir) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0 && errno == ENOENT)
     return {};
-  return parse_record(read_regular_file(path, kMaxRecordBytes, "a campaign record"));
+  return parse_record(read_regular_file(path, kMaxRecordBytes, "a campaign record"), path);
 }
 
 } // namespace report

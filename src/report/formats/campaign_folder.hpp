@@ -44,7 +44,19 @@ bool is_variant_name(const std::string &name);
 struct LibcRecord {
   std::string loader, library_path;
   std::string path, version, build_id;
+  // How its programs were started: kStartedCopy, a copy of each naming the
+  // loader and library path, started as any program is; kStartedLoader
+  // (and "" in records from before the word), through the loader.
+  std::string started;
 };
+
+constexpr const char *kStartedCopy = "copy", *kStartedLoader = "loader";
+// How a variant's programs were started, as a word: "direct" for those of
+// the system's library, then the record's word, "loader" where a record
+// from before the word has a loader.
+inline std::string started_of(const LibcRecord &l) {
+  return l.loader.empty() ? "direct" : l.started.empty() ? kStartedLoader : l.started;
+}
 
 struct VariantRecord {
   std::string name;
@@ -151,7 +163,7 @@ std::string format_record(const Record &r);
 
 // Reads what format_record writes. A number that does not parse reads as
 // absent; an unknown key is kept; a line without ": " is ignored.
-Record parse_record(const std::string &text);
+Record parse_record(const std::string &text, const std::string &name = kRecordFile);
 
 // The record of the campaign folder `dir`: empty when there is none; an
 // InputError when it is there but cannot be read, is not a regular file or

@@ -27,6 +27,8 @@ VariantRecord &variant_named(Record &r, const std::string &name) {
 // A line that names a variant first: "NAME" or "NAME REST".
 bool names_a_variant(const std::string &v) { return is_variant_name(split_first(v).first); }
 
+bool is_start_word(const std::string &v) { return v == kStartedCopy || v == kStartedLoader; }
+
 void text_line(Fields &out, const char *key, const std::string &v) {
   if (!v.empty())
     out.emplace_back(key, v);
@@ -230,6 +232,9 @@ std::vector<Key> run_keys() {
        [](Record &r, const std::string &v) { r.replay_calls = parse_whole(v).value_or(0); }},
       plain_libc<&LibcRecord::loader>("loader"),
       plain_libc<&LibcRecord::library_path>("library_path"),
+      {"started",
+       [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.libc_run.started); },
+       [](Record &r, const std::string &v) { r.libc_run.started = v; }, false, is_start_word},
       plain_libc<&LibcRecord::path>("libc_loaded"),
       plain_libc<&LibcRecord::version>("libc_version"),
       plain_libc<&LibcRecord::build_id>("libc_build_id"),
@@ -331,6 +336,21 @@ std::vector<Key> variant_keys() {
       variant_text<&VariantRecord::tunables>("variant_tunables"),
       variant_libc<&LibcRecord::loader>("variant_loader"),
       variant_libc<&LibcRecord::library_path>("variant_library_path"),
+      {"variant_started",
+       [](const Record &r, const char *n, Fields &o) {
+         for (const auto &v : r.variants)
+           if (!v.libc.started.empty())
+             o.emplace_back(n, v.name + " " + v.libc.started);
+       },
+       [](Record &r, const std::string &v) {
+         auto [name, word] = split_first(v);
+         variant_named(r, name).libc.started = word;
+       },
+       true,
+       [](const std::string &v) {
+         auto [name, word] = split_first(v);
+         return is_variant_name(name) && is_start_word(word);
+       }},
       variant_libc<&LibcRecord::path>("variant_libc"),
       variant_libc<&LibcRecord::version>("variant_libc_version"),
       variant_libc<&LibcRecord::build_id>("variant_libc_build_id"),

@@ -143,6 +143,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
   if (!c.paired)
     o += unpaired_line(opt.drift, "run --variant");
   o += landed_differently(a, c.base, b, c.other);
+  o += started_differently(a, c.base, b, c.other);
   if (c.runs_base < kMinRunsForInterval || c.runs_other < kMinRunsForInterval)
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");

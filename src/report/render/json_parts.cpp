@@ -71,6 +71,7 @@ ordered_json libc_json(const LibcRecord &l) {
     j["loader"] = utf8(l.loader);
     j["library_path"] = utf8(l.library_path);
   }
+  j["started"] = started_of(l);
   return j;
 }
 

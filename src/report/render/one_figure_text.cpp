@@ -48,6 +48,7 @@ std::string compare_head(const MixReport &r, const MixComparison &mc) {
           100 * mc.options.confidence);
   if (!c.paired)
     o += unpaired_line(mc.options.drift, r.program() ? "program --variant" : "run --variant");
+  o += started_differently(r.sets[0].set, 0, r.sets[mc.other].set, mc.other);
   return o;
 }
 

@@ -114,6 +114,16 @@ std::string landing_line(const Set &s);
 // ratio is of two places as well as two memsets; "" where alike.
 std::string landed_differently(const Set &a, size_t ia, const Set &b, size_t ib);
 
+// Whether two sets' programs were started alike: directly (a copy naming
+// a library's loader is started directly too), or both through a loader.
+bool started_alike(const Set &a, const Set &b);
+
+// "started differently: [2] b through its loader, [1] a directly: ...",
+// with its line feed, where one set's programs were started through a
+// loader and the other's were not (a campaign from before copies); "" where
+// alike.
+std::string started_differently(const Set &a, size_t ia, const Set &b, size_t ib);
+
 // "unpaired: separate campaigns can drift as a whole; ...": the warning of
 // a comparison of runs from separate campaigns, with its line feed, naming
 // the command that would interleave them ("run --variant").

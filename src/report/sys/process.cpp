@@ -217,7 +217,7 @@ int prepare_child(const Command &cmd) {
       environ = child_env;
       execvp(argv[0], argv);
     } else {
-      execve(argv[0], argv, child_env);
+      execve(cmd.file.empty() ? argv[0] : cmd.file.c_str(), argv, child_env);
     }
     err = errno;
   }

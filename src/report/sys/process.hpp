@@ -32,7 +32,8 @@ int take_interrupt();
 std::string signal_name(int sig);
 
 struct Command {
-  std::vector<std::string> argv;               // argv[0] is the program
+  std::vector<std::string> argv; // argv[0] is the program
+  std::string file;              // the file started where it is not argv[0] (a copy of it)
   std::optional<std::vector<std::string>> env; // NAME=VALUE; none: this tool's own
   bool search_path = false;                    // look argv[0] up on PATH
   int cpu = -1;                                // pin to this processor; -1: no pinning
