@@ -59,7 +59,7 @@ for engine in memset-batch memset-bench; do
     env) b+=(--env "PAD=$(head -c 3072 /dev/zero | tr '\0' x)") ;;
     *) [ -z "$(wrapper "$way" "$e")" ] || b=(--variant b --bench "$(wrapper "$way" "$e")") ;;
     esac
-    out=$tmp/$way-$engine
+    out=$tmp/aa-$way-$engine
     "$report" run --out "$out" --budget "$budget" --engine "${engine#memset-}" \
       --variant a --bench "$e" "${b[@]}" 2>/dev/null || true
     "$report" summary "$out" >"$out.txt" 2>&1 || true

@@ -28,18 +28,20 @@ echo "$asm" | awk '/^[0-9a-f]+ <.*>:$/ { fn = $0 } /rep stos/ { print fn }' |
 # A run: the mark, the header in its order, 32768 values of three decimals.
 "$batch" "$tmp/b.txt" >"$tmp/out" 2>&1 || fail "a run: status $?: $(cat "$tmp/out")"
 [ -s "$tmp/out" ] && fail "a run printed: $(cat "$tmp/out")"
-[ "$(head -1 "$tmp/b.txt")" = "# memset-batch 1" ] || fail "mark: $(head -1 "$tmp/b.txt")"
+[ "$(head -1 "$tmp/b.txt")" = "# memset-batch 3" ] || fail "mark: $(head -1 "$tmp/b.txt")"
+# Where malloc put the buffer, as its own address says it.
+sed -n 8p "$tmp/b.txt" | grep -qE '^# buffer: ([0-9]|[1-5][0-9]|6[0-3])$' || fail "buffer: $(sed -n 8p "$tmp/b.txt")"
 [ "$(sed -n '2,7p' "$tmp/b.txt" | cut -d: -f1 | tr '\n' ' ')" = "# lengths # seed # resolution # read_cost # loop # batch " ] ||
   fail "header: $(sed -n '2,7p' "$tmp/b.txt")"
-[ "$(tail -n +8 "$tmp/b.txt" | grep -cE '^[0-9]+\.[0-9]{3}$')" = 32768 ] || fail "values: $(tail -n +8 "$tmp/b.txt" | grep -vcE '^[0-9]+\.[0-9]{3}$') malformed"
+[ "$(tail -n +9 "$tmp/b.txt" | grep -cE '^[0-9]+\.[0-9]{3}$')" = 32768 ] || fail "values: $(tail -n +9 "$tmp/b.txt" | grep -vcE '^[0-9]+\.[0-9]{3}$') malformed"
 # The longest fill costs more a call than the loop itself.
 awk 'NR == 6 { loop = $3 } END { if (!($1 > loop)) exit 1 }' "$tmp/b.txt" || fail "32 KiB costs no more than the empty loop"
 
 # Random lengths: every length of a band carries the band's value.
 "$batch" "$tmp/r.txt" --random-lengths 3-7,100-200 --seed 9 || fail "random lengths: status $?"
 [ "$(sed -n '2p;3p' "$tmp/r.txt" | tr '\n' ' ')" = "# lengths: random # seed: 9 " ] || fail "random header"
-[ "$(sed -n '10,14p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 3..7 holds several values"
-[ "$(sed -n '107,207p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 100..200 holds several values"
+[ "$(sed -n '11,15p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 3..7 holds several values"
+[ "$(sed -n '108,208p' "$tmp/r.txt" | sort -u | wc -l)" = 1 ] || fail "band 100..200 holds several values"
 
 # Told where to land, a run says so in its header, which the report reads.
 "$batch" "$tmp/p.txt" --align random --seed 5 --footprint 65536 || fail "a placed run failed"
@@ -126,7 +128,7 @@ grep -q "^at: $tmp/t16: .* (fills 16 bytes past a 64-byte line, walking 32768 by
 # keeps the capture and the mix, and its summary is the mix's.
 printf '# memset-mix 1\n8 70\n300 30\n' >"$tmp/mix.txt"
 "$batch" "$tmp/p.txt" --replay "$tmp/mix.txt" --seed 4 || fail "replay: status $?"
-[ "$(sed -n 2p "$tmp/p.txt")" = "# lengths: replay" ] && [ "$(wc -l <"$tmp/p.txt")" = 8 ] ||
+[ "$(sed -n 2p "$tmp/p.txt")" = "# lengths: replay" ] && [ "$(wc -l <"$tmp/p.txt")" = 9 ] ||
   fail "replay file: $(cat "$tmp/p.txt")"
 printf '# memset-mix 1\n8 0\n' >"$tmp/nomix.txt"
 "$batch" "$tmp/p.txt" --replay "$tmp/nomix.txt" --seed 4 2>"$tmp/err"

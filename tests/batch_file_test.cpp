@@ -2,6 +2,7 @@
 // refuses, by file and line.
 
 #include "report/formats/batch_file.hpp"
+#include "report/formats/sets.hpp"
 #include "report/sys/errors.hpp"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ namespace {
 
 BatchRun a_run() {
   BatchRun r;
-  r.header = {true, 7, 26, 41000, 2125, 26000, false, {}};
+  r.header = {true, 7, 26, 41000, 2125, 26000, false, {}, std::nullopt};
   for (size_t k = 1; k <= kLengths; k++)
     r.values.push_back(7000 + k * 30 + k % 1000);
   return r;
@@ -37,6 +38,37 @@ TEST(BatchFile, ReadsBackExactlyWhatTheEngineWrites) {
   EXPECT_EQ(batch_text(back), text);
   EXPECT_EQ(text.substr(text.find("# read_cost"), 24), "# read_cost: 41.000\n# lo");
   EXPECT_FALSE(is_batch_text("1\n2\n"));
+}
+
+// A run whose fills were not placed says where malloc put its buffer (the
+// third version's key); a file without it, of the first, reads as before.
+TEST(BatchFile, WhereTheBufferLayIsReadBackAndNamedWhereSetsDiffer) {
+  BatchRun r = a_run();
+  r.header.buffer = 16;
+  std::string text = batch_text(r);
+  EXPECT_EQ(text.substr(0, 17), "# memset-batch 3\n");
+  EXPECT_NE(text.find("# batch: 26000\n# buffer: 16\n"), std::string::npos);
+  BatchRun back = parse_batch(text, "b.txt");
+  EXPECT_EQ(back.header.buffer, std::optional<int>(16));
+  EXPECT_EQ(batch_text(back), text);
+  std::string far = text;
+  far.replace(far.find("# buffer: 16"), 12, "# buffer: 64");
+  EXPECT_EQ(refusal(far), "b.txt:8: 'buffer' cannot be '64'");
+  std::string lost = text;
+  lost.erase(lost.find("# buffer: 16\n"), 13);
+  EXPECT_NE(refusal(lost).find("b.txt:8: expected '# buffer: VALUE'"), std::string::npos)
+      << refusal(lost);
+  EXPECT_EQ(landing_text({}, 16),
+            "at the start of one 32 KiB buffer, 16 bytes past a 64-byte line where malloc put it, "
+            "hot (the default)");
+  Set a, b, old;
+  a.batch = back.header;
+  b.batch = back.header;
+  b.batch->buffer = 32;
+  old.batch = a_run().header;
+  EXPECT_TRUE(landed_apart(a, b)) << "16 and 32 past a line are two places";
+  EXPECT_FALSE(landed_apart(a, old)) << "a file that does not say tells nothing";
+  EXPECT_FALSE(landed_apart(a, a));
 }
 
 // A run told where its fills land: the second version's two keys, read
@@ -87,8 +119,9 @@ TEST(BatchFile, RefusesAnythingElseNamingFileAndLine) {
     std::string text, want;
   } cases[] = {
       {"", "b.txt: empty file"},
-      {with("# memset-batch 1", "# memset-batch 3"),
+      {with("# memset-batch 1", "# memset-batch 4"),
        "b.txt:1: not a memset-batch file of a version"},
+      {with("# memset-batch 1", "# memset-batch 3"), "b.txt:8: expected '# buffer: VALUE'"},
       {with("# memset-batch 1", "# memset-batch 2"), "b.txt:8: expected '# align: VALUE'"},
       {with("# seed: 7", "# seed: 07"), "b.txt:3: 'seed' cannot be '07'"},
       {with("# lengths: random", "# lengths: shuffled"), "b.txt:2: 'lengths' cannot be"},

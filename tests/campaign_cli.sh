@@ -128,7 +128,7 @@ expect 2 "more with settings" -- "$report" run --more "$tmp/dec" --variant c
 # A failing run: status 4 with the benchmark's status; complete rounds stay,
 # the round under way goes.
 FAKE_MODE=fail expect 4 "failing run" -- "$report" run --out "$tmp/fails" --runs 4 --bench "$tmp/fake" --variant a --variant b
-grep -q "round 2 of 4 (.) failed: benchmark exit status 3; campaign stopped, 1 round complete" "$tmp/err" ||
+grep -q "round 2 of 4 (.) failed: benchmark exit status 3; campaign stopped, 1 round complete, kept in '$tmp/fails'; more rounds: memset-report run --more '$tmp/fails'$" "$tmp/err" ||
   fail "failure not reported: $(cat "$tmp/err")"
 [ "$(cd "$tmp/fails" && ls a b | grep -c '^run-')" = 2 ] && [ ! -e "$tmp/fails/a/run-002.txt" ] ||
   fail "after the failure: $(cd "$tmp/fails" && ls -R)"

@@ -139,22 +139,19 @@ TEST(Help, NamesEveryOptionACommandTakesInItsSynopsisAndItsList) {
 }
 
 TEST(StopLine, SaysHowTheCampaignEndedAndWhatWouldGoOn) {
-  CampaignEnd decided{"c", Stop::Decided, true, 288, 288, 41.25, {}, 0};
+  CampaignEnd decided{"c", Stop::Decided, true, true, 288, 288, 41.25, {}, 0, {}};
   EXPECT_EQ(stop_line(decided), "memset-report: decided after 288 rounds in 41.2 s\n");
-  CampaignEnd budget{"my camp",
-                     Stop::Budget,
-                     true,
-                     300,
-                     120,
-                     60.04,
-                     {{"b", {{2, 7}, {11585, 13776}}}, {"c", {{2, 7}}}},
-                     60};
+  CampaignEnd budget{"my camp", Stop::Budget,
+                     true,      true,
+                     300,       120,
+                     60.04,     {{"b", {{2, 7}, {11585, 13776}}}, {"c", {{2, 7}}}},
+                     60,        {}};
   // Worded as its summary's "stopped:" line words it.
   EXPECT_EQ(stop_line(budget),
             "memset-report: its budget of 60 s was spent before it was decided: 120 rounds (300 "
             "in all) in 60.0 s; still unclear: "
             "b 2..7, 11585..13776, c 2..7; more rounds: memset-report run --more 'my camp'\n");
-  CampaignEnd plain{"p", Stop::Runs, false, 11, 11, 3.0, {}, 0};
+  CampaignEnd plain{"p", Stop::Runs, false, false, 11, 11, 3.0, {}, 0, {}};
   EXPECT_EQ(stop_line(plain), "memset-report: 11 runs in 3.0 s\n");
 }
 
@@ -268,10 +265,23 @@ TEST(Options, AReplayAndAProgramTakeTheirOwnOptionsAndTheCommandWhole) {
 }
 
 TEST(StopLine, AOneFigureCampaignNamesItsUndecidedVariantsAlone) {
-  CampaignEnd e{"c", Stop::Budget, true, 40, 40, 60.2, {{"sse2", {{0, 0}}}}, 60};
+  CampaignEnd e{"c", Stop::Budget, true, true, 40, 40, 60.2, {{"sse2", {{0, 0}}}}, 60, {}};
   EXPECT_EQ(stop_line(e), "memset-report: its budget of 60 s was spent before it was decided: 40 "
                           "rounds in 60.2 s; still unclear: sse2; more rounds: memset-report run "
                           "--more 'c'\n");
+}
+
+TEST(StopLine, ACampaignSaysWhereItDecidedWhereTheFillsHidAndWhenNothingWasCompared) {
+  CampaignEnd hid{"c", Stop::Decided, true, true, 74, 74, 30.5, {}, 0, {{"b", {{3, 860}}}}};
+  EXPECT_EQ(stop_line(hid),
+            "memset-report: decided elsewhere after 74 rounds in 30.5 s; unclear where the fills "
+            "hide in the readings, which more rounds do not change (--engine batch reads them): "
+            "b 3..860\n");
+  CampaignEnd alone{"p", Stop::Decided, true, false, 11, 11, 0.1, {}, 10, {}};
+  EXPECT_NE(stop_line(alone).find("one variant, so nothing was compared and nothing decided"),
+            std::string::npos)
+      << stop_line(alone);
+  EXPECT_EQ(stop_line(alone).find("decided after"), std::string::npos);
 }
 
 } // namespace

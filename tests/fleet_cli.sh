@@ -112,8 +112,9 @@ EOF
 
 # --more: every host's campaign goes on where it was, and comes back.
 before=$(grep -c '^order:' "$tmp/aa/alpha/context.txt")
-expect 0 "fleet --more" -- "$report" fleet --more "$tmp/aa" "${ssh[@]}"
+expect 0 "fleet --more" -- "$report" fleet --more "$tmp/aa" --budget 3 "${ssh[@]}"
 [ "$(grep -c '^order:' "$tmp/aa/alpha/context.txt")" -gt "$before" ] || fail "--more added no rounds on alpha"
+grep -qx "budget: 3 s" "$tmp/aa/beta/context.txt" || fail "--more --budget did not reach beta: $(grep budget "$tmp/aa/beta/context.txt")"
 grep -qx "host: beta ok beta" "$tmp/aa/fleet.txt" || fail "--more: $(cat "$tmp/aa/fleet.txt")"
 
 # A program campaign on every host: its time's verdicts side by side.
@@ -172,6 +173,7 @@ expect 2 "--out in the campaign" -- "$report" fleet --hosts "$tmp/hosts" --out "
 expect 2 "not a campaign" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/x" -- summary
 printf '@grp/alpha\n' >"$tmp/groups"
 expect 1 "a hostgroup" -- "$report" fleet --hosts "$tmp/groups" --out "$tmp/x" -- run
+expect 2 "--budget without --more" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/x" --budget 5 -- run
 expect 1 "a folder in use" -- "$report" fleet --hosts "$tmp/hosts" --out "$tmp/aa" -- run
 [ ! -e "$tmp/x" ] || fail "a refused fleet made its folder"
 finish

@@ -365,6 +365,8 @@ TEST(Fleet, HostsFileLoginsBecomePlainFolderNames) {
   EXPECT_THROW(read_hosts("alpha\n@group/beta\n", "hosts"), InputError);
   EXPECT_THROW(read_hosts("# nothing\n\n", "hosts"), InputError);
   EXPECT_THROW(read_hosts("user@\n", "hosts"), InputError);
+  // Words before the host are the ssh command GNU parallel runs: "my host" names none.
+  EXPECT_THROW(read_hosts("space host\n", "hosts"), InputError);
 }
 
 TEST(Fleet, TheRecordReadsBackAsWrittenAndRefusesWhatItCannotBe) {

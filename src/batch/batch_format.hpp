@@ -27,8 +27,18 @@
 //                             the footprint)
 //   # footprint: 16384        bytes of the region the fills walk; 0: one place
 //
-// Files without them keep the first mark, byte for byte as before, so that
-// every reader of the first version reads what it always read.
+// A run whose fills were not placed (the default: at the start of its one
+// buffer) has the mark kMarkBuffer and one key after the batch: where
+// malloc put the buffer's start, since that offset moves the cost of a fill
+// as --align does (16 past a line in memset-batch here, 32 in a small C
+// program, on the same machine):
+//
+//   # memset-batch 3
+//   ...
+//   # buffer: 16              bytes the buffer starts past a 64-byte line
+//
+// Files of the first mark (written before the buffer was recorded) are read
+// as they always were: where their buffer lay is not known.
 
 #include <cstddef>
 
@@ -36,6 +46,8 @@ namespace batch_format {
 
 constexpr const char *kMark = "# memset-batch 1";
 constexpr const char *kMarkPlaced = "# memset-batch 2";
+constexpr const char *kMarkBuffer = "# memset-batch 3";
+constexpr const char *kBufferKey = "buffer";
 enum Key { kLengthsKey, kSeed, kResolution, kReadCost, kLoop, kBatch, kKeys };
 constexpr const char *kKeyNames[kKeys] = {"lengths",   "seed", "resolution",
                                           "read_cost", "loop", "batch"};

@@ -33,7 +33,8 @@
 // region larger than a cache level is met cold. Without either, the fills
 // are where they always were: at the start of the 32 KiB buffer, hot.
 //
-// Writes the file batch_format.hpp describes. Status 0 after a complete run,
+// Writes the file batch_format.hpp describes, with where malloc put the
+// buffer where the fills were not placed. Status 0 after a complete run,
 // 1 for a bad command line, 2 when the file or the buffer cannot be had; a
 // message on standard error says which, and nothing else is printed.
 
@@ -436,10 +437,11 @@ int main(int argc, char **argv) {
     }
     value[len] = fastest(std::false_type{}, Lengths{len, nullptr}, calls, len);
   }
+  const auto buffer = (unsigned)((uintptr_t)dest % kLine);
   std::free(dest);
   std::free(place.base);
 
-  bool ok = std::fprintf(out, "%s\n", o.placed() ? kMarkPlaced : kMark) > 0;
+  bool ok = std::fprintf(out, "%s\n", o.placed() ? kMarkPlaced : kMarkBuffer) > 0;
   ok = ok && std::fprintf(out, "# %s: %s\n", kKeyNames[kLengthsKey],
                           o.replay          ? kReplay
                           : o.bands.empty() ? kFixed
@@ -457,6 +459,8 @@ int main(int argc, char **argv) {
                                                         : std::to_string(o.align);
     ok = ok && std::fprintf(out, "# %s: %s\n", kPlacedKeyNames[kAlign], align.c_str()) > 0;
     ok = ok && std::fprintf(out, "# %s: %llu\n", kPlacedKeyNames[kFootprint], o.footprint) > 0;
+  } else {
+    ok = ok && std::fprintf(out, "# %s: %u\n", kBufferKey, buffer) > 0;
   }
   for (size_t len = 1; ok && len < value.size(); len++)
     ok = std::fprintf(out, "%.*f\n", kDecimals, value[len]) > 0;

@@ -225,23 +225,32 @@ private:
     CampaignEnd e{opt_.out,
                   stop,
                   interleaved_,
+                  jobs_.size() > 1,
                   rounds_,
                   rounds_ - opt_.done,
                   seconds,
                   {},
-                  fixed_ ? 0 : opt_.budget};
-    if (!observer_ || stop == Stop::Decided)
+                  fixed_ ? 0 : opt_.budget,
+                  {}};
+    if (!observer_)
       return e;
-    for (const auto &u : observer_->undecided()) {
-      const std::string &name = jobs_[u.variant].name;
-      if (e.undecided.empty() || e.undecided.back().variant != name)
-        e.undecided.push_back({name, {}});
-      auto &spans = e.undecided.back().spans;
-      if (!spans.empty() && spans.back().second + 1 == u.from)
-        spans.back().second = u.to; // adjacent: one span
-      else
-        spans.push_back({u.from, u.to});
-    }
+    auto spans_of = [&](const std::vector<UndecidedBand> &bands) {
+      std::vector<Undecided> out;
+      for (const auto &u : bands) {
+        const std::string &name = jobs_[u.variant].name;
+        if (out.empty() || out.back().variant != name)
+          out.push_back({name, {}});
+        auto &spans = out.back().spans;
+        if (!spans.empty() && spans.back().second + 1 == u.from)
+          spans.back().second = u.to; // adjacent: one span
+        else
+          spans.push_back({u.from, u.to});
+      }
+      return out;
+    };
+    e.hidden = spans_of(observer_->hidden());
+    if (stop != Stop::Decided)
+      e.undecided = spans_of(observer_->undecided());
     return e;
   }
 
@@ -286,6 +295,9 @@ private:
     std::string kept = cleanup_.complete ? plural(cleanup_.complete, unit_) +
                                                " complete, kept in '" + opt_.out + "'"
                                          : std::string("no complete ") + unit_ + ", nothing kept";
+    // Rounds of variants go on from where they stopped.
+    if (cleanup_.complete && interleaved_)
+      kept += "; more rounds: memset-report run --more " + shell_quoted(opt_.out);
     throw Failure(why.status, std::string(why.what()) + "; campaign stopped, " + kept);
   }
 

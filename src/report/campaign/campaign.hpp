@@ -97,11 +97,13 @@ struct CampaignEnd {
   std::string folder;
   Stop stop = Stop::Runs;           // decided, budget, or runs (a fixed count)
   bool interleaved = false;         // rounds of variants, or runs
+  bool compared = false;            // two variants or more: a comparison to decide
   unsigned total = 0;               // complete runs (rounds), earlier sessions' included
   unsigned added = 0;               // of them, this session's
   double seconds = 0;               // this session's
   std::vector<Undecided> undecided; // per variant still undecided, in order
   double budget = 0;                // this session's, where it ran until decided
+  std::vector<Undecided> hidden;    // per variant unclear where the fills hide, in order
 };
 
 // Runs the campaign. A new folder that already holds one is refused before

@@ -4,6 +4,7 @@
 
 #include "report/campaign/fleet.hpp"
 
+#include "report/formats/campaign_folder.hpp"
 #include "report/sys/clock.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"
@@ -31,7 +32,7 @@ constexpr const char *kRemoteScript =
     "[ \"$v\" = \"memset-report $MEMSET_FLEET_VERSION\" ] || "
     "{ echo \"this host's $v is not memset-report $MEMSET_FLEET_VERSION\" >&2; exit 97; }; "
     "eval \"set -- $MEMSET_FLEET_CAMPAIGN\"; "
-    "if [ \"$1\" = --more ]; then exec memset-report run --more \"$0\"; fi; "
+    "if [ \"$1\" = --more ]; then shift; exec memset-report run --more \"$0\" \"$@\"; fi; "
     "c=$1; shift; exec memset-report \"$c\" --out \"$0\" \"$@\"";
 static_assert(kRemoteMissing == 96 && kRemoteOtherVersion == 97, "the script's statuses");
 
@@ -65,7 +66,7 @@ std::string last_line(const std::string &log, const std::string &folder) {
 
 bool whole_folder(const fs::path &p) {
   std::error_code ec;
-  const fs::path record = p / "context.txt";
+  const fs::path record = p / kRecordFile;
   return fs::is_regular_file(record, ec) && fs::file_size(record, ec) > 0;
 }
 
@@ -169,11 +170,18 @@ FleetRecord run_fleet(const FleetRequest &r, bool &interrupted) {
   for (char **e = environ; *e; e++)
     if (std::string(*e).rfind("MEMSET_FLEET_", 0) != 0)
       env.push_back(*e);
-  env.push_back("MEMSET_FLEET_CAMPAIGN=" +
-                (r.more ? std::string("--more") : shell_words(r.campaign)));
+  std::vector<std::string> more = {"--more"};
+  more.insert(more.end(), r.more_words.begin(), r.more_words.end());
+  env.push_back("MEMSET_FLEET_CAMPAIGN=" + shell_words(r.more ? more : r.campaign));
   env.push_back("MEMSET_FLEET_VERSION=" + r.version);
   cmd.env = env;
   cmd.output_to_stderr = true;
+
+  // With --more, each host's record as it was: a host whose new rounds
+  // never came back keeps its campaign, and how it ended, as they were.
+  std::vector<std::string> records_before;
+  for (const auto &h : r.hosts)
+    records_before.push_back(r.more ? read_small(out / h.folder / kRecordFile) : "");
 
   Outcome o;
   {
@@ -190,7 +198,9 @@ FleetRecord run_fleet(const FleetRequest &r, bool &interrupted) {
   rec.date = utc_now();
   const auto ends = read_joblog(read_small(work / "joblog"));
   const std::string said = read_small(log);
-  for (FleetHost h : r.hosts) {
+  for (size_t k = 0; k < r.hosts.size(); k++) {
+    FleetHost h = r.hosts[k];
+    const FleetHost before = h;
     const JobEnd *end = nullptr;
     for (const auto &[folder, e] : ends)
       if (folder == h.folder)
@@ -202,6 +212,12 @@ FleetRecord run_fleet(const FleetRequest &r, bool &interrupted) {
     else if (!end)
       h.why = interrupted ? "the fleet was interrupted before its campaign ended"
                           : "its job never ran (" + o.describe() + ")";
+    if (r.more && h.state == HostState::Interrupted && whole_folder(out / h.folder) &&
+        read_small(out / h.folder / kRecordFile) == records_before[k]) {
+      h.state = before.state;
+      h.why = "fleet --more was interrupted before this host's new rounds came back; its "
+              "folder holds its campaign as it was";
+    }
     rec.hosts.push_back(h);
   }
   const std::string record = (out / kFleetFile).string();

@@ -25,8 +25,10 @@ struct FleetRequest {
   std::vector<FleetHost> hosts;      // from the hosts file, or the record with --more
   std::vector<std::string> campaign; // "run", its options (no --out); with --more: none
   bool more = false;                 // go on with each host's campaign in DIR/HOST
-  std::string ssh;                   // parallel's --ssh; "" for ssh
-  std::string version;               // this tool's: every host's must say the same
+  std::vector<std::string>
+      more_words;      // with --more: what each host's run --more takes too (--budget S)
+  std::string ssh;     // parallel's --ssh; "" for ssh
+  std::string version; // this tool's: every host's must say the same
 };
 
 // How a host's job ended, from parallel's job log: its exit value and

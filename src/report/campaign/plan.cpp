@@ -52,7 +52,9 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
     r.timeout = opt.timeout;
   r.env = opt.env;
   r.env_inherited = inherited_steering();
-  r.bench = absolute_bench(opt.bench);
+  // A program campaign times the command itself: no engine runs in it.
+  if (opt.program.empty())
+    r.bench = absolute_bench(opt.bench);
   r.engine = opt.engine;
   r.random_lengths = opt.random_lengths;
   r.landing = opt.landing;
@@ -68,7 +70,12 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
     return r;
   r.seed = seed;
   for (const auto &j : jobs) {
-    r.variants.push_back({j.name, j.launch.settings(), absolute_bench(j.bench), "", "", {}});
+    r.variants.push_back({j.name,
+                          j.launch.settings(),
+                          opt.program.empty() ? absolute_bench(j.bench) : "",
+                          "",
+                          "",
+                          {}});
     if (const auto &t = j.launch.libc()) {
       r.variants.back().libc.loader = t->loader;
       r.variants.back().libc.library_path = t->library_path();

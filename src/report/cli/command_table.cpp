@@ -326,10 +326,12 @@ const CommandDef kFleet{
      {&kOut, "the fleet's folder: each host's campaign comes back into DIR/HOST"},
      {&kSsh},
      {&kMore, "go on with every host's campaign in the fleet DIR (run --more\n"
-              "there), on the hosts its record names"}},
+              "there), on the hosts its record names"},
+     {&kBudget, "with --more: each host's run --more runs until decided for\n"
+                "at most S seconds more"}},
     false,
     "usage: memset-report fleet --hosts FILE --out DIR [--ssh COMMAND] -- CAMPAIGN [ARG...]\n"
-    "       memset-report fleet --more DIR [--ssh COMMAND]\n"
+    "       memset-report fleet --more DIR [--budget S] [--ssh COMMAND]\n"
     "CAMPAIGN: run, tune, census or program, with its options but --out\n",
     "Runs the same campaign on every host of FILE at once, through GNU parallel\n"
     "over ssh: each host runs it alone, with its own memset-report (which must be\n"

@@ -61,22 +61,37 @@ std::string stop_line(const CampaignEnd &e) {
   std::string done = plural(e.added, e.interleaved ? "round" : "run") +
                      (e.total > e.added ? " (" + std::to_string(e.total) + " in all)" : "") +
                      fmt(" in %.1f s", e.seconds);
+  // "b 2..7, 11585..13776" for each variant's spans.
+  auto spans_text = [](const std::vector<Undecided> &per_variant) {
+    std::vector<std::string> words;
+    for (const auto &u : per_variant)
+      for (size_t i = 0; i < u.spans.size(); i++)
+        words.push_back(u.spans[i].second == 0 // one figure a run, no lengths
+                            ? u.variant
+                            : (i ? "" : u.variant + " ") + std::to_string(u.spans[i].first) + ".." +
+                                  std::to_string(u.spans[i].second));
+    return printable(joined(words));
+  };
+  // Where the fills hide, the campaign could not read, not decide.
+  const std::string hidden =
+      e.hidden.empty() ? ""
+                       : "; unclear where the fills hide in the readings, which more rounds "
+                         "do not change (--engine batch reads them): " +
+                             spans_text(e.hidden);
+  if (e.stop == Stop::Decided && !e.compared)
+    return "memset-report: " + done +
+           "; one variant, so nothing was compared and nothing decided: these are the least "
+           "rounds a campaign runs (--runs N runs more)\n";
   if (e.stop == Stop::Decided)
-    return "memset-report: decided after " + done + "\n";
+    return "memset-report: decided" + std::string(e.hidden.empty() ? "" : " elsewhere") +
+           " after " + done + hidden + "\n";
   // As its summary will say it.
   std::string line = e.stop == Stop::Budget
                          ? "memset-report: " + how_it_ended(e.stop, e.budget) + ": " + done
                          : "memset-report: " + done;
   if (e.undecided.empty())
-    return line + "\n";
-  std::vector<std::string> still;
-  for (const auto &u : e.undecided)
-    for (size_t i = 0; i < u.spans.size(); i++) // "b 2..7, 11585..13776"
-      still.push_back(u.spans[i].second == 0    // one figure a run, no lengths
-                          ? u.variant
-                          : (i ? "" : u.variant + " ") + std::to_string(u.spans[i].first) + ".." +
-                                std::to_string(u.spans[i].second));
-  line += "; still unclear: " + printable(joined(still));
+    return line + hidden + "\n";
+  line += "; still unclear: " + spans_text(e.undecided) + hidden;
   return line + "; more rounds: memset-report run --more " + printable(shell_quoted(e.folder)) +
          "\n";
 }

@@ -51,10 +51,12 @@ int fleet_command(const Options &o) {
     FleetRecord before =
         parse_fleet(read_regular_file(record, 1 << 20, "a fleet's record"), record);
     r.campaign = before.campaign;
+    if (o.has("--budget"))
+      r.more_words = {"--budget", fmt("%g", o.campaign.budget)};
     // Hosts whose folder came back go on; the others have nothing to go on with.
     for (const auto &h : before.hosts)
       if (fs::is_directory(fs::path(o.more) / h.folder))
-        r.hosts.push_back({h.folder, h.login, HostState::Ok, ""});
+        r.hosts.push_back(h);
       else
         std::fprintf(stderr, "memset-report: fleet: %s: no folder to go on with; left out\n",
                      h.folder.c_str());

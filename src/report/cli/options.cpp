@@ -48,6 +48,9 @@ void check_combinations(const Options &o) {
         refuse_together(o, "--more", c, "more rounds go to the fleet's own hosts and folder");
       if (!o.command_words.empty())
         throw UsageError("fleet --more takes no campaign: each host goes on with its own");
+    } else if (o.has("--budget")) {
+      throw UsageError("fleet --budget goes with --more; a new fleet's campaign takes its own "
+                       "after '--'");
     } else if (o.campaign.out.empty() || o.hosts.empty()) {
       throw UsageError("fleet needs --hosts FILE and --out DIR (or --more DIR)");
     } else if (o.command_words.empty()) {

@@ -48,7 +48,10 @@ std::string milli_text(uint64_t v) {
 std::string batch_text(const BatchRun &r) {
   using namespace batch_format;
   const BatchHeader &h = r.header;
-  std::string o = std::string(h.landing.placed() ? kMarkPlaced : kMark) + "\n";
+  std::string o = std::string(h.landing.placed() ? kMarkPlaced
+                              : h.buffer         ? kMarkBuffer
+                                                 : kMark) +
+                  "\n";
   auto key = [&](Key k, const std::string &v) {
     o += std::string("# ") + kKeyNames[k] + ": " + v + "\n";
   };
@@ -62,6 +65,8 @@ std::string batch_text(const BatchRun &r) {
     o += std::string("# ") + kPlacedKeyNames[kAlign] + ": " + align_word(h.landing.align) + "\n";
     o += std::string("# ") + kPlacedKeyNames[kFootprint] + ": " +
          std::to_string(h.landing.footprint) + "\n";
+  } else if (h.buffer) {
+    o += std::string("# ") + kBufferKey + ": " + std::to_string(*h.buffer) + "\n";
   }
   for (uint64_t v : r.values)
     o += milli_text(v) + "\n";
@@ -71,11 +76,12 @@ std::string batch_text(const BatchRun &r) {
 bool BatchHeader::operator==(const BatchHeader &o) const {
   return random == o.random && replay == o.replay && seed == o.seed && resolution == o.resolution &&
          read_cost == o.read_cost && loop == o.loop && batch_ticks == o.batch_ticks &&
-         landing == o.landing;
+         landing == o.landing && buffer == o.buffer;
 }
 
 bool is_batch_text(const std::string &text) {
-  for (const char *m : {batch_format::kMark, batch_format::kMarkPlaced}) {
+  for (const char *m :
+       {batch_format::kMark, batch_format::kMarkPlaced, batch_format::kMarkBuffer}) {
     const std::string mark = std::string(m) + "\n";
     if (text.compare(0, mark.size(), mark) == 0)
       return true;
@@ -92,6 +98,7 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
   BatchRun r;
   r.values.reserve(kLengths);
   size_t line = 0, keys = kKeys;
+  bool buffered = false;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos)
@@ -100,12 +107,25 @@ BatchRun parse_batch(const std::string &text, const std::string &name) {
     start = end + 1;
     line++;
     if (line == 1) {
+      buffered = s == kMarkBuffer;
       if (s == kMarkPlaced)
         keys = kKeys + kPlacedKeys;
+      else if (buffered)
+        keys = kKeys + 1;
       else if (s != kMark)
         bad(name, 1,
             "not a memset-batch file of a version this tool reads (expected '" +
-                std::string(kMark) + "' or '" + kMarkPlaced + "')");
+                std::string(kMark) + "', '" + kMarkPlaced + "' or '" + kMarkBuffer + "')");
+      continue;
+    }
+    if (buffered && line == 2 + kKeys) {
+      const std::string prefix = std::string("# ") + kBufferKey + ": ";
+      if (s.compare(0, prefix.size(), prefix) != 0)
+        bad(name, line, std::string("expected '") + prefix + "VALUE', found '" + s + "'");
+      auto b = canonical_whole(s.substr(prefix.size()));
+      if (!b || *b >= kLine)
+        bad(name, line, "'buffer' cannot be '" + s.substr(prefix.size()) + "'");
+      r.header.buffer = (int)*b;
       continue;
     }
     if (line > 1 + kKeys && line <= 1 + keys) {

@@ -24,6 +24,9 @@ struct BatchHeader {
   uint64_t batch_ticks = 0; // ticks a batch spans at least
   bool replay = false;      // one value: a program's mix of lengths
   Landing landing;          // where the fills landed (the default in a first-version file)
+  // Where they were not placed: bytes the buffer started past a line;
+  // none in files from before it was recorded. Runs of one set may differ.
+  std::optional<int> buffer;
   bool operator==(const BatchHeader &o) const;
 };
 

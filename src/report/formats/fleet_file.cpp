@@ -4,6 +4,7 @@
 
 #include "report/formats/record_values.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/process.hpp"
 #include "report/sys/text.hpp"
 
 #include <set>
@@ -99,6 +100,15 @@ std::vector<FleetHost> read_hosts(const std::string &text, const std::string &na
     std::optional<std::string> folder = host_folder(line);
     if (!folder)
       refuse("no host in '" + line + "'");
+    // A login of several words is "SSHCOMMAND [OPTIONS] [USER@]HOST": its
+    // first word is what GNU parallel runs to reach the host.
+    if (const size_t space = line.find_first_of(" \t"); space != std::string::npos) {
+      const std::string command = line.substr(0, space);
+      if (!find_program(command))
+        refuse("'" + line + "': '" + command +
+               "' is no command found on PATH; a login of several words is 'SSHCOMMAND "
+               "[OPTIONS] [USER@]HOST', one host a line");
+    }
     if (hosts.size() == kMaxHosts)
       refuse("more than " + std::to_string(kMaxHosts) + " hosts");
     std::string unique = *folder;

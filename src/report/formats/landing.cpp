@@ -39,7 +39,11 @@ std::string level_words(const std::string &level) {
 
 } // namespace
 
-std::string landing_text(const Landing &l) {
+std::string landing_text(const Landing &l, std::optional<int> buffer) {
+  if (!l.placed() && buffer)
+    return "at the start of one 32 KiB buffer, " +
+           (*buffer ? std::to_string(*buffer) + " bytes past" : std::string("at the start of")) +
+           " a 64-byte line where malloc put it, hot (the default)";
   if (!l.placed())
     return "at the start of one 32 KiB buffer, hot (the default)";
   if (l.align == Landing::kAlignCapture)

@@ -40,6 +40,8 @@ std::optional<int> align_of(const std::string &word);
 // In words: "at the start of one 32 KiB buffer, hot (the default)", or
 // "16 bytes past a 64-byte line, walking 32768 bytes (L1)", "at random
 // offsets from a line, in one place".
-std::string landing_text(const Landing &l);
+// Where the fills were not placed, `buffer` (where a run file says it)
+// adds how far past a line malloc put the buffer.
+std::string landing_text(const Landing &l, std::optional<int> buffer = std::nullopt);
 
 } // namespace report

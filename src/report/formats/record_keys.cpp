@@ -325,7 +325,8 @@ std::vector<Key> variant_keys() {
       {"variant_bench",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &v : r.variants)
-           o.emplace_back(n, v.name + " " + v.bench);
+           if (!v.bench.empty()) // a program campaign's run no engine
+             o.emplace_back(n, v.name + " " + v.bench);
        },
        [](Record &r, const std::string &v) {
          auto [name, bench] = split_first(v);

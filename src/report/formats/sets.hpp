@@ -44,11 +44,22 @@ struct Set {
       l.level = record.landing.level;
     return l;
   }
+  // Where malloc put the buffer of fills that were not placed, as its
+  // first run file says it; none where it does not.
+  std::optional<int> buffer() const { return batch ? batch->buffer : std::nullopt; }
   // Its kind, as its run files say it (a record may be missing).
   CampaignKind kind() const { return kind_of(program, replay()); }
   // A program campaign's: the user's command timed, {wall_us, cpu_us} a run.
   bool program = false;
 };
+
+// Whether two sets' fills landed in different places: placed apart, or at
+// the start of buffers that malloc put at different offsets from a line
+// (where both sets' files say it).
+inline bool landed_apart(const Set &a, const Set &b) {
+  return a.landing() != b.landing() ||
+         (!a.landing().placed() && a.buffer() && b.buffer() && *a.buffer() != *b.buffer());
+}
 
 // A SET argument: a result file, a campaign folder, one variant's folder of
 // an interleaved campaign, or an interleaved campaign folder, which stands

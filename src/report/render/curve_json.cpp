@@ -98,7 +98,7 @@ ordered_json comparisons_json(const Report &r) {
     j["other"] = utf8(r.sets[c.other].set.label);
     const Engine engine = r.sets[c.base].set.engine;
     j["engine"] = engine_name(engine);
-    j["landed_differently"] = r.sets[c.base].set.landing() != r.sets[c.other].set.landing();
+    j["landed_differently"] = landed_apart(r.sets[c.base].set, r.sets[c.other].set);
     j["started_differently"] = !started_alike(r.sets[c.base].set, r.sets[c.other].set);
     j["measured"] = engine_measures(engine);
     j["paired"] = c.paired;

@@ -104,6 +104,8 @@ ordered_json context_of(const Set &set) {
                     {"footprint", l.footprint},
                     {"level", utf8(l.level)},
                     {"text", landing_text(l)}};
+    if (set.buffer())
+      c["landing"]["buffer"] = *set.buffer();
   }
   c["runs"] = set.runs.size();
   if (set.planned)

@@ -207,6 +207,10 @@ std::string render_one_figure_json(const MixReport &first, const MixReport *prog
       // null: the measurement cannot check the prediction (see width_ratio,
       // more_rounds).
       j["holds"] = p.holds ? ordered_json(*p.holds) : ordered_json(nullptr);
+      // Whether the measured interval also holds no change: then it
+      // cannot tell the prediction from nothing.
+      j["holds_no_change"] =
+          p.measured.interval && p.measured.diff_low <= 0 && p.measured.diff_high >= 0;
       if (m.interval)
         j["width_ratio"] = std::isfinite(p.width_ratio) ? ordered_json(p.width_ratio) : nullptr;
       if (p.more_rounds)

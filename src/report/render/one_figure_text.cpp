@@ -148,6 +148,10 @@ namespace {
 std::string check_text(const Prediction &p) {
   if (!p.measured.interval)
     return ": cannot check it (no measured interval: too few runs)";
+  // An interval that holds no change as well confirms nothing.
+  if (p.holds && *p.holds && p.measured.diff_low <= 0 && p.measured.diff_high >= 0)
+    return ": the measured interval holds the prediction and no change alike: the measurement "
+           "cannot tell the prediction from nothing";
   if (p.holds && *p.holds)
     return ": the measured interval holds the prediction";
   // A change smaller than predicted, of the same sign or none: the replay

@@ -251,7 +251,9 @@ std::string campaigns_table(const std::vector<const Set *> &sets) {
               : r.stop == Stop::Runs  ? "its fixed count of rounds"
                                       : "no record of how it ended";
     o += "<tr><td>" + esc(where) + "</td><td>" + kind_name(r.kind()) + "</td><td>" +
-         esc(engine_name(r.engine)) + "</td><td class=\"n\">" +
+         (r.kind() == CampaignKind::Program ? "none: the program itself, its CPU time"
+                                            : esc(engine_name(r.engine))) +
+         "</td><td class=\"n\">" +
          (r.rounds ? std::to_string(*r.rounds) : std::to_string(s->runs.size()) + " runs") +
          "</td><td class=\"n\">" + (r.elapsed ? fmt("%.1f s", *r.elapsed) : "") + "</td><td>" +
          ended + "</td></tr>\n";

@@ -276,15 +276,15 @@ std::string how_it_ended(Stop stop, double budget) {
 }
 
 std::string landing_line(const Set &s) {
-  return s.engine == Engine::Batch ? "landed: " + landing_text(s.landing()) + "\n" : "";
+  return s.engine == Engine::Batch ? "landed: " + landing_text(s.landing(), s.buffer()) + "\n" : "";
 }
 
 std::string landed_differently(const Set &a, size_t ia, const Set &b, size_t ib) {
-  if (a.landing() == b.landing())
+  if (!landed_apart(a, b))
     return "";
   return fmt("landed differently: [%zu] ", ia + 1) + printable(a.label) + " " +
-         landing_text(a.landing()) + fmt("; [%zu] ", ib + 1) + printable(b.label) + " " +
-         landing_text(b.landing()) +
+         landing_text(a.landing(), a.buffer()) + fmt("; [%zu] ", ib + 1) + printable(b.label) +
+         " " + landing_text(b.landing(), b.buffer()) +
          ": the ratio is of two places as well as two memsets, and says which is faster "
          "where each landed, not which memset is\n";
 }

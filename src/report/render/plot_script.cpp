@@ -144,11 +144,24 @@ std::optional<size_t> hidden_to(const Report &r) {
   return hidden;
 }
 
+// The first length drawn, counted from 0: memset-bench's length 1 is left
+// out, since its first call also binds memset; memset-batch binds it
+// before any batch, and draws every length.
+size_t first_drawn(const Report &r) {
+  return r.sets.empty() || r.sets[0].set.engine == Engine::Bench ? 1 : 0;
+}
+
+// "set logscale x 2\nset xrange [2:32768]\n", from the first length drawn.
+std::string x_axis(const Report &r) {
+  return fmt("set logscale x 2\nset xrange [%zu:32768]\n", first_drawn(r) + 1);
+}
+
 // The data: length, then per set its level, first and third quartile, and
-// for every set after the first its ratio to the first. Length 1 is left out.
+// for every set after the first its ratio to the first, from the first
+// length drawn.
 std::string data_block(const Report &r, YRange &y) {
   std::string s = "$data << EOD\n";
-  for (size_t k = 1; k < kLengths; k++) {
+  for (size_t k = first_drawn(r); k < kLengths; k++) {
     s += std::to_string(k + 1);
     for (const auto &sr : r.sets) {
       double q1 = sr.quartiles.q1[k], q3 = sr.quartiles.q3[k];
@@ -174,7 +187,7 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
   std::string s = "set multiplot\nset label 3 " + quoted(caption(r)) +
                   " at screen 0.01, screen 0.015 left font ',9'\n" +
                   fmt("set lmargin at screen 0.08\nset rmargin at screen %g\n", kPanelRight) +
-                  "set logscale x 2\nset xrange [2:32768]\nset grid\n" +
+                  x_axis(r) + "set grid\n" +
                   fmt("set key at screen %g, graph 1 left top vertical Left reverse font ',9'\n",
                       kPanelRight + 0.02);
   if (ratio_panel)
@@ -192,16 +205,18 @@ std::string curves_panel(const Report &r, const PlotOptions &opt, const YRange &
              std::max(1.0, y.lo * 0.8), y.hi * 1.3);
   else
     s += fmt("set yrange [0:%g]\n", y.hi * 1.2);
-  double first_lo = INFINITY, first_hi = 0;
-  for (size_t i = 0; i < n; i++) {
-    first_lo = std::min(first_lo, r.sets[i].levels[0].value());
-    first_hi = std::max(first_hi, r.sets[i].levels[0].value());
+  if (first_drawn(r) == 1) {
+    double first_lo = INFINITY, first_hi = 0;
+    for (size_t i = 0; i < n; i++) {
+      first_lo = std::min(first_lo, r.sets[i].levels[0].value());
+      first_hi = std::max(first_hi, r.sets[i].levels[0].value());
+    }
+    std::string first =
+        first_lo == first_hi ? ticks(first_lo) : ticks(first_lo) + " to " + ticks(first_hi);
+    s += "set label 1 " +
+         quoted("length 1 left out: its first call also binds memset (" + first + " ticks)") +
+         " at graph 0.02, graph 0.95 left font ',9'\n";
   }
-  std::string first =
-      first_lo == first_hi ? ticks(first_lo) : ticks(first_lo) + " to " + ticks(first_hi);
-  s += "set label 1 " +
-       quoted("length 1 left out: its first call also binds memset (" + first + " ticks)") +
-       " at graph 0.02, graph 0.95 left font ',9'\n";
   // The lengths whose fills hide in any set's readings, shaded in both
   // panels: a ratio there is no size, and one that shows is a bound.
   std::optional<size_t> hidden = hidden_to(r);
@@ -405,8 +420,8 @@ std::string small_multiples(const Report &r, size_t cols, size_t rows) {
        quoted(caption(r) + fmt(": %zu sets, each against [1] in its own panel; plot fewer sets "
                                "for their curves",
                                r.sets.size())) +
-       fmt(" font ',10' margins 0.07,%g,0.08,0.9 spacing 0.06,0.1\n", kPanelRight) +
-       "set logscale x 2\nset xrange [2:32768]\nset xtics 16\nset grid\nset format x '%g'\n" +
+       fmt(" font ',10' margins 0.07,%g,0.08,0.9 spacing 0.06,0.1\n", kPanelRight) + x_axis(r) +
+       "set xtics 16\nset grid\nset format x '%g'\n" +
        fmt("set yrange [%g:%g]\n", axis.lo, axis.hi) +
        fmt("set key at screen %g, screen 0.9 left top vertical Left reverse font ',9'\n",
            kPanelRight + 0.03);

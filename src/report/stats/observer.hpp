@@ -34,6 +34,9 @@ public:
   virtual std::string progress() const = 0; // for the progress line
   // The bands still undecided at the last look.
   virtual std::vector<UndecidedBand> undecided() const = 0;
+  // The bands the last look left unclear because the fills hide in the
+  // readings there, which more rounds would not change.
+  virtual std::vector<UndecidedBand> hidden() const { return {}; }
 };
 
 } // namespace report

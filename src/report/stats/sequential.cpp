@@ -27,11 +27,14 @@ bool Sequential::decide(double confidence) {
   o.confidence = confidence;
   unclear_ = 0;
   undecided_.clear();
+  hidden_.clear();
   for (size_t v = 1; v < series_.size(); v++)
     for (const auto &b : compare_series(series_[0], series_[v], o).bands)
       if (!b.decision().settled()) {
         unclear_++;
         undecided_.push_back({v, b.band.from, b.band.to});
+      } else if (b.hidden) {
+        hidden_.push_back({v, b.band.from, b.band.to});
       }
   return unclear_ == 0;
 }

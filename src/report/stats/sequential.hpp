@@ -22,6 +22,7 @@ public:
   void run_done(size_t variant, unsigned round, const RunValues &run) override;
   std::string progress() const override;
   std::vector<UndecidedBand> undecided() const override { return undecided_; }
+  std::vector<UndecidedBand> hidden() const override { return hidden_; }
 
   // Bands more rounds could decide at the last look, over all comparisons.
   size_t unclear() const { return unclear_; }
@@ -32,7 +33,7 @@ private:
   std::vector<BandSeries> series_;
   CompareOptions opt_;
   size_t unclear_ = 0;
-  std::vector<UndecidedBand> undecided_;
+  std::vector<UndecidedBand> undecided_, hidden_;
 };
 
 } // namespace report
