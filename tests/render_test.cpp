@@ -58,6 +58,19 @@ TEST(Render, ABatchedSetsLoopCostIsEveryRunsAndItsStepTheCampaigns) {
       << text;
   EXPECT_NE(text.find("though the floor below is less"), std::string::npos);
   EXPECT_NE(text.find("the campaign read a step of 26.00 ticks"), std::string::npos);
+  // Compared, the measured line says the batches fell short of what the
+  // engine promises; and its plot draws every length, its first too.
+  s.batch->batch_ticks = 1000;
+  Set t = s;
+  t.label = "c";
+  Report two = build_report({s, t}, {});
+  text = render_text(two, Unit::Ticks, false);
+  EXPECT_NE(text.find("but b's batches spanned only about 38 of the counter's steps"),
+            std::string::npos)
+      << text;
+  std::string plot = plot_script(two, terminal_for("x.png"), {});
+  EXPECT_NE(plot.find("\n1 "), std::string::npos) << "length 1 is drawn";
+  EXPECT_EQ(plot.find("left out"), std::string::npos);
 }
 
 TEST(Plot, LengthOneIsLeftOutOfTheRangeAndTwoSetsGetTwoPanels) {

@@ -53,6 +53,17 @@ struct Set {
   bool program = false;
 };
 
+// The counter steps a batched set's batches spanned, where that is short of
+// the 1000 meant: where the engine read a finer step than the campaign did
+// (memset-batch before it read steps with stragglers, such as Zen 4's 26
+// with differences of 1, as 1). None where they spanned what was meant.
+inline std::optional<double> short_batches(const Set &s) {
+  const auto &step = s.record.machine.tsc_step;
+  if (!s.batch || !step || *step <= 1.5 * (double)s.batch->resolution)
+    return std::nullopt;
+  return (double)s.batch->batch_ticks / *step;
+}
+
 // Whether two sets' fills landed in different places: placed apart, or at
 // the start of buffers that malloc put at different offsets from a line
 // (where both sets' files say it).

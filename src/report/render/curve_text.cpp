@@ -60,9 +60,9 @@ void set_section(std::string &o, const SetReport &sr, size_t s, Unit unit, Stati
              h.resolution == 1 ? "tick" : "ticks");
     // The campaign reads the step too, with a rule that sees fractional
     // steps: where the two disagree, the batches were shorter than meant.
-    if (const auto &step = set.record.machine.tsc_step; step && *step > 1.5 * (double)h.resolution)
+    if (short_batches(set))
       o += fmt(", where the campaign read a step of %.2f ticks: batches shorter than 1000 steps",
-               *step);
+               *set.record.machine.tsc_step);
     o += fmt("; a fenced pair of readings, %.3f ticks, taken off each\n",
              (double)h.read_cost / kBatchScale);
     if (const auto &loop = sum.loop) {
@@ -148,7 +148,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
     o += fmt("too few: fewer than %zu %s give no interval; ranges are 'unclear' there\n",
              kMinRunsForInterval, c.paired ? "rounds" : "runs");
   const std::optional<double> mhz = r.sets[c.base].mhz;
-  o += measured_line(a.engine);
+  o += measured_line(a.engine, {&a, &b});
   if (c.same_code)
     o += "same code: " + fmt("[%zu] ", c.other + 1) + printable(b.label) +
          " binds the same memset with the same tunables as " + fmt("[%zu] ", c.base + 1) +

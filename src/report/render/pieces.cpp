@@ -113,12 +113,18 @@ std::string estimate_text(const Estimate &e, const Decision &d, Hidden h, const 
   return fmt(" %.*f", decimals, e.ratio) + interval_suffix(e, decimals) + per_call(e, mhz);
 }
 
-std::string measured_line(Engine e) {
-  return std::string("measured: ") + engine_name(e) + ", " + engine_measures(e) +
-         (e == Engine::Bench ? "; where the fills hide in these readings, only back-to-back "
-                               "calls between fenced readings (--engine batch) can tell them "
-                               "apart\n"
-                             : "\n");
+std::string measured_line(Engine e, const std::vector<const Set *> &sets) {
+  std::string o = std::string("measured: ") + engine_name(e) + ", " + engine_measures(e);
+  if (e == Engine::Bench)
+    return o + "; where the fills hide in these readings, only back-to-back calls between "
+               "fenced readings (--engine batch) can tell them apart\n";
+  for (const Set *s : sets)
+    if (auto steps = short_batches(*s))
+      return o + "; but " + printable(s->label) +
+             fmt("'s batches spanned only about %.0f of the counter's steps: its engine read "
+                 "a finer step than the campaign's %.2f ticks\n",
+                 *steps, *s->record.machine.tsc_step);
+  return o + "\n";
 }
 
 std::string weighted_text(const WeightedComparison &w, const Sides &s, double step,

@@ -131,7 +131,9 @@ std::string unpaired_line(double drift, const std::string &interleave);
 
 // "measured: memset-bench, one call at a time ...": what the figures of a
 // comparison are, once per comparison, with its line feed.
-std::string measured_line(Engine e);
+// Where a batched set's batches spanned fewer steps than the engine says
+// (short_batches), the line says so of the first such set in `sets`.
+std::string measured_line(Engine e, const std::vector<const Set *> &sets = {});
 
 // What follows a weighted verdict: " 0.950 [0.941, 0.960]" and "; 12.5% of
 // the calls (3.1% of the cost) at hidden lengths"; for one decided past a
