@@ -218,6 +218,12 @@ TEST(Options, TheEngineChoosesItsProgramAndItsOwnOptions) {
   EXPECT_EQ(o.campaign.engine, Engine::Batch);
   EXPECT_TRUE(o.campaign.random_lengths);
   EXPECT_EQ(o.campaign.bench, "/opt/x/memset-batch");
+  // A variant's own --bench leaves the others the engine's program.
+  EXPECT_EQ(parse_command_line({"run", "--out", "d", "--engine", "batch", "--variant", "a",
+                                "--variant", "b", "--bench", "/bin/true"},
+                               "/opt/x/memset-bench")
+                .campaign.bench,
+            "/opt/x/memset-batch");
   EXPECT_EQ(parse_command_line({"run", "--out", "d"}, "/opt/x/memset-bench").campaign.bench,
             "/opt/x/memset-bench");
   EXPECT_NE(refusal({"run", "--out", "d", "--random-lengths"}).find("goes with --engine batch"),

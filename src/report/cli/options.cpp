@@ -249,8 +249,9 @@ Options parse_command_line(const std::vector<std::string> &words,
     o.given.insert(def->name);
   }
   check_combinations(o);
-  // The engine's program beside the benchmark, unless --bench names one.
-  if (o.campaign.engine == Engine::Batch && !o.has("--bench"))
+  // The engine's program beside the benchmark, unless a --bench before the
+  // first --variant names the campaign's (a variant's own is its alone).
+  if (o.campaign.engine == Engine::Batch && o.campaign.bench == default_bench)
     o.campaign.bench =
         (std::filesystem::path(default_bench).parent_path() / engine_name(Engine::Batch)).string();
   resolve_libc(o);
