@@ -11,7 +11,7 @@
 #   argv0    b started under a name 200 bytes longer (a symbolic link)
 #   cwd      b started in another working folder
 #   preload  b with a preloaded library that defines no memset
-# Not a test: it prints figures.
+# Not a test: it prints figures. ENGINES='memset-batch' times one engine.
 # Usage: bench/startup_aa.sh [BUILD_DIR] [BUDGET] [WAYS...]   (default: build 60, every way)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -50,7 +50,7 @@ wrapper() { # WAY ENGINE_PATH
 }
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(ldd --version | head -1 | awk '{print $NF}'), $(date -u '+%Y-%m-%d %H:%M UTC')"
 printf '%-8s %-12s %8s %8s %8s %7s  %s\n' way engine wrong% same% unclear% rounds "widest range off 1"
-for engine in memset-batch memset-bench; do
+for engine in ${ENGINES:-memset-batch memset-bench}; do
   e=$build/$engine
   for way in "${ways[@]}"; do
     b=(--variant b --bench "$e")
