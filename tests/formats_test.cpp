@@ -7,6 +7,7 @@
 #include "report/formats/program_file.hpp"
 #include "report/formats/replay.hpp"
 #include "report/formats/result_file.hpp"
+#include "report/formats/sets.hpp"
 #include "report/sys/errors.hpp"
 
 #include <gtest/gtest.h>
@@ -287,6 +288,34 @@ TEST(Record, AReplayAndAProgramCampaignSurviveAWriteAndARead) {
   std::string plain = format_record(full_record(false));
   EXPECT_EQ(plain.find("replay"), std::string::npos);
   EXPECT_EQ(plain.find("program"), std::string::npos);
+}
+
+// What the summary calls the same code: one build's memset at one offset,
+// wherever its library lies and however it was started, under settings
+// that differ in some way.
+TEST(Sets, TheSameCodeIsOneBuildAtOneOffsetUnderOtherSettings) {
+  Set base, copy;
+  base.memset = "__memset_avx512_unaligned_erms (/lib/libc.so.6+0x16e040)";
+  base.tunables = copy.tunables = "defaults";
+  base.libc = {"", "", "/lib/libc.so.6", "GNU C Library", "93ac", ""};
+  copy.memset = "__memset_avx512_unaligned_erms (/tmp/x/libc.so.6+0x16e040)";
+  copy.libc = {"/tmp/x/ld.so", "/tmp/x", "/tmp/x/libc.so.6", "GNU C Library", "93ac", "copy"};
+  EXPECT_TRUE(same_code_of(base, copy)) << "a copy of the system's library";
+  Set rebuilt = copy;
+  rebuilt.libc.build_id = "5d01";
+  EXPECT_FALSE(same_code_of(base, rebuilt)) << "another build at the same offset";
+  Set elsewhere = copy;
+  elsewhere.memset = "__memset_avx512_unaligned_erms (/tmp/x/libc.so.6+0x16e080)";
+  EXPECT_FALSE(same_code_of(base, elsewhere));
+  EXPECT_FALSE(same_code_of(base, base)) << "the same settings: nothing differs";
+  Set tuned = base;
+  tuned.env = {"GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2"};
+  EXPECT_TRUE(same_code_of(base, tuned)) << "a setting that changed nothing";
+  tuned.tunables = "glibc.cpu.x86_rep_stosb_threshold=8192";
+  EXPECT_FALSE(same_code_of(base, tuned));
+  Set unknown = copy;
+  unknown.memset = "unknown: the probe did not start";
+  EXPECT_FALSE(same_code_of(base, unknown));
 }
 
 TEST(ProgramFile, ReadsBackWhatItWritesAndRefusesAnythingElse) {

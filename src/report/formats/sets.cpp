@@ -204,4 +204,43 @@ std::vector<Set> load_all_sets(const std::vector<std::string> &paths) {
   return sets;
 }
 
+namespace {
+
+// A set's memset as its record says it, "SYMBOL (OBJECT+OFFSET)" or
+// "OBJECT+OFFSET", taken apart; false for "unknown: ..." and anything else.
+bool memset_parts(const std::string &text, std::string &symbol, std::string &object,
+                  std::string &offset) {
+  std::string where = text;
+  symbol.clear();
+  if (auto open = text.rfind(" ("); open != std::string::npos && text.back() == ')') {
+    symbol = text.substr(0, open);
+    where = text.substr(open + 2, text.size() - open - 3);
+  }
+  auto plus = where.rfind('+');
+  if (text.rfind("unknown", 0) == 0 || plus == std::string::npos || plus == 0)
+    return false;
+  object = where.substr(0, plus);
+  offset = where.substr(plus + 1);
+  return true;
+}
+
+} // namespace
+
+// Whether two sets ran the same code under other settings: the same memset
+// at the same offset, in the same object or in C libraries of one build
+// (the same build ID, wherever each lies and however it was started), with
+// the same tunables; an A/A.
+bool same_code_of(const Set &a, const Set &b) {
+  std::string sym_a, obj_a, off_a, sym_b, obj_b, off_b;
+  if (!memset_parts(a.memset, sym_a, obj_a, off_a) || !memset_parts(b.memset, sym_b, obj_b, off_b))
+    return false;
+  if (sym_a != sym_b || off_a != off_b || a.tunables != b.tunables)
+    return false;
+  const bool libcs = obj_a == a.libc.path && obj_b == b.libc.path && !a.libc.build_id.empty();
+  const bool same_object = obj_a == obj_b || (libcs && a.libc.build_id == b.libc.build_id);
+  const bool other_settings = a.env != b.env || a.libc.loader != b.libc.loader ||
+                              a.libc.library_path != b.libc.library_path || obj_a != obj_b;
+  return same_object && other_settings;
+}
+
 } // namespace report

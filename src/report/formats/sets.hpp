@@ -64,6 +64,12 @@ inline std::optional<double> short_batches(const Set &s) {
   return (double)s.batch->batch_ticks / *step;
 }
 
+// Whether two sets ran the same code under other settings, as their
+// records say: the same memset at the same offset, in the same object or in
+// C libraries of one build (the same build ID, wherever each lies and
+// however it was started), with the same tunables; an A/A.
+bool same_code_of(const Set &a, const Set &b);
+
 // Whether two sets' fills landed in different places: placed apart, or at
 // the start of buffers that malloc put at different offsets from a line
 // (where both sets' files say it).

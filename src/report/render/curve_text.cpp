@@ -150,9 +150,7 @@ void compare_section(std::string &o, const Report &r, const Comparison &c, bool 
   const std::optional<double> mhz = r.sets[c.base].mhz;
   o += measured_line(a.engine, {&a, &b});
   if (c.same_code)
-    o += "same code: " + fmt("[%zu] ", c.other + 1) + printable(b.label) +
-         " binds the same memset with the same tunables as " + fmt("[%zu] ", c.base + 1) +
-         printable(a.label) + " under other settings: this comparison is an A/A\n";
+    o += same_code_line(a, c.base, b, c.other);
   const Sides sides{a.label, b.label};
   for (const auto &rg : c.ranges) {
     o += fmt("range: %zu..%zu %s", rg.from, rg.to, verdict_name(rg.verdict));

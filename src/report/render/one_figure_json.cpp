@@ -117,6 +117,9 @@ void put_comparisons(const MixReport &r, ordered_json &out) {
     j["other"] = utf8(r.sets[mc.other].set.label);
     j["figure"] = r.program() ? (r.wall ? "wall_ms" : "cpu_ms") : "ticks_per_call";
     j["paired"] = mc.c.paired;
+    if (mc.same_code)
+      j["same_code"] = true;
+    j["started_differently"] = !started_alike(r.sets[0].set, r.sets[mc.other].set);
     j["runs"] = mc.c.runs;
     j["statistic"] = statistic_name(mc.options.statistic);
     j["confidence"] = mc.options.confidence;

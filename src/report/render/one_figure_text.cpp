@@ -49,6 +49,8 @@ std::string compare_head(const MixReport &r, const MixComparison &mc) {
   if (!c.paired)
     o += unpaired_line(mc.options.drift, r.program() ? "program --variant" : "run --variant");
   o += started_differently(r.sets[0].set, 0, r.sets[mc.other].set, mc.other);
+  if (mc.same_code)
+    o += same_code_line(r.sets[0].set, 0, r.sets[mc.other].set, mc.other);
   return o;
 }
 

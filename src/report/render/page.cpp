@@ -71,7 +71,8 @@ std::string comparison_head(const Report &r, const Comparison &c) {
                            : fmt("%zu and %zu runs, unpaired", c.runs_base, c.runs_other);
   o += fmt("; ratio of %s, %.4g%% intervals; threshold %.3g%%", statistic_name(c.options.statistic),
            100 * c.options.confidence, 100 * c.options.threshold);
-  std::string lines = measured_line(a.engine, {&a, &b}) + landed_differently(a, c.base, b, c.other) +
+  std::string lines = measured_line(a.engine, {&a, &b}) +
+                      landed_differently(a, c.base, b, c.other) +
                       started_differently(a, c.base, b, c.other);
   if (!c.paired)
     lines += unpaired_line(c.options.drift, "run --variant");

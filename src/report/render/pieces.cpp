@@ -295,6 +295,12 @@ std::string landed_differently(const Set &a, size_t ia, const Set &b, size_t ib)
          "where each landed, not which memset is\n";
 }
 
+std::string same_code_line(const Set &a, size_t ia, const Set &b, size_t ib) {
+  return "same code: " + fmt("[%zu] ", ib + 1) + printable(b.label) +
+         " binds the same memset with the same tunables as " + fmt("[%zu] ", ia + 1) +
+         printable(a.label) + " under other settings: this comparison is an A/A\n";
+}
+
 bool started_alike(const Set &a, const Set &b) {
   return (started_of(a.libc) == kStartedLoader) == (started_of(b.libc) == kStartedLoader);
 }

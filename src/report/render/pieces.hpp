@@ -114,6 +114,10 @@ std::string landing_line(const Set &s);
 // ratio is of two places as well as two memsets; "" where alike.
 std::string landed_differently(const Set &a, size_t ia, const Set &b, size_t ib);
 
+// "same code: [2] b binds the same memset with the same tunables as [1] a
+// under other settings: this comparison is an A/A", with its line feed.
+std::string same_code_line(const Set &a, size_t ia, const Set &b, size_t ib);
+
 // Whether two sets' programs were started alike: directly (a copy naming
 // a library's loader is started directly too), or both through a loader.
 bool started_alike(const Set &a, const Set &b);

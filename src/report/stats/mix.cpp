@@ -104,6 +104,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     if (together)
       mc.options.confidence = campaign_confidence(a.record);
     mc.c = compare_scalar(r.sets[0].series, r.sets[k].series, mc.options);
+    mc.same_code = same_code_of(a, b);
     if (calls)
       mc.per_run =
           per_run(mc.c.est, *calls, r.sets[0].mhz, 0, 0, mc.c.decision, PerRunBasis::Replay);

@@ -31,6 +31,7 @@ struct MixComparison {
   CompareOptions options;
   ScalarComparison c;
   std::optional<PerRun> per_run; // where the first set's replay is a capture
+  bool same_code = false;        // an A/A, as the records say (same_code_of)
 };
 
 struct MixReport {
