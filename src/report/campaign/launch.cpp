@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
+#include <sstream>
 
 extern char **environ;
 
@@ -44,6 +46,7 @@ public:
   }
 
   std::string of(const std::string &program, const LibcTree &tree) {
+    const std::lock_guard<std::mutex> hold(lock_);
     const std::string key = program + '\n' + tree.loader + '\n' + tree.library_path();
     if (auto at = made_.find(key); at != made_.end())
       return at->second;
@@ -55,40 +58,68 @@ public:
     if (ec)
       throw RunFailed("cannot copy " + printable(program) + " to start it with " +
                       printable(tree.loader) + ": " + ec.message());
-    // Its own folder stays on the run path, after the tree's: what the
-    // program found beside itself ($ORIGIN), memset-batch's empty function
-    // among it, it finds there still.
+    // After the tree's folders, the program's own run path, its $ORIGIN
+    // read as the folder the program lies in: what it found beside itself
+    // (memset-batch's empty function) it finds there still.
     const std::string origin = fs::path(program).parent_path().string();
-    TempFile said(folder() + "/patchelf");
-    SignalScope signals;
-    Command cmd;
-    cmd.argv = {"patchelf",    "--set-interpreter",
-                tree.loader,   "--force-rpath",
-                "--set-rpath", tree.library_path() + (origin.empty() ? "" : ":" + origin),
-                copy};
-    cmd.search_path = true;
-    cmd.timeout = 60;
-    cmd.stderr_path = said.path();
-    Outcome out = run_program(cmd);
-    if (out.kind == Outcome::NotStarted)
-      throw SystemError("cannot start patchelf, which makes the copy of " + printable(program) +
-                        " that names " + printable(tree.loader) +
-                        " (Debian: apt-get install patchelf)");
-    if (!out.ok()) {
-      std::ifstream in(said.path());
-      std::string why;
-      std::getline(in, why);
-      throw RunFailed(printable(program) +
-                      " cannot be started as the campaign starts programs, as a copy whose "
-                      "interpreter is " +
-                      printable(tree.loader) + ": patchelf " + out.describe() +
-                      (why.empty() ? "" : " (" + printable(why) + ")") +
-                      (is_elf_file(program) ? "" : "; it is not an ELF program"));
+    std::string rpath = tree.library_path();
+    const std::string own = patchelf(program, {"--print-rpath", copy}, tree);
+    for (size_t start = 0; start < own.size();) {
+      size_t end = std::min(own.find_first_of(":\n", start), own.size());
+      if (end > start)
+        rpath += ":" + with_origin(own.substr(start, end - start), origin);
+      start = end + 1;
     }
+    patchelf(program,
+             {"--set-interpreter", tree.loader, "--force-rpath", "--set-rpath", rpath, copy}, tree);
     return made_[key] = copy;
   }
 
 private:
+  // What `patchelf ARGS` prints, for the copy of `program`; a RunFailed
+  // saying why where it fails (a static program has no interpreter to
+  // name), a SystemError where patchelf cannot be started.
+  std::string patchelf(const std::string &program, std::vector<std::string> args,
+                       const LibcTree &tree) {
+    TempFile said(folder() + "/patchelf-out"), why(folder() + "/patchelf-err");
+    SignalScope signals;
+    Command cmd;
+    cmd.argv = {"patchelf"};
+    cmd.argv.insert(cmd.argv.end(), args.begin(), args.end());
+    cmd.search_path = true;
+    cmd.timeout = 60;
+    cmd.stdout_path = said.path();
+    cmd.stderr_path = why.path();
+    Outcome out = run_program(cmd);
+    if (out.kind == Outcome::NotStarted)
+      throw SystemError("cannot start patchelf, which makes the copy of " + printable(program) +
+                        " that a variant with a C library of its own starts (Debian: apt-get "
+                        "install patchelf)");
+    if (!out.ok()) {
+      std::ifstream in(why.path());
+      std::string line;
+      std::getline(in, line);
+      throw RunFailed(printable(program) +
+                      " cannot be started as the campaign starts programs, as a copy whose "
+                      "interpreter is " +
+                      printable(tree.loader) + ": patchelf " + out.describe() +
+                      (line.empty() ? "" : " (" + printable(line) + ")") +
+                      (is_elf_file(program) ? "" : "; it is not an ELF program"));
+    }
+    std::ifstream in(said.path());
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // A folder of a run path with $ORIGIN (or ${ORIGIN}) read as `origin`.
+  static std::string with_origin(std::string dir, const std::string &origin) {
+    for (const char *var : {"${ORIGIN}", "$ORIGIN"})
+      for (size_t at; (at = dir.find(var)) != std::string::npos;)
+        dir.replace(at, std::string(var).size(), origin);
+    return dir;
+  }
+
   std::string folder() {
     if (dir_.empty()) {
       std::string name = temp_dir() + "/memset-report-start-XXXXXX";
@@ -98,6 +129,7 @@ private:
     }
     return dir_;
   }
+  std::mutex lock_;
   std::string dir_;
   std::map<std::string, std::string> made_;
 };
