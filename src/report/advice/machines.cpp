@@ -141,9 +141,8 @@ std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &ma
           t += fmt(": %.2f [%.2f, %.2f]", m->band->ratio, m->band->low, m->band->high);
         else if (sized)
           t += ": " +
-               (m->decision.bound
-                    ? std::string(m->decision.verdict == Verdict::Slower ? "at least " : "at most ")
-                    : std::string()) +
+               (m->decision.bound ? std::string(m->decision.at_least() ? "at least " : "at most ")
+                                  : std::string()) +
                ratio_span(m->low, m->high);
         named.push_back(t);
       }

@@ -103,7 +103,7 @@ std::vector<std::pair<std::string, std::string>>
 requested_tunables(const std::vector<std::string> &env) {
   std::string value;
   for (const auto &e : env)
-    if (env_name(e) == "GLIBC_TUNABLES")
+    if (is_tunables_entry(e))
       value = e.substr(e.find('=') + 1);
   std::vector<std::pair<std::string, std::string>> out;
   for (size_t start = 0; start < value.size();) {

@@ -21,8 +21,6 @@ namespace report {
 
 namespace {
 
-constexpr const char *kTunablesVar = "GLIBC_TUNABLES";
-
 // `base` with `over` replacing the entries of the same name.
 std::vector<std::string> merged(const std::vector<std::string> &base,
                                 const std::vector<std::string> &over) {
@@ -152,7 +150,7 @@ Launch::Launch(const std::vector<std::string> &common, const std::vector<std::st
 std::vector<std::string> Launch::environment() const {
   std::vector<std::string> own;
   for (char **e = environ; *e; ++e)
-    if (inherit_tunables_ || env_name(*e) != kTunablesVar)
+    if (inherit_tunables_ || !is_tunables_entry(*e))
       own.push_back(*e);
   return merged(own, settings_);
 }
@@ -166,17 +164,15 @@ Launch Launch::glibc_defaults(std::optional<LibcTree> libc) {
 
 Launch Launch::without_tunables() const {
   Launch l = *this;
-  l.settings_.erase(
-      std::remove_if(l.settings_.begin(), l.settings_.end(),
-                     [](const std::string &e) { return env_name(e) == kTunablesVar; }),
-      l.settings_.end());
+  l.settings_.erase(std::remove_if(l.settings_.begin(), l.settings_.end(), is_tunables_entry),
+                    l.settings_.end());
   return l;
 }
 
 std::string Launch::tunables_entry() const {
   std::string entry;
   for (const auto &e : settings_)
-    if (env_name(e) == kTunablesVar)
+    if (is_tunables_entry(e))
       entry = e;
   return entry;
 }

@@ -53,7 +53,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   r.env = opt.env;
   r.env_inherited = inherited_steering();
   // A program campaign times the command itself: no engine runs in it.
-  if (opt.program.empty())
+  if (opt.kind() != CampaignKind::Program)
     r.bench = absolute_bench(opt.bench);
   r.engine = opt.engine;
   r.random_lengths = opt.random_lengths;
@@ -72,7 +72,7 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
   for (const auto &j : jobs) {
     r.variants.push_back({j.name,
                           j.launch.settings(),
-                          opt.program.empty() ? absolute_bench(j.bench) : "",
+                          opt.kind() == CampaignKind::Program ? "" : absolute_bench(j.bench),
                           "",
                           "",
                           {}});
@@ -89,12 +89,12 @@ Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs,
 // A folder that holds a campaign is never written into. A record left empty
 // by a full disk is none.
 void refuse_replaced_tunables(const CampaignOptions &opt) {
-  const char *inherited = getenv("GLIBC_TUNABLES");
+  const char *inherited = getenv(kTunablesVar);
   if (!inherited)
     return;
   for (const auto &v : opt.variants)
     for (const auto &e : v.env)
-      if (env_name(e) == "GLIBC_TUNABLES")
+      if (is_tunables_entry(e))
         throw UsageError("GLIBC_TUNABLES is set in this environment ('" + printable(inherited) +
                          "') and variant " + printable(v.name) +
                          " sets its own, which would replace it there alone; unset it, and give "
@@ -178,7 +178,7 @@ std::vector<Job> jobs_of(const CampaignOptions &opt) {
 }
 
 const std::vector<std::string> &steering_variables() {
-  static const std::vector<std::string> vars = {"GLIBC_TUNABLES", "LD_PRELOAD", "LD_LIBRARY_PATH",
+  static const std::vector<std::string> vars = {kTunablesVar, "LD_PRELOAD", "LD_LIBRARY_PATH",
                                                 "LD_BIND_NOW", "LD_AUDIT"};
   return vars;
 }

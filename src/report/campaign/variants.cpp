@@ -23,7 +23,7 @@ bool has(const std::vector<std::string> &flags, const char *f) {
 // GLIBC_TUNABLES set in this environment would be the baseline of some
 // variants and be replaced in others.
 void refuse_inherited_tunables(const char *command) {
-  if (const char *t = std::getenv("GLIBC_TUNABLES"))
+  if (const char *t = std::getenv(kTunablesVar))
     throw UsageError(std::string(command) + ": GLIBC_TUNABLES is set in this environment ('" + t +
                      "'); unset it, so that 'default' is glibc's own choice");
 }
@@ -35,7 +35,7 @@ std::vector<TuneVariant> tune_variants(const std::vector<std::string> &flags) {
   auto add = [&](const std::string &name, const std::string &tunables) {
     std::vector<std::string> env;
     if (!tunables.empty())
-      env.push_back("GLIBC_TUNABLES=" + tunables);
+      env.push_back(std::string(kTunablesVar) + "=" + tunables);
     for (const auto &o : v)
       if (o.env == env)
         return; // the same setting under another name

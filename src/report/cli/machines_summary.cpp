@@ -122,7 +122,8 @@ MachineId machine_id(const std::string &name, const std::vector<Set> &sets) {
 }
 
 // Every machine gated (`report_of(m)`, a curve or a mix report); those
-// slower named first, then those unclear.
+// slower named first, then those unclear. Any other failure is what it
+// is, not a verdict: it goes on as it came.
 template <class ReportOf>
 void gate_machines(const Options &o, const std::vector<std::string> &names, ReportOf report_of) {
   std::string slower, unclear;
@@ -130,6 +131,8 @@ void gate_machines(const Options &o, const std::vector<std::string> &names, Repo
     try {
       check_gate(report_of(m), *o.fail_if_slower, o.allow_unclear);
     } catch (const Failure &f) {
+      if (f.status != kSlower && f.status != kUndecided)
+        throw;
       (f.status == kSlower ? slower : unclear) += "; " + names[m] + ": " + f.what();
     }
   if (!slower.empty())

@@ -58,7 +58,7 @@ size_t edit_distance(const std::string &a, const std::string &b) {
 // A variable a letter or two from one that steers memset is a slip: the
 // loader ignores it, and the campaign would measure the same memset twice.
 void refuse_near_miss(const std::string &name) {
-  for (const char *real : {"GLIBC_TUNABLES", "LD_PRELOAD", "LD_LIBRARY_PATH"}) {
+  for (const char *real : {kTunablesVar, "LD_PRELOAD", "LD_LIBRARY_PATH"}) {
     std::string upper = name;
     for (char &c : upper)
       c = (char)std::toupper((unsigned char)c);

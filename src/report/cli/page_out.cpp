@@ -38,7 +38,7 @@ std::vector<std::string> campaign_words(const Record &r) {
     add("--cpu", std::to_string(*r.cpu));
   if (r.timeout)
     add("--timeout", fmt("%g", *r.timeout));
-  if (r.program.empty()) {
+  if (r.kind() != CampaignKind::Program) {
     if (r.engine == Engine::Batch)
       add("--engine", "batch");
     if (r.random_lengths)
@@ -66,7 +66,7 @@ std::vector<std::string> campaign_words(const Record &r) {
     add("--variant", v.name);
     for (const auto &e : v.env)
       add("--env", e);
-    if (r.program.empty() && !v.bench.empty() && v.bench != r.bench)
+    if (r.kind() != CampaignKind::Program && !v.bench.empty() && v.bench != r.bench)
       add("--bench", v.bench);
     libc(v.libc);
   }

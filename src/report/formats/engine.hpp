@@ -17,6 +17,14 @@ const char *engine_option(Engine e);   // "bench", "batch": as --engine takes it
 const char *engine_measures(Engine e); // what a value of it is
 std::optional<Engine> engine_named(const std::string &name); // either spelling
 
+// The counter step within which a fill can hide in the engine's readings,
+// given the campaign's `tsc_step`: memset-bench's single calls between
+// unfenced readings hide whatever costs less; memset-batch's batches of
+// 1000 steps hide nothing (none).
+inline std::optional<double> hiding_step(Engine e, std::optional<double> tsc_step) {
+  return e == Engine::Bench ? tsc_step : std::nullopt;
+}
+
 // Raw values per tick: memset-batch's are thousandths (kBatchScale).
 double engine_scale(Engine e);
 

@@ -64,6 +64,13 @@ inline std::optional<double> short_batches(const Set &s) {
   return (double)s.batch->batch_ticks / *step;
 }
 
+// The counter's frequency for a set's ticks as time: its campaign's
+// measured one, or `given` (--tsc-mhz) where its record has none.
+inline std::optional<double> counter_mhz(const Set &s, std::optional<double> given) {
+  const auto &own = s.record.machine.tsc_mhz;
+  return own && *own > 0 ? own : given;
+}
+
 // Whether two sets ran the same code under other settings, as their
 // records say: the same memset at the same offset, in the same object or in
 // C libraries of one build (the same build ID, wherever each lies and

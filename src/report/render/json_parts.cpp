@@ -88,7 +88,7 @@ ordered_json context_of(const Set &set) {
     }
   }
   // A command's words are always a list, and always text.
-  if (!set.record.program.empty())
+  if (set.record.kind() == CampaignKind::Program)
     c["program"] = utf8(set.record.program);
   c["env"] = utf8(set.env);
   c["env_inherited"] = utf8(set.inherited_env);

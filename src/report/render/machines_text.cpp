@@ -16,8 +16,7 @@ std::string machine_verdict(const Across &a, const MachineVerdict &m) {
     return o + " (hidden)";
   if (m.decision.verdict == Verdict::Faster || m.decision.verdict == Verdict::Slower ||
       m.decision.verdict == Verdict::Same)
-    o += (m.decision.bound ? (m.decision.verdict == Verdict::Slower ? " at least " : " at most ")
-                           : " ") +
+    o += (m.decision.bound ? " " + bound_word(m.decision.at_least()) : " ") +
          ratio_span(m.low, m.high, "");
   return o;
 }

@@ -161,8 +161,8 @@ std::string render_one_figure_json(const MixReport &first, const MixReport *prog
   ordered_json ctx;
   ctx["date"] = utf8(a.record.machine.date);
   ctx["host_name"] = utf8(a.record.machine.host);
-  ctx["executable"] =
-      utf8(a.record.program.empty() ? std::string("memset-batch") : shell_words(a.record.program));
+  ctx["executable"] = utf8(a.record.kind() == CampaignKind::Program ? shell_words(a.record.program)
+                                                                    : std::string("memset-batch"));
   if (a.record.machine.num_cpus)
     ctx["num_cpus"] = *a.record.machine.num_cpus;
   ctx["caches"] = ordered_json::array();

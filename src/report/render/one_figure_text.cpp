@@ -93,7 +93,7 @@ std::string program_text(const MixReport &r) {
   for (const auto &m : r.sets)
     one_command = one_command && m.set.record.program == r.sets[0].set.record.program;
   for (size_t k = 0; k < r.sets.size(); k++)
-    if (!r.sets[k].set.record.program.empty() && (k == 0 || !one_command))
+    if (r.sets[k].set.record.kind() == CampaignKind::Program && (k == 0 || !one_command))
       o += std::string("command: ") + (one_command ? "" : fmt("[%zu] ", k + 1)) +
            printable(shell_words(r.sets[k].set.record.program)) + "\n";
   o += set_lines(r, "ms");

@@ -87,8 +87,7 @@ std::string hidden_note(Hidden h, const Sides &s, double step, std::optional<dou
 }
 
 std::string bound_text(const Bound &b, int decimals) {
-  return fmt("%s %.*f", b.at_least ? "at least" : "at most", decimals,
-             held(b.value, b.at_least, decimals));
+  return bound_word(b.at_least) + fmt("%.*f", decimals, held(b.value, b.at_least, decimals));
 }
 
 std::string bound_note(const Estimate &e, const Decision &d, Hidden h, const Sides &s,
@@ -174,7 +173,7 @@ std::string per_run_figures(const PerRun &p, const std::string &label) {
       double v = least ? f.low : f.high;
       return Figure{v, v, v};
     };
-    o += least ? "at least " : "at most ";
+    o += bound_word(least);
     if (!p.seconds)
       return o + figure(one(p.ticks), false, 1, " ticks", r) +
              fmt(" of memset time over %.0f calls (hidden lengths: the size cannot be read)\n",
@@ -223,7 +222,7 @@ std::string per_run_gain(const PerRun &p) {
     const Figure &t = p.seconds ? *p.seconds : p.ticks;
     double v = *p.at_least ? t.low : t.high;
     Rounding r = *p.at_least ? Rounding::Down : Rounding::Up;
-    return std::string(*p.at_least ? "at least " : "at most ") +
+    return bound_word(*p.at_least) +
            (p.seconds ? time_figure({v, v, v}, false, r)
                       : figure({v, v, v}, false, 1, " ticks", r)) +
            " per run (hidden lengths)";

@@ -61,6 +61,9 @@ inline std::string per_call(const Estimate &e, std::optional<double> mhz) {
 // "at least", up for "at most"), so that the printed figure still holds.
 double held(double v, bool at_least, int decimals);
 // "at least 1.65" or "at most 0.71": a one-sided bound, so rounded.
+// "at least " or "at most ": which way a bound holds, in words.
+inline std::string bound_word(bool at_least) { return at_least ? "at least " : "at most "; }
+
 std::string bound_text(const Bound &b, int decimals);
 
 // The sets of a comparison by name, for saying whose readings hide.

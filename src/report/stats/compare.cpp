@@ -67,8 +67,7 @@ BandSeries band_series(const Set &set) {
                                  "lengths; 'memset-report summary' compares replays");
   BandSeries s;
   s.campaign = set.campaign;
-  if (set.engine == Engine::Bench)
-    s.step = set.record.machine.tsc_step;
+  s.step = hiding_step(set.engine, set.record.machine.tsc_step);
   s.scale = set.scale();
   for (size_t i = 0; i < set.runs.size(); i++)
     add_run(s, set.rounds[i], set.runs[i]);

@@ -73,7 +73,7 @@ MixReport build_mix_report(std::vector<Set> sets, const CompareOptions &opt,
     } else
       m.real = m.cpu = aggregates_of(m.series.values, opt.statistic);
     m.level = (wall ? m.real : m.cpu).level;
-    m.mhz = s.record.machine.tsc_mhz ? s.record.machine.tsc_mhz : tsc_mhz;
+    m.mhz = counter_mhz(s, tsc_mhz);
     m.set = std::move(s);
     r.sets.push_back(std::move(m));
   }

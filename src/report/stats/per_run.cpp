@@ -24,7 +24,7 @@ std::optional<PerRun> per_run(const Estimate &weighted, const Weights &w, std::o
   p.interval = weighted.interval && !d.hidden && !d.bound;
   p.hidden = d.hidden;
   if (d.bound)
-    p.at_least = d.verdict == Verdict::Slower;
+    p.at_least = d.at_least();
   p.ticks = scaled({weighted.diff, weighted.diff_low, weighted.diff_high}, p.calls);
   p.unseen.calls = hidden_calls;
   p.unseen.ticks = hidden_calls * step;

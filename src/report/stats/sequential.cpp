@@ -13,7 +13,7 @@ Sequential::Sequential(std::vector<BandSeries> series, const CompareOptions &opt
 
 void Sequential::started(const Record &r) {
   for (auto &s : series_) {
-    s.step = r.engine == Engine::Bench ? r.machine.tsc_step : std::nullopt;
+    s.step = hiding_step(r.engine, r.machine.tsc_step);
     s.scale = engine_scale(r.engine);
   }
 }

@@ -92,8 +92,7 @@ SetReport set_report(Set set, Statistic statistic, std::optional<double> tsc_mhz
   one.quartiles = std::move(st.quartiles);
   one.moments = std::move(st.moments);
   one.summary = summarize(set, one.levels, one.level_values, one.quartiles, levels_of(one.median));
-  auto own = set.record.machine.tsc_mhz;
-  one.mhz = own && *own > 0 ? own : tsc_mhz;
+  one.mhz = counter_mhz(set, tsc_mhz);
   if (!set.loops.empty()) {
     std::vector<double> loops;
     for (uint64_t l : set.loops)

@@ -41,7 +41,7 @@ Decision decide(const Estimate &e, double threshold, Hidden where) {
 }
 
 Bound ratio_bound(const Estimate &e, const Decision &d) {
-  return d.verdict == Verdict::Faster ? Bound{false, e.high} : Bound{true, e.low};
+  return d.at_least() ? Bound{true, e.low} : Bound{false, e.high};
 }
 
 double decided_ratio(const Estimate &e, const Decision &d) {
@@ -49,7 +49,7 @@ double decided_ratio(const Estimate &e, const Decision &d) {
 }
 
 Bound diff_bound(const Estimate &e, const Decision &d) {
-  return d.verdict == Verdict::Faster ? Bound{false, e.diff_high} : Bound{true, e.diff_low};
+  return d.at_least() ? Bound{true, e.diff_low} : Bound{false, e.diff_high};
 }
 
 Decision decide_weighted(const Estimate &e, double threshold, double hidden_cost_share,

@@ -40,6 +40,8 @@ struct Decision {
   bool bound = false;  // decided past a hidden side's floor: a one-sided bound
   // Unclear, and more rounds would not make it otherwise.
   bool settled() const { return verdict != Verdict::Unclear || hidden; }
+  // Which way a bound holds: a slower one at least, a faster one at most.
+  bool at_least() const { return verdict != Verdict::Faster; }
   bool operator==(const Decision &o) const {
     return verdict == o.verdict && hidden == o.hidden && bound == o.bound;
   }

@@ -10,6 +10,10 @@ namespace report {
 // "NAME" of "NAME=VALUE" (the whole entry where it has no '=').
 inline std::string env_name(const std::string &entry) { return entry.substr(0, entry.find('=')); }
 
+// The variable that steers glibc's choice of memset (its tunables).
+constexpr const char *kTunablesVar = "GLIBC_TUNABLES";
+inline bool is_tunables_entry(const std::string &entry) { return env_name(entry) == kTunablesVar; }
+
 // The entry that preloads a library into the benchmark.
 constexpr const char *kPreloadPrefix = "LD_PRELOAD=";
 inline std::string preload_entry(const std::string &path) { return kPreloadPrefix + path; }
