@@ -260,16 +260,14 @@ __attribute__((noinline)) uint64_t landed_ticks(unsigned char *base, const size_
 // Passes over a replay's sequence; the fastest is kept.
 constexpr int kReplayPasses = 5;
 
-} // namespace
-
-int main(int argc, char **argv) {
-  Options o;
+// Reads the command line into `o`, checked against itself; "" or why not.
+std::string parse(int argc, char **argv, Options &o) {
   bool seeded = false;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if (a == "--random-lengths" && i + 1 < argc) {
       if (!parse_bands(argv[++i], o.bands))
-        return usage("--random-lengths takes bands LO-HI,... in increasing order within 3..32768");
+        return "--random-lengths takes bands LO-HI,... in increasing order within 3..32768";
     } else if (a == "--replay" && i + 1 < argc) {
       o.replay = argv[++i];
     } else if (a == "--align" && i + 1 < argc) {
@@ -280,100 +278,126 @@ int main(int argc, char **argv) {
       else if (parse_number(v.c_str(), k) && k < kLine)
         o.align = (int)k;
       else
-        return usage("--align takes an offset from 0 to 63, or random");
+        return "--align takes an offset from 0 to 63, or random";
     } else if (a == "--footprint" && i + 1 < argc) {
       uint64_t b = 0;
       if (!parse_number(argv[++i], b) || b < kLengths || b > kMaxFootprint)
-        return usage("--footprint takes bytes from 32768 (the largest fill) to 2^40");
+        return "--footprint takes bytes from 32768 (the largest fill) to 2^40";
       o.footprint = b;
     } else if (a == "--seed" && i + 1 < argc) {
       if (!parse_number(argv[++i], o.seed))
-        return usage("--seed takes a whole number");
+        return "--seed takes a whole number";
       seeded = true;
     } else if (a.rfind("-", 0) == 0 || o.path) {
-      return usage(("unknown argument '" + a + "'").c_str());
+      return "unknown argument '" + a + "'";
     } else {
       o.path = argv[i];
     }
   }
   if (!o.path)
-    return usage("no result file given");
+    return "no result file given";
   if (o.replay && !o.bands.empty())
-    return usage("--replay and --random-lengths exclude each other");
+    return "--replay and --random-lengths exclude each other";
   if (seeded != (!o.bands.empty() || o.replay || o.align == kRandomAlign))
-    return usage("--random-lengths, --replay or --align random and --seed go together");
+    return "--random-lengths, --replay or --align random and --seed go together";
   if (o.footprint && o.align < 0) // a region starts on a line
     o.align = 0;
+  return "";
+}
+
+// A replay's mix, and where its fills landed where it says.
+struct ReplayMix {
   mix_format::Mix mix;
   mix_format::Landing landing;
   bool landed = false;
+};
+
+// Reads the replay's mix and checks it against the options: 0, or the
+// status to exit with, its message written.
+int read_replay(Options &o, ReplayMix &r) {
   std::string why;
-  if (o.replay && !read_mix(o.replay, mix, landing, landed, why)) {
+  if (!read_mix(o.replay, r.mix, r.landing, r.landed, why)) {
     std::fprintf(stderr, "memset-batch: cannot replay '%s': %s\n", o.replay, why.c_str());
     return 2;
   }
   // A mix that says where its fills landed lands them so: offsets are its,
   // and its cold calls land at random lines of the footprint, past a hot
   // place at its start.
-  if (landed && o.align >= 0 && !o.footprint)
+  if (r.landed && o.align >= 0 && !o.footprint)
     return usage("a mix that says where its fills landed takes no --align");
-  if (landed && landing.cold_ppm && o.footprint < mix_format::kLeastLandedRegion)
+  if (r.landed && r.landing.cold_ppm && o.footprint < mix_format::kLeastLandedRegion)
     return usage(("a mix with cold calls needs --footprint of " +
                   std::to_string(mix_format::kLeastLandedRegion) + " bytes or more for them")
                      .c_str());
-  if (landed && o.align < 0)
+  if (r.landed && o.align < 0)
     o.align = 0;
+  return 0;
+}
 
-  FILE *out = std::fopen(o.path, "w");
-  if (!out)
-    return fail("write results to", o.path);
-  auto *dest = static_cast<unsigned char *>(std::malloc(kLengths));
-  if (!dest)
-    return fail("allocate the buffer for", o.path);
-  // The first call binds memset, outside every timed batch; the buffer is
-  // then written through and in L1.
-  memset(dest, 0, kLengths);
-  // A placed run's region, line-aligned, with room for the largest fill at
-  // the last offset, every page of it mapped before any timing.
+// Where the fills land: the buffer, and a placed run's region.
+struct Places {
+  unsigned char *dest = nullptr;
   Placement place;
   std::vector<unsigned char> offsets;
-  if (o.placed()) {
-    unsigned long long bytes = std::max<unsigned long long>(o.footprint, kLengths) + 2 * kLine;
-    bytes = (bytes + 4095) / 4096 * 4096;
-    place.base = static_cast<unsigned char *>(std::aligned_alloc(4096, bytes));
-    if (!place.base)
-      return fail("allocate the region for", o.path);
-    memset(place.base, 0, bytes);
-    place.region = o.footprint;
-    place.offset = o.align == kRandomAlign ? 0 : (unsigned)o.align;
-    if (o.align == kRandomAlign) {
-      // Drawn from their own stream: the lengths' draws stay as they were.
-      uint64_t state = o.seed ^ 0x9e3779b97f4a7c15ull;
-      offsets.resize(std::max<size_t>(kMaxCalls, kReplayCalls));
-      for (auto &off : offsets)
-        off = (unsigned char)(next_random(state) % kLine);
-      place.offsets = offsets.data();
-    }
+  ~Places() {
+    std::free(dest);
+    std::free(place.base);
   }
+};
 
-  const Counter counter = measure_counter();
-  const uint64_t target = (uint64_t)kStepsPerBatch * counter.resolution;
-  auto net = [&](uint64_t ticks, unsigned calls) {
+// The buffer, its first call binding memset outside every timed batch (it
+// is then written through and in L1), and a placed run's region,
+// line-aligned, with room for the largest fill at the last offset, every
+// page of it mapped before any timing. 0, or the status to exit with.
+int place(const Options &o, Places &p) {
+  p.dest = static_cast<unsigned char *>(std::malloc(kLengths));
+  if (!p.dest)
+    return fail("allocate the buffer for", o.path);
+  memset(p.dest, 0, kLengths);
+  if (!o.placed())
+    return 0;
+  unsigned long long bytes = std::max<unsigned long long>(o.footprint, kLengths) + 2 * kLine;
+  bytes = (bytes + 4095) / 4096 * 4096;
+  p.place.base = static_cast<unsigned char *>(std::aligned_alloc(4096, bytes));
+  if (!p.place.base)
+    return fail("allocate the region for", o.path);
+  memset(p.place.base, 0, bytes);
+  p.place.region = o.footprint;
+  p.place.offset = o.align == kRandomAlign ? 0 : (unsigned)o.align;
+  if (o.align == kRandomAlign) {
+    // Drawn from their own stream: the lengths' draws stay as they were.
+    uint64_t state = o.seed ^ 0x9e3779b97f4a7c15ull;
+    p.offsets.resize(std::max<size_t>(kMaxCalls, kReplayCalls));
+    for (auto &off : p.offsets)
+      off = (unsigned char)(next_random(state) % kLine);
+    p.place.offsets = p.offsets.data();
+  }
+  return 0;
+}
+
+// Batches timed against the counter: each the faster of two of at least
+// the target's span, net of the readings.
+struct Timing {
+  const Options &o;
+  Places &p;
+  Counter counter = measure_counter();
+  uint64_t target = (uint64_t)kStepsPerBatch * counter.resolution;
+
+  double net(uint64_t ticks, unsigned calls) const {
     return per_call(ticks, counter.read_cost, calls);
-  };
+  }
   // A batch that fell short of the target is timed again, with more calls.
-  auto enough = [&](uint64_t ticks, unsigned calls) { return calls_for(target, ticks, calls); };
+  unsigned enough(uint64_t ticks, unsigned calls) const { return calls_for(target, ticks, calls); }
   // One batch: placed where asked, at the buffer's start otherwise.
-  auto timed = [&](auto empty, const Lengths &l, unsigned calls, size_t largest) {
-    constexpr bool kEmpty = decltype(empty)::value;
+  template <bool Empty> uint64_t timed(const Lengths &l, unsigned calls, size_t largest) {
     if (!o.placed())
-      return batch_ticks<kEmpty>(dest, l, calls);
-    return placed_ticks<kEmpty>(place, walk_for(place.region, largest), l, calls);
-  };
-  auto fastest = [&](auto empty, const Lengths &l, unsigned &calls, size_t largest) {
+      return batch_ticks<Empty>(p.dest, l, calls);
+    return placed_ticks<Empty>(p.place, walk_for(p.place.region, largest), l, calls);
+  }
+  template <bool Empty> double fastest(const Lengths &l, unsigned &calls, size_t largest) {
     double best = INFINITY;
     for (int kept = 0; kept < 2;) {
-      uint64_t t = timed(empty, l, calls, largest);
+      uint64_t t = timed<Empty>(l, calls, largest);
       if (t < target && calls < kMaxCalls) {
         calls = enough(t, calls);
         continue;
@@ -387,60 +411,77 @@ int main(int argc, char **argv) {
         calls = enough(t, calls);
     }
     return best;
-  };
-
-  unsigned calls = kMinCalls;
-  // The loop's own cost: of a fixed length's loop, or, for a replay, of the
-  // replay's own loop over its sequence below.
-  double loop = o.replay ? 0 : fastest(std::true_type{}, Lengths{256, nullptr}, calls, 256);
-  std::vector<double> value(kLengths + 1, 0);
-  if (o.replay) {
-    // The whole sequence each pass, memset's and the empty function's alike.
-    const std::vector<size_t> seq = replay_sequence(mix, kReplayCalls, o.seed);
-    const Lengths l{0, seq.data()};
-    const auto n = (unsigned)seq.size();
-    const size_t largest = *std::max_element(seq.begin(), seq.end());
-    double best = INFINITY, empty = INFINITY;
-    std::vector<size_t> positions;
-    if (landed)
-      positions = replay_positions(
-          seq, replay_landing(seq, landing, o.seed),
-          std::max<unsigned long long>(o.footprint, mix_format::kLeastLandedRegion), kReplayPasses,
-          o.seed);
-    for (int pass = 0; pass < kReplayPasses; pass++) {
-      if (landed) {
-        const size_t *pos = positions.data() + (size_t)pass * n;
-        empty = std::min(empty, net(landed_ticks<true>(place.base, pos, seq.data(), n), n));
-        best = std::min(best, net(landed_ticks<false>(place.base, pos, seq.data(), n), n));
-        continue;
-      }
-      empty = std::min(empty, net(timed(std::true_type{}, l, n, largest), n));
-      best = std::min(best, net(timed(std::false_type{}, l, n, largest), n));
-    }
-    loop = empty;
-    value.assign(2, best);
   }
+};
+
+// What a run measured: the loop's own cost, and a value per length from
+// 1 (one value, of the whole mix, for a replay).
+struct Measured {
+  double loop = 0;
+  std::vector<double> value;
+};
+
+// Every length, each batch of a band of --random-lengths drawing its
+// lengths within it; the loop's cost of a fixed length's loop.
+Measured measure_curve(Timing &t) {
+  Measured m;
+  unsigned calls = kMinCalls;
+  m.loop = t.fastest<true>(Lengths{256, nullptr}, calls, 256);
+  m.value.assign(kLengths + 1, 0);
   std::vector<size_t> drawn(kMaxCalls);
-  uint64_t state = o.seed;
+  uint64_t state = t.o.seed;
   size_t band = 0;
   calls = kMinCalls;
-  for (size_t len = 1; !o.replay && len <= kLengths; len++) {
-    if (band < o.bands.size() && len == o.bands[band].first) {
-      auto [lo, hi] = o.bands[band++];
+  for (size_t len = 1; len <= kLengths; len++) {
+    if (band < t.o.bands.size() && len == t.o.bands[band].first) {
+      auto [lo, hi] = t.o.bands[band++];
       for (auto &d : drawn)
         d = lo + (size_t)(next_random(state) % (hi - lo + 1));
-      double v = fastest(std::false_type{}, Lengths{0, drawn.data()}, calls, hi);
+      double v = t.fastest<false>(Lengths{0, drawn.data()}, calls, hi);
       for (; len <= hi; len++)
-        value[len] = v;
+        m.value[len] = v;
       len = hi;
       continue;
     }
-    value[len] = fastest(std::false_type{}, Lengths{len, nullptr}, calls, len);
+    m.value[len] = t.fastest<false>(Lengths{len, nullptr}, calls, len);
   }
-  const auto buffer = (unsigned)((uintptr_t)dest % kLine);
-  std::free(dest);
-  std::free(place.base);
+  return m;
+}
 
+// A replay: the whole sequence each pass, memset's and the empty
+// function's alike, placed as the mix says where it says; the loop's cost
+// is the empty function's over the same sequence.
+Measured measure_replay(Timing &t, const ReplayMix &r) {
+  const std::vector<size_t> seq = replay_sequence(r.mix, kReplayCalls, t.o.seed);
+  const Lengths l{0, seq.data()};
+  const auto n = (unsigned)seq.size();
+  const size_t largest = *std::max_element(seq.begin(), seq.end());
+  double best = INFINITY, empty = INFINITY;
+  std::vector<size_t> positions;
+  if (r.landed)
+    positions = replay_positions(
+        seq, replay_landing(seq, r.landing, t.o.seed),
+        std::max<unsigned long long>(t.o.footprint, mix_format::kLeastLandedRegion), kReplayPasses,
+        t.o.seed);
+  for (int pass = 0; pass < kReplayPasses; pass++) {
+    if (r.landed) {
+      const size_t *pos = positions.data() + (size_t)pass * n;
+      empty = std::min(empty, t.net(landed_ticks<true>(t.p.place.base, pos, seq.data(), n), n));
+      best = std::min(best, t.net(landed_ticks<false>(t.p.place.base, pos, seq.data(), n), n));
+      continue;
+    }
+    empty = std::min(empty, t.net(t.timed<true>(l, n, largest), n));
+    best = std::min(best, t.net(t.timed<false>(l, n, largest), n));
+  }
+  Measured m;
+  m.loop = empty;
+  m.value.assign(2, best);
+  return m;
+}
+
+// The file batch_format.hpp describes; false where a write failed.
+bool write_run(FILE *out, const Options &o, const Timing &t, const Measured &m, bool landed,
+               unsigned buffer) {
   bool ok = std::fprintf(out, "%s\n", o.placed() ? kMarkPlaced : kMarkBuffer) > 0;
   ok = ok && std::fprintf(out, "# %s: %s\n", kKeyNames[kLengthsKey],
                           o.replay          ? kReplay
@@ -448,11 +489,11 @@ int main(int argc, char **argv) {
                                             : kRandom) > 0;
   ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kSeed], o.seed) > 0;
   ok = ok &&
-       std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kResolution], counter.resolution) > 0;
+       std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kResolution], t.counter.resolution) > 0;
   ok = ok &&
-       std::fprintf(out, "# %s: %.*f\n", kKeyNames[kReadCost], kDecimals, counter.read_cost) > 0;
-  ok = ok && std::fprintf(out, "# %s: %.*f\n", kKeyNames[kLoop], kDecimals, loop) > 0;
-  ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kBatch], target) > 0;
+       std::fprintf(out, "# %s: %.*f\n", kKeyNames[kReadCost], kDecimals, t.counter.read_cost) > 0;
+  ok = ok && std::fprintf(out, "# %s: %.*f\n", kKeyNames[kLoop], kDecimals, m.loop) > 0;
+  ok = ok && std::fprintf(out, "# %s: %" PRIu64 "\n", kKeyNames[kBatch], t.target) > 0;
   if (o.placed()) {
     const std::string align = landed                    ? kAlignCapture
                               : o.align == kRandomAlign ? kAlignRandom
@@ -462,8 +503,31 @@ int main(int argc, char **argv) {
   } else {
     ok = ok && std::fprintf(out, "# %s: %u\n", kBufferKey, buffer) > 0;
   }
-  for (size_t len = 1; ok && len < value.size(); len++)
-    ok = std::fprintf(out, "%.*f\n", kDecimals, value[len]) > 0;
+  for (size_t len = 1; ok && len < m.value.size(); len++)
+    ok = std::fprintf(out, "%.*f\n", kDecimals, m.value[len]) > 0;
+  return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  Options o;
+  if (std::string why = parse(argc, argv, o); !why.empty())
+    return usage(why.c_str());
+  ReplayMix replay;
+  if (o.replay)
+    if (int status = read_replay(o, replay))
+      return status;
+  FILE *out = std::fopen(o.path, "w");
+  if (!out)
+    return fail("write results to", o.path);
+  Places places;
+  if (int status = place(o, places))
+    return status;
+  Timing timing{o, places};
+  const Measured m = o.replay ? measure_replay(timing, replay) : measure_curve(timing);
+  const auto buffer = (unsigned)((uintptr_t)places.dest % kLine);
+  const bool ok = write_run(out, o, timing, m, replay.landed, buffer);
   if (std::fclose(out) != 0 || !ok)
     return fail("write results to", o.path);
   return 0;
