@@ -55,6 +55,94 @@ void rewrite_record(const std::string &path, const Record &r) {
   t.place(path, true);
 }
 
+// A campaign's record and its file, from what it planned to how it ended:
+// the campaign's rounds tell it what they did, and it keeps context.txt so.
+class CampaignBook {
+public:
+  CampaignBook(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed,
+               const std::optional<Replay> &replay, bool fixed)
+      : opt_(opt), interleaved_(!opt.variants.empty()), fixed_(fixed),
+        path_((fs::path(opt.out) / kRecordFile).string()) {
+    const bool more = opt.earlier.has_value();
+    record_ = more ? *opt.earlier : campaign_record(opt, jobs, seed);
+    if (!more && replay) {
+      record_.replay = *opt.replay;
+      record_.replay_format = weights_format_name(replay->weights.format);
+      record_.replay_calls = replay->calls;
+    }
+    if (more && !fixed) // each continuation's budget, as its stop line names it
+      record_.budgets.push_back(opt.budget);
+    if (!more && !fixed && opt.min_span.value_or(0) > 0)
+      record_.min_span = opt.min_span;
+    if (!more && interleaved_) // what its comparisons are read at
+      record_.threshold = opt.threshold;
+  }
+
+  const Record &record() const { return record_; }
+  const std::string &path() const { return path_; }
+
+  // What each job measures, where the record keeps it.
+  void facts(const std::vector<JobFacts> &facts) {
+    for (size_t j = 0; j < facts.size(); j++) {
+      std::string &memset = interleaved_ ? record_.variants[j].memset : record_.memset;
+      std::string &tunables = interleaved_ ? record_.variants[j].tunables : record_.tunables;
+      memset = facts[j].memset;
+      tunables = facts[j].tunables;
+      LibcRecord &libc = interleaved_ ? record_.variants[j].libc : record_.libc_run;
+      libc.path = facts[j].libc.path;
+      libc.version = facts[j].libc.version;
+      libc.build_id = facts[j].libc.build_id;
+    }
+  }
+
+  // The record of a new campaign, before its first round, in a folder
+  // made for it; what `cleanup` removes if no round is complete.
+  void write_first(Cleanup &cleanup) {
+    make_dir(opt_.out, cleanup);
+    std::error_code ec;
+    fs::remove(path_, ec); // at most an empty one: checked before
+    cleanup.record = path_;
+    try {
+      write_new_file(path_, format_record(record_));
+    } catch (...) {
+      cleanup.record.clear();
+      cleanup.drop_all_if_empty();
+      throw;
+    }
+  }
+
+  // The record as the rounds so far leave it: `rounds` complete, each in
+  // the order of `orders` (indices into `jobs`), and the looks and seconds
+  // of whoever decides where one does. A session that runs until decided
+  // says so (`running`) after its first round and each look, so that a
+  // summary read meanwhile, or after the session was cut off, knows the
+  // data were looked at and how often.
+  void write(Stop why, unsigned rounds, const std::vector<std::vector<size_t>> &orders,
+             const std::vector<Job> &jobs, const RoundObserver *observer, double elapsed) {
+    record_.rounds = rounds;
+    if (fixed_)
+      record_.planned = rounds;
+    if (observer) {
+      record_.looks = observer->looks();
+      record_.elapsed = elapsed;
+    }
+    record_.stop = why;
+    record_.orders.clear();
+    for (unsigned i = 0; i < rounds; i++) {
+      record_.orders.emplace_back();
+      for (size_t v : orders[i])
+        record_.orders.back().push_back(jobs[v].name);
+    }
+    rewrite_record(path_, record_);
+  }
+
+private:
+  const CampaignOptions &opt_;
+  const bool interleaved_, fixed_;
+  const std::string path_;
+  Record record_;
+};
+
 // One campaign from its first round to its record's last word.
 class CampaignRun {
 public:
@@ -73,35 +161,24 @@ public:
     uint64_t seed = opt.seed
                         ? *opt.seed
                         : ((uint64_t)std::random_device{}() << 32 | std::random_device{}()) >> 1;
-    record_ = more_ ? *opt.earlier : campaign_record(opt, jobs_, seed);
-    if (!more_ && opt.replay) { // read before anything is written: a bad one stops here
+    if (!more_ && opt.replay) // read before anything is written: a bad one stops here
       replay_ = read_replay(*opt.replay);
-      record_.replay = *opt.replay;
-      record_.replay_format = weights_format_name(replay_->weights.format);
-      record_.replay_calls = replay_->calls;
-    }
-    if (more_ && !fixed_) // each continuation's budget, as its stop line names it
-      record_.budgets.push_back(opt.budget);
-    if (!more_ && !fixed_ && opt.min_span.value_or(0) > 0)
-      record_.min_span = opt.min_span;
-    if (!more_ && interleaved_) // what its comparisons are read at
-      record_.threshold = opt.threshold;
+    book_.emplace(opt, jobs_, seed, replay_, fixed_);
     if (!more_)
-      record_facts(check_settings(jobs_, opt));
+      book_->facts(check_settings(jobs_, opt));
     else
-      check_same_libraries(jobs_, record_, opt.timeout);
+      check_same_libraries(jobs_, book_->record(), opt.timeout);
     state_ = seed;
     for (unsigned r = 0; r < opt.done; r++)
       orders_.push_back(next_order(state_, jobs_.size()));
-    ctx_ = (fs::path(opt.out) / kRecordFile).string();
     rounds_ = opt.done;
     if (observer_)
-      observer_->started(record_);
+      observer_->started(book_->record());
   }
 
   CampaignEnd run() {
     if (!more_) {
-      write_first_record();
+      book_->write_first(cleanup_);
       lock_.emplace(opt_.out); // a continuation holds its own from the start
     }
     if (replay_)
@@ -121,7 +198,7 @@ public:
           break;
         }
         if (!fixed_ && observer_ &&
-            (rounds_ == opt_.done + 1 || observer_->looks() != record_.looks))
+            (rounds_ == opt_.done + 1 || observer_->looks() != book_->record().looks))
           write_record(Stop::Running);
       }
       if (observer_ && stop != Stop::Decided && observer_->final_look(rounds_, elapsed()))
@@ -140,34 +217,6 @@ private:
   double elapsed() const {
     const double before = opt_.earlier ? opt_.earlier->elapsed.value_or(0) : 0;
     return before + (rounds_from_ ? now_seconds() - rounds_from_ : 0);
-  }
-
-  // What each job measures, where the record keeps it.
-  void record_facts(const std::vector<JobFacts> &facts) {
-    for (size_t j = 0; j < facts.size(); j++) {
-      std::string &memset = interleaved_ ? record_.variants[j].memset : record_.memset;
-      std::string &tunables = interleaved_ ? record_.variants[j].tunables : record_.tunables;
-      memset = facts[j].memset;
-      tunables = facts[j].tunables;
-      LibcRecord &libc = interleaved_ ? record_.variants[j].libc : record_.libc_run;
-      libc.path = facts[j].libc.path;
-      libc.version = facts[j].libc.version;
-      libc.build_id = facts[j].libc.build_id;
-    }
-  }
-
-  void write_first_record() {
-    make_dir(opt_.out, cleanup_);
-    std::error_code ec;
-    fs::remove(ctx_, ec); // at most an empty one: checked before
-    cleanup_.record = ctx_;
-    try {
-      write_new_file(ctx_, format_record(record_));
-    } catch (...) {
-      cleanup_.record.clear();
-      cleanup_.drop_all_if_empty();
-      throw;
-    }
   }
 
   // The capture as it was, for summary's run time, and the mix the engine
@@ -208,7 +257,7 @@ private:
     orders_.push_back(next_order(state_, jobs_.size()));
     cleanup_.round_files.emplace_back();
     // The random lengths of this round, the same for each of its variants.
-    uint64_t lengths = record_.seed.value_or(0) + rounds_ + 1;
+    uint64_t lengths = book_->record().seed.value_or(0) + rounds_ + 1;
     lengths = next_random(lengths);
     for (size_t v : orders_[rounds_]) {
       std::string what = at + (jobs_[v].name.empty() ? "" : " (" + jobs_[v].name + ")");
@@ -261,27 +310,7 @@ private:
     write_record(why);
   }
 
-  // The record as the rounds so far leave it. A session that runs until
-  // decided says so (`running`) after its first round and each look, so
-  // that a summary read meanwhile, or after the session was cut off, knows
-  // the data were looked at and how often.
-  void write_record(Stop why) {
-    record_.rounds = rounds_;
-    if (fixed_)
-      record_.planned = rounds_;
-    if (observer_) {
-      record_.looks = observer_->looks();
-      record_.elapsed = elapsed();
-    }
-    record_.stop = why;
-    record_.orders.clear();
-    for (unsigned i = 0; i < rounds_; i++) {
-      record_.orders.emplace_back();
-      for (size_t v : orders_[i])
-        record_.orders.back().push_back(jobs_[v].name);
-    }
-    rewrite_record(ctx_, record_);
-  }
+  void write_record(Stop why) { book_->write(why, rounds_, orders_, jobs_, observer_, elapsed()); }
 
   // The round under way goes; complete ones stay, and the failure says so.
   [[noreturn]] void fail(const Failure &why) {
@@ -311,9 +340,8 @@ private:
   std::optional<FolderLock> lock_;
   Cleanup cleanup_;
   std::vector<Job> jobs_;
-  Record record_;
   std::optional<Replay> replay_; // a new replay campaign's mix
-  std::string ctx_;
+  std::optional<CampaignBook> book_;
   uint64_t state_ = 0; // of the round orders
   std::vector<std::vector<size_t>> orders_;
   unsigned rounds_ = 0;    // complete, counting those of earlier sessions
