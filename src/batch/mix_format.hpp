@@ -22,6 +22,8 @@
 //   # offsets: 4 1200 0 0 ... (64 counts)
 //   # offsets: 7 30 0 ... 7 ...
 
+#include "batch/length_class.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,14 +34,12 @@ namespace mix_format {
 
 constexpr const char *kMark = "# memset-mix 1";
 constexpr const char *kMarkLanded = "# memset-mix 2";
-// Classes of lengths by bit width (0 for 0, 1 for 1, 2 for 2..3, ...; the
-// last for 32768), and offsets within a 64-byte line: a capture's.
-constexpr unsigned kClasses = 17, kLine = 64;
+// Classes of lengths, and offsets within a 64-byte line: a capture's
+// (length_class.hpp).
+using length_classes::kClasses;
+using length_classes::kLine;
+using length_classes::length_class;
 constexpr uint64_t kPpm = 1000000;
-inline unsigned length_class(uint64_t n) {
-  const unsigned width = n ? 64 - (unsigned)__builtin_clzll(n) : 0;
-  return width < kClasses - 1 ? width : kClasses - 1;
-}
 // Where a mix's fills landed: per class, the calls at each offset (a class
 // without calls has none), and the share of calls in a million that land
 // on lines no recent fill touched.

@@ -11,6 +11,8 @@
 // add atomically into the shared counts. The file is sparse: rows never
 // taken cost no memory.
 
+#include "batch/length_class.hpp"
+
 #include <cstdint>
 
 namespace capture_layout {
@@ -25,17 +27,13 @@ constexpr uint64_t kMaxExact = 32768;
 constexpr uint64_t kLongSlots = 4096;
 constexpr uint64_t kRows = 256;
 
-// Where the fills land, by length class: the class of a length is its bit
-// width (0 for 0; 1 for 1; 2 for 2..3; ... 16 for 32768 and longer).
-// Within each class, the destination's offset within its 64-byte line, and
-// the fills whose first line one of the thread's last kRecent fills
-// touched: a cheap mark that the destination was in a cache.
-constexpr uint64_t kClasses = 17, kLine = 64, kRecent = 4;
+// Where the fills land, by length class (batch/length_class.hpp: a bit
+// width). Within each class, the destination's offset within its 64-byte
+// line, and the fills whose first line one of the thread's last kRecent
+// fills touched: a cheap mark that the destination was in a cache.
+constexpr uint64_t kClasses = length_classes::kClasses, kLine = length_classes::kLine, kRecent = 4;
 static_assert((kRecent & (kRecent - 1)) == 0, "the ring of recent fills wraps by a mask");
-inline uint64_t length_class(uint64_t n) {
-  const uint64_t width = n ? 64 - (uint64_t)__builtin_clzll(n) : 0;
-  return width < kClasses - 1 ? width : kClasses - 1;
-}
+inline uint64_t length_class(uint64_t n) { return length_classes::length_class(n); }
 
 struct Landings {
   uint64_t offsets[kClasses][kLine];

@@ -30,6 +30,8 @@
 // The weights reader keeps these lines; this file owns how they are written
 // and read.
 
+#include "batch/length_class.hpp"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -43,8 +45,8 @@ constexpr const char *kCaptureMark = "# memset-report capture";
 enum class CaptureEnd { Ok, Failed, Stopped, Interrupted };
 const char *capture_end_name(CaptureEnd e); // "ok", "failed", "stopped", "interrupted"
 
-// Length classes, and offsets within a 64-byte line.
-constexpr unsigned kLengthClasses = 17, kLineBytes = 64;
+// Length classes, and offsets within a 64-byte line (batch/length_class.hpp).
+constexpr unsigned kLengthClasses = length_classes::kClasses, kLineBytes = length_classes::kLine;
 // A fill is "recent" where one of the thread's last this many fills touched its first line.
 constexpr unsigned kRecentFills = 4;
 constexpr uint64_t kPageBytes = 4096;
