@@ -2,10 +2,12 @@
 // panels and verdict colours.
 
 #include "report/formats/program_file.hpp"
+#include "report/render/across_lines.hpp"
 #include "report/render/pieces.hpp"
 #include "report/render/plot.hpp"
 #include "report/render/render.hpp"
 #include "synthetic.hpp"
+#include "three_machines.hpp"
 
 #include <gtest/gtest.h>
 
@@ -396,5 +398,31 @@ TEST(Render, ARatioThatMovedIsSaidInTextAndJsonWithTheWidenedInterval) {
 }
 
 #endif
+
+// Many machines' verdicts in words: what holds on all, and who differs,
+// named; the same words the text and the JSON across machines write.
+TEST(Across, WhatHoldsOnAllMachinesAndWhoDiffersIsSaidInWords) {
+  const Across a = compare_across(three_machines());
+  ASSERT_EQ(a.comparisons.size(), 1u);
+  bool split = false, all = false;
+  for (const AcrossStretch &s : a.comparisons[0].stretches) {
+    const std::string text = across_text(a, s);
+    if (s.to < 1024) {
+      EXPECT_NE(text.find("slower on 2 (alpha: "), std::string::npos) << text;
+      EXPECT_TRUE(text.find("same on 1") != std::string::npos ||
+                  text.find("unclear on 1 (gamma)") != std::string::npos)
+          << text;
+      split = true;
+    }
+    if (s.from >= 1024) {
+      EXPECT_NE(text.find("slower on 3 of 3 (1."), std::string::npos) << text;
+      all = true;
+    }
+  }
+  EXPECT_TRUE(split);
+  EXPECT_TRUE(all);
+  EXPECT_EQ(ratio_span(1.061, 1.799), "1.06-1.80x");
+  EXPECT_EQ(ratio_span(1.3, 1.301), "1.30x");
+}
 
 } // namespace

@@ -22,8 +22,6 @@ struct MachineId {
   std::string name, cpu, libc;
   std::optional<double> mhz, step;
 };
-// "alpha: Intel(R) Xeon(R) Processor; counter 2600.0 MHz, step 2 ticks; glibc 2.36".
-std::string machine_text(const MachineId &m);
 
 struct Machine {
   MachineId id;
@@ -64,17 +62,6 @@ std::string variant_of(const Set &s);
 // Each comparison of the first machine's report that other machines make
 // too (by variant names), set side by side band by band.
 Across compare_across(std::vector<Machine> machines);
-
-// "slower on 2 of 2 (1.06-1.80x)", "faster on 4, slower on 1 (zen3-a: 1.12
-// [1.08, 1.17]), unclear on 1": what holds on all machines over a stretch.
-std::string across_text(const Across &a, const AcrossStretch &s);
-
-// What holds on all machines and who differs, for verdicts of machines
-// set side by side, without the lengths: "slower on 2 of 2 (1.02-1.03x)".
-std::string verdicts_text(const Across &a, const std::vector<MachineVerdict> &machines);
-
-// "1.06-1.80x", or "1.30x" where both print alike; `unit` after them.
-std::string ratio_span(double low, double high, const char *unit = "x");
 
 // One figure a run (a program's time, a replay's ticks per call) on many
 // machines: each variant's verdict against the first on every machine

@@ -6,6 +6,7 @@
 #include "report/cli/commands.hpp"
 #include "report/cli/gate.hpp"
 #include "report/formats/fleet_file.hpp"
+#include "report/render/across_lines.hpp"
 #include "report/render/render.hpp"
 #include "report/sys/errors.hpp"
 #include "report/sys/files.hpp"

@@ -5,6 +5,7 @@
 #include "report/render/render.hpp"
 
 #ifdef MEMSET_REPORT_JSON
+#include "report/render/across_lines.hpp"
 #include "report/render/json_parts.hpp"
 #endif
 

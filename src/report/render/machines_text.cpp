@@ -3,6 +3,7 @@
 
 #include "report/render/render.hpp"
 
+#include "report/render/across_lines.hpp"
 #include "report/render/pieces.hpp"
 
 namespace report {
