@@ -210,6 +210,18 @@ TEST(Prediction, AChangeSmallerThanPredictedSaysWhatTheReplayLeavesOut) {
   const std::string larger = render_prediction(replay, program, predict(replay, program));
   EXPECT_NE(larger.find("does not hold the prediction"), std::string::npos);
   EXPECT_EQ(larger.find(overlap), std::string::npos);
+  // An interval that holds the prediction and no change confirms nothing;
+  // one that holds it alone does.
+  replay.comparisons[0].per_run->seconds = Figure{0.001, 0.0009, 0.0011}; // +1 ms a run
+  program.comparisons[0].c.est = {1.0, 0.99, 1.02, true, 0.56, -0.59, 1.71};
+  program.comparisons[0].c.decision = {Verdict::Same};
+  const std::string both = render_prediction(replay, program, predict(replay, program));
+  EXPECT_NE(both.find("cannot tell the prediction from nothing"), std::string::npos) << both;
+  program.comparisons[0].c.est = {1.0, 1.005, 1.02, true, 0.9, 0.4, 1.4};
+  program.comparisons[0].c.decision = {Verdict::Slower};
+  const std::string held = render_prediction(replay, program, predict(replay, program));
+  EXPECT_NE(held.find("the measured interval holds the prediction"), std::string::npos) << held;
+  EXPECT_EQ(held.find("from nothing"), std::string::npos);
 }
 
 } // namespace

@@ -330,6 +330,46 @@ TEST(Render, TextAndJsonSayTheSameOfEveryBand) {
   EXPECT_NE(text.find("measured: memset-bench, one call at a time"), std::string::npos);
 }
 
+// Sets started differently (one through a loader, by a campaign from
+// before copies) and sets whose buffers lay apart are compared with that
+// named, in the text and in the JSON alike; sets started alike are not.
+TEST(Render, HowEachSetWasStartedAndWhereItsBufferLayIsNamedWhereTheyDiffer) {
+  Set a = make_set("a", 5, one, {}, 1), b = make_set("b", 5, one, {}, 2);
+  for (Set *s : {&a, &b}) {
+    s->engine = Engine::Batch;
+    s->batch = BatchHeader{};
+    s->batch->buffer = 16;
+  }
+  b.libc = {"/x/ld.so", "/x", "/x/libc.so.6", "GNU C Library", "93ac", ""};
+  auto said = [](const Set &x, const Set &y, const char *field) {
+    Report r = build_report({x, y}, {});
+    std::string json;
+    render_json(r, {}, [&](const std::string &s) { json += s; });
+    const bool in_json = nlohmann::json::parse(json)["memset_report_comparisons"][0][field];
+    const std::string text = render_text(r, Unit::Ticks, false);
+    return std::make_pair(in_json, text);
+  };
+  auto [loader, text] = said(a, b, "started_differently");
+  EXPECT_TRUE(loader);
+  EXPECT_NE(text.find("started differently: [2] b through its loader, [1] a directly"),
+            std::string::npos)
+      << text;
+  b.libc.started = kStartedCopy;
+  auto [copy, alike] = said(a, b, "started_differently");
+  EXPECT_FALSE(copy);
+  EXPECT_EQ(alike.find("started differently"), std::string::npos);
+  EXPECT_NE(alike.find("landed: at the start of one 32 KiB buffer, 16 bytes past"),
+            std::string::npos);
+  b.batch->buffer = 32;
+  auto [apart, named] = said(a, b, "landed_differently");
+  EXPECT_TRUE(apart);
+  EXPECT_NE(named.find("landed differently: [1] a at the start of one 32 KiB buffer, 16 bytes "
+                       "past a 64-byte line where malloc put it, hot (the default); [2] b at the "
+                       "start of one 32 KiB buffer, 32 bytes past"),
+            std::string::npos)
+      << named;
+}
+
 // A program campaign's variant of `n` rounds: wall and CPU time in us.
 Set program_set(const std::string &name, size_t n, double cpu_ms) {
   Set s;
