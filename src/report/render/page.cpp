@@ -74,6 +74,8 @@ std::string comparison_head(const Report &r, const Comparison &c) {
   std::string lines = measured_line(a.engine, {&a, &b}) +
                       landed_differently(a, c.base, b, c.other) +
                       started_differently(a, c.base, b, c.other);
+  if (c.same_code)
+    lines += same_code_line(a, c.base, b, c.other);
   if (!c.paired)
     lines += unpaired_line(c.options.drift, "run --variant");
   return "<p class=\"head\">" + esc(o) + "<br>" + esc_lines(lines, "<br>") + "</p>\n";
