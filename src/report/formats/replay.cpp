@@ -33,9 +33,6 @@ mix_format::Mix mix_of(const Weights &w, const std::string &name) {
   return mix;
 }
 
-static_assert(mix_format::kClasses == kLengthClasses && mix_format::kLine == kLineBytes,
-              "a mix's classes and offsets are a capture's");
-
 std::optional<mix_format::Landing> landing_of(const mix_format::Mix &mix,
                                               const std::optional<CaptureLandings> &captured) {
   if (!captured)
