@@ -6,7 +6,9 @@
 #include "report/cli/gate.hpp"
 #include "report/cli/help.hpp"
 #include "report/cli/options.hpp"
+#include "report/formats/campaign_settings.hpp"
 #include "report/sys/errors.hpp"
+#include "report/sys/text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -325,6 +327,7 @@ TEST(Page, TheCommandThatMeasuresAgainIsSpelledFromTheRecordInTheToolsOwnOptions
   s.record.machine.date = "2026-12-10";
   s.record.budgets = {120};
   s.record.threshold = 0.05;
+  s.record.timeout = kDefaultTimeout; // the default: not spelled again
   s.record.engine = Engine::Batch;
   s.record.landing.align = 16;
   s.record.landing.footprint = 32768;
@@ -356,6 +359,81 @@ TEST(Page, TheCommandThatMeasuresAgainIsSpelledFromTheRecordInTheToolsOwnOptions
   EXPECT_EQ(program[1], "program");
   EXPECT_EQ(std::vector<std::string>(program.end() - 4, program.end()),
             (std::vector<std::string>{"--", "sh", "-c", "echo $1"}));
+}
+
+} // namespace
+
+namespace {
+
+// A campaign's settings as the rows write them into a record: what must
+// survive each trip.
+report::Fields settings_lines(const CampaignSettings &s) {
+  Record r;
+  static_cast<CampaignSettings &>(r) = s;
+  return record_fields(r, false);
+}
+
+TEST(Settings, EveryRowRoundTripsThroughTheRecordTheCommandLineAndTheEngine) {
+  // Between them, these ask for every setting that has an option.
+  const std::vector<std::vector<std::string>> lines = {
+      {"run",        "--out",    "x",           "--env",
+       "FOO=1",      "--cpu",    "0",           "--timeout",
+       "30",         "--seed",   "7",           "--threshold",
+       "3",          "--engine", "batch",       "--random-lengths",
+       "--align",    "random",   "--footprint", "65536",
+       "--min-span", "5",        "--variant",   "a",
+       "--variant",  "b"},
+      {"run", "--out", "x", "--timeout", "0", "--engine", "batch", "--replay", "some.capture",
+       "--align", "16"},
+      {"program", "--out", "x", "--keep-output", "--", "sh", "-c", "true"}};
+  std::set<std::string> asked;
+  for (const auto &words : lines) {
+    Options o = parse_command_line(words, "/bin/true");
+    asked.insert(o.given.begin(), o.given.end());
+    // The command after '--' and the comparisons' threshold, as the
+    // command's own function gives them to the campaign.
+    auto settings = [](const Options &p) {
+      CampaignSettings c = p.campaign;
+      if (p.command == "program")
+        c.program = p.command_words;
+      c.threshold = p.compare.threshold;
+      return c;
+    };
+    CampaignSettings s = settings(o);
+
+    // Through the record and back.
+    Record r;
+    static_cast<CampaignSettings &>(r) = s;
+    EXPECT_EQ(settings_lines(parse_record(format_record(r))), settings_lines(s)) << words[0];
+
+    // Through the words that ask for them again, and the command line.
+    Words options, command;
+    settings_again(s, options, command);
+    std::vector<std::string> again = {words[0], "--out", "y"};
+    again.insert(again.end(), options.begin(), options.end());
+    if (s.min_span) // a look's span goes with variants
+      again.insert(again.end(), {"--variant", "a", "--variant", "b"});
+    again.insert(again.end(), command.begin(), command.end());
+    Options back = parse_command_line(again, "/bin/true");
+    CampaignSettings t = settings(back);
+    s.seed = t.seed = std::nullopt; // measured again, a campaign draws a fresh one
+    EXPECT_EQ(settings_lines(t), settings_lines(s)) << shell_words(again);
+
+    // What the engine is told: each setting it takes, under the option's own name.
+    const Words args = engine_arguments(o.campaign, {3, "mix.txt", "1-2"});
+    for (const SettingRow &row : setting_rows()) {
+      if (row.engine_args && row.option && o.has(row.option)) {
+        EXPECT_NE(std::find(args.begin(), args.end(), row.option), args.end())
+            << row.option << " in " << shell_words(args);
+      }
+    }
+  }
+  for (const SettingRow &row : setting_rows()) {
+    if (row.option) {
+      EXPECT_TRUE(asked.count(row.option)) << row.option << " is asked by no line above";
+    }
+    EXPECT_EQ(setting_of_key(row.key), &row) << row.key << " is two rows' key";
+  }
 }
 
 } // namespace

@@ -279,10 +279,10 @@ TEST(Record, AReplayAndAProgramCampaignSurviveAWriteAndARead) {
   // A command's words, spaces, quotes and a line feed in them, one by one.
   Record program = full_record(true);
   program.program = {"/usr/bin/python3", "-c", "print('a b')\nprint(1)", "", "none"};
-  program.program_output = true;
+  program.keep_output = true;
   back = parse_record(format_record(program));
   EXPECT_EQ(back.program, program.program);
-  EXPECT_TRUE(back.program_output);
+  EXPECT_TRUE(back.keep_output);
   EXPECT_EQ(format_record(back), format_record(program));
   // Neither: no such lines at all.
   std::string plain = format_record(full_record(false));

@@ -167,7 +167,7 @@ public:
     if (!more_)
       book_->facts(check_settings(jobs_, opt));
     else
-      check_same_libraries(jobs_, book_->record(), opt.timeout);
+      check_same_libraries(jobs_, book_->record(), opt.time_limit());
     state_ = seed;
     for (unsigned r = 0; r < opt.done; r++)
       orders_.push_back(next_order(state_, jobs_.size()));
@@ -245,7 +245,7 @@ private:
   void check_preloads() const {
     for (const auto &j : jobs_)
       if (j.launch.preloads())
-        check_preload(j.bench, j.launch, j.name.empty() ? "(all runs)" : j.name, opt_.timeout);
+        check_preload(j.bench, j.launch, j.name.empty() ? "(all runs)" : j.name, opt_.time_limit());
   }
 
   void run_round() {

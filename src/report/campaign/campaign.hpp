@@ -7,7 +7,6 @@
 
 #include "report/campaign/libc_tree.hpp"
 #include "report/formats/campaign_folder.hpp"
-#include "report/formats/landing.hpp"
 #include "report/stats/stopping.hpp"
 
 #include <cstdint>
@@ -34,46 +33,25 @@ constexpr unsigned kDefaultRuns = 11;
 // at about 0.2 s a run it is five hours, and summary holds every run in memory.
 constexpr unsigned kMaxRounds = 100000;
 
-// A campaign as the command line asked for it, its values already checked.
-struct CampaignOptions {
+// A campaign as the command line asked for it, its values already checked:
+// its settings (the record keeps the same), and what it runs and for how long.
+struct CampaignOptions : CampaignSettings {
+  CampaignOptions() { timeout = kDefaultTimeout; }
   std::string out;                // campaign folder
   std::optional<unsigned> runs;   // runs, or rounds; none: until decided (variants)
   double budget = kDefaultBudget; // seconds, when running until decided
-  std::optional<unsigned> cpu;    // processor to pin each run to
-  std::vector<std::string> env;   // NAME=VALUE for every run
   std::optional<LibcTree> libc;   // every run's C library; none: the system's
   std::string bench;              // benchmark executable
-  Engine engine = Engine::Bench;  // what `bench` is, and so how its files read
-  bool random_lengths = false;    // memset-batch's --random-lengths
-  Landing landing;                // memset-batch's --align and --footprint; the default: as always
-  // memset-batch's --replay: the capture or weights file whose mix of
-  // lengths each run times; kept in the folder (kReplaySource) with the mix
-  // the engine reads (kMixFile).
-  std::optional<std::string> replay;
-  // A program campaign: the user's command, timed in each run in place of
-  // the benchmark (looked up on PATH); its output kept beside each run's
-  // file, or discarded.
-  std::vector<std::string> program;
-  bool keep_output = false;
+  // A replay is kept in the folder (kReplaySource) with the mix the engine
+  // reads (kMixFile). Until decided, no min_span is its kind's
+  // (kDefaultMinSpan, or 0 for a curve), a continuation's from its record;
+  // its threshold a continuation's from its record (run_until_decided sets it).
   std::vector<VariantOptions> variants; // none: a plain campaign
-  // A run of memset-bench takes well under a second; one that takes a
-  // minute hangs. 0: no limit.
-  double timeout = 60;
-  // Until decided: seconds its rounds must span before a look may stop it;
-  // none: its kind's (kDefaultMinSpan, or 0 for a curve), a continuation's
-  // from its record.
-  std::optional<double> min_span;
-  // The threshold its comparisons stop on and its record keeps, as a
-  // fraction; a continuation's from its record (run_until_decided sets it).
-  std::optional<double> threshold;
-  std::optional<uint64_t> seed;         // the shuffle's seed; none: a fresh one
   std::vector<LibraryRecord> libraries; // C libraries preloaded by a census, for the record
   std::vector<SameAs> same_as;          // variants left out as the same code, for the record
   // Set by continue_campaign: the rounds (and record) already there.
   unsigned done = 0;
   std::optional<Record> earlier;
-  // What it times: a program's command, a replay, or a curve.
-  CampaignKind kind() const { return kind_of(!program.empty(), replay.has_value()); }
 };
 
 // Variables that change which memset the C library picks or how it is bound:

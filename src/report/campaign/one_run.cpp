@@ -68,7 +68,7 @@ RunValues run_program_once(const Job &job, const std::string &target, const Camp
                            const std::string &what, std::vector<std::string> &made) {
   Command cmd = job.launch.command(opt.program, true);
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
-  cmd.timeout = opt.timeout;
+  cmd.timeout = opt.time_limit();
   std::string base = target.substr(0, target.size() - 4); // less ".txt"
   std::vector<std::string> outputs;
   if (opt.keep_output) {
@@ -90,7 +90,7 @@ RunValues run_program_once(const Job &job, const std::string &target, const Camp
   const std::string said = opt.keep_output ? " (its output: " + outputs[1] + ")" : "";
   const Outcome out = run_program(cmd);
   ended_well(out, what, opt.program[0], "run",
-             "the command ran longer than " + fmt("%g", opt.timeout) +
+             "the command ran longer than " + fmt("%g", *opt.timeout) +
                  " s (--timeout) and was stopped" + said,
              "the command ended with " + out.describe() + said);
   ProgramRun p{(uint64_t)std::llround(out.wall_seconds * 1e6),
@@ -116,32 +116,20 @@ RunValues run_one(const Job &job, unsigned round, unsigned width, const Campaign
   // result takes the run's name.
   TempFile file(target);
   Command cmd = job.launch.command({job.bench, file.path()});
-  if (opt.engine == Engine::Batch && opt.random_lengths) {
-    std::string bands;
-    for (const Band &b : band_grid())
-      bands += (bands.empty() ? "" : ",") + std::to_string(b.from) + "-" + std::to_string(b.to);
-    cmd.argv.insert(cmd.argv.end(),
-                    {"--random-lengths", bands, "--seed", std::to_string(lengths_seed)});
-  }
-  if (opt.replay)
-    cmd.argv.insert(cmd.argv.end(), {"--replay", (fs::path(opt.out) / kMixFile).string(), "--seed",
-                                     std::to_string(lengths_seed)});
-  // Where the fills land; offsets drawn at random take the round's seed, as
-  // its random lengths do, so that the variants of a round meet the same.
-  const Landing &l = opt.landing;
-  // A replay as its capture found it: its mix says where each call lands.
-  if (l.align != Landing::kAlignBuffer && l.align != Landing::kAlignCapture)
-    cmd.argv.insert(cmd.argv.end(), {"--align", align_word(l.align)});
-  if (l.footprint)
-    cmd.argv.insert(cmd.argv.end(), {"--footprint", std::to_string(l.footprint)});
-  if (l.align == Landing::kAlignRandom && !opt.random_lengths && !opt.replay)
-    cmd.argv.insert(cmd.argv.end(), {"--seed", std::to_string(lengths_seed)});
+  EngineCall call;
+  call.seed = lengths_seed;
+  call.mix = (fs::path(opt.out) / kMixFile).string();
+  for (const Band &b : band_grid())
+    call.bands +=
+        (call.bands.empty() ? "" : ",") + std::to_string(b.from) + "-" + std::to_string(b.to);
+  for (auto &w : engine_arguments(opt, call))
+    cmd.argv.push_back(std::move(w));
   cmd.cpu = opt.cpu ? (int)*opt.cpu : -1;
-  cmd.timeout = opt.timeout;
+  cmd.timeout = opt.time_limit();
   cmd.output_to_stderr = true; // the tool's own output stays its own
   const Outcome out = run_program(cmd);
   ended_well(out, what, job.bench, "run benchmark",
-             "no result within " + fmt("%g", opt.timeout) + " s (--timeout); the run was killed",
+             "no result within " + fmt("%g", *opt.timeout) + " s (--timeout); the run was killed",
              "benchmark " + out.describe());
   RunValues curve;
   try {

@@ -41,25 +41,21 @@ std::string absolute_bench(const std::string &bench) {
 
 Record campaign_record(const CampaignOptions &opt, const std::vector<Job> &jobs, uint64_t seed) {
   Record r;
+  static_cast<CampaignSettings &>(r) = opt;
+  // What it stops on is the book's to keep, once the campaign knows it.
+  r.min_span.reset();
+  r.threshold.reset();
+  r.seed.reset();
   r.machine = probe_machine();
   r.planned = opt.runs               ? opt.runs
               : opt.variants.empty() ? std::optional<unsigned>(kDefaultRuns)
                                      : std::nullopt;
   if (!opt.variants.empty() && !opt.runs)
     r.budgets = {opt.budget};
-  r.cpu = opt.cpu;
-  if (opt.timeout > 0)
-    r.timeout = opt.timeout;
-  r.env = opt.env;
   r.env_inherited = inherited_steering();
   // A program campaign times the command itself: no engine runs in it.
   if (opt.kind() != CampaignKind::Program)
     r.bench = absolute_bench(opt.bench);
-  r.engine = opt.engine;
-  r.random_lengths = opt.random_lengths;
-  r.landing = opt.landing;
-  r.program = opt.program;
-  r.program_output = opt.keep_output;
   r.libraries = opt.libraries;
   if (opt.libc) {
     r.libc_run.loader = opt.libc->loader;
@@ -212,17 +208,9 @@ CampaignOptions continue_campaign(const std::string &dir) {
   differs("inherited environment", joined(r.env_inherited), joined(inherited_steering()));
 
   CampaignOptions opt;
+  static_cast<CampaignSettings &>(opt) = r;
   opt.out = dir;
-  opt.cpu = r.cpu;
-  opt.timeout = r.timeout.value_or(0);
   opt.bench = r.bench;
-  opt.engine = r.engine;
-  opt.random_lengths = r.random_lengths;
-  opt.landing = r.landing;
-  opt.replay = r.replay;
-  opt.program = r.program;
-  opt.keep_output = r.program_output;
-  opt.seed = r.seed;
   for (const auto &v : r.variants)
     opt.variants.push_back({v.name, v.env, v.bench,
                             v.libc.loader.empty()

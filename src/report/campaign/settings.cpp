@@ -99,7 +99,7 @@ void check_own_libc(const Job &j, const Measured &m, const CampaignOptions &opt)
                     " is '" + printable(m.loader_version) +
                     "': a loader and a library from different builds; nothing kept");
   const std::string found = started_program(j, opt.program);
-  if (std::string why = cannot_start(j.launch, found, opt.timeout); !why.empty())
+  if (std::string why = cannot_start(j.launch, found, opt.time_limit()); !why.empty())
     throw RunFailed(head + ": its loader " + loader + " cannot start " + printable(found) + ": " +
                     why + "; nothing kept");
   if (!j.launch.tunables_entry().empty() && !m.tunables)
@@ -141,7 +141,7 @@ void check_same_libraries(const std::vector<Job> &jobs, const Record &record, do
 
 std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const CampaignOptions &opt) {
   const std::string probe = probe_path();
-  Measured defaults = measure_environment(probe, Launch::glibc_defaults(), opt.timeout);
+  Measured defaults = measure_environment(probe, Launch::glibc_defaults(), opt.time_limit());
   const Tunables *known = defaults.tunables ? &*defaults.tunables : nullptr;
   // A library of a variant's own has its own defaults, as its loader lists them.
   std::map<std::string, Measured> own_defaults;
@@ -149,13 +149,14 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
   std::vector<JobFacts> facts;
   for (const auto &j : jobs) {
     make_copies(j, opt.program);
-    measured.push_back(measure_environment(probe, j.launch, opt.timeout));
+    measured.push_back(measure_environment(probe, j.launch, opt.time_limit()));
     check_own_libc(j, measured.back(), opt);
     const Tunables *its = known;
     if (const auto &tree = j.launch.libc()) {
       auto key = tree->loader + "\n" + tree->library_path();
       if (!own_defaults.count(key))
-        own_defaults[key] = measure_environment(probe, Launch::glibc_defaults(*tree), opt.timeout);
+        own_defaults[key] =
+            measure_environment(probe, Launch::glibc_defaults(*tree), opt.time_limit());
       its = own_defaults[key].tunables ? &*own_defaults[key].tunables : nullptr;
     }
     facts.push_back(facts_of(measured.back(), its));
@@ -178,7 +179,7 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
   Measured base = from_job
                       ? measured[base_job]
                       : measure_environment(probe, Launch(opt.env, {}, opt.libc).without_tunables(),
-                                            opt.timeout);
+                                            opt.time_limit());
   std::string base_entry = from_job ? jobs[base_job].launch.tunables_entry() : "";
   std::string base_name =
       from_job ? printable(jobs[base_job].name) : std::string("the environment without it");
@@ -205,7 +206,8 @@ std::vector<JobFacts> check_settings(const std::vector<Job> &jobs, const Campaig
 
 std::vector<SameAs> measure_once(CampaignOptions &c) {
   const std::string probe = probe_path();
-  return measure_once(c, [&](const Launch &l) { return measure_environment(probe, l, c.timeout); });
+  return measure_once(
+      c, [&](const Launch &l) { return measure_environment(probe, l, c.time_limit()); });
 }
 
 std::vector<SameAs> measure_once(CampaignOptions &c, const MeasureFn &measure) {

@@ -96,7 +96,7 @@ std::string preload_library_file(const std::string &name) { return "libmemset-" 
 
 CampaignOptions tune_plan(const CampaignOptions &given) {
   // The library tuned is the one its runs load: a build's own, where given.
-  check_tunable_libc(given.libc ? release_of(*given.libc, given.timeout) : libc_version());
+  check_tunable_libc(given.libc ? release_of(*given.libc, given.time_limit()) : libc_version());
   refuse_inherited_tunables("tune");
   CampaignOptions c = given;
   for (const auto &v : tune_variants(cpu_flags()))

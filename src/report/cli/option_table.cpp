@@ -16,14 +16,8 @@ namespace report {
 namespace {
 
 // The limits of values, each with its reason.
-// Linux knows at most 8192 processors; the affinity check names any other.
-constexpr unsigned long kMaxCpu = 8191;
-// A run takes well under a second; a limit beyond a day guards nothing.
-constexpr double kMaxTimeout = 86400;
 // A week: beyond it a campaign outlives the machine's state it measures.
 constexpr double kMaxBudget = 7 * 86400;
-// Seeds are recorded and read back as decimals that fit a signed 64-bit value.
-constexpr unsigned long kMaxSeed = UINT64_MAX >> 1;
 // Half the base or more is no "smallest difference" any more: a verdict of
 // `same` within it would say nothing.
 constexpr double kMaxThresholdPct = 50;
@@ -35,8 +29,6 @@ constexpr double kMaxGatePct = 1000;
 constexpr double kMaxDuration = 86400;
 // Counter frequencies from 1 MHz to 1 THz cover every real counter.
 constexpr double kMinMhz = 1, kMaxMhz = 1e6;
-// memset-batch walks at most a terabyte (batch_format's bound).
-constexpr uint64_t kMaxFootprintBytes = 1ull << 40;
 
 // Before the first --variant an --env, --preload or --bench is common;
 // after, the variant's own.
@@ -44,7 +36,34 @@ std::vector<std::string> &env_list(Options &o) {
   return o.campaign.variants.empty() ? o.campaign.env : o.campaign.variants.back().env;
 }
 
+// What a setting's check needs of this machine.
+const MachineLimits kLimits{
+    [](const std::string &level) { return level_footprint(level, cache_sizes()); },
+    memory_available};
+
 } // namespace
+
+const OptionDef *setting_option(const char *name) {
+  // Made once, from the rows, the first time a command's table asks.
+  static const std::vector<OptionDef> all = [] {
+    std::vector<OptionDef> out;
+    for (const SettingRow &r : setting_rows())
+      if (r.option)
+        out.push_back({r.option, nullptr, r.arg, nullptr, r.help, &r});
+    return out;
+  }();
+  for (const auto &d : all)
+    if (std::string(d.name) == name)
+      return &d;
+  throw std::logic_error(std::string("no campaign setting has the option ") + name);
+}
+
+void apply_option(const OptionDef &def, Options &o, const std::string &value) {
+  if (def.setting)
+    def.setting->ask(o.campaign, value, kLimits);
+  else
+    def.apply(o, value);
+}
 
 const OptionDef kOut{"--out", nullptr, "DIR",
                      [](Options &o, const std::string &v) {
@@ -65,105 +84,9 @@ const OptionDef kBudget{"--budget", nullptr, "S",
                           o.campaign.budget = decimal_value("--budget", v, 1, kMaxBudget);
                         },
                         "with variants: seconds to run rounds until decided (default {budget})"};
-const OptionDef kMinSpan{"--min-span", nullptr, "S",
-                         [](Options &o, const std::string &v) {
-                           o.campaign.min_span = decimal_value("--min-span", v, 0, kMaxBudget);
-                         },
-                         "until decided: no look before the rounds span S seconds\n"
-                         "(default {min_span} for a replay or a program, 0 for a curve)"};
-const OptionDef kCpu{
-    "--cpu", nullptr, "K",
-    [](Options &o, const std::string &v) {
-      unsigned cpu = (unsigned)count_value("--cpu", v, kMaxCpu);
-      cpu_set_t allowed;
-      CPU_ZERO(&allowed);
-      if (cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
-          !CPU_ISSET(cpu, &allowed))
-        throw UsageError("--cpu " + v + ": no such processor available to this process");
-      o.campaign.cpu = cpu;
-    },
-    "pin every run to processor K (default: no pinning)"};
-const OptionDef kTimeout{"--timeout", nullptr, "S",
-                         [](Options &o, const std::string &v) {
-                           o.campaign.timeout = decimal_value("--timeout", v, 0, kMaxTimeout);
-                         },
-                         "kill a run that takes longer than S seconds and stop\n"
-                         "(default 60; 0: no limit)"};
-const OptionDef kEngine{"--engine", nullptr, "bench|batch",
-                        [](Options &o, const std::string &v) {
-                          auto e = engine_named(v);
-                          if (!e || v.rfind("memset-", 0) == 0)
-                            throw UsageError("--engine takes bench or batch, got '" + v + "'");
-                          o.campaign.engine = *e;
-                        },
-                        "bench: memset-bench, one call at a time (the default);\n"
-                        "batch: memset-batch, batches of back-to-back calls\n"
-                        "between fenced readings, which see the short fills"};
-const OptionDef kRandomLengths{
-    "--random-lengths", nullptr, nullptr,
-    [](Options &o, const std::string &) { o.campaign.random_lengths = true; },
-    "with --engine batch: each batch draws its lengths at random\n"
-    "within a band, so that no predictor learns one length"};
-const OptionDef kAlign{"--align", nullptr, "K|random",
-                       [](Options &o, const std::string &v) {
-                         auto a = align_of(v);
-                         if (!a || *a == Landing::kAlignBuffer)
-                           throw UsageError("--align takes an offset from 0 to 63 bytes past a "
-                                            "64-byte line, random, or capture, got '" +
-                                            printable(v) + "'");
-                         o.campaign.landing.align = *a;
-                       },
-                       "with --engine batch: every fill K bytes past a 64-byte\n"
-                       "line, or at offsets drawn at random (seeded); with\n"
-                       "--replay, capture: where the capture found them (the\n"
-                       "default where it says)"};
-const OptionDef kFootprint{
-    "--footprint", nullptr, "BYTES|L1|L2|LLC|memory",
-    [](Options &o, const std::string &v) {
-      Landing &l = o.campaign.landing;
-      if (v == "L1" || v == "L2" || v == "LLC" || v == "memory") {
-        l.footprint = level_footprint(v, cache_sizes());
-        l.level = v;
-      } else {
-        // Bytes, or with K, M or G for powers of 1024.
-        char unit = v.empty() ? 0 : v.back();
-        uint64_t scale = unit == 'K'   ? 1ull << 10
-                         : unit == 'M' ? 1ull << 20
-                         : unit == 'G' ? 1ull << 30
-                                       : 1;
-        auto n = parse_whole(scale > 1 ? v.substr(0, v.size() - 1) : v);
-        if (!n || *n > kMaxFootprintBytes / scale || *n * scale < kLengths)
-          throw UsageError("--footprint takes bytes (K, M or G for 1024s) from 32768, the "
-                           "largest fill, to 1T, or L1, L2, LLC or memory, got '" +
-                           printable(v) + "'");
-        l.footprint = *n * scale;
-        l.level.clear();
-      }
-      if (auto avail = memory_available(); avail && l.footprint > *avail)
-        throw UsageError("--footprint " + printable(v) + ": " + std::to_string(l.footprint) +
-                         " bytes, more than the " + std::to_string(*avail) +
-                         " this machine can give now (MemAvailable)");
-    },
-    "with --engine batch: the fills walk a region this large,\n"
-    "each on lines the one before did not touch; a cache level\n"
-    "is sized from the machine's own (half of it; memory: twice\n"
-    "the last level, at least 64M) and recorded in bytes"};
-const OptionDef kReplay{"--replay", nullptr, "CAPTURE",
-                        [](Options &o, const std::string &v) { o.campaign.replay = v; },
-                        "with --engine batch: one figure a run, ticks per call of\n"
-                        "this capture's (or weights file's) own mix of lengths,\n"
-                        "its calls in proportion, in a seeded random order"};
-const OptionDef kKeepOutput{"--keep-output", nullptr, nullptr,
-                            [](Options &o, const std::string &) { o.campaign.keep_output = true; },
-                            "keep each run's standard output and error beside its file\n"
-                            "(NAME/run-NNN.out, .err) instead of discarding them"};
 const OptionDef kWall{"--wall", nullptr, nullptr,
                       [](Options &o, const std::string &) { o.wall = true; },
                       "a program campaign's wall-clock time, not its CPU time"};
-const OptionDef kSeed{
-    "--seed", nullptr, "N",
-    [](Options &o, const std::string &v) { o.campaign.seed = count_value("--seed", v, kMaxSeed); },
-    "seed of the round orders (default: a fresh one; recorded)"};
 const OptionDef kEnv{"--env", nullptr, "NAME=VALUE",
                      [](Options &o, const std::string &v) {
                        check_env_entry(v, env_list(o));

@@ -17,7 +17,15 @@ struct OptionDef {
   const char *arg;          // its value's placeholder ("FILE"); nullptr: takes none
   Apply apply;
   const char *help; // what --help says of it; '\n' breaks its lines
+  // A campaign setting's: its row checks and sets it (apply is nullptr).
+  const SettingRow *setting = nullptr;
 };
+
+// A campaign setting's option, made from its row (formats/campaign_settings).
+const OptionDef *setting_option(const char *name);
+
+// Sets what `def` asks for from its value.
+void apply_option(const OptionDef &def, Options &o, const std::string &value);
 
 // An option as one command takes it, with that command's own help where
 // the option's own would not fit there ("as for run").
@@ -27,10 +35,10 @@ struct CommandOption {
 };
 
 // Every option, as commands() lists them.
-extern const OptionDef kEngine, kRandomLengths, kAlign, kFootprint, kReplay, kKeepOutput, kWall;
-extern const OptionDef kOut, kRuns, kBudget, kMinSpan, kCpu, kTimeout, kSeed, kEnv, kBench,
-    kVariant, kPreload, kLibc, kLoader, kLibraryPath, kMore, kCsv, kJson, kBenchout, kLengthList,
-    kUnit, kTscMhz, kStatistic, kThreshold, kDrift, kBands, kGate, kAllowUnclear, kWeights,
-    kWeightsFormat, kOutput, kForce, kHtml, kHosts, kSsh, kLogY, kFrom, kCaptureOut, kDuration;
+extern const OptionDef kWall;
+extern const OptionDef kOut, kRuns, kBudget, kEnv, kBench, kVariant, kPreload, kLibc, kLoader,
+    kLibraryPath, kMore, kCsv, kJson, kBenchout, kLengthList, kUnit, kTscMhz, kStatistic,
+    kThreshold, kDrift, kBands, kGate, kAllowUnclear, kWeights, kWeightsFormat, kOutput, kForce,
+    kHtml, kHosts, kSsh, kLogY, kFrom, kCaptureOut, kDuration;
 
 } // namespace report

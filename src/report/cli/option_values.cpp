@@ -1,5 +1,5 @@
-// The values of command-line options, checked: plain decimal numbers,
-// environment entries, benchmark paths, variant names and length lists.
+// The values of command-line options, checked: environment entries, benchmark paths, variant names
+// and length lists.
 
 #include "report/cli/option_values.hpp"
 
@@ -19,22 +19,6 @@
 #include <unistd.h>
 
 namespace report {
-
-unsigned long count_value(const std::string &option, const std::string &s, unsigned long max) {
-  std::optional<uint64_t> v = parse_whole(s, max);
-  if (!v)
-    throw UsageError(option + " takes a whole number up to " + std::to_string(max) + ", got '" + s +
-                     "'");
-  return (unsigned long)*v;
-}
-
-double decimal_value(const std::string &option, const std::string &s, double lo, double hi) {
-  std::optional<double> v = parse_decimal(s);
-  if (!v || *v < lo || *v > hi)
-    throw UsageError(option + " takes a decimal number from " + std::to_string((long)lo) + " to " +
-                     std::to_string((long)hi) + ", got '" + s + "'");
-  return *v;
-}
 
 namespace {
 

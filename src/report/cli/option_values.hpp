@@ -1,20 +1,14 @@
 #pragma once
-// The values of command-line options, checked: plain decimal numbers,
-// environment entries, benchmark paths, variant names and length lists.
-// Each refusal is a UsageError that names the option.
+// The values of command-line options, checked: environment entries, benchmark paths, variant names
+// and length lists. Each refusal is a UsageError that names the option.
 
 #include "report/campaign/campaign.hpp"
+#include "report/sys/values.hpp"
 
 #include <string>
 #include <vector>
 
 namespace report {
-
-// A whole number of digits only, at most `max`.
-unsigned long count_value(const std::string &option, const std::string &s, unsigned long max);
-
-// Plain decimal: digits with an optional fraction; no sign, hex or spaces.
-double decimal_value(const std::string &option, const std::string &s, double lo, double hi);
 
 // NAME=VALUE, no control characters, NAME not already in `list`.
 void check_env_entry(const std::string &entry, const std::vector<std::string> &list);

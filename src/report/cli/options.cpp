@@ -28,10 +28,14 @@ void refuse_together(const Options &o, const char *a, const char *b, const std::
 void check_combinations(const Options &o) {
   if (o.command == "run") {
     if (!o.more.empty()) {
-      for (const char *c :
-           {"--out", "--variant", "--env", "--bench", "--cpu", "--timeout", "--seed", "--min-span",
-            "--threshold", "--libc", "--loader", "--library-path"})
+      for (const char *c : {"--out", "--variant", "--env", "--bench", "--threshold", "--libc",
+                            "--loader", "--library-path"})
         refuse_together(o, "--more", c, "more rounds take the campaign's own settings");
+      for (const SettingRow &r : setting_rows())
+        if (r.option)
+          refuse_together(o, "--more", r.option,
+                          r.of_engine ? "more rounds take the campaign's own engine"
+                                      : "more rounds take the campaign's own settings");
     } else if (o.campaign.out.empty()) {
       throw UsageError("run needs --out DIR (or --more DIR)");
     }
@@ -39,8 +43,6 @@ void check_combinations(const Options &o) {
       throw UsageError("--budget goes with --variant: a plain campaign runs a fixed count");
     if (o.more.empty() && o.campaign.variants.empty() && o.has("--min-span"))
       throw UsageError("--min-span goes with --variant: a plain campaign runs a fixed count");
-    for (const char *c : {"--engine", "--random-lengths", "--replay", "--align", "--footprint"})
-      refuse_together(o, "--more", c, "more rounds take the campaign's own engine");
   }
   if (o.command == "fleet") {
     if (!o.more.empty()) {
@@ -58,16 +60,12 @@ void check_combinations(const Options &o) {
                        "with its options");
     }
   }
-  if (o.has("--random-lengths") && o.campaign.engine != Engine::Batch)
-    throw UsageError("--random-lengths goes with --engine batch");
+  for (const SettingRow &r : setting_rows())
+    if (r.option && r.batch_only && o.has(r.option) && o.campaign.engine != Engine::Batch)
+      throw UsageError(std::string(r.option) + " goes with --engine batch" +
+                       (*r.batch_only ? std::string(": ") + r.batch_only : ""));
   if (o.campaign.landing.align == Landing::kAlignCapture && o.command != "run")
     throw UsageError("--align capture goes with run --replay CAPTURE");
-  for (const char *c : {"--align", "--footprint"})
-    if (o.has(c) && o.campaign.engine != Engine::Batch)
-      throw UsageError(std::string(c) +
-                       " goes with --engine batch: memset-bench's buffer is its own, fixed");
-  if (o.has("--replay") && o.campaign.engine != Engine::Batch)
-    throw UsageError("--replay goes with --engine batch: only batches of calls time a mix");
   refuse_together(o, "--replay", "--random-lengths", "a replay draws the capture's lengths");
   // Every command that takes both: run, tune, census and program.
   refuse_together(o, "--runs", "--budget", "a fixed count, or until decided");
@@ -127,9 +125,11 @@ void check_combinations(const Options &o) {
   if (o.command == "tune" || o.command == "census") {
     if (!o.from.empty()) {
       for (const char *c :
-           {"--out", "--runs", "--budget", "--cpu", "--timeout", "--seed", "--bench", "--engine",
-            "--random-lengths", "--libc", "--loader", "--library-path", "--align", "--footprint"})
+           {"--out", "--runs", "--budget", "--bench", "--libc", "--loader", "--library-path"})
         refuse_together(o, "--from", c, "--from reads a campaign already run");
+      for (const SettingRow &r : setting_rows())
+        if (r.option)
+          refuse_together(o, "--from", r.option, "--from reads a campaign already run");
     } else if (o.campaign.out.empty()) {
       throw UsageError(o.command + " needs --out DIR (or --from DIR)");
     }
@@ -245,7 +245,7 @@ Options parse_command_line(const std::vector<std::string> &words,
     } else if (name.size() < w.size()) {
       throw UsageError(std::string(def->name) + " takes no value");
     }
-    def->apply(o, value);
+    apply_option(*def, o, value);
     o.given.insert(def->name);
   }
   check_combinations(o);

@@ -30,31 +30,8 @@ std::vector<std::string> campaign_words(const Record &r) {
     add("--budget", fmt("%g", r.budgets[0]));
   else if (r.planned)
     add("--runs", std::to_string(*r.planned));
-  if (r.min_span && !r.budgets.empty())
-    add("--min-span", fmt("%g", *r.min_span));
-  if (r.threshold)
-    add("--threshold", fmt("%g", 100 * *r.threshold));
-  if (r.cpu)
-    add("--cpu", std::to_string(*r.cpu));
-  if (r.timeout)
-    add("--timeout", fmt("%g", *r.timeout));
-  if (r.kind() != CampaignKind::Program) {
-    if (r.engine == Engine::Batch)
-      add("--engine", "batch");
-    if (r.random_lengths)
-      w.push_back("--random-lengths");
-    if (r.landing.align != Landing::kAlignBuffer && r.landing.align != Landing::kAlignCapture)
-      add("--align", align_word(r.landing.align));
-    // A level is asked by its name, bytes as bytes; a capture's own size is
-    // what the replay finds again.
-    if (r.landing.footprint && r.landing.level != kLevelCapture)
-      add("--footprint",
-          r.landing.level.empty() ? std::to_string(r.landing.footprint) : r.landing.level);
-    if (r.replay)
-      add("--replay", *r.replay);
-  }
-  for (const auto &e : r.env)
-    add("--env", e);
+  Words command;
+  settings_again(r, w, command);
   auto libc = [&](const LibcRecord &l) {
     if (!l.loader.empty()) {
       add("--loader", l.loader);
@@ -70,12 +47,7 @@ std::vector<std::string> campaign_words(const Record &r) {
       add("--bench", v.bench);
     libc(v.libc);
   }
-  if (!r.program.empty()) {
-    if (r.program_output)
-      w.push_back("--keep-output");
-    w.push_back("--");
-    w.insert(w.end(), r.program.begin(), r.program.end());
-  }
+  w.insert(w.end(), command.begin(), command.end());
   return w;
 }
 
@@ -87,8 +59,9 @@ std::vector<std::string> measure_again(const std::vector<const Set *> &sets) {
     const Set *s = campaign.second;
     if (s->record.machine.date.empty())
       continue; // a result file without a record says nothing of how it was made
-    std::vector<std::string> words = {
-        "memset-report", s->record.program.empty() ? "run" : "program", "--out", "NEW-FOLDER"};
+    std::vector<std::string> words = {"memset-report",
+                                      s->record.kind() == CampaignKind::Program ? "program" : "run",
+                                      "--out", "NEW-FOLDER"};
     for (auto &w : campaign_words(s->record))
       words.push_back(std::move(w));
     out.push_back(shell_words(words));

@@ -32,7 +32,7 @@ std::vector<std::pair<std::string, std::string>> record_fields(const Record &r, 
   Fields f;
   for (const Key &k : record_keys())
     if (all || !k.detail)
-      k.write(r, k.name, f);
+      k.write(r, f);
   f.insert(f.end(), r.unknown.begin(), r.unknown.end());
   return f;
 }
@@ -52,17 +52,6 @@ constexpr const char *kStopNames[] = {"",       "decided", "budget", "runs", "in
 } // namespace
 
 const char *stop_name(Stop s) { return kStopNames[(size_t)s]; }
-
-const char *kind_name(CampaignKind k) {
-  switch (k) {
-  case CampaignKind::Replay:
-    return "replay";
-  case CampaignKind::Program:
-    return "program";
-  default:
-    return "curve";
-  }
-}
 
 std::optional<Stop> stop_named(const std::string &word) {
   for (size_t i = 1; i < sizeof kStopNames / sizeof kStopNames[0]; i++)
@@ -95,7 +84,7 @@ Record parse_record(const std::string &text, const std::string &name) {
     std::string v = unescaped(line.substr(colon + 2));
     auto key = std::find_if(record_keys().begin(), record_keys().end(),
                             [&](const Key &x) { return k == x.name; });
-    if (key != record_keys().end() && (!key->readable || key->readable(v)))
+    if (key != record_keys().end() && key->can_read(v))
       key->read(r, v);
     else
       r.unknown.emplace_back(k, v);

@@ -2,8 +2,7 @@
 // The campaign folder's format, both ways: the record in context.txt, and the
 // names of its run files. Every key of the record is spelled here and nowhere else.
 
-#include "report/formats/engine.hpp"
-#include "report/formats/landing.hpp"
+#include "report/formats/campaign_settings.hpp"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -88,42 +87,18 @@ enum class Stop { None, Decided, Budget, Runs, Interrupted, Failed, Running };
 const char *stop_name(Stop s); // "" for None
 std::optional<Stop> stop_named(const std::string &word);
 
-// What a campaign times: a curve of every length (either engine), a
-// replay's one figure a run (the mix of a program's lengths), or a program's
-// own time. The one value the code reads to tell them apart.
-enum class CampaignKind { Curve, Replay, Program };
-const char *kind_name(CampaignKind k); // "curve", "replay", "program"
-// The one rule: a command makes a program campaign, a replay a replay one.
-inline CampaignKind kind_of(bool program, bool replay) {
-  return program ? CampaignKind::Program : replay ? CampaignKind::Replay : CampaignKind::Curve;
-}
-
-struct Record {
+// The record of a campaign: its settings, what it knew of the machine and
+// what each variant measured, and how it went.
+struct Record : CampaignSettings {
   MachineFacts machine;
   std::optional<unsigned> planned;        // runs, or rounds, planned ("runs")
-  std::optional<unsigned> cpu;            // the processor every run was pinned to
-  std::optional<double> timeout;          // seconds; none: no limit
-  std::vector<std::string> env;           // NAME=VALUE added to every run
   std::vector<std::string> env_inherited; // NAME=VALUE inherited that steer the C library
   std::string bench;                      // the benchmark, absolute
-  std::optional<uint64_t> seed;           // of the round orders
   std::vector<VariantRecord> variants;    // none: a plain campaign
   std::vector<LibraryRecord> libraries;   // a census's preloaded C libraries
-  // The engine its runs were made with ("engine: memset-batch"; none for
-  // memset-bench, as records before the second engine have it), and
-  // whether memset-batch drew its lengths at random within the bands.
-  Engine engine = Engine::Bench;
-  bool random_lengths = false;
-  Landing landing; // where memset-batch's fills landed ("align:", "footprint:"); the default: none
-  // A replay of a program's lengths: the file named (as given), its format
-  // as read, and the calls replayed; its copy and the mix are in the folder.
-  std::optional<std::string> replay;
+  // A replay's file as read: its format, and the calls replayed.
   std::string replay_format;
   uint64_t replay_calls = 0;
-  // A program campaign's command, one "program:" line per word; its runs'
-  // output kept (program_output: kept) or discarded.
-  std::vector<std::string> program;
-  bool program_output = false;
   std::string memset, tunables;                 // a plain campaign's, as a variant's
   LibcRecord libc_run;                          // a plain campaign's, as a variant's
   std::vector<SameAs> same_as;                  // variants measured once for two
@@ -132,13 +107,6 @@ struct Record {
   // Seconds each session until decided was given: the first, then each
   // continuation's (run --more), one record line each.
   std::vector<double> budgets;
-  // Seconds its rounds must span, over all its sessions, before a look may
-  // stop it (none: a look at any round from the 11th).
-  std::optional<double> min_span;
-  // The smallest difference its comparisons call faster or slower, as a
-  // fraction: what it stopped on, and what a summary of it uses unless told
-  // otherwise (none: written before campaigns kept it, 2%).
-  std::optional<double> threshold;
   std::optional<unsigned> rounds; // complete rounds
   unsigned looks = 0;             // analyses that could have stopped it; 0: a fixed size
   std::optional<double> elapsed;  // seconds its sessions spent on rounds, all told
@@ -147,9 +115,6 @@ struct Record {
   std::vector<std::pair<std::string, std::string>> unknown;
 
   const VariantRecord *variant(const std::string &name) const;
-  // Its kind, as its record says it: the command of a program campaign, or
-  // the replay of one; a curve otherwise.
-  CampaignKind kind() const { return kind_of(!program.empty(), replay.has_value()); }
 };
 
 // The record as key and value pairs, in the order context.txt holds them;

@@ -6,6 +6,8 @@
 #include "report/formats/record_values.hpp"
 #include "report/sys/text.hpp"
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -123,6 +125,12 @@ template <std::string LibcRecord::*M> Key variant_libc(const char *name) {
           true, names_a_variant};
 }
 
+// A campaign setting's key, as its row spells and reads it.
+Key setting(const char *key) {
+  const SettingRow *row = setting_of_key(key);
+  return {row->key, nullptr, nullptr, false, nullptr, row};
+}
+
 // What the campaign knew of the machine.
 std::vector<Key> machine_keys() {
   using M = MachineFacts;
@@ -149,78 +157,19 @@ std::vector<Key> machine_keys() {
 std::vector<Key> run_keys() {
   return {
       record_count<&Record::planned>("runs"),
-      {"pinning",
-       [](const Record &r, const char *n, Fields &o) {
-         o.emplace_back(n, r.cpu ? "cpu " + std::to_string(*r.cpu) : kNone);
-       },
-       [](Record &r, const std::string &v) {
-         r.cpu = v.rfind("cpu ", 0) == 0 ? small_number(v.substr(4)) : std::nullopt;
-       }},
-      {"timeout",
-       [](const Record &r, const char *n, Fields &o) {
-         o.emplace_back(n, r.timeout ? in_seconds(*r.timeout) : kNone);
-       },
-       [](Record &r, const std::string &v) { r.timeout = seconds(v); }},
-      record_list<&Record::env>("env"),
+      setting("pinning"),
+      setting("timeout"),
+      setting("env"),
       record_list<&Record::env_inherited>("env_inherited"),
       record_text<&Record::bench>("bench"),
-      {"engine",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.engine != Engine::Bench)
-           o.emplace_back(n, engine_name(r.engine));
-       },
-       [](Record &r, const std::string &v) { r.engine = *engine_named(v); }, false,
-       [](const std::string &v) { return engine_named(v).has_value(); }},
-      {"engine_lengths",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.random_lengths)
-           o.emplace_back(n, "random");
-         if (r.replay)
-           o.emplace_back(n, "replay");
-       },
-       [](Record &r, const std::string &v) {
-         if (v == "random")
-           r.random_lengths = true;
-         else
-           r.replay = r.replay.value_or("");
-       },
-       false, [](const std::string &v) { return v == "random" || v == "replay"; }},
-      {"align",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.landing.align != Landing::kAlignBuffer)
-           o.emplace_back(n, align_word(r.landing.align));
-       },
-       [](Record &r, const std::string &v) {
-         r.landing.align = align_of(v).value_or(Landing::kAlignBuffer);
-       },
-       false, [](const std::string &v) { return align_of(v).has_value(); }},
-      {"footprint",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.landing.footprint)
-           o.emplace_back(n, std::to_string(r.landing.footprint));
-       },
-       [](Record &r, const std::string &v) { r.landing.footprint = parse_whole(v).value_or(0); }},
-      {"footprint_level",
-       [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.landing.level); },
-       [](Record &r, const std::string &v) { r.landing.level = v; }},
-      {"program",
-       [](const Record &r, const char *n, Fields &o) {
-         for (const auto &w : r.program)
-           o.emplace_back(n, w);
-       },
-       [](Record &r, const std::string &v) { r.program.push_back(v); }},
-      {"program_output",
-       [](const Record &r, const char *n, Fields &o) {
-         if (!r.program.empty())
-           o.emplace_back(n, r.program_output ? "kept" : "discarded");
-       },
-       [](Record &r, const std::string &v) { r.program_output = v == "kept"; }},
-      {"replay",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.replay)
-           o.emplace_back(n, *r.replay);
-       },
-       [](Record &r, const std::string &v) { r.replay = v; }},
+      setting("engine"),
+      setting("engine_lengths"),
+      setting("align"),
+      setting("footprint"),
+      setting("footprint_level"),
+      setting("program"),
+      setting("program_output"),
+      setting("replay"),
       {"replay_format",
        [](const Record &r, const char *n, Fields &o) { text_line(o, n, r.replay_format); },
        [](Record &r, const std::string &v) { r.replay_format = v; }},
@@ -240,12 +189,7 @@ std::vector<Key> run_keys() {
       plain_libc<&LibcRecord::build_id>("libc_build_id"),
       record_text<&Record::memset>("memset"),
       record_text<&Record::tunables>("tunables"),
-      {"shuffle_seed",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.seed)
-           o.emplace_back(n, std::to_string(*r.seed));
-       },
-       [](Record &r, const std::string &v) { r.seed = parse_whole(v); }},
+      setting("shuffle_seed"),
       {"library",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &l : r.libraries)
@@ -265,17 +209,8 @@ std::vector<Key> run_keys() {
          if (auto s = seconds(v))
            r.budgets.push_back(*s);
        }},
-      record_seconds<&Record::min_span>("min_span"),
-      // In percent, as --threshold takes it.
-      {"threshold",
-       [](const Record &r, const char *n, Fields &o) {
-         if (r.threshold)
-           o.emplace_back(n, plain_decimal(*r.threshold * 100));
-       },
-       [](Record &r, const std::string &v) {
-         if (auto pct = parse_decimal(v); pct && *pct > 0 && *pct < 100)
-           r.threshold = *pct / 100;
-       }},
+      setting("min_span"),
+      setting("threshold"),
       {"same_as",
        [](const Record &r, const char *n, Fields &o) {
          for (const auto &s : r.same_as)
@@ -385,6 +320,10 @@ const std::vector<Key> &record_keys() {
     std::vector<Key> all = machine_keys();
     for (auto part : {run_keys(), variant_keys()})
       all.insert(all.end(), part.begin(), part.end());
+    // A setting placed nowhere above goes last, so that none is left out.
+    for (const SettingRow &row : setting_rows())
+      if (std::none_of(all.begin(), all.end(), [&](const Key &k) { return k.setting == &row; }))
+        all.push_back({row.key, nullptr, nullptr, false, nullptr, &row});
     return all;
   }();
   return k;
